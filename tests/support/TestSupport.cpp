@@ -1,0 +1,114 @@
+#include "tests/support/TestSupport.h"
+
+#include "store/MemberStore.h"
+
+#include <QFile>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QTemporaryDir>
+
+namespace {
+
+// Runs `work` on a connection of its own to `path`; setup failures end the test run at once.
+template <typename Work> void withDatabase(const QString& path, Work work)
+{
+    const QString name = QStringLiteral("test-support");
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+        db.setDatabaseName(path);
+        if (!db.open())
+            qFatal("cannot open %s: %s", qUtf8Printable(path), qUtf8Printable(db.lastError().text()));
+        work(db);
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(name);
+}
+
+} // namespace
+
+MemberRecord sampleMember(const QString& card, const QString& nombre, const QString& fnacimiento)
+{
+    MemberRecord r;
+    r.ntarjeta = card;
+    r.nsocio = QStringLiteral("S-") + card;
+    r.nombre = nombre;
+    r.apellidos = QStringLiteral("Ruiz Gómez");
+    r.calle = QStringLiteral("Plaza Mayor 3");
+    r.cp = QStringLiteral("28013");
+    r.ciudad = QStringLiteral("Madrid");
+    r.telefono = QStringLiteral("915 555 123");
+    r.email = QStringLiteral("ana@example.es");
+    r.fnacimiento = fnacimiento;
+    r.observaciones = QStringLiteral("Prefiere el café sin azúcar");
+    r.puntos = QStringLiteral(" 150");
+    r.fcaducidad = QStringLiteral("06/2027");
+    return r;
+}
+
+QString createMemberFile(const QTemporaryDir& dir, const QList<MemberRecord>& rows)
+{
+    const QString path = dir.filePath(QStringLiteral("MIS PROGRAMAS/dorvel.mdb"));
+    const MemberStore store(path);
+    StoreStatus failure = store.openOrCreate();
+    for (const MemberRecord& row : rows)
+        if (!failure)
+            failure = store.append(row);
+    if (failure)
+        qFatal("cannot create the member file: %s", qUtf8Printable(failure->toString()));
+    return path;
+}
+
+QString memberFileFromFixture(const QTemporaryDir& dir, const QString& script)
+{
+    const QString path = createMemberFile(dir);
+    QFile file(testDataPath(script));
+    if (!file.open(QIODevice::ReadOnly))
+        qFatal("cannot read %s", qUtf8Printable(file.fileName()));
+    execSql(path, QString::fromUtf8(file.readAll()));
+    return path;
+}
+
+void execSql(const QString& path, const QString& sql)
+{
+    withDatabase(path, [&](QSqlDatabase& db) {
+        QSqlQuery query(db);
+        // One statement per line or group of lines, each ending with ';' at the end of a line.
+        QStringList lines = sql.split(QLatin1Char('\n'));
+        lines.removeIf([](const QString& line) { return line.trimmed().startsWith(QLatin1String("--")); });
+        for (const QString& statement : lines.join(QLatin1Char('\n')).split(QLatin1String(";\n"))) {
+            if (statement.trimmed().isEmpty())
+                continue;
+            if (!query.exec(statement))
+                qFatal("%s: %s", qUtf8Printable(statement), qUtf8Printable(query.lastError().text()));
+        }
+    });
+}
+
+QList<MemberRecord> allRows(const QString& path)
+{
+    QList<MemberRecord> rows;
+    withDatabase(path, [&](QSqlDatabase& db) {
+        QSqlQuery query(db);
+        if (!query.exec(QStringLiteral("SELECT * FROM ficha ORDER BY rowid")))
+            qFatal("cannot read ficha: %s", qUtf8Printable(query.lastError().text()));
+        while (query.next()) {
+            MemberRecord row;
+            for (Field f : allFields())
+                row[f] = query.value(QLatin1String(fieldName(f))).toString();
+            rows.append(row);
+        }
+    });
+    return rows;
+}
+
+QString testDataPath(const QString& name)
+{
+    return qEnvironmentVariable("SOCIOS_TEST_DATA") + QLatin1Char('/') + name;
+}
+
+QByteArray fileBytes(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
