@@ -1,0 +1,356 @@
+#include "store/MemberStore.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QSqlRecord>
+#include <QUrl>
+#include <QUuid>
+
+#include <atomic>
+
+namespace {
+
+// How long an operation waits for another program's lock on the file before it gives up.
+constexpr int kBusyTimeoutMs = 3000;
+
+QString columnList(std::span<const Field> fields)
+{
+    QStringList names;
+    for (Field f : fields)
+        names << QLatin1String(fieldName(f));
+    return names.join(QLatin1String(", "));
+}
+
+QString engineText(const QSqlError& error)
+{
+    const QString text = error.databaseText().trimmed();
+    return text.isEmpty() ? error.driverText().trimmed() : text;
+}
+
+// One connection to the file, for the length of one store operation.
+class Connection
+{
+public:
+    enum class Mode { Existing, Create };
+
+    Connection(const QString& path, Mode mode) : m_name(uniqueName())
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_name);
+        // mode=rw: a file that is missing must not be created behind the operator's back.
+        QUrl url = QUrl::fromLocalFile(path);
+        url.setQuery(mode == Mode::Existing ? QStringLiteral("mode=rw") : QStringLiteral("mode=rwc"));
+        db.setDatabaseName(url.toString(QUrl::FullyEncoded));
+        db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_URI;QSQLITE_BUSY_TIMEOUT=%1").arg(kBusyTimeoutMs));
+        if (!db.open())
+            m_openError = engineText(db.lastError());
+    }
+
+    ~Connection()
+    {
+        {
+            QSqlDatabase db = QSqlDatabase::database(m_name, false);
+            if (db.isOpen())
+                db.close();
+        }
+        QSqlDatabase::removeDatabase(m_name);
+    }
+
+    Connection(const Connection&) = delete;
+    Connection& operator=(const Connection&) = delete;
+
+    bool isOpen() const { return m_openError.isNull(); }
+    const QString& openError() const { return m_openError; }
+    QSqlDatabase database() const { return QSqlDatabase::database(m_name, false); }
+
+private:
+    static QString uniqueName()
+    {
+        static std::atomic<quint64> counter{0};
+        return QStringLiteral("socios-store-%1").arg(++counter);
+    }
+
+    QString m_name;
+    QString m_openError;
+};
+
+StoreError makeError(StoreError::Kind kind, const QString& path, const QString& detail)
+{
+    return StoreError{kind, path, detail};
+}
+
+StoreError queryError(StoreError::Kind kind, const QString& path, const QSqlQuery& query)
+{
+    return makeError(kind, path, engineText(query.lastError()));
+}
+
+// A write transaction that rolls back unless committed. BEGIN IMMEDIATE takes the write lock at once, so what
+// the transaction reads cannot be changed by another program before it writes.
+class WriteTransaction
+{
+public:
+    explicit WriteTransaction(const QSqlDatabase& db) : m_query(db)
+    {
+        m_begun = m_query.exec(QStringLiteral("BEGIN IMMEDIATE"));
+    }
+    ~WriteTransaction()
+    {
+        if (m_begun && !m_committed)
+            m_query.exec(QStringLiteral("ROLLBACK"));
+    }
+    WriteTransaction(const WriteTransaction&) = delete;
+    WriteTransaction& operator=(const WriteTransaction&) = delete;
+
+    bool begun() const { return m_begun; }
+    bool commit()
+    {
+        m_committed = m_query.exec(QStringLiteral("COMMIT"));
+        return m_committed;
+    }
+    const QSqlQuery& query() const { return m_query; }
+
+private:
+    QSqlQuery m_query;
+    bool m_begun = false;
+    bool m_committed = false;
+};
+
+const QString kCreateTable = QStringLiteral(
+    "CREATE TABLE ficha (ntarjeta TEXT, nsocio TEXT, nombre TEXT, apellidos TEXT, calle TEXT, cp TEXT, "
+    "ciudad TEXT, telefono TEXT, email TEXT, fnacimiento TEXT, observaciones TEXT, puntos TEXT, fcaducidad TEXT)");
+const QString kCreateCardIndex = QStringLiteral("CREATE INDEX ficha_ntarjeta ON ficha (ntarjeta)");
+
+StoreStatus createDatabase(const QString& path)
+{
+    const QFileInfo target(path);
+    if (!QDir().mkpath(target.absolutePath()))
+        return makeError(StoreError::Kind::Create, path,
+                         QStringLiteral("cannot create folder ") + target.absolutePath());
+
+    // Built under a temporary name and moved into place only when complete, so that an interrupted first
+    // start never leaves a half-made file at the path.
+    const QString temporary = path + QStringLiteral(".new-") + QUuid::createUuid().toString(QUuid::Id128);
+    StoreStatus error;
+    {
+        Connection connection(temporary, Connection::Mode::Create);
+        if (!connection.isOpen()) {
+            error = makeError(StoreError::Kind::Create, path, connection.openError());
+        } else {
+            QSqlQuery query(connection.database());
+            for (const QString& statement : {kCreateTable, kCreateCardIndex}) {
+                if (!query.exec(statement)) {
+                    error = queryError(StoreError::Kind::Create, path, query);
+                    break;
+                }
+            }
+        }
+    }
+    if (error) {
+        QFile::remove(temporary);
+        return error;
+    }
+    // rename() never replaces a file: if another program created one meanwhile, that one stays.
+    if (!QFile::rename(temporary, path))
+        QFile::remove(temporary);
+    return std::nullopt;
+}
+
+} // namespace
+
+StoredRow::StoredRow(const QSqlQuery& query, std::span<const Field> fields, const QString& path)
+    : m_query(query), m_fields(fields), m_path(path)
+{}
+
+StoreResult<QString> StoredRow::text(Field field) const
+{
+    for (std::size_t i = 0; i < m_fields.size(); ++i) {
+        if (m_fields[i] != field)
+            continue;
+        const QVariant value = m_query.value(int(i));
+        if (value.isNull())
+            return makeError(StoreError::Kind::NoValue, m_path, QLatin1String(fieldName(field)));
+        return value.toString();
+    }
+    Q_ASSERT_X(false, "StoredRow::text", "field not read by this scan");
+    return makeError(StoreError::Kind::Read, m_path, QLatin1String(fieldName(field)));
+}
+
+MemberStore::MemberStore(QString path) : m_path(std::move(path)) {}
+
+QString MemberStore::defaultPath()
+{
+#ifdef Q_OS_WIN
+    return QStringLiteral("C:\\MIS PROGRAMAS\\dorvel.mdb");
+#else
+    return QDir::homePath() + QStringLiteral("/MIS PROGRAMAS/dorvel.mdb");
+#endif
+}
+
+StoreStatus MemberStore::openOrCreate() const
+{
+    const QFileInfo file(m_path);
+    if (!file.exists() && !file.isSymLink()) {
+        if (StoreStatus error = createDatabase(m_path))
+            return error;
+    }
+    // Reading no row still makes the engine check the header, the table and every column, and writes nothing.
+    Connection connection(m_path, Connection::Mode::Existing);
+    if (!connection.isOpen())
+        return makeError(StoreError::Kind::Open, m_path, connection.openError());
+    QSqlQuery query(connection.database());
+    if (!query.exec(QStringLiteral("SELECT %1 FROM ficha LIMIT 0").arg(columnList(allFields()))))
+        return queryError(StoreError::Kind::Open, m_path, query);
+    return std::nullopt;
+}
+
+StoreStatus MemberStore::scan(std::span<const Field> fields, const RowVisitor& visit) const
+{
+    Connection connection(m_path, Connection::Mode::Existing);
+    if (!connection.isOpen())
+        return makeError(StoreError::Kind::Open, m_path, connection.openError());
+    QSqlQuery query(connection.database());
+    query.setForwardOnly(true);
+    if (!query.exec(QStringLiteral("SELECT %1 FROM ficha ORDER BY rowid").arg(columnList(fields))))
+        return queryError(StoreError::Kind::Read, m_path, query);
+    const StoredRow row(query, fields, m_path);
+    while (query.next()) {
+        if (StoreStatus stop = visit(row))
+            return stop;
+    }
+    if (query.lastError().isValid())
+        return queryError(StoreError::Kind::Read, m_path, query);
+    return std::nullopt;
+}
+
+StoreResult<std::vector<MemberRecord>> MemberStore::rowsWithCard(const QString& card) const
+{
+    Connection connection(m_path, Connection::Mode::Existing);
+    if (!connection.isOpen())
+        return makeError(StoreError::Kind::Open, m_path, connection.openError());
+    QSqlQuery query(connection.database());
+    query.setForwardOnly(true);
+    query.prepare(
+        QStringLiteral("SELECT %1 FROM ficha WHERE ntarjeta = ? ORDER BY rowid").arg(columnList(allFields())));
+    query.addBindValue(card);
+    if (!query.exec())
+        return queryError(StoreError::Kind::Read, m_path, query);
+    std::vector<MemberRecord> rows;
+    while (query.next()) {
+        MemberRecord record;
+        for (std::size_t i = 0; i < kFieldCount; ++i) {
+            const QVariant value = query.value(int(i));
+            if (value.isNull())
+                return makeError(StoreError::Kind::NoValue, m_path, QLatin1String(fieldName(Field(i))));
+            record[Field(i)] = value.toString();
+        }
+        rows.push_back(std::move(record));
+    }
+    if (query.lastError().isValid())
+        return queryError(StoreError::Kind::Read, m_path, query);
+    return rows;
+}
+
+StoreResult<bool> MemberStore::holdsCard(const QString& card) const
+{
+    Connection connection(m_path, Connection::Mode::Existing);
+    if (!connection.isOpen())
+        return makeError(StoreError::Kind::Open, m_path, connection.openError());
+    QSqlQuery query(connection.database());
+    query.prepare(QStringLiteral("SELECT 1 FROM ficha WHERE ntarjeta = ? LIMIT 1"));
+    query.addBindValue(card);
+    if (!query.exec())
+        return queryError(StoreError::Kind::Read, m_path, query);
+    const bool found = query.next();
+    if (query.lastError().isValid())
+        return queryError(StoreError::Kind::Read, m_path, query);
+    return found;
+}
+
+StoreStatus MemberStore::append(const MemberRecord& record) const
+{
+    Connection connection(m_path, Connection::Mode::Existing);
+    if (!connection.isOpen())
+        return makeError(StoreError::Kind::Open, m_path, connection.openError());
+    WriteTransaction transaction(connection.database());
+    if (!transaction.begun())
+        return queryError(StoreError::Kind::Write, m_path, transaction.query());
+    QSqlQuery query(connection.database());
+    query.prepare(QStringLiteral("INSERT INTO ficha (%1) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)")
+                      .arg(columnList(allFields())));
+    for (Field f : allFields())
+        query.addBindValue(record[f]);
+    if (!query.exec())
+        return queryError(StoreError::Kind::Write, m_path, query);
+    if (!transaction.commit())
+        return queryError(StoreError::Kind::Write, m_path, transaction.query());
+    return std::nullopt;
+}
+
+StoreResult<bool> MemberStore::rewriteFirst(const QString& card, const MemberRecord& record) const
+{
+    Connection connection(m_path, Connection::Mode::Existing);
+    if (!connection.isOpen())
+        return makeError(StoreError::Kind::Open, m_path, connection.openError());
+    WriteTransaction transaction(connection.database());
+    if (!transaction.begun())
+        return queryError(StoreError::Kind::Write, m_path, transaction.query());
+    QStringList assignments;
+    for (Field f : allFields())
+        assignments << QStringLiteral("%1 = ?").arg(QLatin1String(fieldName(f)));
+    QSqlQuery query(connection.database());
+    query.prepare(QStringLiteral("UPDATE ficha SET %1 WHERE rowid = "
+                                 "(SELECT rowid FROM ficha WHERE ntarjeta = ? ORDER BY rowid LIMIT 1)")
+                      .arg(assignments.join(QLatin1String(", "))));
+    for (Field f : allFields())
+        query.addBindValue(record[f]);
+    query.addBindValue(card);
+    if (!query.exec())
+        return queryError(StoreError::Kind::Write, m_path, query);
+    if (query.numRowsAffected() != 1)
+        return false;
+    if (!transaction.commit())
+        return queryError(StoreError::Kind::Write, m_path, transaction.query());
+    return true;
+}
+
+StoreResult<std::optional<QString>> MemberStore::changePoints(const QString& card, const QString& puntos) const
+{
+    Connection connection(m_path, Connection::Mode::Existing);
+    if (!connection.isOpen())
+        return makeError(StoreError::Kind::Open, m_path, connection.openError());
+    WriteTransaction transaction(connection.database());
+    if (!transaction.begun())
+        return queryError(StoreError::Kind::Write, m_path, transaction.query());
+
+    QSqlQuery query(connection.database());
+    query.prepare(QStringLiteral("SELECT rowid FROM ficha WHERE ntarjeta = ? ORDER BY rowid LIMIT 1"));
+    query.addBindValue(card);
+    if (!query.exec())
+        return queryError(StoreError::Kind::Write, m_path, query);
+    if (!query.next())
+        return std::optional<QString>();
+    const qint64 rowid = query.value(0).toLongLong();
+    query.finish();
+
+    query.prepare(QStringLiteral("UPDATE ficha SET puntos = ? WHERE rowid = ?"));
+    query.addBindValue(puntos);
+    query.addBindValue(rowid);
+    if (!query.exec())
+        return queryError(StoreError::Kind::Write, m_path, query);
+
+    // Read back what the file now holds, which is what the operator is shown.
+    query.prepare(QStringLiteral("SELECT puntos FROM ficha WHERE rowid = ?"));
+    query.addBindValue(rowid);
+    if (!query.exec() || !query.next())
+        return queryError(StoreError::Kind::Write, m_path, query);
+    const QVariant stored = query.value(0);
+    query.finish();
+    if (stored.isNull())
+        return makeError(StoreError::Kind::NoValue, m_path, QLatin1String(fieldName(Field::puntos)));
+    if (!transaction.commit())
+        return queryError(StoreError::Kind::Write, m_path, transaction.query());
+    return std::optional<QString>(stored.toString());
+}

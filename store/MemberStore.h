@@ -1,0 +1,74 @@
+#pragma once
+
+#include "store/MemberRecord.h"
+#include "store/StoreError.h"
+
+#include <QString>
+
+#include <functional>
+#include <optional>
+#include <span>
+#include <vector>
+
+class QSqlQuery;
+
+// One row met by a scan, offering the fields that the scan was asked for.
+class StoredRow
+{
+public:
+    // The field's text as stored; a NoValue error when the field holds no value.
+    StoreResult<QString> text(Field field) const;
+
+private:
+    friend class MemberStore;
+    StoredRow(const QSqlQuery& query, std::span<const Field> fields, const QString& path);
+
+    const QSqlQuery& m_query;
+    std::span<const Field> m_fields;
+    const QString& m_path;
+};
+
+// The member file: table "ficha" of an SQLite database. Every operation opens the file itself and keeps
+// nothing open when it returns, so each one sees the file as it is now, changes by other programs included.
+// Rows are in table order (the order in which they were added). Every write is one transaction: it is on disk
+// when the call returns successfully, and leaves nothing behind when it fails.
+class MemberStore
+{
+public:
+    explicit MemberStore(QString path);
+
+    // "C:\MIS PROGRAMAS\dorvel.mdb" on Windows; elsewhere the home folder stands for the drive:
+    // $HOME/MIS PROGRAMAS/dorvel.mdb.
+    static QString defaultPath();
+
+    const QString& path() const { return m_path; }
+
+    // Start-up check. When no file exists at the path, creates its folder and a new database with an empty
+    // "ficha". An existing file is never changed: it must be a database whose "ficha" has all thirteen columns.
+    StoreStatus openOrCreate() const;
+
+    // Visits every row in table order, reading the given fields. The visitor stops the scan by returning an
+    // error, which the scan then returns.
+    using RowVisitor = std::function<StoreStatus(const StoredRow&)>;
+    StoreStatus scan(std::span<const Field> fields, const RowVisitor& visit) const;
+
+    // Every row whose card number is exactly `card` (case and blanks count), in table order.
+    StoreResult<std::vector<MemberRecord>> rowsWithCard(const QString& card) const;
+
+    // Whether some row holds exactly this card number.
+    StoreResult<bool> holdsCard(const QString& card) const;
+
+    // Adds the record as the last row.
+    StoreStatus append(const MemberRecord& record) const;
+
+    // Writes all fields of the record into the first row (in table order) holding `card`.
+    // False, and nothing written, when no row holds it.
+    StoreResult<bool> rewriteFirst(const QString& card, const MemberRecord& record) const;
+
+    // Sets the balance of the first row holding `card` to `puntos` and returns the balance read back from the
+    // stored row; no value, and nothing written, when no row holds the card.
+    StoreResult<std::optional<QString>> changePoints(const QString& card, const QString& puntos) const;
+
+private:
+    QString m_path;
+};

@@ -1,0 +1,52 @@
+#pragma once
+
+#include <QString>
+
+#include <optional>
+#include <utility>
+#include <variant>
+
+// A failure of the member file, as the store reports it. The store never shows it; the application words it
+// for the operator.
+struct StoreError
+{
+    enum class Kind {
+        Open,    // the file cannot be opened as the member database (missing, locked, not a database, no "ficha")
+        Create,  // a new, empty member database could not be created
+        Read,    // reading rows failed
+        NoValue, // a field that had to be read holds no value (NULL); detail names the field
+        Write,   // a write was refused; nothing of it was kept
+    };
+
+    Kind kind = Kind::Read;
+    QString path;   // the member file
+    QString detail; // the database engine's own message, or the field name for NoValue
+
+    // A one-line English description for logs and test failure output.
+    QString toString() const;
+};
+
+// No value on success, the error otherwise.
+using StoreStatus = std::optional<StoreError>;
+
+// A value on success, the error otherwise.
+template <typename T> class StoreResult
+{
+public:
+    StoreResult(T value) : m_state(std::in_place_index<0>, std::move(value)) {}
+    StoreResult(StoreError error) : m_state(std::in_place_index<1>, std::move(error)) {}
+
+    bool ok() const { return m_state.index() == 0; }
+    explicit operator bool() const { return ok(); }
+
+    const T& value() const& { return std::get<0>(m_state); }
+    T& value() & { return std::get<0>(m_state); }
+    T&& value() && { return std::get<0>(std::move(m_state)); }
+    const T& operator*() const& { return value(); }
+    const T* operator->() const { return &value(); }
+
+    const StoreError& error() const { return std::get<1>(m_state); }
+
+private:
+    std::variant<T, StoreError> m_state;
+};
