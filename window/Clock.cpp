@@ -1,0 +1,6 @@
+#include "window/Clock.h"
+
+QDate SystemClock::today() const
+{
+    return QDate::currentDate();
+}

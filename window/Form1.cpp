@@ -1,0 +1,151 @@
+#include "window/Form1.h"
+
+#include "app/conversions/Characters.h"
+#include "window/Clock.h"
+#include "window/Form1Catalogue.h"
+
+#include <QDate>
+
+Form1::Form1()
+    : m_memberBoxes{&Text25, &Text26, &Text47, &Text28, &Text29, &Text30, &Text34, &Text35,
+                    &Text36, &Text38, &Text40, &Text1,  &Text45, &Text46, &Text4,  &Text2}
+{
+    for (const CatalogueEntry& entry : formCatalogue()) {
+        Control& control = this->*entry.member;
+        control.init(this, &entry.spec);
+        m_controls.push_back(&control);
+    }
+}
+
+Form1::~Form1() = default;
+
+Control* Form1::find(QAnyStringView name) const
+{
+    for (Control* control : m_controls)
+        if (QAnyStringView::compare(name, QLatin1String(control->spec().name)) == 0)
+            return control;
+    return nullptr;
+}
+
+void Form1::noteFocus(Control* control)
+{
+    m_focused = control;
+}
+
+void Form1::notify(Control& control, Property property)
+{
+    emit changed(control, property);
+}
+
+void Form1::giveFocus(Control& control)
+{
+    if (!control.isVisible() || !control.isEnabled()) {
+        ++m_focusErrors;
+        qWarning("Form1: the focus was asked for %s, which is %s", control.spec().name,
+                 control.isVisible() ? "disabled" : "hidden");
+        return;
+    }
+    m_focused = &control;
+    emit focusGiven(control);
+}
+
+void Form1::loseFocusIfUnusable(Control& control)
+{
+    if (m_focused == &control && !(control.isVisible() && control.isEnabled()))
+        m_focused = nullptr;
+}
+
+namespace {
+
+bool isTwoDigits(const QString& part)
+{
+    return part.size() == 2 && part.at(0).isDigit() && part.at(1).isDigit() && part.at(0).unicode() < 128 &&
+           part.at(1).unicode() < 128;
+}
+
+// The birthday in `year` for the day and month parts of a birth text; invalid when they are not two digits
+// each or do not form a date in that year (29 February in a common year, day 31 in a 30-day month, "00").
+QDate birthdayIn(int year, const QString& day, const QString& month)
+{
+    if (!isTwoDigits(day) || !isTwoDigits(month))
+        return {};
+    return QDate(year, month.toInt(), day.toInt());
+}
+
+// A name or surname column of the birthday list: its first 17 characters, then one TAB and a blank when that
+// is longer than 7 characters, or two TABs and a blank otherwise.
+QString listColumn(const QString& text)
+{
+    const QString cut = leftChars(text, 17);
+    return cut + (charCount(cut) > 7 ? QStringLiteral("\t ") : QStringLiteral("\t\t "));
+}
+
+} // namespace
+
+StoreStatus Form1::Form_Load(const MemberStore& store, const Clock& clock)
+{
+    List1.clear();
+    List1.setEnabled(false);
+
+    for (Control* button : {&Command5, &Command1, &Command6, &Command3})
+        button->setEnabled(true);
+    for (Control* button : {&command2, &Command9, &Command4, &Command7, &Command8, &Command10, &Command11}) {
+        button->setEnabled(false);
+        button->setVisible(false);
+    }
+
+    Data1.setVisible(false);
+    Label12.setVisible(false);
+    Label5.setVisible(false);
+
+    for (Control* box : m_memberBoxes)
+        box->setEnabled(false);
+
+    Text52.setEnabled(false);
+    for (Control* box : {&Text52, &Text3, &Text5, &Text6, &Text7, &Text9, &Text8})
+        box->setVisible(false);
+
+    cumple.setVisible(false);
+    Text47.setText(QString());
+
+    for (Control* label : {&Label14, &Label17, &Label18, &Label28, &Label35, &Label36, &Label37})
+        label->setVisible(false);
+    Label29.setVisible(true);
+
+    const QDate today = clock.today();
+    static constexpr Field kRead[] = {Field::fnacimiento, Field::nombre, Field::apellidos, Field::ntarjeta};
+    const StoreStatus failure = store.scan(kRead, [&](const StoredRow& row) -> StoreStatus {
+        const StoreResult<QString> birth = row.text(Field::fnacimiento);
+        if (!birth)
+            return birth.error();
+        if (*birth == kEmptyMark || *birth == QLatin1String("00/00/0000"))
+            return std::nullopt;
+        const QString day = midChars(*birth, 1, 2);
+        const QString month = midChars(*birth, 4, 2);
+        if (day.isEmpty() && month.isEmpty())
+            return std::nullopt;
+        const QDate birthday = birthdayIn(today.year(), day, month);
+        if (!birthday.isValid())
+            return std::nullopt;
+        const qint64 daysLeft = today.daysTo(birthday);
+        if (daysLeft <= 0 || daysLeft >= 10)
+            return std::nullopt;
+
+        const StoreResult<QString> nombre = row.text(Field::nombre);
+        if (!nombre)
+            return nombre.error();
+        const StoreResult<QString> apellidos = row.text(Field::apellidos);
+        if (!apellidos)
+            return apellidos.error();
+        const StoreResult<QString> ntarjeta = row.text(Field::ntarjeta);
+        if (!ntarjeta)
+            return ntarjeta.error();
+        List1.addItem(listColumn(*nombre) + listColumn(*apellidos) + leftChars(*ntarjeta, 4) + QLatin1Char('\t') +
+                      QString::number(daysLeft));
+        return std::nullopt;
+    });
+
+    for (Control* box : {&Text28, &Text29, &Text30})
+        box->setText(QString());
+    return failure;
+}

@@ -1,0 +1,92 @@
+#pragma once
+
+#include "store/MemberStore.h"
+#include "window/Control.h"
+
+#include <QObject>
+
+#include <array>
+#include <span>
+#include <vector>
+
+class Clock;
+
+// The application's one window, as a model: every control of the design with its run-time state, and the
+// routines that work on them. The toolkit binding mirrors it on screen; tests read it without a display.
+class Form1 : public QObject
+{
+    Q_OBJECT
+
+public:
+    enum class Property { Text, Visible, Enabled, BackColor, Items };
+
+    // The window's client area and background.
+    static constexpr int kClientWidth = 13185;
+    static constexpr int kClientHeight = 9615;
+    static constexpr Rgb kBackground = 0xFFFF80;
+    // The font of every control whose design names none.
+    static constexpr FontSpec kDefaultFont{"Arial", 8.25, false};
+
+    // Background colours of the member boxes.
+    static constexpr Rgb kLightYellow = 0xFFFFC0;
+    static constexpr Rgb kRed = 0xFF0000;
+
+    Form1();
+    ~Form1() override;
+
+    // Every control in design order: containers before what they contain, and each control above the ones
+    // listed before it in the same container.
+    const std::vector<Control*>& controls() const { return m_controls; }
+    Control* find(QAnyStringView name) const;
+
+    // The sixteen boxes that show one member.
+    const std::array<Control*, 16>& memberBoxes() const { return m_memberBoxes; }
+
+    Control* focusedControl() const { return m_focused; }
+    // How often the focus was asked for a hidden or disabled control.
+    int focusErrors() const { return m_focusErrors; }
+    // The toolkit tells the model where the operator moved the focus (mouse, Tab).
+    void noteFocus(Control* control);
+
+    // Load handler: brings every control into the idle state and fills the birthday list with the members
+    // whose birthday is 1 to 9 days after clock's today. Returns the store's error when the file cannot be read.
+    StoreStatus Form_Load(const MemberStore& store, const Clock& clock);
+
+    // Frames
+    Control Frame5, Frame1, Frame6;
+    // Member boxes and their labels
+    Control Text25, Text26, Text28, Text29, Text30, Text34, Text35, Text36, Text38, Text40, Text1, Text4, Text45,
+        Text46, Text2, Text47;
+    Control Label4, Label6, Label21, Label23, Label26, Label9, Label10, Label11, Label13, Label15, Label3, Label27,
+        Label16, Label19, Label25, Label8;
+    Control Label22, Label20, Label24, Label1, cumple;
+    // Working boxes
+    Control Text52, Text3, Text5, Text6, Text7;
+    // Buttons and the points amount box
+    Control Command1, Command5, Command6, Command3, command2, Command10, Command4, Command9, Command11, Command7,
+        Command8;
+    Control Text8;
+    // Message labels of "información"
+    Control Label29, Label36, Label18, Label35, Label14, Label17, Label37, Label5, Label28, Label12;
+    // Birthday list
+    Control Label34, Label30, Label31, Label32, Label33, List1;
+    Control Image1;
+    // Controls without a role
+    Control Data1, Text9, Label2, Label7;
+
+signals:
+    void changed(Control& control, Form1::Property property);
+    // The model gave the focus to a control.
+    void focusGiven(Control& control);
+
+private:
+    friend class Control;
+    void notify(Control& control, Property property);
+    void giveFocus(Control& control);
+    void loseFocusIfUnusable(Control& control);
+
+    std::vector<Control*> m_controls;
+    std::array<Control*, 16> m_memberBoxes{};
+    Control* m_focused = nullptr;
+    int m_focusErrors = 0;
+};
