@@ -1,0 +1,38 @@
+#include "app/Appearance.h"
+
+#include "window/Form1.h"
+
+#include <QApplication>
+#include <QFontDatabase>
+#include <QStyleFactory>
+
+#include <cmath>
+
+void applyAppearance()
+{
+    QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
+    // Metric-compatible families: the layout in twips was made for these widths.
+    if (!QFontDatabase::hasFamily(QStringLiteral("Arial")))
+        QFont::insertSubstitution(QStringLiteral("Arial"), QStringLiteral("Liberation Sans"));
+    if (!QFontDatabase::hasFamily(QStringLiteral("Comic Sans MS")))
+        QFont::insertSubstitution(QStringLiteral("Comic Sans MS"), QStringLiteral("Comic Neue"));
+}
+
+QFont designFont(const FontSpec& spec)
+{
+    const FontSpec& font = spec.family ? spec : Form1::kDefaultFont;
+    QFont result(QString::fromLatin1(font.family));
+    result.setPointSizeF(font.points);
+    result.setBold(font.bold);
+    return result;
+}
+
+QColor toColor(Rgb rgb)
+{
+    return QColor::fromRgb(QRgb(0xFF000000u | rgb));
+}
+
+int twipsToPixels(int twips)
+{
+    return int(std::lround(twips / 15.0));
+}

@@ -1,0 +1,19 @@
+#include "app/MessageBoxSink.h"
+
+#include "window/Messages.h"
+
+#include <QMessageBox>
+
+void MessageBoxSink::storeFailure(const StoreError& error)
+{
+    QMessageBox box(QMessageBox::Critical, storeErrorTitle(), storeErrorMessage(error), QMessageBox::Ok, m_parent);
+    box.setObjectName(QStringLiteral("storeFailure"));
+    box.exec();
+}
+
+void MessageBoxSink::notice(const QString& text)
+{
+    QMessageBox box(QMessageBox::Warning, QStringLiteral("Socios"), text, QMessageBox::Ok, m_parent);
+    box.setObjectName(QStringLiteral("notice"));
+    box.exec();
+}
