@@ -1,0 +1,25 @@
+#!/usr/bin/env bash
+# Installs the Debian packages that building, running and testing socios need, and only those that are missing.
+set -euo pipefail
+
+packages=(
+    cmake ninja-build g++
+    qt6-base-dev libqt6sql6-sqlite
+    libbenchmark-dev
+    fonts-liberation2 fonts-comic-neue
+)
+
+missing=()
+for package in "${packages[@]}"; do
+    if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed'; then
+        missing+=("$package")
+    fi
+done
+
+if ((${#missing[@]})); then
+    echo "Installing: ${missing[*]}"
+    sudo=""
+    if [ "$(id -u)" -ne 0 ]; then sudo="sudo"; fi
+    $sudo apt-get update
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y --no-install-recommends "${missing[@]}"
+fi
