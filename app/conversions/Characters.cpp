@@ -33,6 +33,11 @@ QString leftChars(const QString& text, qsizetype count)
     return text.left(unitIndex(text, std::max<qsizetype>(count, 0)));
 }
 
+QString rightChars(const QString& text, qsizetype count)
+{
+    return charsFrom(text, charCount(text) - std::max<qsizetype>(count, 0) + 1);
+}
+
 QString charsFrom(const QString& text, qsizetype first)
 {
     return text.mid(unitIndex(text, std::max<qsizetype>(first - 1, 0)));

@@ -11,6 +11,9 @@ qsizetype charCount(const QString& text);
 // The first count characters of text (all of it when shorter).
 QString leftChars(const QString& text, qsizetype count);
 
+// The last count characters of text (all of it when shorter).
+QString rightChars(const QString& text, qsizetype count);
+
 // The text from its character number `first` (1 is the first character) on.
 QString charsFrom(const QString& text, qsizetype first);
 

@@ -125,20 +125,30 @@ void TestConversions::cuts_data()
     QTest::addColumn<int>("count");
     QTest::addColumn<QString>("left");
     QTest::addColumn<QString>("fromSecond");
+    QTest::addColumn<QString>("right2");
 
     const QString clef = QString::fromUcs4(U"\U0001D11E");
+    const QString lone(QChar(0xD800));
     QTest::newRow("empty") << "" << 0 << ""
+                           << ""
                            << "";
+    QTest::newRow("one character") << "5" << 1 << "5"
+                                   << ""
+                                   << "5";
     QTest::newRow("ascii") << "0123456789" << 10 << "0123456"
-                           << "123456789";
-    QTest::newRow("enye is one character") << QString::fromUtf8("ñ0001") << 5 << QString::fromUtf8("ñ0001") << "0001";
-    QTest::newRow("non-BMP at the cut") << (QStringLiteral("123456") + clef + QStringLiteral("9")) << 8
-                                        << (QStringLiteral("123456") + clef)
-                                        << (QStringLiteral("23456") + clef + QStringLiteral("9"));
-    QTest::newRow("non-BMP first") << (clef + QStringLiteral("abcdefgh")) << 9 << (clef + QStringLiteral("abcdef"))
-                                   << "abcdefgh";
-    QTest::newRow("lone surrogate counts as one") << QString(QChar(0xD800)) + QStringLiteral("abcdefg") << 8
-                                                  << QString(QChar(0xD800)) + QStringLiteral("abcdef") << "abcdefg";
+                           << "123456789"
+                           << "89";
+    QTest::newRow("enye is one character") << "ñ0001" << 5 << "ñ0001"
+                                           << "0001"
+                                           << "01";
+    QTest::newRow("non-BMP at the cut") << "123456" + clef + "9" << 8 << "123456" + clef << "23456" + clef + "9"
+                                        << clef + "9";
+    QTest::newRow("non-BMP first") << clef + "abcdefgh" << 9 << clef + "abcdef"
+                                   << "abcdefgh"
+                                   << "gh";
+    QTest::newRow("lone surrogate counts as one") << lone + "abcdefg" << 8 << lone + "abcdef"
+                                                  << "abcdefg"
+                                                  << "fg";
 }
 
 void TestConversions::cuts()
@@ -147,6 +157,8 @@ void TestConversions::cuts()
     QFETCH(int, count);
     QFETCH(QString, left);
     QFETCH(QString, fromSecond);
+    QFETCH(QString, right2);
+    QCOMPARE(rightChars(text, 2), right2);
     QCOMPARE(charCount(text), count);
     QCOMPARE(leftChars(text, 7), left);
     QCOMPARE(charsFrom(text, 2), fromSecond);
