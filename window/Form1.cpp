@@ -8,7 +8,8 @@
 
 Form1::Form1()
     : m_memberBoxes{&Text25, &Text26, &Text47, &Text28, &Text29, &Text30, &Text34, &Text35,
-                    &Text36, &Text38, &Text40, &Text1,  &Text45, &Text46, &Text4,  &Text2}
+                    &Text36, &Text38, &Text40, &Text1,  &Text45, &Text46, &Text4,  &Text2},
+      m_operationButtons{&Command1, &Command5, &Command6, &Command3}
 {
     for (const CatalogueEntry& entry : formCatalogue()) {
         Control& control = this->*entry.member;

@@ -52,6 +52,29 @@ public:
     // whose birthday is 1 to 9 days after clock's today. Returns the store's error when the file cannot be read.
     StoreStatus Form_Load(const MemberStore& store, const Clock& clock);
 
+    // After a failure of the member file in the middle of an operation: the idle state that start-up sets, with
+    // the member boxes empty, locked and light yellow and nothing of the broken operation left on screen.
+    void restoreIdleState();
+
+    // Member form routines: the sixteen member boxes and one row of "ficha".
+    enum class StoreVariant {
+        New,    // a new member: a birth date left empty is stored as "00/00/0000"
+        Edited, // an edited member: a birth date left empty is stored as the empty mark
+    };
+    void ClearMemberBoxes();
+    void LockMemberBoxes();
+    void UnlockMemberBoxesForEntry();
+    void ResetMemberBoxColours();
+    // Fills the boxes from a row; a field holding the empty mark shows as an empty red box.
+    void ShowMemberRecord(const MemberRecord& row);
+    // Checks the date boxes, leaves "true" or "false" in Text7 and applies the zero rule. True when the dates pass.
+    bool CheckMemberDates();
+    // Turns the boxes into the thirteen field values of a row, rewriting boxes on the way as the stored forms
+    // require (empty mark, zero-padded dates).
+    MemberRecord StoreMemberBoxes(StoreVariant variant);
+
+    const std::array<Control*, 4>& operationButtons() const { return m_operationButtons; }
+
     // Frames
     Control Frame5, Frame1, Frame6;
     // Member boxes and their labels
@@ -87,6 +110,7 @@ private:
 
     std::vector<Control*> m_controls;
     std::array<Control*, 16> m_memberBoxes{};
+    std::array<Control*, 4> m_operationButtons{};
     Control* m_focused = nullptr;
     int m_focusErrors = 0;
 };
