@@ -1,30 +1,36 @@
 #include "app/SociosApp.h"
 
-#include "app/FormView.h"
-#include "app/MessageBoxSink.h"
-#include "store/MemberStore.h"
 #include "window/Clock.h"
-#include "window/Form1.h"
 
 #include <QApplication>
 
-int runSocios(const QString& path, const Clock& clock)
-{
-    const MemberStore store(path);
-    Form1 form;
-    MessageBoxSink messages;
+SociosApp::SociosApp(const QString& path) : m_store(path) {}
 
-    StoreStatus failure = store.openOrCreate();
+SociosApp::~SociosApp() = default;
+
+bool SociosApp::start(const Clock& clock)
+{
+    StoreStatus failure = m_store.openOrCreate();
     if (!failure)
-        failure = form.Form_Load(store, clock);
+        failure = m_form.Form_Load(m_store, clock);
     if (failure) {
         qWarning("socios: %s", qUtf8Printable(failure->toString()));
-        messages.storeFailure(*failure);
-        return 1;
+        m_messages.storeFailure(*failure);
+        return false;
     }
+    m_view = std::make_unique<FormView>(m_form);
+    m_messages.setParent(m_view.get());
+    m_prompt = std::make_unique<InputDialogPrompt>(m_view.get());
+    m_operations = std::make_unique<CardOperations>(m_form, m_store, *m_prompt, m_messages);
+    m_operations->connectHandlers();
+    return true;
+}
 
-    FormView view(form);
-    messages.setParent(&view);
-    view.show();
+int runSocios(const QString& path, const Clock& clock)
+{
+    SociosApp app(path);
+    if (!app.start(clock))
+        return 1;
+    app.view()->show();
     return QApplication::exec();
 }

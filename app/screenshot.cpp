@@ -1,16 +1,23 @@
 // Renders the main window, started on a small sample member file, to a PNG file:
-//   socios-screenshot OUTPUT.png
+//   socios-screenshot OUTPUT.png             the window as it starts
+//   socios-screenshot OUTPUT.png CARD...     "Consulta" with these card numbers entered, grabbed while the
+//                                            prompt asks for the next one
 // Runs on any Qt platform; scripts use the offscreen one, so no display is needed.
 
 #include "app/Appearance.h"
 #include "app/FormView.h"
+#include "app/MessageBoxSink.h"
+#include "operations/CardOperations.h"
+#include "operations/CardPrompt.h"
 #include "store/MemberStore.h"
 #include "window/Clock.h"
 #include "window/Form1.h"
 
 #include <QApplication>
+
 #include <QTemporaryDir>
 #include <QTextStream>
+#include <functional>
 
 namespace {
 
@@ -18,6 +25,25 @@ class FixedClock : public Clock
 {
 public:
     QDate today() const override { return QDate(2026, 3, 10); }
+};
+
+// Answers the given card numbers; when they are used up, grabs the window and leaves with "*".
+class ScriptedPrompt : public CardPrompt
+{
+public:
+    ScriptedPrompt(QStringList answers, std::function<void()> grab) : m_answers(answers), m_grab(grab) {}
+
+    QString inputBox(const QString&, const QString&, int, int) override
+    {
+        if (!m_answers.isEmpty())
+            return m_answers.takeFirst();
+        m_grab();
+        return QStringLiteral("*");
+    }
+
+private:
+    QStringList m_answers;
+    std::function<void()> m_grab;
 };
 
 MemberRecord member(const char* card, const char* nombre, const char* apellidos, const char* birth)
@@ -41,8 +67,8 @@ int main(int argc, char* argv[])
     QApplication application(argc, argv);
     applyAppearance();
     QTextStream err(stderr);
-    if (argc != 2) {
-        err << "usage: socios-screenshot OUTPUT.png\n";
+    if (argc < 2) {
+        err << "usage: socios-screenshot OUTPUT.png [CARD...]\n";
         return 2;
     }
 
@@ -58,9 +84,19 @@ int main(int argc, char* argv[])
         member("0102", "Begoña", "Martín Oñate", "25/12/1975"),
         member("0103", "Pilar", "Ortega", "00/00/0000"),
     };
+    MemberRecord complete = member("0200", "Carmen", "Ibáñez Soler", "22/07/1971");
+    complete.calle = QStringLiteral("C/ Mayor 12, 3º A");
+    complete.cp = QStringLiteral("50001");
+    complete.ciudad = QStringLiteral("Zaragoza");
+    complete.telefono = QStringLiteral("976 123 456");
+    complete.nsocio = QStringLiteral("1200");
+    complete.fcaducidad = QStringLiteral("09/2028");
+    complete.puntos = QStringLiteral(" 17.5");
     for (const MemberRecord& m : members)
         if (!failure)
             failure = store.append(m);
+    if (!failure)
+        failure = store.append(complete);
     Form1 form;
     if (!failure)
         failure = form.Form_Load(store, FixedClock());
@@ -72,7 +108,23 @@ int main(int argc, char* argv[])
     FormView view(form);
     view.show();
     QApplication::processEvents();
-    if (!view.grab().save(QString::fromLocal8Bit(argv[1]))) {
+    bool saved = false;
+    auto grab = [&] {
+        QApplication::processEvents();
+        saved = view.grab().save(QString::fromLocal8Bit(argv[1]));
+    };
+    if (argc == 2) {
+        grab();
+    } else {
+        QStringList cards;
+        for (int i = 2; i < argc; ++i)
+            cards << QString::fromLocal8Bit(argv[i]);
+        ScriptedPrompt prompt(cards, grab);
+        MessageBoxSink messages(&view);
+        CardOperations operations(form, store, prompt, messages);
+        operations.Command1_Click();
+    }
+    if (!saved) {
         err << "cannot write " << argv[1] << '\n';
         return 1;
     }

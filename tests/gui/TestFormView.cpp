@@ -1,8 +1,8 @@
 #include "app/Appearance.h"
 #include "app/FormView.h"
 #include "app/SociosApp.h"
+#include "tests/support/GuiDriving.h"
 #include "tests/support/TestSupport.h"
-#include "tests/support/Typing.h"
 
 #include <QApplication>
 #include <QFile>

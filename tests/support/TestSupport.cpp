@@ -7,6 +7,7 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QTemporaryDir>
+#include <QTest>
 
 namespace {
 
@@ -26,6 +27,29 @@ template <typename Work> void withDatabase(const QString& path, Work work)
 }
 
 } // namespace
+
+char* toString(const MemberRecord& record)
+{
+    QStringList fields;
+    for (Field f : allFields())
+        fields << QStringLiteral("%1=\"%2\"").arg(QLatin1String(fieldName(f)), record[f].left(40));
+    return qstrdup(qUtf8Printable(fields.join(QLatin1String(", "))));
+}
+
+QString FakePrompt::inputBox(const QString& prompt, const QString& title, int leftTwips, int topTwips)
+{
+    lastPrompt = prompt;
+    lastTitle = title;
+    lastPosition = QPoint(leftTwips, topTwips);
+    if (m_inspect)
+        m_inspect(m_asked);
+    ++m_asked;
+    if (m_answers.isEmpty()) {
+        QTest::qFail("the prompt ran out of answers", __FILE__, __LINE__);
+        return QStringLiteral("*");
+    }
+    return m_answers.takeFirst();
+}
 
 MemberRecord sampleMember(const QString& card, const QString& nombre, const QString& fnacimiento)
 {

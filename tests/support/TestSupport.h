@@ -1,13 +1,24 @@
 #pragma once
 
+#include "operations/CardPrompt.h"
+#include "operations/MessageSink.h"
 #include "store/MemberRecord.h"
 #include "window/Clock.h"
 
 #include <QDate>
 #include <QList>
+#include <QPoint>
 #include <QString>
+#include <QStringList>
+
+#include <functional>
 
 class QTemporaryDir;
+
+Q_DECLARE_METATYPE(MemberRecord)
+
+// Lets QCOMPARE print a row that differs.
+char* toString(const MemberRecord& record);
 
 class FixedClock : public Clock
 {
@@ -17,6 +28,41 @@ public:
 
 private:
     QDate m_date;
+};
+
+// A prompt that hands out queued answers, each once. Running out of answers fails the test and answers "*",
+// which ends every card entry, so a test never hangs.
+class FakePrompt : public CardPrompt
+{
+public:
+    explicit FakePrompt(QStringList answers = {}) : m_answers(std::move(answers)) {}
+
+    void setAnswers(QStringList answers) { m_answers = std::move(answers); }
+    // Runs before each answer is handed out, with the number of earlier answers: the window then shows what
+    // the previous pass left.
+    void setBeforeEachAnswer(std::function<void(int)> inspect) { m_inspect = std::move(inspect); }
+
+    QString inputBox(const QString& prompt, const QString& title, int leftTwips, int topTwips) override;
+
+    int asked() const { return m_asked; }
+    QString lastPrompt, lastTitle;
+    QPoint lastPosition;
+
+private:
+    QStringList m_answers;
+    std::function<void(int)> m_inspect;
+    int m_asked = 0;
+};
+
+// Records the messages instead of showing them.
+class FakeMessages : public MessageSink
+{
+public:
+    void storeFailure(const StoreError& error) override { failures.append(error); }
+    void notice(const QString& text) override { notices.append(text); }
+
+    QList<StoreError> failures;
+    QStringList notices;
 };
 
 // A member with every field filled in, as the application stores it.

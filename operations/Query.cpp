@@ -1,0 +1,35 @@
+// "Consulta": look members up by card number, one after another, without changing anything.
+
+#include "operations/CardOperations.h"
+
+void CardOperations::Command1_Click()
+{
+    Form1& f = m_form;
+    for (Control* button : f.operationButtons())
+        button->setEnabled(false);
+    f.Label29.setVisible(false);
+    f.Label18.setVisible(true);
+    f.Label14.setVisible(false);
+    f.Label17.setVisible(false);
+    f.LockMemberBoxes();
+    f.ClearMemberBoxes();
+
+    // The pass in which "*" is entered is carried out in full, like any other.
+    while (!text52IsLeave()) {
+        promptIntoText52();
+        f.ClearMemberBoxes();
+        f.ResetMemberBoxColours();
+        normaliseText52();
+        const StoreResult<std::vector<MemberRecord>> rows = m_store.rowsWithCard(f.Text52.text());
+        if (!rows)
+            return fail(rows.error());
+        for (const MemberRecord& row : *rows)
+            f.ShowMemberRecord(row);
+    }
+
+    f.Label29.setVisible(true);
+    f.Label18.setVisible(false);
+    f.Text52.setText(QString());
+    for (Control* button : f.operationButtons())
+        button->setEnabled(true);
+}
