@@ -10,7 +10,18 @@ CardOperations::CardOperations(Form1& form, const MemberStore& store, CardPrompt
 
 void CardOperations::connectHandlers()
 {
-    m_form.Command1.setClickHandler([this] { Command1_Click(); });
+    Form1& f = m_form;
+    f.Command1.setClickHandler([this] { Command1_Click(); });
+    f.Command5.setClickHandler([this] { Command5_Click(); });
+    f.command2.setClickHandler([this] { command2_Click(); });
+    f.Command9.setClickHandler([this] { Command9_Click(); });
+    f.Command3.setClickHandler([this] { Command3_Click(); });
+    f.Command10.setClickHandler([this] { Command10_Click(); });
+    f.Command11.setClickHandler([this] { Command11_Click(); });
+    f.Command6.setClickHandler([this] { Command6_Click(); });
+    f.Command4.setClickHandler([this] { Command4_Click(); });
+    f.Command8.setClickHandler([this] { Command8_Click(); });
+    f.Command7.setClickHandler([this] { Command7_Click(); });
 }
 
 void CardOperations::promptIntoText52()
@@ -32,5 +43,11 @@ bool CardOperations::text52IsLeave() const
 void CardOperations::fail(const StoreError& error)
 {
     m_messages.storeFailure(error);
+    m_form.restoreIdleState();
+}
+
+void CardOperations::cardVanished()
+{
+    m_messages.notice(QStringLiteral("no existe este número de tarjeta"));
     m_form.restoreIdleState();
 }

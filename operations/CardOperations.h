@@ -21,6 +21,29 @@ public:
     // "Consulta": shows the member of each card number entered until "*" is entered.
     void Command1_Click();
 
+    // "Alta": asks for a card number that no member holds, then opens the member boxes for typing.
+    void Command5_Click();
+    // "salvar": checks the dates and appends the new member.
+    void command2_Click();
+    // "salir sin salvar": leaves without writing the new member.
+    void Command9_Click();
+
+    // "Modificar": asks for the card number of a member, then opens the member's boxes for changes.
+    void Command3_Click();
+    // "Salvar registro": checks the dates and rewrites the member's row.
+    void Command10_Click();
+    // "Salir sin salvar": leaves the member unchanged.
+    void Command11_Click();
+
+    // "Añadir Puntos": asks for the card number of a member, then waits for an amount in Text8.
+    void Command6_Click();
+    // "añadir puntos": adds the amount to the shown balance and stores the sum.
+    void Command4_Click();
+    // "reset puntos": stores a balance of "0".
+    void Command8_Click();
+    // "salir sin añadir": leaves the balance unchanged.
+    void Command7_Click();
+
 private:
     // Asks for a card number and puts the answer into Text52.
     void promptIntoText52();
@@ -29,6 +52,9 @@ private:
     bool text52IsLeave() const;
     // Shows the failure and brings the window back to idle.
     void fail(const StoreError& error);
+    // The member on screen has no row any more (another program removed it): nothing is written, the operator
+    // is told, and the window goes back to idle.
+    void cardVanished();
 
     Form1& m_form;
     const MemberStore& m_store;
