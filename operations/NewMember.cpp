@@ -2,14 +2,101 @@
 
 #include "operations/CardOperations.h"
 
+#include "operations/CardEntry.h"
+
 void CardOperations::Command5_Click()
 {
+    Form1& f = m_form;
+    for (Control* button : f.operationButtons())
+        button->setEnabled(false);
+    f.Label29.setVisible(false);
+    f.Label18.setVisible(true);
+    f.Label14.setVisible(false);
+    f.Label17.setVisible(false);
+    f.Label12.setVisible(true);
+
+    // Label17 visible after the check means no member holds the number; "*" in Text52 then ends the entry with
+    // the number accepted (it stays in Text4).
+    while (!text52IsLeave()) {
+        promptIntoText52();
+        f.Label12.setVisible(false);
+        f.Label14.setVisible(false);
+        f.Label17.setVisible(true);
+        f.ClearMemberBoxes();
+        f.Text8.setText(QString());
+        normaliseText52();
+        if (text52IsLeave())
+            break;
+
+        // Also with an empty table: the entry always reaches Text4, so an empty entry leaves Text4 empty and
+        // ends the operation, and any other entry is a new number.
+        f.Text4.setText(f.Text52.text());
+        const StoreResult<bool> taken = m_store.holdsCard(f.Text52.text());
+        if (!taken)
+            return fail(taken.error());
+        if (*taken) {
+            f.Label14.setVisible(true);
+            f.Label17.setVisible(false);
+        }
+        if (f.Label17.isVisible())
+            f.Text52.setText(CardEntry::kLeave);
+    }
+
+    // An empty Text4 means the operator left without a number.
+    if (f.Text4.text().isEmpty()) {
+        for (Control* button : f.operationButtons())
+            button->setEnabled(true);
+    } else {
+        f.command2.setVisible(true);
+        f.command2.setEnabled(true);
+        f.Command9.setVisible(true);
+        f.Command9.setEnabled(true);
+        f.Command5.setEnabled(false);
+        f.UnlockMemberBoxesForEntry();
+        for (Control* button : f.operationButtons())
+            button->setEnabled(false);
+    }
+    f.Label14.setVisible(false);
+    f.Label18.setVisible(false);
+    f.Text52.setText(QString());
 }
 
 void CardOperations::command2_Click()
 {
+    Form1& f = m_form;
+    f.Label17.setVisible(true);
+    f.Label5.setVisible(false);
+    if (!f.CheckMemberDates()) {
+        // The data stay open for correction and another "salvar".
+        f.Label17.setVisible(false);
+        f.Label5.setVisible(true);
+        return;
+    }
+
+    if (const StoreStatus failure = m_store.append(f.StoreMemberBoxes(Form1::StoreVariant::New)))
+        return fail(*failure);
+
+    f.Label17.setVisible(false);
+    f.command2.setVisible(false);
+    for (Control* button : f.operationButtons())
+        button->setEnabled(true);
+    f.Command9.setVisible(false);
+    f.ClearMemberBoxes();
+    f.LockMemberBoxes();
+    f.Label29.setVisible(true);
+    f.Label35.setVisible(false);
 }
 
 void CardOperations::Command9_Click()
 {
+    Form1& f = m_form;
+    for (Control* button : f.operationButtons())
+        button->setEnabled(true);
+    f.command2.setVisible(false);
+    f.Command9.setVisible(false);
+    f.Label17.setVisible(false);
+    f.ClearMemberBoxes();
+    f.LockMemberBoxes();
+    f.Label29.setVisible(true);
+    f.Label5.setVisible(false);
 }
