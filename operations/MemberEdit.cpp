@@ -1,15 +1,130 @@
 // "Modificar": changing the data of a member.
 
+#include "operations/CardEntry.h"
 #include "operations/CardOperations.h"
+
+namespace {
+
+// The member boxes that the operator may change: all but the card number.
+void enableEditBoxes(Form1& f, bool enabled)
+{
+    for (Control* box : f.memberBoxes())
+        if (box != &f.Text4)
+            box->setEnabled(enabled);
+}
+
+} // namespace
 
 void CardOperations::Command3_Click()
 {
+    Form1& f = m_form;
+    for (Control* button : f.operationButtons())
+        button->setEnabled(false);
+    // The finishing buttons are on screen already while the card number is asked for, but cannot be used.
+    f.Command10.setVisible(true);
+    f.Command10.setEnabled(false);
+    f.Command11.setVisible(true);
+    f.Command11.setEnabled(false);
+    f.Label28.setVisible(false);
+    f.Label29.setVisible(false);
+    f.Label18.setVisible(true);
+    f.Label14.setVisible(false);
+    f.Label17.setVisible(false);
+    f.Label36.setVisible(true);
+    // Label35 is left as the last operation left it. The boxes are opened before a member is found; the modal
+    // prompt keeps the operator out of them meanwhile. The focus stays where it is.
+    enableEditBoxes(f, true);
+    f.Text4.setEnabled(false);
+
+    // Every pass runs in full, the one in which "*" is entered included: it clears the boxes and, since no row
+    // holds "*", shows Label35, which stays on screen after leaving.
+    while (!text52IsLeave()) {
+        promptIntoText52();
+        f.ClearMemberBoxes();
+        f.ResetMemberBoxColours();
+        normaliseText52();
+        const StoreResult<std::vector<MemberRecord>> rows = m_store.rowsWithCard(f.Text52.text());
+        if (!rows)
+            return fail(rows.error());
+        for (const MemberRecord& row : *rows)
+            f.ShowMemberRecord(row);
+
+        if (f.Text4.text().isEmpty()) {
+            f.Label35.setVisible(true);
+            f.Label36.setVisible(false);
+        } else {
+            f.Text52.setText(CardEntry::kLeave);
+            f.Label35.setVisible(false);
+            f.Label36.setVisible(false);
+        }
+    }
+
+    if (f.Text4.text().isEmpty()) {
+        // Left with "*": Label29 stays hidden until another operation shows it.
+        for (Control* button : f.operationButtons())
+            button->setEnabled(true);
+        enableEditBoxes(f, false);
+        f.Command10.setVisible(false);
+        f.Command11.setVisible(false);
+    } else {
+        for (Control* button : f.operationButtons())
+            button->setEnabled(false);
+        f.Label37.setVisible(true);
+        f.Command10.setEnabled(true);
+        f.Command11.setEnabled(true);
+        f.UnlockMemberBoxesForEntry();
+        for (Control* button : f.operationButtons())
+            button->setEnabled(false);
+    }
+    f.Label18.setVisible(false);
+    f.Text52.setText(QString());
 }
 
 void CardOperations::Command10_Click()
 {
+    Form1& f = m_form;
+    f.Label37.setVisible(true);
+    f.Label5.setVisible(false);
+    // The zero rule may rewrite the day and month boxes whatever the verdict; they stay so for the next try.
+    if (!f.CheckMemberDates()) {
+        f.Label37.setVisible(false);
+        f.Label5.setVisible(true);
+        return;
+    }
+
+    const MemberRecord record = f.StoreMemberBoxes(Form1::StoreVariant::Edited);
+    // Text4 cannot be typed into: the row found by "Modificar" is the one rewritten, with its card number.
+    const StoreResult<bool> written = m_store.rewriteFirst(f.Text4.text(), record);
+    if (!written)
+        return fail(written.error());
+    if (!*written)
+        return cardVanished();
+
+    // Boxes left red keep their colour until the next member is shown.
+    f.Command10.setVisible(false);
+    for (Control* button : f.operationButtons())
+        button->setEnabled(true);
+    f.Command11.setVisible(false);
+    f.ClearMemberBoxes();
+    f.LockMemberBoxes();
+    f.Label29.setVisible(true);
+    f.Label37.setVisible(false);
+    f.Command1.setFocus();
 }
 
 void CardOperations::Command11_Click()
 {
+    Form1& f = m_form;
+    f.Text1.setText(QString());
+    for (Control* button : f.operationButtons())
+        button->setEnabled(true);
+    f.Command10.setVisible(false);
+    f.Command11.setVisible(false);
+    f.Label37.setVisible(false);
+    f.ClearMemberBoxes();
+    f.LockMemberBoxes();
+    f.Label35.setVisible(false);
+    f.Label29.setVisible(true);
+    f.Label5.setVisible(false);
+    f.Command1.setFocus();
 }
