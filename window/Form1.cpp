@@ -16,6 +16,23 @@ Form1::Form1()
         control.init(this, &entry.spec);
         m_controls.push_back(&control);
     }
+
+    Text25.setKeyPressHandler([this](int& KeyAscii) { Text25_KeyPress(KeyAscii); });
+    Text26.setKeyPressHandler([this](int& KeyAscii) { Text26_KeyPress(KeyAscii); });
+    Text28.setKeyPressHandler([this](int& KeyAscii) { Text28_KeyPress(KeyAscii); });
+    Text29.setKeyPressHandler([this](int& KeyAscii) { Text29_KeyPress(KeyAscii); });
+    Text30.setKeyPressHandler([this](int& KeyAscii) { Text30_KeyPress(KeyAscii); });
+    Text34.setKeyPressHandler([this](int& KeyAscii) { Text34_KeyPress(KeyAscii); });
+    Text35.setKeyPressHandler([this](int& KeyAscii) { Text35_KeyPress(KeyAscii); });
+    Text36.setKeyPressHandler([this](int& KeyAscii) { Text36_KeyPress(KeyAscii); });
+    Text38.setKeyPressHandler([this](int& KeyAscii) { Text38_KeyPress(KeyAscii); });
+    Text40.setKeyPressHandler([this](int& KeyAscii) { Text40_KeyPress(KeyAscii); });
+    Text1.setKeyPressHandler([this](int& KeyAscii) { Text1_KeyPress(KeyAscii); });
+    Text45.setKeyPressHandler([this](int& KeyAscii) { Text45_KeyPress(KeyAscii); });
+    Text46.setKeyPressHandler([this](int& KeyAscii) { Text46_KeyPress(KeyAscii); });
+    Text2.setKeyPressHandler([this](int& KeyAscii) { Text2_KeyPress(KeyAscii); });
+    Text47.setKeyPressHandler([this](int& KeyAscii) { Text47_KeyPress(KeyAscii); });
+    Text8.setKeyPressHandler([this](int& KeyAscii) { Text8_KeyPress(KeyAscii); });
 }
 
 Form1::~Form1() = default;

@@ -75,6 +75,25 @@ public:
 
     const std::array<Control*, 4>& operationButtons() const { return m_operationButtons; }
 
+    // Key-press handlers: Enter (13) moves the focus to the next member box of a ring in screen order, and from
+    // the points amount box Text8 to "añadir puntos". The key is never changed or consumed.
+    void Text25_KeyPress(int& KeyAscii);
+    void Text26_KeyPress(int& KeyAscii);
+    void Text28_KeyPress(int& KeyAscii);
+    void Text29_KeyPress(int& KeyAscii);
+    void Text30_KeyPress(int& KeyAscii);
+    void Text34_KeyPress(int& KeyAscii);
+    void Text35_KeyPress(int& KeyAscii);
+    void Text36_KeyPress(int& KeyAscii);
+    void Text38_KeyPress(int& KeyAscii);
+    void Text40_KeyPress(int& KeyAscii);
+    void Text1_KeyPress(int& KeyAscii);
+    void Text45_KeyPress(int& KeyAscii);
+    void Text46_KeyPress(int& KeyAscii);
+    void Text2_KeyPress(int& KeyAscii);
+    void Text47_KeyPress(int& KeyAscii);
+    void Text8_KeyPress(int& KeyAscii);
+
     // Frames
     Control Frame5, Frame1, Frame6;
     // Member boxes and their labels
@@ -107,6 +126,8 @@ private:
     void notify(Control& control, Property property);
     void giveFocus(Control& control);
     void loseFocusIfUnusable(Control& control);
+    // Enter in `box` gives the focus to its target; every other key is left alone.
+    void enterMovesFocus(Control& box, int keyAscii);
 
     std::vector<Control*> m_controls;
     std::array<Control*, 16> m_memberBoxes{};
