@@ -121,7 +121,13 @@ private:
 const QString kCreateTable = QStringLiteral(
     "CREATE TABLE ficha (ntarjeta TEXT, nsocio TEXT, nombre TEXT, apellidos TEXT, calle TEXT, cp TEXT, "
     "ciudad TEXT, telefono TEXT, email TEXT, fnacimiento TEXT, observaciones TEXT, puntos TEXT, fcaducidad TEXT)");
-const QString kCreateCardIndex = QStringLiteral("CREATE INDEX ficha_ntarjeta ON ficha (ntarjeta)");
+// The birthday of a row as "mmdd", the key of the start-up list's lookup. The lookup's WHERE clause repeats this
+// expression word for word so that the engine uses the index.
+const QString kBirthdayKey = QStringLiteral("(substr(fnacimiento, 4, 2) || substr(fnacimiento, 1, 2))");
+const QStringList kIndexes = {
+    QStringLiteral("CREATE INDEX IF NOT EXISTS ficha_ntarjeta ON ficha (ntarjeta)"),
+    QStringLiteral("CREATE INDEX IF NOT EXISTS ficha_cumple ON ficha ") + kBirthdayKey,
+};
 
 StoreStatus createDatabase(const QString& path)
 {
@@ -140,7 +146,7 @@ StoreStatus createDatabase(const QString& path)
             error = makeError(StoreError::Kind::Create, path, connection.openError());
         } else {
             QSqlQuery query(connection.database());
-            for (const QString& statement : {kCreateTable, kCreateCardIndex}) {
+            for (const QString& statement : QStringList{kCreateTable} + kIndexes) {
                 if (!query.exec(statement)) {
                     error = queryError(StoreError::Kind::Create, path, query);
                     break;
@@ -156,6 +162,77 @@ StoreStatus createDatabase(const QString& path)
     if (!QFile::rename(temporary, path))
         QFile::remove(temporary);
     return std::nullopt;
+}
+
+// Files made before the indexes existed, or by another program, get them on the first start: a lookup then costs
+// the rows it finds, not the rows stored. Without them (a read-only file) every lookup still gives the same rows.
+void addMissingIndexes(const QSqlDatabase& db, const QString& path)
+{
+    QSqlQuery query(db);
+    if (query.exec(QStringLiteral("SELECT count(*) FROM sqlite_master WHERE type = 'index' AND tbl_name = 'ficha' "
+                                  "AND name IN ('ficha_ntarjeta', 'ficha_cumple')")) &&
+        query.next() && query.value(0).toInt() == int(kIndexes.size()))
+        return;
+    query.finish();
+    WriteTransaction transaction(db);
+    bool done = transaction.begun();
+    for (const QString& statement : kIndexes)
+        done = done && query.exec(statement);
+    done = done && transaction.commit();
+    if (!done)
+        qWarning("socios: lookups in %s stay unindexed: %s", qUtf8Printable(path),
+                 qUtf8Printable(
+                     engineText(query.lastError().isValid() ? query.lastError() : transaction.query().lastError())));
+}
+
+// Prepares and runs one statement with its values bound in order. On failure the engine's message is in
+// query.lastError(), whether preparing or running failed.
+bool run(QSqlQuery& query, const QString& sql, const QVariantList& values = {})
+{
+    if (!query.prepare(sql))
+        return false;
+    for (const QVariant& value : values)
+        query.addBindValue(value);
+    return query.exec();
+}
+
+bool failed(const StoreStatus& status)
+{
+    return status.has_value();
+}
+
+template <typename T> bool failed(const StoreResult<T>& result)
+{
+    return !result.ok();
+}
+
+// Runs `work` on a connection of its own to the file; a file that cannot be opened is an Open error.
+template <typename Work>
+auto withConnection(const QString& path, Work work) -> decltype(work(std::declval<const QSqlDatabase&>()))
+{
+    Connection connection(path, Connection::Mode::Existing);
+    if (!connection.isOpen())
+        return makeError(StoreError::Kind::Open, path, connection.openError());
+    return work(connection.database());
+}
+
+// Runs `work` in one write transaction, committed only when the work succeeded; nothing of a failed work, or
+// of a failed commit, stays in the file.
+template <typename Work>
+auto inWriteTransaction(const QString& path, Work work) -> decltype(work(std::declval<const QSqlDatabase&>()))
+{
+    using Result = decltype(work(std::declval<const QSqlDatabase&>()));
+    return withConnection(path, [&](const QSqlDatabase& db) -> Result {
+        WriteTransaction transaction(db);
+        if (!transaction.begun())
+            return queryError(StoreError::Kind::Write, path, transaction.query());
+        Result result = work(db);
+        if (failed(result))
+            return result;
+        if (!transaction.commit())
+            return queryError(StoreError::Kind::Write, path, transaction.query());
+        return result;
+    });
 }
 
 } // namespace
@@ -203,154 +280,144 @@ StoreStatus MemberStore::openOrCreate() const
     QSqlQuery query(connection.database());
     if (!query.exec(QStringLiteral("SELECT %1 FROM ficha LIMIT 0").arg(columnList(allFields()))))
         return queryError(StoreError::Kind::Open, m_path, query);
+    query.finish();
+    addMissingIndexes(connection.database(), m_path);
     return std::nullopt;
 }
 
 StoreStatus MemberStore::scan(std::span<const Field> fields, const RowVisitor& visit) const
 {
-    Connection connection(m_path, Connection::Mode::Existing);
-    if (!connection.isOpen())
-        return makeError(StoreError::Kind::Open, m_path, connection.openError());
-    QSqlQuery query(connection.database());
-    query.setForwardOnly(true);
-    if (!query.exec(QStringLiteral("SELECT %1 FROM ficha ORDER BY rowid").arg(columnList(fields))))
-        return queryError(StoreError::Kind::Read, m_path, query);
-    const StoredRow row(query, fields, m_path);
-    while (query.next()) {
-        if (StoreStatus stop = visit(row))
-            return stop;
-    }
-    if (query.lastError().isValid())
-        return queryError(StoreError::Kind::Read, m_path, query);
-    return std::nullopt;
+    return visitRows(QString(), {}, fields, visit);
+}
+
+StoreStatus MemberStore::scanBirthdays(std::span<const QString> monthDays, std::span<const Field> fields,
+                                       const RowVisitor& visit) const
+{
+    QStringList placeholders;
+    for (std::size_t i = 0; i < monthDays.size(); ++i)
+        placeholders << QStringLiteral("?");
+    const QString where = QStringLiteral("WHERE %1 IN (%2) OR %1 IS NULL").arg(kBirthdayKey, placeholders.join(','));
+    return visitRows(where, monthDays, fields, visit);
+}
+
+StoreStatus MemberStore::visitRows(const QString& where, std::span<const QString> values, std::span<const Field> fields,
+                                   const RowVisitor& visit) const
+{
+    return withConnection(m_path, [&](const QSqlDatabase& db) -> StoreStatus {
+        QSqlQuery query(db);
+        query.setForwardOnly(true);
+        if (!run(query, QStringLiteral("SELECT %1 FROM ficha %2 ORDER BY rowid").arg(columnList(fields), where),
+                 QVariantList(values.begin(), values.end())))
+            return queryError(StoreError::Kind::Read, m_path, query);
+        const StoredRow row(query, fields, m_path);
+        while (query.next()) {
+            if (StoreStatus stop = visit(row))
+                return stop;
+        }
+        if (query.lastError().isValid())
+            return queryError(StoreError::Kind::Read, m_path, query);
+        return std::nullopt;
+    });
 }
 
 StoreResult<std::vector<MemberRecord>> MemberStore::rowsWithCard(const QString& card) const
 {
-    Connection connection(m_path, Connection::Mode::Existing);
-    if (!connection.isOpen())
-        return makeError(StoreError::Kind::Open, m_path, connection.openError());
-    QSqlQuery query(connection.database());
-    query.setForwardOnly(true);
-    query.prepare(
-        QStringLiteral("SELECT %1 FROM ficha WHERE ntarjeta = ? ORDER BY rowid").arg(columnList(allFields())));
-    query.addBindValue(card);
-    if (!query.exec())
-        return queryError(StoreError::Kind::Read, m_path, query);
-    std::vector<MemberRecord> rows;
-    while (query.next()) {
-        MemberRecord record;
-        for (std::size_t i = 0; i < kFieldCount; ++i) {
-            const QVariant value = query.value(int(i));
-            if (value.isNull())
-                return makeError(StoreError::Kind::NoValue, m_path, QLatin1String(fieldName(Field(i))));
-            record[Field(i)] = value.toString();
+    using Result = StoreResult<std::vector<MemberRecord>>;
+    return withConnection(m_path, [&](const QSqlDatabase& db) -> Result {
+        QSqlQuery query(db);
+        query.setForwardOnly(true);
+        if (!run(query,
+                 QStringLiteral("SELECT %1 FROM ficha WHERE ntarjeta = ? ORDER BY rowid").arg(columnList(allFields())),
+                 {card}))
+            return queryError(StoreError::Kind::Read, m_path, query);
+        std::vector<MemberRecord> rows;
+        while (query.next()) {
+            MemberRecord record;
+            for (std::size_t i = 0; i < kFieldCount; ++i) {
+                const QVariant value = query.value(int(i));
+                if (value.isNull())
+                    return makeError(StoreError::Kind::NoValue, m_path, QLatin1String(fieldName(Field(i))));
+                record[Field(i)] = value.toString();
+            }
+            rows.push_back(std::move(record));
         }
-        rows.push_back(std::move(record));
-    }
-    if (query.lastError().isValid())
-        return queryError(StoreError::Kind::Read, m_path, query);
-    return rows;
+        if (query.lastError().isValid())
+            return queryError(StoreError::Kind::Read, m_path, query);
+        return rows;
+    });
 }
 
 StoreResult<bool> MemberStore::holdsCard(const QString& card) const
 {
-    Connection connection(m_path, Connection::Mode::Existing);
-    if (!connection.isOpen())
-        return makeError(StoreError::Kind::Open, m_path, connection.openError());
-    QSqlQuery query(connection.database());
-    query.prepare(QStringLiteral("SELECT 1 FROM ficha WHERE ntarjeta = ? LIMIT 1"));
-    query.addBindValue(card);
-    if (!query.exec())
-        return queryError(StoreError::Kind::Read, m_path, query);
-    const bool found = query.next();
-    if (query.lastError().isValid())
-        return queryError(StoreError::Kind::Read, m_path, query);
-    return found;
+    return withConnection(m_path, [&](const QSqlDatabase& db) -> StoreResult<bool> {
+        QSqlQuery query(db);
+        if (!run(query, QStringLiteral("SELECT 1 FROM ficha WHERE ntarjeta = ? LIMIT 1"), {card}))
+            return queryError(StoreError::Kind::Read, m_path, query);
+        const bool found = query.next();
+        if (query.lastError().isValid())
+            return queryError(StoreError::Kind::Read, m_path, query);
+        return found;
+    });
 }
 
 StoreStatus MemberStore::append(const MemberRecord& record) const
 {
-    Connection connection(m_path, Connection::Mode::Existing);
-    if (!connection.isOpen())
-        return makeError(StoreError::Kind::Open, m_path, connection.openError());
-    WriteTransaction transaction(connection.database());
-    if (!transaction.begun())
-        return queryError(StoreError::Kind::Write, m_path, transaction.query());
-    QSqlQuery query(connection.database());
-    query.prepare(QStringLiteral("INSERT INTO ficha (%1) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)")
-                      .arg(columnList(allFields())));
-    for (Field f : allFields())
-        query.addBindValue(record[f]);
-    if (!query.exec())
-        return queryError(StoreError::Kind::Write, m_path, query);
-    if (!transaction.commit())
-        return queryError(StoreError::Kind::Write, m_path, transaction.query());
-    return std::nullopt;
+    return inWriteTransaction(m_path, [&](const QSqlDatabase& db) -> StoreStatus {
+        QVariantList values;
+        for (Field f : allFields())
+            values << record[f];
+        QSqlQuery query(db);
+        if (!run(query,
+                 QStringLiteral("INSERT INTO ficha (%1) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)")
+                     .arg(columnList(allFields())),
+                 values))
+            return queryError(StoreError::Kind::Write, m_path, query);
+        return std::nullopt;
+    });
 }
 
 StoreResult<bool> MemberStore::rewriteFirst(const QString& card, const MemberRecord& record) const
 {
-    Connection connection(m_path, Connection::Mode::Existing);
-    if (!connection.isOpen())
-        return makeError(StoreError::Kind::Open, m_path, connection.openError());
-    WriteTransaction transaction(connection.database());
-    if (!transaction.begun())
-        return queryError(StoreError::Kind::Write, m_path, transaction.query());
-    QStringList assignments;
-    for (Field f : allFields())
-        assignments << QStringLiteral("%1 = ?").arg(QLatin1String(fieldName(f)));
-    QSqlQuery query(connection.database());
-    query.prepare(QStringLiteral("UPDATE ficha SET %1 WHERE rowid = "
-                                 "(SELECT rowid FROM ficha WHERE ntarjeta = ? ORDER BY rowid LIMIT 1)")
-                      .arg(assignments.join(QLatin1String(", "))));
-    for (Field f : allFields())
-        query.addBindValue(record[f]);
-    query.addBindValue(card);
-    if (!query.exec())
-        return queryError(StoreError::Kind::Write, m_path, query);
-    if (query.numRowsAffected() != 1)
-        return false;
-    if (!transaction.commit())
-        return queryError(StoreError::Kind::Write, m_path, transaction.query());
-    return true;
+    return inWriteTransaction(m_path, [&](const QSqlDatabase& db) -> StoreResult<bool> {
+        QStringList assignments;
+        QVariantList values;
+        for (Field f : allFields()) {
+            assignments << QStringLiteral("%1 = ?").arg(QLatin1String(fieldName(f)));
+            values << record[f];
+        }
+        values << card;
+        QSqlQuery query(db);
+        if (!run(query,
+                 QStringLiteral("UPDATE ficha SET %1 WHERE rowid = "
+                                "(SELECT rowid FROM ficha WHERE ntarjeta = ? ORDER BY rowid LIMIT 1)")
+                     .arg(assignments.join(QLatin1String(", "))),
+                 values))
+            return queryError(StoreError::Kind::Write, m_path, query);
+        return query.numRowsAffected() == 1;
+    });
 }
 
 StoreResult<std::optional<QString>> MemberStore::changePoints(const QString& card, const QString& puntos) const
 {
-    Connection connection(m_path, Connection::Mode::Existing);
-    if (!connection.isOpen())
-        return makeError(StoreError::Kind::Open, m_path, connection.openError());
-    WriteTransaction transaction(connection.database());
-    if (!transaction.begun())
-        return queryError(StoreError::Kind::Write, m_path, transaction.query());
+    using Result = StoreResult<std::optional<QString>>;
+    return inWriteTransaction(m_path, [&](const QSqlDatabase& db) -> Result {
+        QSqlQuery query(db);
+        if (!run(query, QStringLiteral("SELECT rowid FROM ficha WHERE ntarjeta = ? ORDER BY rowid LIMIT 1"), {card}))
+            return queryError(StoreError::Kind::Write, m_path, query);
+        if (!query.next())
+            return std::optional<QString>();
+        const qint64 rowid = query.value(0).toLongLong();
+        query.finish();
 
-    QSqlQuery query(connection.database());
-    query.prepare(QStringLiteral("SELECT rowid FROM ficha WHERE ntarjeta = ? ORDER BY rowid LIMIT 1"));
-    query.addBindValue(card);
-    if (!query.exec())
-        return queryError(StoreError::Kind::Write, m_path, query);
-    if (!query.next())
-        return std::optional<QString>();
-    const qint64 rowid = query.value(0).toLongLong();
-    query.finish();
-
-    query.prepare(QStringLiteral("UPDATE ficha SET puntos = ? WHERE rowid = ?"));
-    query.addBindValue(puntos);
-    query.addBindValue(rowid);
-    if (!query.exec())
-        return queryError(StoreError::Kind::Write, m_path, query);
-
-    // Read back what the file now holds, which is what the operator is shown.
-    query.prepare(QStringLiteral("SELECT puntos FROM ficha WHERE rowid = ?"));
-    query.addBindValue(rowid);
-    if (!query.exec() || !query.next())
-        return queryError(StoreError::Kind::Write, m_path, query);
-    const QVariant stored = query.value(0);
-    query.finish();
-    if (stored.isNull())
-        return makeError(StoreError::Kind::NoValue, m_path, QLatin1String(fieldName(Field::puntos)));
-    if (!transaction.commit())
-        return queryError(StoreError::Kind::Write, m_path, transaction.query());
-    return std::optional<QString>(stored.toString());
+        if (!run(query, QStringLiteral("UPDATE ficha SET puntos = ? WHERE rowid = ?"), {puntos, rowid}))
+            return queryError(StoreError::Kind::Write, m_path, query);
+        // Read back what the file now holds: that is what the operator is shown.
+        if (!run(query, QStringLiteral("SELECT puntos FROM ficha WHERE rowid = ?"), {rowid}) || !query.next())
+            return queryError(StoreError::Kind::Write, m_path, query);
+        const QVariant stored = query.value(0);
+        query.finish();
+        if (stored.isNull())
+            return makeError(StoreError::Kind::NoValue, m_path, QLatin1String(fieldName(Field::puntos)));
+        return std::optional<QString>(stored.toString());
+    });
 }

@@ -52,6 +52,13 @@ public:
     using RowVisitor = std::function<StoreStatus(const StoredRow&)>;
     StoreStatus scan(std::span<const Field> fields, const RowVisitor& visit) const;
 
+    // Visits, in table order, every row whose birth date has its day (characters 1-2) and month (characters 4-5)
+    // in `monthDays`, each written month then day ("0311" for 11 March), and every row whose birth date holds no
+    // value; reads the given fields. The file's index on the birthday makes this cost the rows found, not the
+    // rows stored.
+    StoreStatus scanBirthdays(std::span<const QString> monthDays, std::span<const Field> fields,
+                              const RowVisitor& visit) const;
+
     // Every row whose card number is exactly `card` (case and blanks count), in table order.
     StoreResult<std::vector<MemberRecord>> rowsWithCard(const QString& card) const;
 
@@ -70,5 +77,8 @@ public:
     StoreResult<std::optional<QString>> changePoints(const QString& card, const QString& puntos) const;
 
 private:
+    StoreStatus visitRows(const QString& where, std::span<const QString> values, std::span<const Field> fields,
+                          const RowVisitor& visit) const;
+
     QString m_path;
 };

@@ -130,9 +130,17 @@ StoreStatus Form1::Form_Load(const MemberStore& store, const Clock& clock)
         label->setVisible(false);
     Label29.setVisible(true);
 
+    // Only rows with a birthday 1 to 9 days ahead in this calendar year can be listed: the store hands out those
+    // (and rows whose birth date holds no value, which fail) instead of every row. Each is checked in full below.
     const QDate today = clock.today();
+    std::vector<QString> monthDays;
+    for (int ahead = 1; ahead <= 9 && today.addDays(ahead).year() == today.year(); ++ahead) {
+        const QDate day = today.addDays(ahead);
+        monthDays.push_back(
+            QStringLiteral("%1%2").arg(day.month(), 2, 10, QLatin1Char('0')).arg(day.day(), 2, 10, QLatin1Char('0')));
+    }
     static constexpr Field kRead[] = {Field::fnacimiento, Field::nombre, Field::apellidos, Field::ntarjeta};
-    const StoreStatus failure = store.scan(kRead, [&](const StoredRow& row) -> StoreStatus {
+    const StoreStatus failure = store.scanBirthdays(monthDays, kRead, [&](const StoredRow& row) -> StoreStatus {
         const StoreResult<QString> birth = row.text(Field::fnacimiento);
         if (!birth)
             return birth.error();
