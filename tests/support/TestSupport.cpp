@@ -126,6 +126,19 @@ QList<MemberRecord> allRows(const QString& path)
     return rows;
 }
 
+QStringList indexNames(const QString& path)
+{
+    QStringList names;
+    withDatabase(path, [&](QSqlDatabase& db) {
+        QSqlQuery query(db);
+        query.exec(QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'index' AND tbl_name = 'ficha' "
+                                  "ORDER BY name"));
+        while (query.next())
+            names << query.value(0).toString();
+    });
+    return names;
+}
+
 QString testDataPath(const QString& name)
 {
     return qEnvironmentVariable("SOCIOS_TEST_DATA") + QLatin1Char('/') + name;

@@ -81,5 +81,8 @@ void execSql(const QString& path, const QString& sql);
 // Every row of "ficha" in table order, read outside the store.
 QList<MemberRecord> allRows(const QString& path);
 
+// The names of the indexes on "ficha", sorted.
+QStringList indexNames(const QString& path);
+
 QString testDataPath(const QString& name);
 QByteArray fileBytes(const QString& path);

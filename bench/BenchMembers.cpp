@@ -1,0 +1,290 @@
+// socios-bench: what the operator waits for, on generated member files of growing size.
+//   socios-bench [--sizes=1000,100000,1000000] [--data=DIR] [Google Benchmark flags]
+// Member files are generated once into DIR (default: a folder in the system's temporary folder) and reused.
+// Writes run on a copy of each file. Each fast path runs beside the straightforward way (every row read), and
+// the ratios are printed at the end.
+
+#include "bench/MemberGenerator.h"
+#include "store/MemberStore.h"
+#include "window/Clock.h"
+#include "window/Form1.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+#include <QTextStream>
+
+#include <benchmark/benchmark.h>
+
+#include <map>
+
+namespace {
+
+// Bumped whenever the generator changes, so that stale files are not measured.
+constexpr int kGeneratorVersion = 1;
+
+class FixedClock : public Clock
+{
+public:
+    // A day whose next nine days lie in one month and the next: the list holds about 9/365 of the members.
+    QDate today() const override { return QDate(2026, 3, 27); }
+};
+
+QString g_dataDir;
+QTemporaryDir* g_workDir = nullptr;
+
+QString memberFile(int members)
+{
+    const QString path = QStringLiteral("%1/members-%2-v%3.mdb").arg(g_dataDir).arg(members).arg(kGeneratorVersion);
+    if (!QFile::exists(path)) {
+        QTextStream(stderr) << "generating " << path << "...\n";
+        GeneratorOptions options;
+        options.members = members;
+        if (const StoreStatus failure = generateMemberFile(path, options))
+            qFatal("%s", qUtf8Printable(failure->toString()));
+    }
+    return path;
+}
+
+// A copy of the member file for benchmarks that write.
+QString workingCopy(int members)
+{
+    const QString path = g_workDir->filePath(QStringLiteral("work-%1.mdb").arg(members));
+    if (!QFile::exists(path) && !QFile::copy(memberFile(members), path))
+        qFatal("cannot copy the member file");
+    return path;
+}
+
+void lookup(benchmark::State& state, int members, bool present)
+{
+    const MemberStore store(memberFile(members));
+    QRandomGenerator random(7);
+    for (auto _ : state) {
+        const int index = present ? int(random.bounded(members)) : members + int(random.bounded(1000));
+        const auto rows = store.rowsWithCard(generatedCard(index));
+        if (!rows || rows->empty() == present)
+            state.SkipWithError("wrong lookup result");
+        benchmark::DoNotOptimize(rows);
+    }
+}
+
+// The straightforward lookup: every row read and its card number compared, the matching rows read in full.
+void lookupByReadingEveryRow(benchmark::State& state, int members)
+{
+    const MemberStore store(memberFile(members));
+    QRandomGenerator random(7);
+    for (auto _ : state) {
+        const QString card = generatedCard(int(random.bounded(members)));
+        int found = 0;
+        const StoreStatus failure = store.scan(allFields(), [&](const StoredRow& row) -> StoreStatus {
+            if (row.text(Field::ntarjeta).value() == card) {
+                MemberRecord record;
+                for (Field f : allFields())
+                    record[f] = row.text(f).value();
+                benchmark::DoNotOptimize(record);
+                ++found;
+            }
+            return std::nullopt;
+        });
+        if (failure || found != 1)
+            state.SkipWithError("wrong lookup result");
+    }
+}
+
+void startup(benchmark::State& state, int members)
+{
+    const MemberStore store(memberFile(members));
+    const FixedClock clock;
+    qsizetype listed = 0;
+    for (auto _ : state) {
+        Form1 form;
+        if (form.Form_Load(store, clock))
+            state.SkipWithError("start-up failed");
+        listed = form.List1.items().size();
+    }
+    state.counters["listed"] = double(listed);
+}
+
+// What a start-up that reads every row pays before it checks a single birthday.
+void startupReadingEveryRow(benchmark::State& state, int members)
+{
+    const MemberStore store(memberFile(members));
+    static constexpr Field kRead[] = {Field::fnacimiento, Field::nombre, Field::apellidos, Field::ntarjeta};
+    for (auto _ : state) {
+        const StoreStatus failure = store.scan(kRead, [](const StoredRow& row) -> StoreStatus {
+            benchmark::DoNotOptimize(row.text(Field::fnacimiento));
+            return std::nullopt;
+        });
+        if (failure)
+            state.SkipWithError("scan failed");
+    }
+}
+
+void append(benchmark::State& state, int members)
+{
+    const MemberStore store(workingCopy(members));
+    MemberRecord record;
+    for (Field f : allFields())
+        record[f] = QStringLiteral("Nuevo socio");
+    int next = members + 100'000;
+    for (auto _ : state) {
+        record.ntarjeta = generatedCard(next++);
+        if (store.append(record))
+            state.SkipWithError("append failed");
+    }
+}
+
+void rewrite(benchmark::State& state, int members)
+{
+    const MemberStore store(workingCopy(members));
+    QRandomGenerator random(11);
+    MemberRecord record;
+    for (Field f : allFields())
+        record[f] = QStringLiteral("Socio cambiado");
+    for (auto _ : state) {
+        record.ntarjeta = generatedCard(int(random.bounded(members)));
+        const auto written = store.rewriteFirst(record.ntarjeta, record);
+        if (!written || !written.value())
+            state.SkipWithError("rewrite failed");
+    }
+}
+
+void changePoints(benchmark::State& state, int members)
+{
+    const MemberStore store(workingCopy(members));
+    QRandomGenerator random(13);
+    for (auto _ : state) {
+        const auto stored = store.changePoints(generatedCard(int(random.bounded(members))), QStringLiteral(" 15"));
+        if (!stored || !stored.value())
+            state.SkipWithError("points change failed");
+    }
+}
+
+// The real application, from its start to its window shown, with its peak resident memory.
+void applicationStart(benchmark::State& state, int members)
+{
+    QTemporaryDir home;
+    QDir(home.path()).mkpath(QStringLiteral("MIS PROGRAMAS"));
+    QFile::link(memberFile(members), home.filePath(QStringLiteral("MIS PROGRAMAS/dorvel.mdb")));
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("HOME"), home.path());
+    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    environment.insert(QStringLiteral("QT_LOGGING_RULES"), QStringLiteral("socios.startup.info=true"));
+    double peakKb = 0;
+    for (auto _ : state) {
+        QProcess process;
+        process.setProcessEnvironment(environment);
+        process.setProcessChannelMode(QProcess::SeparateChannels);
+        process.setReadChannel(QProcess::StandardError);
+        QElapsedTimer timer;
+        timer.start();
+        process.start(QStringLiteral(SOCIOS_APP_PATH), {});
+        QByteArray seen;
+        while (!seen.contains("window shown") && process.waitForReadyRead(10000))
+            seen += process.readAllStandardError();
+        const double seconds = timer.nsecsElapsed() / 1e9;
+        QFile status(QStringLiteral("/proc/%1/status").arg(process.processId()));
+        if (status.open(QIODevice::ReadOnly))
+            for (const QByteArray& line : status.readAll().split('\n'))
+                if (line.startsWith("VmHWM:"))
+                    peakKb = std::max(peakKb, line.mid(6).trimmed().split(' ').value(0).toDouble());
+        process.kill();
+        process.waitForFinished();
+        if (!seen.contains("window shown"))
+            state.SkipWithError("the window was never shown");
+        state.SetIterationTime(seconds);
+    }
+    state.counters["peak_MB"] = peakKb / 1024;
+}
+
+// Prints, after the usual table, how many times faster each fast path is than the straightforward way.
+class RatioReporter : public benchmark::ConsoleReporter
+{
+public:
+    void ReportRuns(const std::vector<Run>& runs) override
+    {
+        ConsoleReporter::ReportRuns(runs);
+        for (const Run& run : runs)
+            if (run.run_type == Run::RT_Iteration || run.aggregate_name == "median")
+                m_times[run.run_name.function_name] = run.GetAdjustedRealTime() *
+                                                      benchmark::GetTimeUnitMultiplier(benchmark::kMillisecond) /
+                                                      benchmark::GetTimeUnitMultiplier(run.time_unit);
+    }
+
+    void Finalize() override
+    {
+        ConsoleReporter::Finalize();
+        auto& out = GetOutputStream();
+        out << "\nstraightforward way / fast path (real time):\n";
+        for (const auto& [name, fast] : m_times) {
+            for (const auto& [fastName, slowName] :
+                 {std::pair<std::string, std::string>{"lookup/present/", "lookup/read-every-row/"},
+                  {"startup/", "startup/read-every-row/"}}) {
+                if (name.rfind(fastName, 0) != 0 || name.find("read-every-row") != std::string::npos)
+                    continue;
+                const std::string size = name.substr(fastName.size());
+                const auto slow = m_times.find(slowName + size);
+                if (slow != m_times.end() && fast > 0)
+                    out << "  " << name << ": " << slow->second / fast << " x\n";
+            }
+        }
+    }
+
+private:
+    std::map<std::string, double> m_times;
+};
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    QList<int> sizes = {1'000, 100'000, 1'000'000};
+    g_dataDir = QDir::tempPath() + QStringLiteral("/socios-bench");
+    std::vector<char*> rest;
+    for (int i = 0; i < argc; ++i) {
+        const QString arg = QString::fromLocal8Bit(argv[i]);
+        if (arg.startsWith(QLatin1String("--sizes="))) {
+            sizes.clear();
+            for (const QString& size : arg.mid(8).split(QLatin1Char(',')))
+                sizes << size.toInt();
+        } else if (arg.startsWith(QLatin1String("--data="))) {
+            g_dataDir = arg.mid(7);
+        } else {
+            rest.push_back(argv[i]);
+        }
+    }
+    QDir().mkpath(g_dataDir);
+    QTemporaryDir workDir;
+    g_workDir = &workDir;
+
+    for (int n : sizes) {
+        const std::string size = std::to_string(n);
+        const int fullReads = n >= 100'000 ? 2 : 50;
+        auto add = [&](const std::string& name, auto function, auto... args) {
+            return benchmark::RegisterBenchmark((name + size).c_str(), function, args...)
+                ->Unit(benchmark::kMillisecond)
+                ->ReportAggregatesOnly(true);
+        };
+        add("lookup/present/", lookup, n, true)->Repetitions(5);
+        add("lookup/absent/", lookup, n, false)->Repetitions(5);
+        add("lookup/read-every-row/", lookupByReadingEveryRow, n)->Iterations(fullReads)->Repetitions(3);
+        add("startup/", startup, n)->Repetitions(5);
+        add("startup/read-every-row/", startupReadingEveryRow, n)->Iterations(fullReads)->Repetitions(3);
+        add("append/", append, n)->UseRealTime()->Repetitions(3);
+        add("rewrite/", rewrite, n)->UseRealTime()->Repetitions(3);
+        add("points/", changePoints, n)->UseRealTime()->Repetitions(3);
+        add("application/", applicationStart, n)->UseManualTime()->Iterations(3)->Repetitions(3);
+    }
+
+    int restCount = int(rest.size());
+    benchmark::Initialize(&restCount, rest.data());
+    RatioReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    benchmark::Shutdown();
+    return 0;
+}
