@@ -15,6 +15,7 @@
 #include <QTextOption>
 
 #include <algorithm>
+#include <limits>
 
 namespace {
 
@@ -123,6 +124,8 @@ QWidget* FormView::createWidget(Control& control, QWidget* parent)
     case ControlKind::TextBox: {
         auto* edit = new QLineEdit(parent);
         edit->setAlignment(horizontal | Qt::AlignVCenter);
+        // Free-text fields take whatever the operator types or pastes, however long.
+        edit->setMaxLength(std::numeric_limits<int>::max());
         connect(edit, &QLineEdit::textEdited, this, [&control](const QString& text) { control.setText(text); });
         edit->installEventFilter(this);
         if (spec.label)
