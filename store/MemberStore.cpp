@@ -31,6 +31,41 @@ QString engineText(const QSqlError& error)
     return text.isEmpty() ? error.driverText().trimmed() : text;
 }
 
+// The engine's primary result code (extended codes carry it in their low byte).
+int primaryCode(const QSqlError& error)
+{
+    return error.nativeErrorCode().toInt() & 0xFF;
+}
+
+StoreError::Cause causeOf(StoreError::Kind kind, const QSqlError& error)
+{
+    using Cause = StoreError::Cause;
+    switch (primaryCode(error)) {
+    case 5: // SQLITE_BUSY
+    case 6: // SQLITE_LOCKED
+        return Cause::Locked;
+    case 8: // SQLITE_READONLY
+        return Cause::ReadOnly;
+    case 13: // SQLITE_FULL
+        return Cause::DiskFull;
+    case 26: // SQLITE_NOTADB
+        return Cause::NotMemberFile;
+    case 11: // SQLITE_CORRUPT
+        return Cause::Damaged;
+    case 14: // SQLITE_CANTOPEN: while writing, the journal could not be made beside the file
+        return kind == StoreError::Kind::Write ? Cause::ReadOnly : Cause::CannotOpen;
+    case 1: { // SQLITE_ERROR
+        const QString text = error.databaseText();
+        if (text.startsWith(QLatin1String("no such table")) || text.startsWith(QLatin1String("no such column")) ||
+            text.startsWith(QLatin1String("table ficha has no column")))
+            return Cause::NotMemberFile;
+        return Cause::Other;
+    }
+    default:
+        return Cause::Other;
+    }
+}
+
 // One connection to the file, for the length of one store operation.
 class Connection
 {
@@ -46,7 +81,7 @@ public:
         db.setDatabaseName(url.toString(QUrl::FullyEncoded));
         db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_URI;QSQLITE_BUSY_TIMEOUT=%1").arg(kBusyTimeoutMs));
         if (!db.open())
-            m_openError = engineText(db.lastError());
+            m_openError = db.lastError();
     }
 
     ~Connection()
@@ -62,8 +97,8 @@ public:
     Connection(const Connection&) = delete;
     Connection& operator=(const Connection&) = delete;
 
-    bool isOpen() const { return m_openError.isNull(); }
-    const QString& openError() const { return m_openError; }
+    bool isOpen() const { return !m_openError.isValid(); }
+    const QSqlError& openError() const { return m_openError; }
     QSqlDatabase database() const { return QSqlDatabase::database(m_name, false); }
 
 private:
@@ -74,17 +109,22 @@ private:
     }
 
     QString m_name;
-    QString m_openError;
+    QSqlError m_openError;
 };
 
 StoreError makeError(StoreError::Kind kind, const QString& path, const QString& detail)
 {
-    return StoreError{kind, path, detail};
+    return StoreError{kind, path, detail, StoreError::Cause::Other};
+}
+
+StoreError engineError(StoreError::Kind kind, const QString& path, const QSqlError& error)
+{
+    return StoreError{kind, path, engineText(error), causeOf(kind, error)};
 }
 
 StoreError queryError(StoreError::Kind kind, const QString& path, const QSqlQuery& query)
 {
-    return makeError(kind, path, engineText(query.lastError()));
+    return engineError(kind, path, query.lastError());
 }
 
 // A write transaction that rolls back unless committed. BEGIN IMMEDIATE takes the write lock at once, so what
@@ -143,7 +183,7 @@ StoreStatus createDatabase(const QString& path)
     {
         Connection connection(temporary, Connection::Mode::Create);
         if (!connection.isOpen()) {
-            error = makeError(StoreError::Kind::Create, path, connection.openError());
+            error = engineError(StoreError::Kind::Create, path, connection.openError());
         } else {
             QSqlQuery query(connection.database());
             for (const QString& statement : QStringList{kCreateTable} + kIndexes) {
@@ -212,7 +252,7 @@ auto withConnection(const QString& path, Work work) -> decltype(work(std::declva
 {
     Connection connection(path, Connection::Mode::Existing);
     if (!connection.isOpen())
-        return makeError(StoreError::Kind::Open, path, connection.openError());
+        return engineError(StoreError::Kind::Open, path, connection.openError());
     return work(connection.database());
 }
 
@@ -276,7 +316,7 @@ StoreStatus MemberStore::openOrCreate() const
     // Reading no row still makes the engine check the header, the table and every column, and writes nothing.
     Connection connection(m_path, Connection::Mode::Existing);
     if (!connection.isOpen())
-        return makeError(StoreError::Kind::Open, m_path, connection.openError());
+        return engineError(StoreError::Kind::Open, m_path, connection.openError());
     QSqlQuery query(connection.database());
     if (!query.exec(QStringLiteral("SELECT %1 FROM ficha LIMIT 0").arg(columnList(allFields()))))
         return queryError(StoreError::Kind::Open, m_path, query);
@@ -360,19 +400,43 @@ StoreResult<bool> MemberStore::holdsCard(const QString& card) const
     });
 }
 
+namespace {
+
+bool insertRow(QSqlQuery& query, const MemberRecord& record)
+{
+    QVariantList values;
+    for (Field f : allFields())
+        values << record[f];
+    return run(query,
+               QStringLiteral("INSERT INTO ficha (%1) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)")
+                   .arg(columnList(allFields())),
+               values);
+}
+
+} // namespace
+
 StoreStatus MemberStore::append(const MemberRecord& record) const
 {
     return inWriteTransaction(m_path, [&](const QSqlDatabase& db) -> StoreStatus {
-        QVariantList values;
-        for (Field f : allFields())
-            values << record[f];
         QSqlQuery query(db);
-        if (!run(query,
-                 QStringLiteral("INSERT INTO ficha (%1) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)")
-                     .arg(columnList(allFields())),
-                 values))
+        if (!insertRow(query, record))
             return queryError(StoreError::Kind::Write, m_path, query);
         return std::nullopt;
+    });
+}
+
+StoreResult<bool> MemberStore::appendNew(const MemberRecord& record) const
+{
+    return inWriteTransaction(m_path, [&](const QSqlDatabase& db) -> StoreResult<bool> {
+        QSqlQuery query(db);
+        if (!run(query, QStringLiteral("SELECT 1 FROM ficha WHERE ntarjeta = ? LIMIT 1"), {record.ntarjeta}))
+            return queryError(StoreError::Kind::Write, m_path, query);
+        if (query.next())
+            return false;
+        query.finish();
+        if (!insertRow(query, record))
+            return queryError(StoreError::Kind::Write, m_path, query);
+        return true;
     });
 }
 
@@ -397,27 +461,32 @@ StoreResult<bool> MemberStore::rewriteFirst(const QString& card, const MemberRec
     });
 }
 
-StoreResult<std::optional<QString>> MemberStore::changePoints(const QString& card, const QString& puntos) const
+StoreResult<MemberStore::PointsChange> MemberStore::changePoints(const QString& card, const BalanceChange& change) const
 {
-    using Result = StoreResult<std::optional<QString>>;
-    return inWriteTransaction(m_path, [&](const QSqlDatabase& db) -> Result {
+    using Outcome = PointsChange::Outcome;
+    return inWriteTransaction(m_path, [&](const QSqlDatabase& db) -> StoreResult<PointsChange> {
         QSqlQuery query(db);
-        if (!run(query, QStringLiteral("SELECT rowid FROM ficha WHERE ntarjeta = ? ORDER BY rowid LIMIT 1"), {card}))
+        if (!run(query, QStringLiteral("SELECT rowid, puntos FROM ficha WHERE ntarjeta = ? ORDER BY rowid LIMIT 1"),
+                 {card}))
             return queryError(StoreError::Kind::Write, m_path, query);
         if (!query.next())
-            return std::optional<QString>();
+            return PointsChange{Outcome::NoRow, {}};
         const qint64 rowid = query.value(0).toLongLong();
+        const QVariant stored = query.value(1);
         query.finish();
+        if (stored.isNull())
+            return makeError(StoreError::Kind::NoValue, m_path, QLatin1String(fieldName(Field::puntos)));
+        const std::optional<QString> balance = change(stored.toString());
+        if (!balance)
+            return PointsChange{Outcome::Declined, {}};
 
-        if (!run(query, QStringLiteral("UPDATE ficha SET puntos = ? WHERE rowid = ?"), {puntos, rowid}))
+        if (!run(query, QStringLiteral("UPDATE ficha SET puntos = ? WHERE rowid = ?"), {*balance, rowid}))
             return queryError(StoreError::Kind::Write, m_path, query);
         // Read back what the file now holds: that is what the operator is shown.
         if (!run(query, QStringLiteral("SELECT puntos FROM ficha WHERE rowid = ?"), {rowid}) || !query.next())
             return queryError(StoreError::Kind::Write, m_path, query);
-        const QVariant stored = query.value(0);
+        const QString written = query.value(0).toString();
         query.finish();
-        if (stored.isNull())
-            return makeError(StoreError::Kind::NoValue, m_path, QLatin1String(fieldName(Field::puntos)));
-        return std::optional<QString>(stored.toString());
+        return PointsChange{Outcome::Written, written};
     });
 }

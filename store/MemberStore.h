@@ -68,13 +68,27 @@ public:
     // Adds the record as the last row.
     StoreStatus append(const MemberRecord& record) const;
 
+    // Adds the record as the last row unless some row holds its card number already. The check and the addition
+    // are one transaction, so two tills registering one number at once give one row. False, and nothing
+    // written, when the number is taken.
+    StoreResult<bool> appendNew(const MemberRecord& record) const;
+
     // Writes all fields of the record into the first row (in table order) holding `card`.
     // False, and nothing written, when no row holds it.
     StoreResult<bool> rewriteFirst(const QString& card, const MemberRecord& record) const;
 
-    // Sets the balance of the first row holding `card` to `puntos` and returns the balance read back from the
-    // stored row; no value, and nothing written, when no row holds the card.
-    StoreResult<std::optional<QString>> changePoints(const QString& card, const QString& puntos) const;
+    // The new balance for the balance stored at the moment of writing; no value leaves the row as it is.
+    using BalanceChange = std::function<std::optional<QString>(const QString& stored)>;
+    struct PointsChange
+    {
+        enum class Outcome { Written, NoRow, Declined };
+        Outcome outcome = Outcome::NoRow;
+        QString stored; // when written: the balance read back from the row
+    };
+
+    // Changes the balance of the first row holding `card`, reading and writing it in one transaction, so that
+    // a change made by another till meanwhile is never lost.
+    StoreResult<PointsChange> changePoints(const QString& card, const BalanceChange& change) const;
 
 private:
     StoreStatus visitRows(const QString& where, std::span<const QString> values, std::span<const Field> fields,

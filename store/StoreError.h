@@ -18,9 +18,21 @@ struct StoreError
         Write,   // a write was refused; nothing of it was kept
     };
 
+    // What the engine's error says about the file, for telling the operator what to do about it.
+    enum class Cause {
+        Other,
+        Locked,        // another program holds the file longer than the store waits
+        ReadOnly,      // the file, or its folder, cannot be written
+        DiskFull,      // no room left to write
+        NotMemberFile, // not a database, or one without "ficha" or one of its columns
+        CannotOpen,    // missing, or not readable
+        Damaged,       // a database whose contents are corrupt
+    };
+
     Kind kind = Kind::Read;
     QString path;   // the member file
     QString detail; // the database engine's own message, or the field name for NoValue
+    Cause cause = Cause::Other;
 
     // A one-line English description for logs and test failure output.
     QString toString() const;

@@ -1,5 +1,57 @@
 #include "window/Messages.h"
 
+#include <QStringList>
+
+namespace {
+
+QString whatFailed(StoreError::Kind kind)
+{
+    switch (kind) {
+    case StoreError::Kind::Open:
+        return QStringLiteral("No se puede abrir el archivo de socios:");
+    case StoreError::Kind::Create:
+        return QStringLiteral("No se puede crear el archivo de socios:");
+    case StoreError::Kind::Read:
+        return QStringLiteral("No se pueden leer los socios del archivo:");
+    case StoreError::Kind::NoValue:
+        return QStringLiteral("El archivo de socios tiene una ficha con un campo sin valor:");
+    case StoreError::Kind::Write:
+        return QStringLiteral("No se ha guardado el cambio; no se ha escrito nada en el archivo de socios:");
+    }
+    return {};
+}
+
+// What the operator can do about it.
+QString advice(const StoreError& error)
+{
+    using Cause = StoreError::Cause;
+    if (error.kind == StoreError::Kind::NoValue)
+        return QStringLiteral("El campo «%1» de una ficha está vacío sin marca; otro programa lo ha modificado.")
+            .arg(error.detail);
+    switch (error.cause) {
+    case Cause::Locked:
+        return QStringLiteral("Otro programa (quizá otra caja) está usando el archivo. Espere unos segundos e "
+                              "inténtelo de nuevo.");
+    case Cause::ReadOnly:
+        return QStringLiteral("El archivo o su carpeta son de solo lectura: se pueden consultar los socios, pero no "
+                              "guardar cambios.");
+    case Cause::DiskFull:
+        return QStringLiteral("El disco está lleno. Libere espacio e inténtelo de nuevo.");
+    case Cause::NotMemberFile:
+        return QStringLiteral("Ese archivo no es un archivo de socios (falta la tabla «ficha» o alguno de sus "
+                              "campos). No se ha modificado.");
+    case Cause::CannotOpen:
+        return QStringLiteral("El archivo no existe o no se puede leer.");
+    case Cause::Damaged:
+        return QStringLiteral("El archivo está dañado. Recupere la última copia de seguridad.");
+    case Cause::Other:
+        break;
+    }
+    return {};
+}
+
+} // namespace
+
 QString storeErrorTitle()
 {
     return QStringLiteral("Error en el archivo de socios");
@@ -7,23 +59,11 @@ QString storeErrorTitle()
 
 QString storeErrorMessage(const StoreError& error)
 {
-    QString what;
-    switch (error.kind) {
-    case StoreError::Kind::Open:
-        what = QStringLiteral("No se puede abrir el archivo de socios:");
-        break;
-    case StoreError::Kind::Create:
-        what = QStringLiteral("No se puede crear el archivo de socios:");
-        break;
-    case StoreError::Kind::Read:
-        what = QStringLiteral("No se pueden leer los socios del archivo:");
-        break;
-    case StoreError::Kind::NoValue:
-        return QStringLiteral("El archivo de socios tiene una ficha con el campo «%1» sin valor:\n%2")
-            .arg(error.detail, error.path);
-    case StoreError::Kind::Write:
-        what = QStringLiteral("No se ha podido guardar en el archivo de socios; no se ha escrito nada:");
-        break;
-    }
-    return QStringLiteral("%1\n%2\n\nMensaje de la base de datos: %3").arg(what, error.path, error.detail);
+    QStringList parts = {whatFailed(error.kind) + QLatin1Char('\n') + error.path};
+    const QString hint = advice(error);
+    if (!hint.isEmpty())
+        parts << hint;
+    if (error.kind != StoreError::Kind::NoValue)
+        parts << QStringLiteral("Mensaje de la base de datos: ") + error.detail;
+    return parts.join(QLatin1String("\n\n"));
 }

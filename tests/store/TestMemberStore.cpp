@@ -28,7 +28,8 @@ private slots:
 
     void appendKeepsEveryTextExactly();
     void rewriteChangesFirstMatchOnly();
-    void changePointsReturnsStoredText();
+    void changePointsWorksOnTheStoredBalance();
+    void appendNewRefusesATakenNumber();
     void refusedWriteLeavesNothing();
 
 private:
@@ -212,20 +213,38 @@ void TestMemberStore::rewriteChangesFirstMatchOnly()
     QCOMPARE(allRows(m_path), expected);
 }
 
-void TestMemberStore::changePointsReturnsStoredText()
+void TestMemberStore::changePointsWorksOnTheStoredBalance()
 {
+    using Outcome = MemberStore::PointsChange::Outcome;
     const MemberStore store(m_path);
-    const auto stored = store.changePoints(QStringLiteral("0020"), QStringLiteral(" 35"));
-    QVERIFY(stored.ok());
-    QCOMPARE(stored.value(), std::optional<QString>(QStringLiteral(" 35")));
-    const QList<MemberRecord> rows = allRows(m_path);
-    QCOMPARE(rows[3].puntos, QStringLiteral(" 35"));
+    QStringList seen;
+    auto setTo = [&](const char* balance) {
+        return [&seen, balance](const QString& stored) {
+            seen << stored;
+            return balance ? std::optional<QString>(QString::fromUtf8(balance)) : std::nullopt;
+        };
+    };
+    const auto changed = store.changePoints(QStringLiteral("0020"), setTo(" 35"));
+    QCOMPARE(changed->outcome, Outcome::Written);
+    QCOMPARE(changed->stored, QStringLiteral(" 35"));
+    QList<MemberRecord> rows = allRows(m_path);
+    QCOMPARE(rows[3].puntos, QStringLiteral(" 35")); // the first of the two rows holding 0020
     QCOMPARE(rows[4].puntos, QStringLiteral("20"));
 
-    const auto missing = store.changePoints(QStringLiteral("9999"), QStringLiteral("0"));
-    QVERIFY(missing.ok());
-    QCOMPARE(missing.value(), std::nullopt);
+    QCOMPARE(store.changePoints(QStringLiteral("0020"), setTo(nullptr))->outcome, Outcome::Declined);
+    QCOMPARE(store.changePoints(QStringLiteral("9999"), setTo("0"))->outcome, Outcome::NoRow);
+    QCOMPARE(seen, (QStringList{"10", " 35"}));
     QCOMPARE(allRows(m_path), rows);
+}
+
+void TestMemberStore::appendNewRefusesATakenNumber()
+{
+    const MemberStore store(m_path);
+    const QList<MemberRecord> before = allRows(m_path);
+    QCOMPARE(store.appendNew(sampleMember(QStringLiteral("0012"))).value(), false);
+    QCOMPARE(allRows(m_path), before);
+    QCOMPARE(store.appendNew(sampleMember(QStringLiteral("012"))).value(), true);
+    QCOMPARE(allRows(m_path).size(), before.size() + 1);
 }
 
 void TestMemberStore::refusedWriteLeavesNothing()
@@ -246,7 +265,8 @@ void TestMemberStore::refusedWriteLeavesNothing()
     const auto rewritten = store.rewriteFirst(QStringLiteral("0001"), sampleMember(QStringLiteral("0001"), "X"));
     QVERIFY(!rewritten.ok());
     QVERIFY(rewritten.error().detail.contains(QLatin1String("update refused")));
-    QVERIFY(!store.changePoints(QStringLiteral("0001"), QStringLiteral("0")).ok());
+    QVERIFY(!store.changePoints(QStringLiteral("0001"), [](const QString&) { return QStringLiteral("0"); }).ok());
+    QVERIFY(!store.appendNew(sampleMember(QStringLiteral("0099"))).ok());
 
     QCOMPARE(allRows(m_path), before);
 }
