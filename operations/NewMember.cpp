@@ -73,8 +73,16 @@ void CardOperations::command2_Click()
         return;
     }
 
-    if (const StoreStatus failure = m_store.append(f.StoreMemberBoxes(Form1::StoreVariant::New)))
-        return fail(*failure);
+    // The number was free when "Alta" accepted it; the store checks again as it adds the row, since another
+    // till may have registered it meanwhile. Then nothing is written and the operator can only leave.
+    const StoreResult<bool> added = m_store.appendNew(f.StoreMemberBoxes(Form1::StoreVariant::New));
+    if (!added)
+        return fail(added.error());
+    if (!*added) {
+        f.Label17.setVisible(false);
+        f.Label14.setVisible(true);
+        return;
+    }
 
     f.Label17.setVisible(false);
     f.command2.setVisible(false);
@@ -99,4 +107,5 @@ void CardOperations::Command9_Click()
     f.LockMemberBoxes();
     f.Label29.setVisible(true);
     f.Label5.setVisible(false);
+    f.Label14.setVisible(false); // shown when another till took the number first
 }

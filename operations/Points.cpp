@@ -79,35 +79,39 @@ void CardOperations::Command6_Click()
 
 void CardOperations::Command4_Click()
 {
-    Form1& f = m_form;
-    // The balance shown, not the one stored, is added to: both are the same unless another program changed
-    // the row since it was shown.
-    const double sum = Val(f.Text2.text()) + Val(f.Text8.text());
-    if (!std::isfinite(sum)) {
-        m_messages.notice(QStringLiteral("La suma de puntos es demasiado grande; no se ha guardado."));
-        f.Text8.setFocus();
-        return;
-    }
-
-    const StoreResult<std::optional<QString>> stored = m_store.changePoints(f.Text4.text(), Str(sum));
-    if (!stored)
-        return fail(stored.error());
-    if (!stored.value())
-        return cardVanished();
-    f.Text2.setText(*stored.value());
-    finishPoints(f);
+    // The amount is added to the balance stored when the row is written. With one till that is the balance
+    // shown; when another till added points meanwhile, both additions are kept.
+    const double amount = Val(m_form.Text8.text());
+    changeBalance([amount](const QString& stored) -> std::optional<QString> {
+        const double sum = Val(stored) + amount;
+        return std::isfinite(sum) ? std::optional<QString>(Str(sum)) : std::nullopt;
+    });
 }
 
 void CardOperations::Command8_Click()
 {
+    changeBalance([](const QString&) -> std::optional<QString> { return QStringLiteral("0"); });
+}
+
+void CardOperations::changeBalance(const MemberStore::BalanceChange& change)
+{
     Form1& f = m_form;
-    const StoreResult<std::optional<QString>> stored = m_store.changePoints(f.Text4.text(), QStringLiteral("0"));
-    if (!stored)
-        return fail(stored.error());
-    if (!stored.value())
+    const StoreResult<MemberStore::PointsChange> result = m_store.changePoints(f.Text4.text(), change);
+    if (!result)
+        return fail(result.error());
+    switch (result->outcome) {
+    case MemberStore::PointsChange::Outcome::NoRow:
         return cardVanished();
-    f.Text2.setText(*stored.value());
-    finishPoints(f);
+    case MemberStore::PointsChange::Outcome::Declined:
+        // Nothing stored; the window keeps waiting for an amount.
+        m_messages.notice(QStringLiteral("La suma de puntos es demasiado grande; no se ha guardado."));
+        f.Text8.setFocus();
+        return;
+    case MemberStore::PointsChange::Outcome::Written:
+        f.Text2.setText(result->stored);
+        finishPoints(f);
+        return;
+    }
 }
 
 void CardOperations::Command7_Click()

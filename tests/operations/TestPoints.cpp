@@ -185,14 +185,17 @@ void TestPoints::findingTheMember()
 
 void TestPoints::duplicatesAddToTheFirstRow()
 {
+    // The last row is shown; the amount goes to the first row's own balance, which another member's balance
+    // never overwrites.
     start({}, QStringLiteral("0020"));
     QCOMPARE(m_form->Text25.text(), QStringLiteral("Segundo"));
+    QCOMPARE(m_form->Text2.text(), QStringLiteral("20"));
     m_form->Text8.setText(QStringLiteral("5"));
     m_form->Command4.click();
     const QList<MemberRecord> rows = allRows(m_path);
-    QCOMPARE(rows.at(3).puntos, QStringLiteral(" 25"));
+    QCOMPARE(rows.at(3).puntos, QStringLiteral(" 15"));
     QCOMPARE(rows.at(4).puntos, QStringLiteral("20"));
-    QCOMPARE(m_form->Text2.text(), QStringLiteral(" 25"));
+    QCOMPARE(m_form->Text2.text(), QStringLiteral(" 15"));
 }
 
 void TestPoints::sumOutOfRangeIsRefused_data()
