@@ -96,6 +96,8 @@ void TestFormView::modelChangesReachTheWidgets()
     auto* text25 = widget<QLineEdit>("Text25");
     m_form->Text25.setText(QStringLiteral("Íñigo"));
     QCOMPARE(text25->text(), QStringLiteral("Íñigo"));
+    m_form->Text47.setText(QString(100000, QLatin1Char('x'))); // no length limit on what a box shows or takes
+    QCOMPARE(widget<QLineEdit>("Text47")->text().size(), 100000);
     m_form->Text25.setEnabled(true);
     QVERIFY(text25->isEnabled());
     m_form->Label29.setVisible(false);
