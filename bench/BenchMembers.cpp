@@ -158,8 +158,10 @@ void changePoints(benchmark::State& state, int members)
     const MemberStore store(workingCopy(members));
     QRandomGenerator random(13);
     for (auto _ : state) {
-        const auto stored = store.changePoints(generatedCard(int(random.bounded(members))), QStringLiteral(" 15"));
-        if (!stored || !stored.value())
+        const auto stored = store.changePoints(generatedCard(int(random.bounded(members))), [](const QString& now) {
+            return std::optional<QString>(now + QLatin1Char('1'));
+        });
+        if (!stored || stored->outcome != MemberStore::PointsChange::Outcome::Written)
             state.SkipWithError("points change failed");
     }
 }
