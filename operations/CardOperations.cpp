@@ -40,6 +40,32 @@ bool CardOperations::text52IsLeave() const
     return m_form.Text52.text() == CardEntry::kLeave;
 }
 
+StoreStatus CardOperations::showMembersPass()
+{
+    Form1& f = m_form;
+    promptIntoText52();
+    f.ClearMemberBoxes();
+    f.ResetMemberBoxColours();
+    normaliseText52();
+    const StoreResult<std::vector<MemberRecord>> rows = m_store.rowsWithCard(f.Text52.text());
+    if (!rows)
+        return rows.error();
+    for (const MemberRecord& row : *rows)
+        f.ShowMemberRecord(row);
+    return std::nullopt;
+}
+
+bool CardOperations::memberFound()
+{
+    Form1& f = m_form;
+    const bool found = !f.Text4.text().isEmpty();
+    if (found)
+        f.Text52.setText(CardEntry::kLeave);
+    f.Label35.setVisible(!found);
+    f.Label36.setVisible(false);
+    return found;
+}
+
 void CardOperations::fail(const StoreError& error)
 {
     m_messages.storeFailure(error);

@@ -1,6 +1,5 @@
 // "Modificar": changing the data of a member.
 
-#include "operations/CardEntry.h"
 #include "operations/CardOperations.h"
 
 namespace {
@@ -39,24 +38,9 @@ void CardOperations::Command3_Click()
     // Every pass runs in full, the one in which "*" is entered included: it clears the boxes and, since no row
     // holds "*", shows Label35, which stays on screen after leaving.
     while (!text52IsLeave()) {
-        promptIntoText52();
-        f.ClearMemberBoxes();
-        f.ResetMemberBoxColours();
-        normaliseText52();
-        const StoreResult<std::vector<MemberRecord>> rows = m_store.rowsWithCard(f.Text52.text());
-        if (!rows)
-            return fail(rows.error());
-        for (const MemberRecord& row : *rows)
-            f.ShowMemberRecord(row);
-
-        if (f.Text4.text().isEmpty()) {
-            f.Label35.setVisible(true);
-            f.Label36.setVisible(false);
-        } else {
-            f.Text52.setText(CardEntry::kLeave);
-            f.Label35.setVisible(false);
-            f.Label36.setVisible(false);
-        }
+        if (const StoreStatus failure = showMembersPass())
+            return fail(*failure);
+        memberFound();
     }
 
     if (f.Text4.text().isEmpty()) {

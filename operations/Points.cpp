@@ -3,7 +3,6 @@
 #include "operations/CardOperations.h"
 
 #include "app/conversions/Conversions.h"
-#include "operations/CardEntry.h"
 #include "operations/MessageSink.h"
 
 #include <cmath>
@@ -39,24 +38,10 @@ void CardOperations::Command6_Click()
     f.LockMemberBoxes();
 
     while (!text52IsLeave()) {
-        promptIntoText52();
-        f.ClearMemberBoxes();
-        f.ResetMemberBoxColours();
-        normaliseText52();
-        const StoreResult<std::vector<MemberRecord>> rows = m_store.rowsWithCard(f.Text52.text());
-        if (!rows)
-            return fail(rows.error());
-        for (const MemberRecord& row : *rows)
-            f.ShowMemberRecord(row);
-
+        if (const StoreStatus failure = showMembersPass())
+            return fail(*failure);
         // A row whose card number holds the empty mark shows an empty Text4 and counts as not found.
-        if (f.Text4.text().isEmpty()) {
-            f.Label35.setVisible(true);
-            f.Label36.setVisible(false);
-        } else {
-            f.Text52.setText(CardEntry::kLeave);
-            f.Label35.setVisible(false);
-            f.Label36.setVisible(false);
+        if (memberFound()) {
             for (Control* button : {&f.Command4, &f.Command7, &f.Command8}) {
                 button->setVisible(true);
                 button->setEnabled(true);

@@ -16,15 +16,8 @@ void CardOperations::Command1_Click()
 
     // The pass in which "*" is entered is carried out in full, like any other.
     while (!text52IsLeave()) {
-        promptIntoText52();
-        f.ClearMemberBoxes();
-        f.ResetMemberBoxColours();
-        normaliseText52();
-        const StoreResult<std::vector<MemberRecord>> rows = m_store.rowsWithCard(f.Text52.text());
-        if (!rows)
-            return fail(rows.error());
-        for (const MemberRecord& row : *rows)
-            f.ShowMemberRecord(row);
+        if (const StoreStatus failure = showMembersPass())
+            return fail(*failure);
     }
 
     f.Label29.setVisible(true);
