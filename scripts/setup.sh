@@ -7,6 +7,8 @@ packages=(
     qt6-base-dev libqt6sql6-sqlite
     libbenchmark-dev
     fonts-liberation2 fonts-comic-neue
+    # scripts/test-sanitizers.sh: clang with its runtimes (libFuzzer, sanitizers); g++ brings its own sanitizers.
+    clang libclang-rt-dev
 )
 
 missing=()

@@ -1,5 +1,6 @@
 #include "app/conversions/Conversions.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <limits>
@@ -131,8 +132,12 @@ QString Str(double number)
                : number > 0       ? QStringLiteral(" Inf")
                                   : QStringLiteral("-Inf");
 
+    // The few doubles above 1.79769313486231E+308 round, at fifteen digits, to 1.79769313486232E+308, which is
+    // beyond the largest double and would read back as an infinity: they are written as the largest fifteen-digit
+    // number that reads back as itself.
+    constexpr double kLargestWritable = 1.79769313486231E+308;
     char buffer[64];
-    const double magnitude = std::fabs(number);
+    const double magnitude = std::min(std::fabs(number), kLargestWritable);
     const auto result = std::to_chars(buffer, buffer + sizeof buffer, magnitude, std::chars_format::general, 15);
     std::string digits(buffer, result.ptr);
     for (char& c : digits)

@@ -92,6 +92,9 @@ void TestConversions::str_data()
     QTest::newRow("small") << 0.0001 << " .0001";
     QTest::newRow("very small") << 0.00001 << " 1E-05";
     QTest::newRow("negative very small") << -2.5e-7 << "-2.5E-07";
+    QTest::newRow("largest double reads back") << std::numeric_limits<double>::max() << " 1.79769313486231E+308";
+    QTest::newRow("negative largest double") << -std::numeric_limits<double>::max() << "-1.79769313486231E+308";
+    QTest::newRow("smallest double") << std::numeric_limits<double>::denorm_min() << " 4.94065645841247E-324";
 }
 
 void TestConversions::str()
