@@ -2,188 +2,141 @@
 
 #include <QTest>
 
+// A member found, the amount awaited.
+const QString kAwaiting = QStringLiteral("Command4 Command7 Command8 Text8 @Text8");
+
 // "Añadir Puntos": finding the member, then adding, resetting or leaving.
 class TestPoints : public QObject
 {
     Q_OBJECT
 
+    std::optional<OperationFixture> t;
+
+    // Gives the member with card 0001 this balance and finds it through "Añadir Puntos".
+    void findAna(const QString& balance)
+    {
+        execSql(t->path, "UPDATE ficha SET puntos = '" + balance + "' WHERE ntarjeta = '0001'");
+        t->prompt.setAnswers({"0001"});
+        t->form.Command6.click();
+        QCOMPARE(t->window(), kAwaiting);
+    }
+
 private slots:
     void init() { t.emplace(); }
-    void finishing_data();
-    void finishing();
-    void findingTheMember_data();
-    void findingTheMember();
-    void duplicatesAddToTheFirstRow();
-    void sumOutOfRangeIsRefused_data();
-    void sumOutOfRangeIsRefused();
-    void rowGoneOrFileBroken_data();
-    void rowGoneOrFileBroken();
 
-private:
-    // Gives the member with card 0001 this balance and finds it through "Añadir Puntos".
-    void findAna(const QString& balance);
+    void finishing_data()
+    {
+        QTest::addColumn<QString>("balance");
+        QTest::addColumn<QString>("amount");
+        QTest::addColumn<QString>("button");
+        QTest::addColumn<QString>("stored");
+        auto row = [](const char* name, const QString& balance, const QString& amount, const QString& button,
+                      const QString& stored) { QTest::newRow(name) << balance << amount << button << stored; };
+        row("10 + 5", "10", "5", "Command4", " 15");
+        row("15 + 2.5", "15", "2.5", "Command4", " 17.5");
+        row("decimal comma counts the whole part", "15", "2,5", "Command4", " 17");
+        row("letters count 0", "15", "diez", "Command4", " 15");
+        row("empty amount counts 0", "15", "", "Command4", " 15");
+        row("below zero", "15", "-20", "Command4", "-5");
+        row("empty mark + 5", "*****", "5", "Command4", " 5");
+        row("reset", " 150", "25", "Command8", "0");
+        row("leave", " 150", "25", "Command7", " 150");
+    }
 
-    std::optional<OperationFixture> t;
+    void finishing()
+    {
+        QFETCH(QString, balance);
+        QFETCH(QString, amount);
+        QFETCH(QString, button);
+        QFETCH(QString, stored);
+        findAna(balance);
+        QList<MemberRecord> expected = allRows(t->path);
+        expected[0].puntos = stored;
+        t->form.Text8.setText(amount);
+        t->form.find(button)->click();
+
+        QCOMPARE(allRows(t->path), expected);
+        // The stored text is shown, on the colour the balance was shown with; the member stays on screen.
+        QCOMPARE(t->form.Text2.text(), stored);
+        QCOMPARE(t->boxes().contains("Text2:red"), balance == kEmptyMark);
+        QCOMPARE(t->form.Text25.text(), "Ana");
+        QCOMPARE(t->window(), kIdle);
+        QCOMPARE(t->form.Text8.text(), QString());
+    }
+
+    void findingTheMember_data()
+    {
+        QTest::addColumn<QStringList>("answers");
+        QTest::addColumn<int>("found"); // the row found; -1: the operator left
+
+        QTest::newRow("star at the first prompt") << QStringList{"*"} << -1;
+        QTest::newRow("card reader") << QStringList{"ñ0001"} << 0;
+        QTest::newRow("not found, cancelled, then found") << QStringList{"ññ0001", "", "0012"} << 2;
+        QTest::newRow("not found, then ñ*") << QStringList{"1", "ñ*"} << -1;
+    }
+
+    void findingTheMember()
+    {
+        QFETCH(QStringList, answers);
+        QFETCH(int, found);
+        const QList<MemberRecord> rows = allRows(t->path);
+        QStringList expected = {"Label36 Label18 | "};
+        while (expected.size() < answers.size())
+            expected << "Label18 Label35 | ";
+        t->notePrompts();
+        t->prompt.setAnswers(answers);
+        t->form.Command6.click();
+
+        QCOMPARE(t->prompts, expected);
+        QCOMPARE(t->window(), found < 0 ? kIdle : kAwaiting);
+        QCOMPARE(t->boxes(), found < 0 ? QStringList() : OperationFixture::shown(rows[found]));
+        QCOMPARE(allRows(t->path), rows);
+    }
+
+    void duplicatesAddToTheFirstRow()
+    {
+        QList<MemberRecord> expected = allRows(t->path);
+        t->prompt.setAnswers({"0020"});
+        t->form.Command6.click();
+        QCOMPARE(t->boxes(), OperationFixture::shown(expected[4]));
+        t->form.Text8.setText("5");
+        t->form.Command4.click();
+
+        // The first row's own balance (10) takes the amount, not the one shown (20).
+        expected[3].puntos = " 15";
+        QCOMPARE(allRows(t->path), expected);
+        QCOMPARE(t->form.Text2.text(), " 15");
+    }
+
+    void sumOutOfRangeIsRefused_data()
+    {
+        QTest::addColumn<QString>("balance");
+        QTest::addColumn<QString>("amount");
+        QTest::newRow("1E308 twice") << QString("1E308") << QString("1E308");
+        QTest::newRow("amount out of range") << QString("10") << QString("1E999");
+        QTest::newRow("no number at all") << QString("1E999") << QString("-1E999");
+    }
+
+    void sumOutOfRangeIsRefused()
+    {
+        QFETCH(QString, balance);
+        QFETCH(QString, amount);
+        findAna(balance);
+        const QList<MemberRecord> rows = allRows(t->path);
+        t->form.Text8.setText(amount);
+        t->form.Command4.setFocus();
+        t->form.Command4.click();
+
+        QCOMPARE(t->messages.notices.size(), 1);
+        QCOMPARE(allRows(t->path), rows);
+        QCOMPARE(t->window(), kAwaiting);
+        QCOMPARE(t->form.Text8.text(), amount);
+        // The operation can still be finished.
+        t->form.Command8.click();
+        QCOMPARE(allRows(t->path).first().puntos, "0");
+        QCOMPARE(t->window(), kIdle);
+    }
 };
-
-// A member found, the amount awaited.
-const QString kAwaiting = QStringLiteral("Command4 Command7 Command8 Text8 @Text8");
-
-void TestPoints::findAna(const QString& balance)
-{
-    execSql(t->path, "UPDATE ficha SET puntos = '" + balance + "' WHERE ntarjeta = '0001'");
-    t->prompt.setAnswers({"0001"});
-    t->form.Command6.click();
-    QCOMPARE(t->window(), kAwaiting);
-}
-
-void TestPoints::finishing_data()
-{
-    QTest::addColumn<QString>("balance");
-    QTest::addColumn<QString>("amount");
-    QTest::addColumn<QString>("button");
-    QTest::addColumn<QString>("stored");
-    auto row = [](const char* name, const char* balance, const char* amount, const char* button, const char* stored) {
-        QTest::newRow(name) << QString(balance) << QString(amount) << QString(button) << QString(stored);
-    };
-    row("10 + 5", "10", "5", "Command4", " 15");
-    row("15 + 2.5", "15", "2.5", "Command4", " 17.5");
-    row("decimal comma counts the whole part", "15", "2,5", "Command4", " 17");
-    row("letters count 0", "15", "diez", "Command4", " 15");
-    row("empty amount counts 0", "15", "", "Command4", " 15");
-    row("below zero", "15", "-20", "Command4", "-5");
-    row("empty mark + 5", "*****", "5", "Command4", " 5");
-    row("reset", " 150", "25", "Command8", "0");
-    row("leave", " 150", "25", "Command7", " 150");
-}
-
-void TestPoints::finishing()
-{
-    QFETCH(QString, balance);
-    QFETCH(QString, amount);
-    QFETCH(QString, button);
-    QFETCH(QString, stored);
-    findAna(balance);
-    QList<MemberRecord> expected = allRows(t->path);
-    expected[0].puntos = stored;
-    t->form.Text8.setText(amount);
-    t->form.find(button)->click();
-
-    QCOMPARE(allRows(t->path), expected);
-    // The stored text is shown, on the colour the balance was shown with; the member stays on screen.
-    QCOMPARE(t->form.Text2.text(), stored);
-    QCOMPARE(t->boxes().contains("Text2:red"), balance == kEmptyMark);
-    QCOMPARE(t->form.Text25.text(), "Ana");
-    QCOMPARE(t->window(), kIdle);
-    QCOMPARE(t->form.Text8.text(), QString());
-}
-
-void TestPoints::findingTheMember_data()
-{
-    QTest::addColumn<QStringList>("answers");
-    QTest::addColumn<int>("found"); // the row found; -1: the operator left
-
-    QTest::newRow("star at the first prompt") << QStringList{"*"} << -1;
-    QTest::newRow("card reader") << QStringList{"ñ0001"} << 0;
-    QTest::newRow("not found, cancelled, then found") << QStringList{"ññ0001", "", "0012"} << 2;
-    QTest::newRow("not found, then ñ*") << QStringList{"1", "ñ*"} << -1;
-}
-
-void TestPoints::findingTheMember()
-{
-    QFETCH(QStringList, answers);
-    QFETCH(int, found);
-    const QList<MemberRecord> rows = allRows(t->path);
-    QStringList expected = {"Label36 Label18 | "};
-    while (expected.size() < answers.size())
-        expected << "Label18 Label35 | ";
-    t->notePrompts();
-    t->prompt.setAnswers(answers);
-    t->form.Command6.click();
-
-    QCOMPARE(t->prompts, expected);
-    QCOMPARE(t->window(), found < 0 ? kIdle : kAwaiting);
-    QCOMPARE(t->boxes(), found < 0 ? QStringList() : OperationFixture::shown(rows[found]));
-    QCOMPARE(allRows(t->path), rows);
-}
-
-void TestPoints::duplicatesAddToTheFirstRow()
-{
-    QList<MemberRecord> expected = allRows(t->path);
-    t->prompt.setAnswers({"0020"});
-    t->form.Command6.click();
-    QCOMPARE(t->boxes(), OperationFixture::shown(expected[4]));
-    t->form.Text8.setText("5");
-    t->form.Command4.click();
-
-    // The first row's own balance (10) takes the amount, not the one shown (20).
-    expected[3].puntos = " 15";
-    QCOMPARE(allRows(t->path), expected);
-    QCOMPARE(t->form.Text2.text(), " 15");
-}
-
-void TestPoints::sumOutOfRangeIsRefused_data()
-{
-    QTest::addColumn<QString>("balance");
-    QTest::addColumn<QString>("amount");
-    QTest::newRow("1E308 twice") << "1E308"
-                                 << "1E308";
-    QTest::newRow("amount out of range") << "10"
-                                         << "1E999";
-    QTest::newRow("no number at all") << "1E999"
-                                      << "-1E999";
-}
-
-void TestPoints::sumOutOfRangeIsRefused()
-{
-    QFETCH(QString, balance);
-    QFETCH(QString, amount);
-    findAna(balance);
-    const QList<MemberRecord> rows = allRows(t->path);
-    t->form.Text8.setText(amount);
-    t->form.Command4.setFocus();
-    t->form.Command4.click();
-
-    QCOMPARE(t->messages.notices.size(), 1);
-    QCOMPARE(allRows(t->path), rows);
-    QCOMPARE(t->window(), kAwaiting);
-    QCOMPARE(t->form.Text8.text(), amount);
-    // The operation can still be finished.
-    t->form.Command8.click();
-    QCOMPARE(allRows(t->path).first().puntos, "0");
-    QCOMPARE(t->window(), kIdle);
-}
-
-void TestPoints::rowGoneOrFileBroken_data()
-{
-    QTest::addColumn<QString>("sabotage");
-    QTest::addColumn<QString>("button");
-    QTest::addColumn<bool>("vanished");
-    QTest::newRow("removed, add") << "DELETE FROM ficha WHERE ntarjeta = '0001'"
-                                  << "Command4" << true;
-    QTest::newRow("renumbered, reset") << "UPDATE ficha SET ntarjeta = '0099' WHERE ntarjeta = '0001'"
-                                       << "Command8" << true;
-    QTest::newRow("table dropped, add") << "DROP TABLE ficha"
-                                        << "Command4" << false;
-}
-
-void TestPoints::rowGoneOrFileBroken()
-{
-    QFETCH(QString, sabotage);
-    QFETCH(QString, button);
-    QFETCH(bool, vanished);
-    findAna(" 150");
-    t->breakFile(sabotage);
-    const QByteArray bytes = fileBytes(t->path);
-    t->form.Text8.setText("5");
-    t->form.find(button)->click();
-
-    QCOMPARE(t->messages.notices, vanished ? QStringList{"no existe este número de tarjeta"} : QStringList());
-    QCOMPARE(t->messages.failures.size(), vanished ? 0 : 1);
-    QCOMPARE(fileBytes(t->path), bytes);
-    QCOMPARE(t->window(), kIdle);
-    QCOMPARE(t->boxes(), QStringList());
-}
 
 QTEST_GUILESS_MAIN(TestPoints)
 #include "TestPoints.moc"

@@ -40,12 +40,10 @@ QString OperationFixture::window(bool withEntry) const
         if (button->isEnabled())
             enabled << button->name();
     shown << (enabled.size() == 4 ? QStringList{"ops"} : enabled);
-    for (const Control* button :
-         {&f.command2, &f.Command9, &f.Command10, &f.Command11, &f.Command4, &f.Command7, &f.Command8})
-        if (button->isVisible())
-            shown << button->name() + (button->isEnabled() ? "" : "-");
-    if (f.Text8.isVisible())
-        shown << "Text8";
+    for (const Control* control :
+         {&f.command2, &f.Command9, &f.Command10, &f.Command11, &f.Command4, &f.Command7, &f.Command8, &f.Text8})
+        if (control->isVisible())
+            shown << control->name() + (control->isEnabled() ? "" : "-");
     enabled.clear();
     for (const Control* box : f.memberBoxes())
         if (box->isEnabled())

@@ -13,9 +13,9 @@ public:
     OperationFixture();
 
     // The window in one line: the visible message labels; "ops" when the four operation buttons are enabled
-    // (else the enabled ones); each visible finishing button, with "-" when disabled; "Text8" when shown;
-    // "edit" when the fifteen edit boxes are enabled and Text4 is not (else every enabled member box); "@" and
-    // the focused control; the entry box when it holds a text (with `withEntry`); the focus errors, if any.
+    // (else the enabled ones); each visible finishing button and Text8, with "-" when disabled; "edit" when the fifteen
+    // edit boxes are enabled and Text4 is not (else every enabled member box); "@" and the focused control; the entry
+    // box when it holds a text (with `withEntry`); the focus errors, if any.
     QString window(bool withEntry = true) const;
     // "name=text" for every member box holding a text, "name:red" for every red one.
     QStringList boxes() const;
