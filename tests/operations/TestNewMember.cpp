@@ -6,7 +6,7 @@
 const QString kEditing = QStringLiteral("Label17 command2 Command9 edit @Text25");
 
 // A new member's row as every box left empty stores it, with `changes` ("field=text").
-MemberRecord newRow(const QStringList& changes)
+static MemberRecord newRow(const QStringList& changes)
 {
     MemberRecord row;
     for (Field field : allFields())
@@ -46,12 +46,12 @@ private slots:
         QFETCH(QStringList, answers);
         QFETCH(QStringList, refused);
         QFETCH(QString, accepted);
-        t->form.Text25.setText("resto"); // left over from elsewhere: the entry empties the boxes and Text8
+        // The entry empties the boxes and Text8 but leaves their colours.
+        t->leaveLeftovers();
         t->form.Text8.setText("25");
-        QStringList expected = {"Label18 Label12 | Text25=resto"};
+        QStringList expected = {"Label18 Label12 | Text25=resto Text28:red"};
         for (const QString& card : refused)
-            expected << "Label18 Label14 | Text4=" + card;
-        const QList<MemberRecord> before = allRows(t->path);
+            expected << "Label18 Label14 | Text28:red Text4=" + card;
         t->notePrompts();
         t->prompt.setAnswers(answers);
         t->form.Command5.click();
@@ -59,9 +59,11 @@ private slots:
         QCOMPARE(t->prompts, expected);
         // Leaving, the buttons come back, but "porfavor rellenar datos" stays in place of "elegir proceso".
         QCOMPARE(t->window(), accepted.isEmpty() ? "Label17 ops" : kEditing);
-        QCOMPARE(t->boxes(), accepted.isEmpty() ? QStringList() : QStringList{"Text4=" + accepted});
+        QCOMPARE(t->boxes(),
+                 QStringList{"Text28:red"} + (accepted.isEmpty() ? QStringList() : QStringList{"Text4=" + accepted}));
         QCOMPARE(t->form.Text8.text(), QString());
-        QCOMPARE(allRows(t->path), before);
+        t->form.Command9.click(); // shown only in the editing state
+        QCOMPARE(t->window(), accepted.isEmpty() ? "Label17 ops" : kIdle);
     }
 
     void emptyTableAndEveryBoxEmpty()

@@ -1,11 +1,8 @@
 #include "tests/support/OperationFixture.h"
 
-#include <QFile>
 #include <QTest>
 
-namespace {
-
-QStringList boxesOf(const Form1& form)
+static QStringList boxesOf(const Form1& form)
 {
     QStringList shown;
     for (const Control* box : form.memberBoxes()) {
@@ -16,8 +13,6 @@ QStringList boxesOf(const Form1& form)
     }
     return shown;
 }
-
-} // namespace
 
 OperationFixture::OperationFixture()
     : path(memberFileFromFixture(dir, QStringLiteral("members.sql"))), store(path),
@@ -76,6 +71,14 @@ void OperationFixture::notePrompts()
     prompt.setBeforeEachAnswer([this](int) { prompts << window(false) + " | " + boxes().join(QLatin1Char(' ')); });
 }
 
+void OperationFixture::leaveLeftovers()
+{
+    form.Label14.setVisible(true);
+    form.Label17.setVisible(true);
+    form.Text25.setText("resto");
+    form.Text28.setBackColor(Form1::kRed);
+}
+
 void OperationFixture::type(const QStringList& entries)
 {
     for (const QString& entry : entries) {
@@ -92,17 +95,4 @@ MemberRecord OperationFixture::changed(MemberRecord row, const QStringList& chan
             if (change.section(QLatin1Char('='), 0, 0) == QLatin1String(fieldName(field)))
                 row[field] = change.section(QLatin1Char('='), 1);
     return row;
-}
-
-void OperationFixture::breakFile(const QString& how) const
-{
-    if (how == QLatin1String("remove")) {
-        QVERIFY(QFile::remove(path));
-    } else if (how == QLatin1String("replace")) {
-        QFile file(path);
-        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        file.write("esto no es una base de datos");
-    } else {
-        execSql(path, how);
-    }
 }

@@ -24,12 +24,12 @@ public:
     // From now on, notes window(false) and boxes() in `prompts` whenever the prompt opens.
     void notePrompts();
 
+    // Leaves what earlier operations may leave on screen: Label14 and Label17 shown, a text in Text25, Text28 red.
+    void leaveLeftovers();
     // Types into member boxes, each entry "Text25=Ana"; a box that is not enabled fails the test.
     void type(const QStringList& entries);
     // `row` with the changes made, each "field=text" ("fnacimiento=05/03/1980").
     static MemberRecord changed(MemberRecord row, const QStringList& changes);
-    // Breaks the member file: "remove" it, "replace" it by a text file, or run SQL on it.
-    void breakFile(const QString& how) const;
 
     QTemporaryDir dir;
     const QString path;
