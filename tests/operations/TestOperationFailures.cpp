@@ -1,0 +1,82 @@
+#include "tests/support/OperationFixture.h"
+
+#include <QFile>
+#include <QTest>
+
+// Another program removes the member's row.
+const QString kRowGone = QStringLiteral("DELETE FROM ficha WHERE ntarjeta = '0001'");
+
+// The member file breaks, or another program removes the member's row, in the middle of an operation: the
+// operator is told, nothing is written, and the window is idle again with empty, locked, light-yellow boxes.
+class TestOperationFailures : public QObject
+{
+    Q_OBJECT
+
+    std::optional<OperationFixture> t;
+
+private slots:
+    void init() { t.emplace(); }
+
+    void failure_data()
+    {
+        QTest::addColumn<QString>("button");
+        QTest::addColumn<QStringList>("answers");
+        QTest::addColumn<QString>("finish"); // clicked after the card entry; empty: the file breaks at its 2nd prompt
+        QTest::addColumn<QString>("sabotage");
+        auto row = [](const char* name, const QString& button, const QStringList& answers, const QString& finish,
+                      const QString& sabotage) { QTest::newRow(name) << button << answers << finish << sabotage; };
+        const QStringList query = {"0007", "0001", "*"};
+        row("Consulta: file removed", "Command1", query, "", "remove");
+        row("Consulta: file replaced by text", "Command1", query, "", "replace");
+        row("Consulta: table dropped", "Command1", query, "", "DROP TABLE ficha");
+        row("Alta: file removed at the check", "Command5", {"0001", "0030"}, "", "remove");
+        row("salvar: table dropped", "Command5", {"0030"}, "command2", "DROP TABLE ficha");
+        row("Modificar: file removed at the lookup", "Command3", {"9999", "0001", "*"}, "", "remove");
+        row("Salvar registro: table dropped", "Command3", {"0001"}, "Command10", "DROP TABLE ficha");
+        row("Salvar registro: row gone", "Command3", {"0001"}, "Command10", kRowGone);
+        row("añadir puntos: row gone", "Command6", {"0001"}, "Command4", kRowGone);
+        row("añadir puntos: table dropped", "Command6", {"0001"}, "Command4", "DROP TABLE ficha");
+    }
+
+    void failure()
+    {
+        QFETCH(QString, button);
+        QFETCH(QStringList, answers);
+        QFETCH(QString, finish);
+        QFETCH(QString, sabotage);
+        QByteArray bytes;
+        auto breakFile = [&] {
+            QFile file(t->path);
+            if (sabotage == "remove")
+                QVERIFY(file.remove());
+            else if (sabotage == "replace")
+                QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write("no es una base de datos"));
+            else
+                execSql(t->path, sabotage);
+            file.close();
+            bytes = fileBytes(t->path);
+        };
+        t->prompt.setAnswers(answers);
+        t->prompt.setBeforeEachAnswer([&](int asked) {
+            if (asked == 1 && finish.isEmpty())
+                breakFile();
+        });
+        t->form.find(button)->click();
+        if (!finish.isEmpty()) {
+            breakFile();
+            t->form.find(finish)->click();
+        }
+
+        const bool vanished = sabotage == kRowGone;
+        QCOMPARE(t->messages.notices, vanished ? QStringList{"no existe este número de tarjeta"} : QStringList());
+        QCOMPARE(t->messages.failures.size(), vanished ? 0 : 1);
+        for (const StoreError& failure : t->messages.failures)
+            QCOMPARE(failure.path, t->path);
+        QCOMPARE(fileBytes(t->path), bytes);
+        QCOMPARE(t->window(), kIdle);
+        QCOMPARE(t->boxes(), QStringList());
+    }
+};
+
+QTEST_GUILESS_MAIN(TestOperationFailures)
+#include "TestOperationFailures.moc"

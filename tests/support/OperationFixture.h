@@ -1,0 +1,45 @@
+#pragma once
+
+#include "operations/CardOperations.h"
+#include "tests/support/TestSupport.h"
+
+#include <QTemporaryDir>
+
+// What every operation test starts from: a new member file holding tests/data/members.sql, the window after
+// start-up, and the operations wired to a prompt with queued answers and a message recorder.
+class OperationFixture
+{
+public:
+    OperationFixture();
+
+    // The window in one line: the visible message labels; "ops" when the four operation buttons are enabled
+    // (else the enabled ones); each visible finishing button and Text8, with "-" when disabled; "edit" when the fifteen
+    // edit boxes are enabled and Text4 is not (else every enabled member box); "@" and the focused control; the entry
+    // box when it holds a text (with `withEntry`); the focus errors, if any.
+    QString window(bool withEntry = true) const;
+    // "name=text" for every member box holding a text, "name:red" for every red one.
+    QStringList boxes() const;
+    // The boxes of a window of their own showing `row` after the light-yellow reset.
+    static QStringList shown(const MemberRecord& row);
+    // From now on, notes window(false) and boxes() in `prompts` whenever the prompt opens.
+    void notePrompts();
+
+    // Leaves what earlier operations may leave on screen: Label14 and Label17 shown, a text in Text25, Text28 red.
+    void leaveLeftovers();
+    // Types into member boxes, each entry "Text25=Ana"; a box that is not enabled fails the test.
+    void type(const QStringList& entries);
+    // `row` with the changes made, each "field=text" ("fnacimiento=05/03/1980").
+    static MemberRecord changed(MemberRecord row, const QStringList& changes);
+
+    QTemporaryDir dir;
+    const QString path;
+    const MemberStore store;
+    Form1 form;
+    FakePrompt prompt;
+    FakeMessages messages;
+    CardOperations operations;
+    QStringList prompts; // "window | boxes" at each prompt, after notePrompts()
+};
+
+// The idle state of start-up.
+inline const QString kIdle = QStringLiteral("Label29 ops");
