@@ -1,16 +1,24 @@
 #pragma once
 
 #include <QApplication>
-#include <QDialog>
 #include <QInputDialog>
+#include <QLineEdit>
 #include <QTest>
 #include <QTimer>
-#include <QWidget>
 
 #include <functional>
 
-// Types text into a widget one key at a time, as a keyboard (or a card reader acting as one) would, including
-// characters that QTest::keyClicks cannot type, such as "ñ" and characters outside the Basic Multilingual Plane.
+// The widget of the control `name` in `root`; a missing one ends the test run.
+template <typename W = QWidget> W* widgetNamed(const QWidget* root, const char* name)
+{
+    W* found = root->findChild<W*>(QLatin1String(name));
+    if (!found)
+        qFatal("no widget %s", name);
+    return found;
+}
+
+// Types text one key at a time, as a keyboard (or a card reader acting as one) would, including characters that
+// QTest::keyClicks cannot type, such as "ñ" and characters outside the Basic Multilingual Plane.
 inline void typeText(QWidget* widget, const QString& text)
 {
     for (char32_t c : text.toStdU32String()) {
@@ -22,19 +30,18 @@ inline void typeText(QWidget* widget, const QString& text)
     }
 }
 
-// Acts on modal dialogs as they open, one step per dialog, while the code under test waits in their exec().
-// A step that leaves its dialog open gets it rejected; a dialog that opens after the last step fails the test
-// and is closed ("*" for a card number prompt), so a test never hangs.
+// Acts on card number prompts as they open, one step per prompt, while the code under test waits in their exec().
+// A step that leaves its prompt open gets it cancelled. Any other dialog, or a prompt after the last step, fails
+// the test and is closed ("*" for a prompt), so a test never hangs.
 class ModalDriver : public QObject
 {
 public:
-    using Step = std::function<void(QWidget* dialog)>;
+    using Step = std::function<void(QInputDialog* prompt)>;
 
     ModalDriver()
     {
-        m_timer.setInterval(5);
         connect(&m_timer, &QTimer::timeout, this, &ModalDriver::poll);
-        m_timer.start();
+        m_timer.start(5);
     }
 
     ModalDriver& then(Step step)
@@ -43,18 +50,14 @@ public:
         return *this;
     }
 
-    // A card number prompt answered by typing `text` and pressing Enter; `check` runs first.
-    ModalDriver& answer(const QString& text, std::function<void()> check = {})
+    // Typed in and confirmed with Enter, once `check` has looked at the window.
+    ModalDriver& answer(
+        const QString& text, std::function<void()> check = [] {})
     {
-        return then([text, check](QWidget* dialog) {
-            if (check)
-                check();
-            auto* input = qobject_cast<QInputDialog*>(dialog);
-            QVERIFY2(input, "expected the card number prompt");
-            QLineEdit* edit = input->findChild<QLineEdit*>();
-            QVERIFY(edit);
-            typeText(edit, text);
-            QTest::keyClick(edit, Qt::Key_Return);
+        return then([text, check](QInputDialog* prompt) {
+            check();
+            typeText(prompt->findChild<QLineEdit*>(), text);
+            QTest::keyClick(prompt->findChild<QLineEdit*>(), Qt::Key_Return);
         });
     }
 
@@ -63,21 +66,21 @@ public:
 private:
     void poll()
     {
-        QWidget* dialog = QApplication::activeModalWidget();
+        auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
         if (!dialog || dialog->property("handledByTest").toBool())
             return;
         dialog->setProperty("handledByTest", true);
-        if (m_steps.isEmpty()) {
-            QTest::qFail("an unexpected dialog opened", __FILE__, __LINE__);
-            if (auto* input = qobject_cast<QInputDialog*>(dialog)) {
-                input->setTextValue(QStringLiteral("*"));
-                input->accept();
-            }
+        auto* prompt = qobject_cast<QInputDialog*>(dialog);
+        if (prompt && !m_steps.isEmpty()) {
+            m_steps.takeFirst()(prompt);
         } else {
-            m_steps.takeFirst()(dialog);
+            QTest::qFail("an unexpected dialog opened", __FILE__, __LINE__);
+            if (prompt)
+                prompt->setTextValue(QStringLiteral("*"));
+            dialog->done(prompt ? QDialog::Accepted : QDialog::Rejected);
         }
-        if (auto* open = qobject_cast<QDialog*>(dialog); open && open->isVisible())
-            open->reject();
+        if (dialog->isVisible())
+            dialog->reject();
     }
 
     QTimer m_timer;
