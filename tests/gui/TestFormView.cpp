@@ -4,15 +4,11 @@
 #include "tests/support/GuiDriving.h"
 #include "tests/support/TestSupport.h"
 
-#include <QApplication>
 #include <QFile>
-#include <QLineEdit>
 #include <QListWidget>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTemporaryDir>
-#include <QTest>
-#include <QTimer>
 
 // The binding of Qt widgets to the window model, on the offscreen platform.
 class TestFormView : public QObject
@@ -20,37 +16,25 @@ class TestFormView : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase();
+    void initTestCase() { applyAppearance(); }
     void init();
-    void cleanup();
+    void cleanup() { m_view.reset(); }
 
     void widgetsFollowTheDesign();
     void modelChangesReachTheWidgets();
-    void disabledRedBoxIsDrawnRed();
     void typingReachesTheModel();
-    void buttonsClickOnlyWhenUsable_data();
-    void buttonsClickOnlyWhenUsable();
+    void buttonsPressOnlyWhenUsable_data();
+    void buttonsPressOnlyWhenUsable();
     void focusFollowsTheModel();
     void startupFailureShowsMessageWithoutWindow();
 
 private:
-    template <typename W = QWidget> W* widget(const char* name) const
-    {
-        W* found = m_view->findChild<W*>(QLatin1String(name));
-        if (!found)
-            qFatal("no widget %s", name);
-        return found;
-    }
+    template <typename W = QWidget> W* widget(const char* name) const { return widgetNamed<W>(m_view.get(), name); }
 
     std::unique_ptr<QTemporaryDir> m_dir;
     std::unique_ptr<Form1> m_form;
     std::unique_ptr<FormView> m_view;
 };
-
-void TestFormView::initTestCase()
-{
-    applyAppearance();
-}
 
 void TestFormView::init()
 {
@@ -63,15 +47,8 @@ void TestFormView::init()
     QVERIFY(QTest::qWaitForWindowExposed(m_view.get()));
 }
 
-void TestFormView::cleanup()
-{
-    m_view.reset();
-    m_form.reset();
-}
-
 void TestFormView::widgetsFollowTheDesign()
 {
-    QCOMPARE(m_view->size(), QSize(879, 641));
     for (Control* control : m_form->controls()) {
         const ControlSpec& spec = control->spec();
         QWidget* w = m_view->findChild<QWidget*>(control->name());
@@ -82,42 +59,35 @@ void TestFormView::widgetsFollowTheDesign()
         QCOMPARE(w->isVisibleTo(m_view.get()), control->isVisible());
         QCOMPARE(w->isEnabled(), control->isEnabled());
     }
-    // Top-level buttons lie over "Acciones" and take clicks there.
-    QWidget* command6 = widget("Command6");
-    QCOMPARE(m_view->childAt(command6->geometry().center()), command6);
+    // Not children of "Acciones", yet drawn over it and clicked there.
+    for (const char* name : {"Command6", "Command3"})
+        QCOMPARE(m_view->childAt(widget(name)->geometry().center()), widget(name));
     QCOMPARE(widget("Text25")->accessibleName(), QStringLiteral("nombre"));
     QCOMPARE(widget("Text45")->accessibleName(), QStringLiteral("mes"));
-    QCOMPARE(widget<QListWidget>("List1")->count(), m_form->List1.items().size());
-    QCOMPARE(widget<QListWidget>("List1")->item(0)->text(), m_form->List1.items().first());
 }
 
 void TestFormView::modelChangesReachTheWidgets()
 {
-    auto* text25 = widget<QLineEdit>("Text25");
     m_form->Text25.setText(QStringLiteral("Íñigo"));
-    QCOMPARE(text25->text(), QStringLiteral("Íñigo"));
+    QCOMPARE(widget<QLineEdit>("Text25")->text(), QStringLiteral("Íñigo"));
     m_form->Text47.setText(QString(100000, QLatin1Char('x'))); // no length limit on what a box shows or takes
     QCOMPARE(widget<QLineEdit>("Text47")->text().size(), 100000);
     m_form->Text25.setEnabled(true);
-    QVERIFY(text25->isEnabled());
+    QVERIFY(widget("Text25")->isEnabled());
     m_form->Label29.setVisible(false);
     m_form->Label36.setVisible(true);
-    QVERIFY(!widget("Label29")->isVisible());
-    QVERIFY(widget("Label36")->isVisible());
+    QVERIFY(!widget("Label29")->isVisible() && widget("Label36")->isVisible());
     m_form->List1.clear();
-    QCOMPARE(widget<QListWidget>("List1")->count(), 0);
-}
+    m_form->List1.addItem(QStringLiteral("Ana\tRuiz"));
+    QCOMPARE(widget<QListWidget>("List1")->count(), 1);
+    QCOMPARE(widget<QListWidget>("List1")->item(0)->text(), QStringLiteral("Ana\tRuiz"));
 
-void TestFormView::disabledRedBoxIsDrawnRed()
-{
+    // A disabled box still shows the member, in its background colour.
     QWidget* text26 = widget("Text26");
     QVERIFY(!text26->isEnabled());
-    const QPoint inside(text26->width() / 2, text26->height() / 2);
-    QCOMPARE(text26->grab().toImage().pixelColor(inside), QColor(0xFF, 0xFF, 0xC0));
+    QCOMPARE(text26->grab().toImage().pixelColor(text26->rect().center()), QColor(0xFF, 0xFF, 0xC0));
     m_form->Text26.setBackColor(Form1::kRed);
-    QCOMPARE(text26->grab().toImage().pixelColor(inside), QColor(0xFF, 0x00, 0x00));
-    m_form->Text26.setBackColor(Form1::kLightYellow);
-    QCOMPARE(text26->grab().toImage().pixelColor(inside), QColor(0xFF, 0xFF, 0xC0));
+    QCOMPARE(text26->grab().toImage().pixelColor(text26->rect().center()), QColor(0xFF, 0x00, 0x00));
 }
 
 void TestFormView::typingReachesTheModel()
@@ -139,40 +109,40 @@ void TestFormView::typingReachesTheModel()
     QCOMPARE(textBefore, (QStringList{"", "A", "Añ", "Añ"}));
 }
 
-void TestFormView::buttonsClickOnlyWhenUsable_data()
+void TestFormView::buttonsPressOnlyWhenUsable_data()
 {
     QTest::addColumn<bool>("enabled");
+    QTest::addColumn<bool>("visible");
     QTest::addColumn<int>("key"); // 0: mouse
     QTest::addColumn<int>("clicks");
 
-    QTest::newRow("mouse") << true << 0 << 1;
-    QTest::newRow("Enter") << true << int(Qt::Key_Return) << 1;
-    QTest::newRow("keypad Enter") << true << int(Qt::Key_Enter) << 1;
-    QTest::newRow("Space") << true << int(Qt::Key_Space) << 1;
-    QTest::newRow("other key") << true << int(Qt::Key_A) << 0;
-    QTest::newRow("disabled, mouse") << false << 0 << 0;
+    QTest::newRow("mouse") << true << true << 0 << 1;
+    QTest::newRow("Enter") << true << true << int(Qt::Key_Return) << 1;
+    QTest::newRow("keypad Enter") << true << true << int(Qt::Key_Enter) << 1;
+    QTest::newRow("Space") << true << true << int(Qt::Key_Space) << 1;
+    QTest::newRow("other key") << true << true << int(Qt::Key_A) << 0;
+    QTest::newRow("disabled, mouse") << false << true << 0 << 0;
+    QTest::newRow("disabled, Enter") << false << true << int(Qt::Key_Return) << 0;
+    QTest::newRow("hidden, mouse") << true << false << 0 << 0;
 }
 
-void TestFormView::buttonsClickOnlyWhenUsable()
+void TestFormView::buttonsPressOnlyWhenUsable()
 {
     QFETCH(bool, enabled);
+    QFETCH(bool, visible);
     QFETCH(int, key);
     QFETCH(int, clicks);
     int clicked = 0;
     m_form->Command1.setClickHandler([&] { ++clicked; });
+    m_form->Command1.setFocus();
     m_form->Command1.setEnabled(enabled);
+    m_form->Command1.setVisible(visible);
     auto* button = widget<QPushButton>("Command1");
-    if (key) {
-        m_form->Command1.setFocus();
-        QVERIFY(button->hasFocus());
+    QCOMPARE(button->hasFocus(), enabled && visible);
+    if (key)
         QTest::keyClick(button, Qt::Key(key), key == Qt::Key_Enter ? Qt::KeypadModifier : Qt::NoModifier);
-    } else {
+    else
         QTest::mouseClick(button, Qt::LeftButton);
-    }
-    QCOMPARE(clicked, clicks);
-    // The model refuses a click that the toolkit could not make either.
-    m_form->Command1.setVisible(false);
-    m_form->Command1.click();
     QCOMPARE(clicked, clicks);
 }
 
@@ -181,7 +151,6 @@ void TestFormView::focusFollowsTheModel()
     m_form->Text25.setEnabled(true);
     m_form->Text25.setFocus();
     QCOMPARE(QApplication::focusWidget(), widget("Text25"));
-    QVERIFY(m_form->Text25.hasFocus());
 
     m_form->Text26.setFocus(); // disabled
     QCOMPARE(m_form->focusErrors(), 1);
@@ -194,27 +163,25 @@ void TestFormView::focusFollowsTheModel()
 
 void TestFormView::startupFailureShowsMessageWithoutWindow()
 {
+    m_view.reset();
     const QString path = m_dir->filePath(QStringLiteral("otro.mdb"));
     QFile foreign(path);
-    QVERIFY(foreign.open(QIODevice::WriteOnly));
-    foreign.write("no soy una base de datos");
+    QVERIFY(foreign.open(QIODevice::WriteOnly) && foreign.write("no soy una base de datos") > 0);
     foreign.close();
-    m_view.reset();
 
     QString shown;
     bool windowShown = false;
     QTimer::singleShot(0, [&] {
         for (QWidget* w : QApplication::topLevelWidgets())
             windowShown = windowShown || (qobject_cast<FormView*>(w) && w->isVisible());
-        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-        QVERIFY(box);
-        shown = box->text();
-        box->accept();
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            shown = box->text();
+            box->accept();
+        }
     });
-    QCOMPARE(runSocios(path, FixedClock(QDate(2026, 3, 10))), 1);
+    QVERIFY(runSocios(path, FixedClock(QDate(2026, 3, 10))) != 0);
     QVERIFY(!windowShown);
-    QVERIFY2(shown.contains(path), qPrintable(shown));
-    QVERIFY2(shown.contains(QLatin1String("file is not a database")), qPrintable(shown));
+    QVERIFY2(shown.contains(path) && shown.contains(QLatin1String("file is not a database")), qPrintable(shown));
     QCOMPARE(fileBytes(path), QByteArray("no soy una base de datos"));
 }
 
