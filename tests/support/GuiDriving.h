@@ -8,26 +8,25 @@
 
 #include <functional>
 
-// The widget of the control `name` in `root`; a missing one ends the test run.
-template <typename W = QWidget> W* widgetNamed(const QWidget* root, const char* name)
-{
-    W* found = root->findChild<W*>(QLatin1String(name));
-    if (!found)
-        qFatal("no widget %s", name);
-    return found;
-}
-
 // Types text one key at a time, as a keyboard (or a card reader acting as one) would, including characters that
-// QTest::keyClicks cannot type, such as "ñ" and characters outside the Basic Multilingual Plane.
+// QTest::keyClicks cannot type, such as "ñ" and characters outside the Basic Multilingual Plane; "\r" is Return.
 inline void typeText(QWidget* widget, const QString& text)
 {
     for (char32_t c : text.toStdU32String()) {
-        const QString character = QString::fromUcs4(&c, 1);
-        const auto key =
-            (c < 128 && QChar(c).isLetterOrNumber()) ? Qt::Key(QChar(c).toUpper().unicode()) : Qt::Key_unknown;
-        QTest::sendKeyEvent(QTest::Press, widget, key, character, Qt::NoModifier);
-        QTest::sendKeyEvent(QTest::Release, widget, key, character, Qt::NoModifier);
+        const auto key = c == '\r'                                  ? Qt::Key_Return
+                         : (c < 128 && QChar(c).isLetterOrNumber()) ? Qt::Key(QChar(c).toUpper().unicode())
+                                                                    : Qt::Key_unknown;
+        QTest::sendKeyEvent(QTest::Press, widget, key, QString::fromUcs4(&c, 1), Qt::NoModifier);
+        QTest::sendKeyEvent(QTest::Release, widget, key, QString::fromUcs4(&c, 1), Qt::NoModifier);
     }
+}
+
+using PromptStep = std::function<void(QInputDialog* prompt)>;
+
+// Types `text` into the prompt and confirms it with Enter.
+inline PromptStep answer(const QString& text)
+{
+    return [text](QInputDialog* prompt) { typeText(prompt->findChild<QLineEdit*>(), text + QLatin1Char('\r')); };
 }
 
 // Acts on card number prompts as they open, one step per prompt, while the code under test waits in their exec().
@@ -36,29 +35,10 @@ inline void typeText(QWidget* widget, const QString& text)
 class ModalDriver : public QObject
 {
 public:
-    using Step = std::function<void(QInputDialog* prompt)>;
-
-    ModalDriver()
+    explicit ModalDriver(QList<PromptStep> steps) : m_steps(std::move(steps))
     {
         connect(&m_timer, &QTimer::timeout, this, &ModalDriver::poll);
         m_timer.start(5);
-    }
-
-    ModalDriver& then(Step step)
-    {
-        m_steps.append(std::move(step));
-        return *this;
-    }
-
-    // Typed in and confirmed with Enter, once `check` has looked at the window.
-    ModalDriver& answer(
-        const QString& text, std::function<void()> check = [] {})
-    {
-        return then([text, check](QInputDialog* prompt) {
-            check();
-            typeText(prompt->findChild<QLineEdit*>(), text);
-            QTest::keyClick(prompt->findChild<QLineEdit*>(), Qt::Key_Return);
-        });
     }
 
     bool finished() const { return m_steps.isEmpty(); }
@@ -71,18 +51,16 @@ private:
             return;
         dialog->setProperty("handledByTest", true);
         auto* prompt = qobject_cast<QInputDialog*>(dialog);
-        if (prompt && !m_steps.isEmpty()) {
-            m_steps.takeFirst()(prompt);
-        } else {
+        if (!prompt || m_steps.isEmpty()) {
             QTest::qFail("an unexpected dialog opened", __FILE__, __LINE__);
-            if (prompt)
-                prompt->setTextValue(QStringLiteral("*"));
-            dialog->done(prompt ? QDialog::Accepted : QDialog::Rejected);
+            m_steps = {answer(QStringLiteral("*"))};
         }
+        if (prompt)
+            m_steps.takeFirst()(prompt);
         if (dialog->isVisible())
             dialog->reject();
     }
 
     QTimer m_timer;
-    QList<Step> m_steps;
+    QList<PromptStep> m_steps;
 };
