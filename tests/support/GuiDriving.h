@@ -1,61 +1,44 @@
 #pragma once
 
 #include <QApplication>
-#include <QDialog>
 #include <QInputDialog>
+#include <QLineEdit>
 #include <QTest>
 #include <QTimer>
-#include <QWidget>
 
 #include <functional>
 
-// Types text into a widget one key at a time, as a keyboard (or a card reader acting as one) would, including
-// characters that QTest::keyClicks cannot type, such as "ñ" and characters outside the Basic Multilingual Plane.
+// Types text one key at a time, as a keyboard (or a card reader acting as one) would, including characters that
+// QTest::keyClicks cannot type, such as "ñ" and characters outside the Basic Multilingual Plane; "\r" is Return.
 inline void typeText(QWidget* widget, const QString& text)
 {
     for (char32_t c : text.toStdU32String()) {
-        const QString character = QString::fromUcs4(&c, 1);
-        const auto key =
-            (c < 128 && QChar(c).isLetterOrNumber()) ? Qt::Key(QChar(c).toUpper().unicode()) : Qt::Key_unknown;
-        QTest::sendKeyEvent(QTest::Press, widget, key, character, Qt::NoModifier);
-        QTest::sendKeyEvent(QTest::Release, widget, key, character, Qt::NoModifier);
+        const auto key = c == '\r'                                  ? Qt::Key_Return
+                         : (c < 128 && QChar(c).isLetterOrNumber()) ? Qt::Key(QChar(c).toUpper().unicode())
+                                                                    : Qt::Key_unknown;
+        QTest::sendKeyEvent(QTest::Press, widget, key, QString::fromUcs4(&c, 1), Qt::NoModifier);
+        QTest::sendKeyEvent(QTest::Release, widget, key, QString::fromUcs4(&c, 1), Qt::NoModifier);
     }
 }
 
-// Acts on modal dialogs as they open, one step per dialog, while the code under test waits in their exec().
-// A step that leaves its dialog open gets it rejected; a dialog that opens after the last step fails the test
-// and is closed ("*" for a card number prompt), so a test never hangs.
+using PromptStep = std::function<void(QInputDialog* prompt)>;
+
+// Types `text` into the prompt and confirms it with Enter.
+inline PromptStep answer(const QString& text)
+{
+    return [text](QInputDialog* prompt) { typeText(prompt->findChild<QLineEdit*>(), text + QLatin1Char('\r')); };
+}
+
+// Acts on card number prompts as they open, one step per prompt, while the code under test waits in their exec().
+// A step that leaves its prompt open gets it cancelled. Any other dialog, or a prompt after the last step, fails
+// the test and is closed ("*" for a prompt), so a test never hangs.
 class ModalDriver : public QObject
 {
 public:
-    using Step = std::function<void(QWidget* dialog)>;
-
-    ModalDriver()
+    explicit ModalDriver(QList<PromptStep> steps) : m_steps(std::move(steps))
     {
-        m_timer.setInterval(5);
         connect(&m_timer, &QTimer::timeout, this, &ModalDriver::poll);
-        m_timer.start();
-    }
-
-    ModalDriver& then(Step step)
-    {
-        m_steps.append(std::move(step));
-        return *this;
-    }
-
-    // A card number prompt answered by typing `text` and pressing Enter; `check` runs first.
-    ModalDriver& answer(const QString& text, std::function<void()> check = {})
-    {
-        return then([text, check](QWidget* dialog) {
-            if (check)
-                check();
-            auto* input = qobject_cast<QInputDialog*>(dialog);
-            QVERIFY2(input, "expected the card number prompt");
-            QLineEdit* edit = input->findChild<QLineEdit*>();
-            QVERIFY(edit);
-            typeText(edit, text);
-            QTest::keyClick(edit, Qt::Key_Return);
-        });
+        m_timer.start(5);
     }
 
     bool finished() const { return m_steps.isEmpty(); }
@@ -63,23 +46,21 @@ public:
 private:
     void poll()
     {
-        QWidget* dialog = QApplication::activeModalWidget();
+        auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
         if (!dialog || dialog->property("handledByTest").toBool())
             return;
         dialog->setProperty("handledByTest", true);
-        if (m_steps.isEmpty()) {
+        auto* prompt = qobject_cast<QInputDialog*>(dialog);
+        if (!prompt || m_steps.isEmpty()) {
             QTest::qFail("an unexpected dialog opened", __FILE__, __LINE__);
-            if (auto* input = qobject_cast<QInputDialog*>(dialog)) {
-                input->setTextValue(QStringLiteral("*"));
-                input->accept();
-            }
-        } else {
-            m_steps.takeFirst()(dialog);
+            m_steps = {answer(QStringLiteral("*"))};
         }
-        if (auto* open = qobject_cast<QDialog*>(dialog); open && open->isVisible())
-            open->reject();
+        if (prompt)
+            m_steps.takeFirst()(prompt);
+        if (dialog->isVisible())
+            dialog->reject();
     }
 
     QTimer m_timer;
-    QList<Step> m_steps;
+    QList<PromptStep> m_steps;
 };

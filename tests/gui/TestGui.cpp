@@ -1,0 +1,284 @@
+#include "app/Appearance.h"
+#include "app/SociosApp.h"
+#include "tests/support/GuiDriving.h"
+#include "tests/support/TestSupport.h"
+
+#include <QFile>
+#include <QListWidget>
+#include <QMessageBox>
+#include <QScreen>
+#include <QTemporaryDir>
+
+// The application on the offscreen platform: the widgets bound to the window model, and the operations end to end
+// through the real card number prompt and real key and mouse events. What each operation does with the window and
+// the store is tested on the window model; here, that the pieces are wired.
+class TestGui : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { applyAppearance(); }
+    void init()
+    {
+        m_dir = std::make_unique<QTemporaryDir>();
+        m_path = memberFileFromFixture(*m_dir, QStringLiteral("members.sql"));
+        m_app = std::make_unique<SociosApp>(m_path);
+        QVERIFY(m_app->start(FixedClock(QDate(2026, 3, 10))));
+        m_app->view()->show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_app->view()));
+    }
+    void cleanup() { m_app.reset(); }
+
+    void widgetsFollowTheDesign();
+    void modelChangesReachTheWidgets();
+    void keysAndFocusReachTheModel();
+    void buttonsPressOnlyWhenUsable_data();
+    void buttonsPressOnlyWhenUsable();
+    void startupFailureShowsMessageWithoutWindow();
+
+    void query();
+    void newMember();
+    void editMember();
+    void addPointsWithTheKeyboard_data();
+    void addPointsWithTheKeyboard();
+
+private:
+    Form1& form() const { return m_app->form(); }
+    // The widget of the control `name`; a missing one ends the test run.
+    template <typename W = QWidget> W* widget(const char* name) const
+    {
+        if (W* found = m_app->view()->findChild<W*>(QLatin1String(name)))
+            return found;
+        qFatal("no widget %s", name);
+    }
+    // Clicks the operation's button and runs the prompt's steps; returns where the operation left the focus.
+    QWidget* startOperation(const char* button, QList<PromptStep> steps)
+    {
+        ModalDriver driver(std::move(steps));
+        QTest::mouseClick(widget(button), Qt::LeftButton);
+        if (!QTest::qVerify(driver.finished(), "driver.finished()", "a prompt step was left", __FILE__, __LINE__))
+            return nullptr;
+        // A desktop's window manager activates the window again when the prompt closes; the offscreen platform
+        // leaves that to us.
+        m_app->view()->activateWindow();
+        return QTest::qWaitForWindowActive(m_app->view()) ? QApplication::focusWidget() : nullptr;
+    }
+    // Clicks into a box and types over its whole text, as an operator would.
+    void retype(const char* box, const QString& text)
+    {
+        QTest::mouseClick(widget(box), Qt::LeftButton);
+        QTest::keyClick(widget(box), Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClick(widget(box), Qt::Key_Backspace);
+        typeText(widget(box), text);
+    }
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+    QString m_path;
+    std::unique_ptr<SociosApp> m_app;
+};
+
+void TestGui::widgetsFollowTheDesign()
+{
+    for (Control* control : form().controls()) {
+        const ControlSpec& spec = control->spec();
+        QWidget* w = widget(spec.name);
+        QCOMPARE(w->parentWidget()->objectName(), QLatin1String(spec.container ? spec.container : "Form1"));
+        const Twips& g = spec.geometry;
+        QCOMPARE(w->geometry(), QRect(g.left / 15, g.top / 15, g.width / 15, g.height / 15));
+        QCOMPARE(w->isVisibleTo(m_app->view()), control->isVisible());
+        QCOMPARE(w->isEnabled(), control->isEnabled());
+    }
+    // Not children of "Acciones", yet drawn over it and clicked there.
+    for (const char* name : {"Command6", "Command3"})
+        QCOMPARE(m_app->view()->childAt(widget(name)->geometry().center()), widget(name));
+    QCOMPARE(widget("Text25")->accessibleName(), QStringLiteral("nombre"));
+}
+
+void TestGui::modelChangesReachTheWidgets()
+{
+    form().Text47.setText(QString(100000, QLatin1Char('x'))); // no length limit on what a box shows or takes
+    form().Text47.setEnabled(true);
+    form().Label29.setVisible(false);
+    form().List1.clear();
+    form().List1.addItem(QStringLiteral("Ana\tRuiz"));
+    QCOMPARE(widget<QLineEdit>("Text47")->text(), form().Text47.text());
+    QVERIFY(widget("Text47")->isEnabled() && !widget("Label29")->isVisible());
+    QCOMPARE(widget<QListWidget>("List1")->model()->index(0, 0).data().toString(), QStringLiteral("Ana\tRuiz"));
+}
+
+void TestGui::keysAndFocusReachTheModel()
+{
+    QList<int> codes;
+    QStringList textBefore; // the handler runs before the box has the character
+    form().Text25.setKeyPressHandler([&](int& keyAscii) {
+        codes << keyAscii;
+        textBefore << form().Text25.text();
+    });
+    form().Text25.setEnabled(true);
+    form().Text25.setFocus();
+    form().Text26.setFocus(); // disabled: counted and refused
+    QCOMPARE(form().focusErrors(), 1);
+    QWidget* box = QApplication::focusWidget();
+    QCOMPARE(box, widget("Text25"));
+    typeText(box, QStringLiteral("Añ"));
+    QTest::keyClick(box, Qt::Key_Return);
+    QTest::keyClick(box, Qt::Key_Enter, Qt::KeypadModifier);
+    QTest::keyClick(box, Qt::Key_Tab); // the toolkit's: it moves the focus, and the model follows
+    QCOMPARE(form().Text25.text(), QStringLiteral("Añ"));
+    QCOMPARE(codes, (QList<int>{'A', 0xF1, 13, 13}));
+    QCOMPARE(textBefore, (QStringList{"", "A", "Añ", "Añ"}));
+    QVERIFY(QApplication::focusWidget() != box);
+    QCOMPARE(form().focusedControl(), form().find(QApplication::focusWidget()->objectName()));
+}
+
+void TestGui::buttonsPressOnlyWhenUsable_data()
+{
+    QTest::addColumn<bool>("enabled");
+    QTest::addColumn<bool>("visible");
+    QTest::addColumn<int>("key"); // 0: mouse
+    QTest::addColumn<int>("clicks");
+
+    QTest::newRow("mouse") << true << true << 0 << 1;
+    QTest::newRow("Enter") << true << true << int(Qt::Key_Return) << 1;
+    QTest::newRow("keypad Enter") << true << true << int(Qt::Key_Enter) << 1;
+    QTest::newRow("Space") << true << true << int(Qt::Key_Space) << 1;
+    QTest::newRow("other key") << true << true << int(Qt::Key_A) << 0;
+    QTest::newRow("disabled") << false << true << 0 << 0;
+    QTest::newRow("hidden") << true << false << 0 << 0;
+}
+
+void TestGui::buttonsPressOnlyWhenUsable()
+{
+    QFETCH(bool, enabled);
+    QFETCH(bool, visible);
+    QFETCH(int, key);
+    QFETCH(int, clicks);
+    int clicked = 0;
+    form().Command1.setClickHandler([&] { ++clicked; });
+    form().Command1.setFocus();
+    form().Command1.setEnabled(enabled);
+    form().Command1.setVisible(visible);
+    QWidget* button = widget("Command1");
+    QCOMPARE(button->hasFocus(), enabled && visible);
+    if (key)
+        QTest::keyClick(button, Qt::Key(key), key == Qt::Key_Enter ? Qt::KeypadModifier : Qt::NoModifier);
+    else
+        QTest::mouseClick(button, Qt::LeftButton);
+    QCOMPARE(clicked, clicks);
+}
+
+void TestGui::startupFailureShowsMessageWithoutWindow()
+{
+    const QString path = m_dir->filePath(QStringLiteral("otro.mdb"));
+    QFile foreign(path);
+    QVERIFY(foreign.open(QIODevice::WriteOnly) && foreign.write("no soy una base de datos") > 0 && foreign.flush());
+    m_app.reset();
+
+    QObject scope; // what is scheduled here ends with this test
+    QString shown;
+    bool windowShown = false;
+    QTimer::singleShot(0, &scope, [&] {
+        for (QWidget* w : QApplication::topLevelWidgets())
+            windowShown = windowShown || (qobject_cast<FormView*>(w) && w->isVisible());
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            shown = box->text();
+            box->accept();
+        }
+        // Runs only if runSocios goes on into an event loop: the window it should not have.
+        QTimer::singleShot(0, &scope, [&] {
+            windowShown = true;
+            QApplication::quit();
+        });
+    });
+    QVERIFY(runSocios(path, FixedClock(QDate(2026, 3, 10))) != 0);
+    QVERIFY(!windowShown);
+    QVERIFY2(shown.contains(path) && shown.contains(QLatin1String("file is not a database")), qPrintable(shown));
+    QCOMPARE(fileBytes(path), QByteArray("no soy una base de datos"));
+}
+
+void TestGui::query()
+{
+    const PromptStep firstPrompt = [](QInputDialog* prompt) {
+        QCOMPARE(prompt->windowTitle(), QStringLiteral("introducir datos"));
+        QCOMPARE(prompt->labelText(),
+                 QStringLiteral("introducir número por teclado,tarjeta magnética o lector de código de barras"));
+        QCOMPARE(prompt->textValue(), QString());
+        // 11500 x 7000 twips from the screen's corner, moved only as far as a small screen needs.
+        const QRect screen = prompt->screen()->geometry();
+        const QRect frame = prompt->frameGeometry();
+        QCOMPARE(frame.topLeft(), QPoint(std::min(767, screen.right() + 1 - frame.width()),
+                                         std::min(467, screen.bottom() + 1 - frame.height())));
+        typeText(prompt->findChild<QLineEdit*>(), QStringLiteral("ñ0007\r")); // a card reader's burst
+    };
+    const PromptStep cancel = [this](QInputDialog* prompt) {
+        // Member 0007 left every field empty: disabled boxes drawn red.
+        QCOMPARE(widget("Text25")->grab().toImage().pixelColor(widget("Text25")->rect().center()), QColor(Qt::red));
+        typeText(prompt->findChild<QLineEdit*>(), QStringLiteral("0001"));
+        QTest::keyClick(prompt, Qt::Key_Escape); // nothing is searched; the prompt comes again
+    };
+    const PromptStep leave = [this](QInputDialog* prompt) {
+        QCOMPARE(widget<QLineEdit>("Text4")->text(), QString());
+        typeText(prompt->findChild<QLineEdit*>(), QStringLiteral("*\r"));
+    };
+    startOperation("Command1", {firstPrompt, cancel, leave});
+    QVERIFY(widget("Label29")->isVisible() && widget("Command1")->isEnabled());
+}
+
+void TestGui::newMember()
+{
+    QList<MemberRecord> expected = allRows(m_path);
+    // A number already taken, then a new one.
+    QWidget* focus = startOperation("Command5", {answer(QStringLiteral("0001")), answer(QStringLiteral("ñ0040"))});
+    QCOMPARE(focus, widget("Text25"));
+    // The whole member from the keyboard: Enter leads round the boxes and back to "nombre".
+    for (const char* text : {"Zoë 😀", "O'Brien \"Ñoño\"", "31", "4", "1990", "", "", "A Coruña", "", "", "", "", "",
+                             "5", "llamar antes de las 10; 'urgente'"})
+        typeText(QApplication::focusWidget(), QString::fromUtf8(text) + QLatin1Char('\r'));
+    QCOMPARE(QApplication::focusWidget(), widget("Text25"));
+    QTest::mouseClick(widget("command2"), Qt::LeftButton); // 31 April: refused, nothing stored
+    retype("Text28", QStringLiteral("30"));
+    QTest::mouseClick(widget("command2"), Qt::LeftButton);
+    expected.append({"0040", "*****", "Zoë 😀", "O'Brien \"Ñoño\"", "*****", "*****", "A Coruña", "*****", "*****",
+                     "30/04/1990", "llamar antes de las 10; 'urgente'", "5", "00/0000"});
+    QCOMPARE(allRows(m_path), expected);
+}
+
+void TestGui::editMember()
+{
+    QList<MemberRecord> expected = allRows(m_path);
+    // A number without a row, then one with a row.
+    QWidget* nombre = startOperation("Command3", {answer(QStringLiteral("9999")), answer(QStringLiteral("ñ0001"))});
+    QCOMPARE(nombre, widget("Text25"));
+    retype("Text25", QStringLiteral("Anabel Ñúñez"));
+    retype("Text28", QStringLiteral("5"));
+    retype("Text46", QString());
+    retype("Text45", QString());
+    QTest::mouseClick(widget("Command10"), Qt::LeftButton);
+    expected[0].nombre = QStringLiteral("Anabel Ñúñez");
+    expected[0].fnacimiento = QStringLiteral("05/03/1985");
+    expected[0].fcaducidad = QStringLiteral("00/0000");
+    QCOMPARE(allRows(m_path), expected);
+}
+
+void TestGui::addPointsWithTheKeyboard_data()
+{
+    QTest::addColumn<int>("modifier");
+    QTest::newRow("Return") << int(Qt::NoModifier);
+    QTest::newRow("keypad Enter") << int(Qt::KeypadModifier);
+}
+
+void TestGui::addPointsWithTheKeyboard()
+{
+    QFETCH(int, modifier);
+    const Qt::Key enter = modifier == Qt::KeypadModifier ? Qt::Key_Enter : Qt::Key_Return;
+    QWidget* amount = startOperation("Command6", {answer(QStringLiteral("ñ0001"))});
+    QCOMPARE(amount, widget("Text8"));
+    typeText(amount, QStringLiteral("5"));
+    QTest::keyClick(amount, enter, Qt::KeyboardModifiers(modifier));
+    QCOMPARE(QApplication::focusWidget(), widget("Command4"));
+    QTest::keyClick(QApplication::focusWidget(), enter, Qt::KeyboardModifiers(modifier));
+    QCOMPARE(allRows(m_path).first().puntos, QStringLiteral(" 155"));
+}
+
+QTEST_MAIN(TestGui)
+#include "TestGui.moc"
