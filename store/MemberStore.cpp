@@ -6,7 +6,6 @@
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
-#include <QSqlRecord>
 #include <QUrl>
 #include <QUuid>
 
@@ -313,16 +312,15 @@ StoreStatus MemberStore::openOrCreate() const
         if (StoreStatus error = createDatabase(m_path))
             return error;
     }
-    // Reading no row still makes the engine check the header, the table and every column, and writes nothing.
-    Connection connection(m_path, Connection::Mode::Existing);
-    if (!connection.isOpen())
-        return engineError(StoreError::Kind::Open, m_path, connection.openError());
-    QSqlQuery query(connection.database());
-    if (!query.exec(QStringLiteral("SELECT %1 FROM ficha LIMIT 0").arg(columnList(allFields()))))
-        return queryError(StoreError::Kind::Open, m_path, query);
-    query.finish();
-    addMissingIndexes(connection.database(), m_path);
-    return std::nullopt;
+    return withConnection(m_path, [&](const QSqlDatabase& db) -> StoreStatus {
+        // Reading no row still makes the engine check the header, the table and every column, and writes nothing.
+        QSqlQuery query(db);
+        if (!query.exec(QStringLiteral("SELECT %1 FROM ficha LIMIT 0").arg(columnList(allFields()))))
+            return queryError(StoreError::Kind::Open, m_path, query);
+        query.finish();
+        addMissingIndexes(db, m_path);
+        return std::nullopt;
+    });
 }
 
 StoreStatus MemberStore::scan(std::span<const Field> fields, const RowVisitor& visit) const
