@@ -44,7 +44,6 @@ public:
 
     QString inputBox(const QString& prompt, const QString& title, int leftTwips, int topTwips) override;
 
-    int asked() const { return m_asked; }
     QString lastPrompt, lastTitle;
     QPoint lastPosition;
 
@@ -75,14 +74,12 @@ QString createMemberFile(const QTemporaryDir& dir, const QList<MemberRecord>& ro
 // A new member file in `dir` made from an SQL script of tests/data.
 QString memberFileFromFixture(const QTemporaryDir& dir, const QString& script);
 
-// Changes the file as another program would: any SQL, outside the store.
-void execSql(const QString& path, const QString& sql);
+// Runs SQL on the file as another program would, outside the store: statements each ending with ';' at the end
+// of a line. Returns the rows that the last one selects, each as the texts of its columns.
+QList<QStringList> execSql(const QString& path, const QString& sql);
 
 // Every row of "ficha" in table order, read outside the store.
 QList<MemberRecord> allRows(const QString& path);
-
-// The names of the indexes on "ficha", sorted.
-QStringList indexNames(const QString& path);
 
 QString testDataPath(const QString& name);
 QByteArray fileBytes(const QString& path);
