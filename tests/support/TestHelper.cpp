@@ -1,11 +1,11 @@
 // socios-test-helper: the other process of the multi-process tests.
 //   lock PATH MILLISECONDS CARD  another till in the middle of saving member CARD: holds the write lock with the
 //                                row added, says "locked", and commits after that long
-//   write PATH                   adds members and changes a balance in a loop, saying "ack N" after each commit
-//   till PATH                    a till without a screen, driven by lines on standard input: "click CONTROL" and
-//                                "set CONTROL TEXT". It says "prompt" when it asks for a card number (the next
-//                                line answers), "message TEXT" for each message, and "done WINDOW | BOXES" after
-//                                each command, the window as OperationFixture writes it.
+//   write PATH                   step i adds member W<i> and sets the balance of W0 to i, saying "ack i" after it
+//   till PATH                    a till without a screen, driven by lines on standard input: "click CONTROL
+//                                [ANSWER...]" (the answers to its card number prompts, then "*") and "set CONTROL
+//                                TEXT". After each it says "WINDOW | BOXES" as OperationFixture writes them, then
+//                                " | " and each message shown, if any.
 
 #include "tests/support/OperationFixture.h"
 
@@ -45,17 +45,9 @@ int writeForever(const QString& path)
 {
     const MemberStore store(path);
     for (int i = 0;; ++i) {
-        // Even steps add member W<i>; odd steps set the balance of W0 to i.
-        bool ok;
-        if (i % 2 == 0) {
-            const auto added = store.appendNew(sampleMember(QStringLiteral("W%1").arg(i)));
-            ok = added.ok() && *added;
-        } else {
-            const auto changed =
-                store.changePoints(QStringLiteral("W0"), [i](const QString&) { return QString::number(i); });
-            ok = changed.ok() && changed->outcome == MemberStore::PointsChange::Outcome::Written;
-        }
-        if (!ok)
+        const auto added = store.appendNew(sampleMember(QStringLiteral("W%1").arg(i)));
+        const auto changed = store.changePoints("W0", [i](const QString&) { return QString::number(i); });
+        if (!added.ok() || !*added || !changed.ok() || changed->outcome != MemberStore::PointsChange::Outcome::Written)
             return 1;
         say(QStringLiteral("ack %1").arg(i));
     }
@@ -68,28 +60,23 @@ int runTill(const QString& path)
     if (form.Form_Load(store, SystemClock()))
         return 1;
     FakePrompt prompt;
-    prompt.setBeforeEachAnswer([&](int) {
-        say(QStringLiteral("prompt"));
-        prompt.setAnswers({in.readLine()});
-    });
     FakeMessages messages;
     CardOperations operations(form, store, prompt, messages);
     operations.connectHandlers();
     while (!in.atEnd()) {
-        const QString line = in.readLine();
-        Control* control = form.find(line.section(QLatin1Char(' '), 1, 1));
-        if (control && line.startsWith(QLatin1String("click ")))
+        const QStringList words = in.readLine().split(' ');
+        Control* control = form.find(words.value(1));
+        prompt.setAnswers(words.mid(2) << "*");
+        if (control && words[0] == "click")
             control->click();
-        else if (control && line.startsWith(QLatin1String("set ")))
-            control->setText(line.section(QLatin1Char(' '), 2));
+        else if (control && words[0] == "set")
+            control->setText(words.mid(2).join(' '));
         else
-            messages.notices << QStringLiteral("unknown ") + line;
+            messages.notices << "unknown " + words.join(' ');
+        QStringList shown = {OperationFixture::window(form, false), OperationFixture::boxes(form).join(' ')};
         for (const StoreError& failure : std::exchange(messages.failures, {}))
-            messages.notices << failure.toString();
-        for (const QString& message : std::exchange(messages.notices, {}))
-            say(QStringLiteral("message ") + message);
-        say(QStringLiteral("done %1 | %2")
-                .arg(OperationFixture::window(form, false), OperationFixture::boxes(form).join(QLatin1Char(' '))));
+            shown << failure.toString();
+        say((shown << std::exchange(messages.notices, {})).join(" | "));
     }
     return 0;
 }
