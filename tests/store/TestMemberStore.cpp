@@ -1,10 +1,14 @@
+#include "app/conversions/Characters.h"
+#include "bench/MemberGenerator.h"
 #include "store/MemberStore.h"
 #include "tests/support/TestSupport.h"
+#include "window/Form1.h"
 #include "window/Messages.h"
 
 #include <QDir>
 #include <QProcess>
 #include <QRandomGenerator>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -15,7 +19,8 @@ Q_DECLARE_METATYPE(StoreError::Cause)
 
 // The member file: its creation, foreign files, lookups and writes, and real failures: a read-only file or folder,
 // a full disk, another till holding the lock, a writer killed in the middle of its writes. A refused write leaves
-// the file as it was, and the operator's message names the file.
+// the file as it was, and the operator's message names the file. The indexed lookups (card numbers, the start-up
+// list) give what a plain scan of every row gives.
 class TestMemberStore : public QObject
 {
     Q_OBJECT
@@ -23,6 +28,9 @@ class TestMemberStore : public QObject
     std::optional<QTemporaryDir> m_dir;
     QString m_path;              // a member file holding tests/data/members.sql
     QList<QStringList> m_undoes; // commands that undo what a test changed beyond its folder
+    QTemporaryDir m_generatedDir;
+    QString m_generated;
+    QList<MemberRecord> m_rows; // of m_generated, in table order
 
     // Start-up and lookups work; every write the operations make is refused for `cause`, with a message that names
     // the file and says `advice`, and leaves the file as it was.
@@ -51,6 +59,19 @@ class TestMemberStore : public QObject
     }
 
 private slots:
+    void initTestCase()
+    {
+        // Generated members with duplicate card numbers (the copies renamed, so that their order shows), empty
+        // marks and odd birth texts.
+        m_generated = m_generatedDir.filePath(QStringLiteral("generado.mdb"));
+        GeneratorOptions options;
+        options.members = 4000;
+        options.oddities = true;
+        QCOMPARE(generateMemberFile(m_generated, options), std::nullopt);
+        execSql(m_generated, "UPDATE ficha SET nombre = 'Copia de ' || nombre WHERE rowid > 4000");
+        m_rows = allRows(m_generated);
+    }
+
     void init()
     {
         m_dir.emplace();
@@ -123,32 +144,12 @@ private slots:
         QCOMPARE(fileBytes(path), before);
     }
 
-    void cardMatchIsExactText_data()
+    void noValueIsAFailure()
     {
-        QTest::addColumn<QString>("card");
-        QTest::addColumn<QStringList>("found"); // the names of the rows found, or the failure ("F" for the file)
-        QTest::newRow("one row") << "0001" << QStringList{"Ana"};
-        QTest::newRow("duplicates in table order") << "0020" << QStringList{"Primero", "Segundo"};
-        QTest::newRow("zeros count") << "0012" << QStringList{"José Antonio"};
-        QTest::newRow("not a number compare") << "1" << QStringList{};
-        QTest::newRow("trailing blank counts") << "0001 " << QStringList{};
-        QTest::newRow("empty") << "" << QStringList{};
-        QTest::newRow("quote") << "0001' OR '1'='1" << QStringList{};
-        QTest::newRow("a field without value") << "12" << QStringList{"no value in field F: email"};
-    }
-
-    void cardMatchIsExactText()
-    {
-        QFETCH(QString, card);
-        QFETCH(QStringList, found);
         execSql(m_path, "UPDATE ficha SET email = NULL WHERE ntarjeta = '12'"); // as only another program can
         const MemberStore store(m_path);
-        const auto rows = store.rowsWithCard(card);
-        QStringList names;
-        for (const MemberRecord& row : rows ? rows.value() : std::vector<MemberRecord>())
-            names << row.nombre;
-        QCOMPARE(rows ? names : QStringList{rows.error().toString().replace(m_path, "F")}, found);
-        QCOMPARE(store.holdsCard(card).value(), !found.isEmpty());
+        QCOMPARE(store.rowsWithCard("12").error().toString(), "no value in field " + m_path + ": email");
+        QVERIFY(store.rowsWithCard("0012").ok()); // rows not asked for are not read
     }
 
     void writesChangeTheFirstMatchingRow()
@@ -160,21 +161,15 @@ private slots:
         QCOMPARE(store.rewriteFirst("0020", expected[3]).value(), true);
         QCOMPARE(store.rewriteFirst("9999", expected[3]).value(), false);
 
-        // A points change sees the balance stored now, in the first row holding the card, and may leave it alone.
-        QStringList seen;
-        auto setTo = [&seen](std::optional<QString> balance) {
-            return [&seen, balance](const QString& stored) {
-                seen << stored;
-                return balance;
-            };
-        };
+        // A points change sees the balance stored now (not 20, the second row's), and may leave it alone.
         execSql(m_path, "UPDATE ficha SET puntos = '12' WHERE rowid = 4");
-        const auto written = store.changePoints("0020", setTo(" 35"));
-        QVERIFY(written->outcome == Outcome::Written && written->stored == " 35");
-        expected[3].puntos = " 35";
-        QCOMPARE(store.changePoints("0020", setTo(std::nullopt))->outcome, Outcome::Declined);
-        QCOMPARE(store.changePoints("9999", setTo("0"))->outcome, Outcome::NoRow);
-        QCOMPARE(seen, (QStringList{"12", " 35"}));
+        auto add5 = [](const QString& stored) { return std::optional(stored + '5'); };
+        const auto written = store.changePoints("0020", add5);
+        QVERIFY(written->outcome == Outcome::Written && written->stored == "125");
+        expected[3].puntos = "125";
+        QCOMPARE(store.changePoints("0020", [](const QString&) { return std::optional<QString>(); })->outcome,
+                 Outcome::Declined);
+        QCOMPARE(store.changePoints("9999", add5)->outcome, Outcome::NoRow);
 
         // A new row only for a number that no row holds as its exact text.
         QCOMPARE(store.appendNew(sampleMember("0012")).value(), false);
@@ -273,6 +268,82 @@ private slots:
                 QVERIFY(saved[0][1] == QString::number(last) || saved[0][1] == QString::number(last + 1));
             execSql(m_path, "DELETE FROM ficha WHERE ntarjeta LIKE 'W%'"); // the next writer starts at W0 again
         }
+    }
+    void listEveryDay_data()
+    {
+        QTest::addColumn<int>("year");
+        QTest::newRow("common year") << 2026;
+        QTest::newRow("leap year") << 2028;
+    }
+
+    void listEveryDay()
+    {
+        // The list that a plain scan of every row gives.
+        QFETCH(int, year);
+        static const QRegularExpression twoDigits(QStringLiteral("^[0-9][0-9]$"));
+        auto column = [](const QString& text) {
+            const QString cut = leftChars(text, 17);
+            return cut + (charCount(cut) > 7 ? "\t " : "\t\t ");
+        };
+        const MemberStore store(m_generated);
+        for (QDate today(year, 1, 1); today.year() == year; today = today.addDays(1)) {
+            QStringList expected;
+            for (const MemberRecord& row : m_rows) {
+                const QString day = midChars(row.fnacimiento, 1, 2), month = midChars(row.fnacimiento, 4, 2);
+                const qint64 days = twoDigits.match(day).hasMatch() && twoDigits.match(month).hasMatch()
+                                        ? today.daysTo(QDate(year, month.toInt(), day.toInt()))
+                                        : 0; // an invalid date gives 0 too
+                if (days >= 1 && days <= 9)
+                    expected << column(row.nombre) + column(row.apellidos) + leftChars(row.ntarjeta, 4) + '\t' +
+                                    QString::number(days);
+            }
+            Form1 form;
+            QCOMPARE(form.Form_Load(store, FixedClock(today)), std::nullopt);
+            QVERIFY2(form.List1.items() == expected, qPrintable(today.toString(Qt::ISODate)));
+        }
+    }
+
+    void cardLookups()
+    {
+        // Every third card (some held by several rows), and cards that no row holds as their exact text.
+        const MemberStore store(m_generated);
+        QStringList cards = {"0", "", "0" + m_rows[0].ntarjeta, m_rows[0].ntarjeta + ' ', "1' OR '1'='1"};
+        for (int i = 0; i < m_rows.size(); i += 3)
+            cards << m_rows[i].ntarjeta;
+        int duplicates = 0;
+        for (const QString& card : cards) {
+            QList<MemberRecord> expected;
+            std::copy_if(m_rows.begin(), m_rows.end(), std::back_inserter(expected),
+                         [&](const MemberRecord& row) { return row.ntarjeta == card; });
+            const auto found = store.rowsWithCard(card);
+            QCOMPARE(QList<MemberRecord>(found->begin(), found->end()), expected);
+            QCOMPARE(store.holdsCard(card).value(), !expected.isEmpty());
+            duplicates += expected.size() > 1;
+        }
+        QVERIFY(duplicates > 10);
+    }
+
+    void unindexedFileGivesTheSameRows()
+    {
+        // A file made by another program, or by an earlier version, has no indexes until the next start adds them.
+        const QString copy = m_dir->filePath(QStringLiteral("copia.mdb"));
+        const QString indexes = "SELECT sql FROM sqlite_master WHERE type = 'index' ORDER BY name";
+        QVERIFY(QFile::copy(m_generated, copy));
+        execSql(copy, "DROP INDEX ficha_ntarjeta;\nDROP INDEX ficha_cumple");
+        const MemberStore unindexed(copy), indexed(m_generated);
+        const QString card = m_rows[1234].ntarjeta;
+        QCOMPARE(unindexed.rowsWithCard(card).value(), indexed.rowsWithCard(card).value());
+        Form1 slow, fast;
+        QCOMPARE(slow.Form_Load(unindexed, FixedClock(QDate(2026, 5, 20))), std::nullopt);
+        QCOMPARE(fast.Form_Load(indexed, FixedClock(QDate(2026, 5, 20))), std::nullopt);
+        QVERIFY(!fast.List1.items().isEmpty() && slow.List1.items() == fast.List1.items());
+
+        QCOMPARE(unindexed.openOrCreate(), std::nullopt);
+        QCOMPARE(execSql(copy, indexes), execSql(m_generated, indexes));
+        QCOMPARE(allRows(copy), m_rows);
+        const QByteArray indexedOnce = fileBytes(copy);
+        QCOMPARE(unindexed.openOrCreate(), std::nullopt);
+        QCOMPARE(fileBytes(copy), indexedOnce); // added once, then left alone
     }
 };
 

@@ -20,14 +20,11 @@ Q_DECLARE_METATYPE(MemberRecord)
 // Lets QCOMPARE print a row that differs.
 char* toString(const MemberRecord& record);
 
-class FixedClock : public Clock
+struct FixedClock : Clock
 {
-public:
-    explicit FixedClock(QDate date) : m_date(date) {}
-    QDate today() const override { return m_date; }
-
-private:
-    QDate m_date;
+    explicit FixedClock(QDate date) : date(date) {}
+    QDate today() const override { return date; }
+    QDate date;
 };
 
 // A prompt that hands out queued answers, each once. Running out of answers fails the test and answers "*",
@@ -35,8 +32,6 @@ private:
 class FakePrompt : public CardPrompt
 {
 public:
-    explicit FakePrompt(QStringList answers = {}) : m_answers(std::move(answers)) {}
-
     void setAnswers(QStringList answers) { m_answers = std::move(answers); }
     // Runs before each answer is handed out, with the number of earlier answers: the window then shows what
     // the previous pass left.

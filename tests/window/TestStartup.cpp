@@ -1,20 +1,11 @@
-#include "app/conversions/Characters.h"
-#include "bench/MemberGenerator.h"
 #include "tests/support/OperationFixture.h"
 
-#include <QFile>
-#include <QRegularExpression>
 #include <QTest>
 
-// Start-up: the idle state and the birthday list; and the indexed lookups against a plain scan of every row, on
-// generated members with duplicate card numbers, empty marks and odd birth texts.
+// Start-up: the idle state, the birthday list, and the failures of the member file that stop it.
 class TestStartup : public QObject
 {
     Q_OBJECT
-
-    QTemporaryDir m_dir;
-    QString m_generated;
-    QList<MemberRecord> m_rows; // of m_generated, in table order
 
     // The birthday list that start-up shows on `today` for a file holding `rows` changed by `sql`; or its failure,
     // with "F" for the file's path.
@@ -30,16 +21,6 @@ class TestStartup : public QObject
     }
 
 private slots:
-    void initTestCase()
-    {
-        m_generated = m_dir.filePath(QStringLiteral("generado.mdb"));
-        GeneratorOptions options;
-        options.members = 4000;
-        options.oddities = true;
-        QCOMPARE(generateMemberFile(m_generated, options), std::nullopt);
-        m_rows = allRows(m_generated);
-    }
-
     void idleState()
     {
         OperationFixture t; // start-up on 10 March 2026, with tests/data/members.sql
@@ -74,7 +55,6 @@ private slots:
         row("no birth date", march10, "00/00/0000", "");
         row("only a year", march10, "00/00/1990", "");
         row("day 31 in April", QDate(2026, 4, 25), "31/04/1990", "");
-        row("month 13", march10, "12/13/1990", "");
         row("parts not two digits", march10, "1/3/1990", "");
         row("empty text", march10, "", "");
         row("date only", march10, "12/03", "2");
@@ -117,83 +97,6 @@ private slots:
                  (QStringList{"Begoña\t\t Martín\t\t 1234\t5", "Ana María\t Oñate\t\t 0002\t1",
                               "Marisol\t\t Fernández-Ibáñez \t 0003\t5", "*****\t\t *****\t\t 0004\t2",
                               "Ñ\t\t 😀😀😀😀\t\t 0006\t3"}));
-    }
-
-    void listEveryDay_data()
-    {
-        QTest::addColumn<int>("year");
-        QTest::newRow("common year") << 2026;
-        QTest::newRow("leap year") << 2028;
-    }
-
-    void listEveryDay()
-    {
-        // The list that a plain scan of every row gives.
-        QFETCH(int, year);
-        static const QRegularExpression twoDigits(QStringLiteral("^[0-9][0-9]$"));
-        auto column = [](const QString& text) {
-            const QString cut = leftChars(text, 17);
-            return cut + (charCount(cut) > 7 ? "\t " : "\t\t ");
-        };
-        const MemberStore store(m_generated);
-        for (QDate today(year, 1, 1); today.year() == year; today = today.addDays(1)) {
-            QStringList expected;
-            for (const MemberRecord& row : m_rows) {
-                const QString day = midChars(row.fnacimiento, 1, 2), month = midChars(row.fnacimiento, 4, 2);
-                const qint64 days = twoDigits.match(day).hasMatch() && twoDigits.match(month).hasMatch()
-                                        ? today.daysTo(QDate(year, month.toInt(), day.toInt()))
-                                        : 0; // an invalid date gives 0 too
-                if (days >= 1 && days <= 9)
-                    expected << column(row.nombre) + column(row.apellidos) + leftChars(row.ntarjeta, 4) + '\t' +
-                                    QString::number(days);
-            }
-            Form1 form;
-            QCOMPARE(form.Form_Load(store, FixedClock(today)), std::nullopt);
-            QVERIFY2(form.List1.items() == expected, qPrintable(today.toString(Qt::ISODate)));
-        }
-    }
-
-    void cardLookups()
-    {
-        // Every third card (some held by several rows), and cards that no row holds.
-        const MemberStore store(m_generated);
-        QStringList cards = {"0", "", m_rows[0].ntarjeta + ' '};
-        for (int i = 0; i < m_rows.size(); i += 3)
-            cards << m_rows[i].ntarjeta;
-        int duplicates = 0;
-        for (const QString& card : cards) {
-            QList<MemberRecord> expected;
-            std::copy_if(m_rows.begin(), m_rows.end(), std::back_inserter(expected),
-                         [&](const MemberRecord& row) { return row.ntarjeta == card; });
-            const auto found = store.rowsWithCard(card);
-            QCOMPARE(QList<MemberRecord>(found->begin(), found->end()), expected);
-            QCOMPARE(store.holdsCard(card).value(), !expected.isEmpty());
-            duplicates += expected.size() > 1;
-        }
-        QVERIFY(duplicates > 10);
-    }
-
-    void unindexedFileGivesTheSameRows()
-    {
-        // A file made by another program, or by an earlier version, has no indexes until the next start adds them.
-        const QString copy = m_dir.filePath(QStringLiteral("copia.mdb"));
-        const QString indexes = "SELECT sql FROM sqlite_master WHERE type = 'index' ORDER BY name";
-        QVERIFY(QFile::copy(m_generated, copy));
-        execSql(copy, "DROP INDEX ficha_ntarjeta;\nDROP INDEX ficha_cumple");
-        const MemberStore unindexed(copy), indexed(m_generated);
-        const QString card = m_rows[1234].ntarjeta;
-        QCOMPARE(unindexed.rowsWithCard(card).value(), indexed.rowsWithCard(card).value());
-        Form1 slow, fast;
-        QCOMPARE(slow.Form_Load(unindexed, FixedClock(QDate(2026, 5, 20))), std::nullopt);
-        QCOMPARE(fast.Form_Load(indexed, FixedClock(QDate(2026, 5, 20))), std::nullopt);
-        QVERIFY(!fast.List1.items().isEmpty() && slow.List1.items() == fast.List1.items());
-
-        QCOMPARE(unindexed.openOrCreate(), std::nullopt);
-        QCOMPARE(execSql(copy, indexes), execSql(m_generated, indexes));
-        QCOMPARE(allRows(copy), m_rows);
-        const QByteArray indexedOnce = fileBytes(copy);
-        QCOMPARE(unindexed.openOrCreate(), std::nullopt);
-        QCOMPARE(fileBytes(copy), indexedOnce); // added once, then left alone
     }
 };
 
