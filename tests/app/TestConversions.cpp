@@ -1,5 +1,6 @@
 #include "app/conversions/Characters.h"
 #include "app/conversions/Conversions.h"
+#include "tests/support/TestSupport.h"
 
 #include <QRandomGenerator>
 #include <QTest>
@@ -19,9 +20,7 @@ class TestConversions : public QObject
 private slots:
     void val_data()
     {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<double>("number");
-        auto row = [](const char* name, const QString& text, double number) { QTest::newRow(name) << text << number; };
+        const DataTable<QString, double> row("text", "number");
         row("empty", "", 0);
         row("letters", "abc", 0);
         row("empty mark", "*****", 0);
@@ -61,9 +60,7 @@ private slots:
 
     void str_data()
     {
-        QTest::addColumn<double>("number");
-        QTest::addColumn<QString>("text");
-        auto row = [](const char* name, double number, const QString& text) { QTest::newRow(name) << number << text; };
+        const DataTable<double, QString> row("number", "text");
         row("zero", 0, " 0");
         row("negative zero", -0.0, " 0");
         row("whole", 15, " 15");
@@ -107,11 +104,8 @@ private slots:
 
     void cuts_data()
     {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<QString>("cuts"); // charCount, leftChars 7, charsFrom 2, rightChars 2, joined by "|"
-        auto row = [](const char* name, const QString& text, const QString& cuts) {
-            QTest::newRow(name) << text << cuts;
-        };
+        // cuts: charCount, leftChars 7, charsFrom 2 and rightChars 2, joined by "|"
+        const DataTable<QString, QString> row("text", "cuts");
         row("empty", "", "0|||");
         row("one character", "5", "1|5||5");
         row("ascii", "0123456789", "10|0123456|123456789|89");

@@ -56,7 +56,6 @@ private slots:
         });
         t->form.Command1.click();
         QCOMPARE(shown, QStringList(boxes.size(), text == kEmptyMark ? QString() : text));
-        QCOMPARE(t->messages.failures.size(), 0);
     }
 };
 

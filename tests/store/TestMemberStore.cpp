@@ -103,25 +103,22 @@ private slots:
 
     void foreignFileIsLeftUntouched_data()
     {
-        QTest::addColumn<QByteArray>("content");
-        QTest::addColumn<QString>("sql"); // run on the file first
-        QTest::addColumn<Cause>("cause");
+        const DataTable<QByteArray, QString, Cause> row("content", "sql", "cause"); // sql: run on the file first
         QByteArray random(4096, '\0');
         QRandomGenerator generator(7);
         for (char& c : random)
             c = char(generator.bounded(256));
         const Cause foreign = Cause::NotMemberFile;
-        QTest::newRow("text file") << QByteArray("nombre;apellidos\nAna;Ruiz\n") << QString() << foreign;
-        QTest::newRow("random bytes") << random << QString() << foreign;
-        QTest::newRow("Access file") << fileBytes(testDataPath("ficha-jet4.mdb")) << QString() << foreign;
-        QTest::newRow("truncated database")
-            << fileBytes(createMemberFile(QTemporaryDir())).left(100) << QString() << Cause::Damaged;
-        QTest::newRow("empty file") << QByteArray() << QString() << foreign;
-        QTest::newRow("no table ficha") << QByteArray() << "CREATE TABLE socios (ntarjeta TEXT)" << foreign;
-        QTest::newRow("column missing") << QByteArray()
-                                        << "CREATE TABLE ficha (ntarjeta, nsocio, nombre, apellidos, calle, cp, "
-                                           "ciudad, telefono, fnacimiento, observaciones, puntos, fcaducidad)"
-                                        << foreign;
+        row("text file", "nombre;apellidos\nAna;Ruiz\n", "", foreign);
+        row("random bytes", random, "", foreign);
+        row("Access file", fileBytes(testDataPath("ficha-jet4.mdb")), "", foreign);
+        row("truncated database", fileBytes(createMemberFile(QTemporaryDir())).left(100), "", Cause::Damaged);
+        row("empty file", "", "", foreign);
+        row("no table ficha", "", "CREATE TABLE socios (ntarjeta TEXT)", foreign);
+        row("column missing", "",
+            "CREATE TABLE ficha (ntarjeta, nsocio, nombre, apellidos, calle, cp, ciudad, "
+            "telefono, fnacimiento, observaciones, puntos, fcaducidad)",
+            foreign);
     }
 
     void foreignFileIsLeftUntouched()
@@ -179,9 +176,9 @@ private slots:
 
     void readOnly_data()
     {
-        QTest::addColumn<bool>("folder");
-        QTest::newRow("file") << false;
-        QTest::newRow("folder") << true;
+        const DataTable<bool> row("folder");
+        row("file", false);
+        row("folder", true);
     }
 
     void readOnly()
@@ -271,9 +268,9 @@ private slots:
     }
     void listEveryDay_data()
     {
-        QTest::addColumn<int>("year");
-        QTest::newRow("common year") << 2026;
-        QTest::newRow("leap year") << 2028;
+        const DataTable<int> row("year");
+        row("common year", 2026);
+        row("leap year", 2028);
     }
 
     void listEveryDay()

@@ -22,11 +22,6 @@ namespace {
 QTextStream out(stdout);
 QTextStream in(stdin);
 
-void say(const QString& line)
-{
-    out << line << Qt::endl;
-}
-
 int holdLock(const QString& path, int milliseconds, const QString& card)
 {
     QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"));
@@ -36,7 +31,7 @@ int holdLock(const QString& path, int milliseconds, const QString& card)
     if (!db.open() || !query.exec(QStringLiteral("BEGIN IMMEDIATE")) ||
         !query.exec(QStringLiteral("INSERT INTO ficha VALUES (%1)").arg(values)))
         return 1;
-    say(QStringLiteral("locked"));
+    out << "locked" << Qt::endl;
     QThread::msleep(milliseconds);
     return query.exec(QStringLiteral("COMMIT")) ? 0 : 1;
 }
@@ -49,7 +44,7 @@ int writeForever(const QString& path)
         const auto changed = store.changePoints("W0", [i](const QString&) { return QString::number(i); });
         if (!added.ok() || !*added || !changed.ok() || changed->outcome != MemberStore::PointsChange::Outcome::Written)
             return 1;
-        say(QStringLiteral("ack %1").arg(i));
+        out << "ack " << i << Qt::endl;
     }
 }
 
@@ -76,7 +71,7 @@ int runTill(const QString& path)
         QStringList shown = {OperationFixture::window(form, false), OperationFixture::boxes(form).join(' ')};
         for (const StoreError& failure : std::exchange(messages.failures, {}))
             shown << failure.toString();
-        say((shown << std::exchange(messages.notices, {})).join(" | "));
+        out << (shown << std::exchange(messages.notices, {})).join(" | ") << Qt::endl;
     }
     return 0;
 }

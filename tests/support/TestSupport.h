@@ -10,12 +10,28 @@
 #include <QPoint>
 #include <QString>
 #include <QStringList>
+#include <QTest>
 
 #include <functional>
 
 class QTemporaryDir;
 
 Q_DECLARE_METATYPE(MemberRecord)
+
+// The columns of a _data() table, typed and named once; each row is then one call, its values converted to the
+// types of their columns:
+//     const DataTable<QString, double> row("text", "number");
+//     row("empty", "", 0);
+template <typename... Columns> class DataTable
+{
+public:
+    template <typename... Names> explicit DataTable(Names... names)
+    {
+        static_assert(sizeof...(Names) == sizeof...(Columns));
+        (QTest::addColumn<Columns>(names), ...);
+    }
+    void operator()(const char* name, const Columns&... values) const { (QTest::newRow(name) << ... << values); }
+};
 
 // Lets QCOMPARE print a row that differs.
 char* toString(const MemberRecord& record);

@@ -50,14 +50,12 @@ private slots:
 
     void save_data()
     {
-        QTest::addColumn<MemberRecord>("shown");
-        QTest::addColumn<QString>("typed"); // typed over the date boxes, if any
-        QTest::addColumn<Variant>("variant");
-        QTest::addColumn<QString>("saved"); // the verdict in Text7, then fnacimiento and fcaducidad as stored
+        // typed: over the date boxes, if any; saved: the verdict in Text7, then fnacimiento and fcaducidad stored
+        const DataTable<MemberRecord, QString, Variant, QString> table("shown", "typed", "variant", "saved");
         const MemberRecord full = sampleMember("0001");
         auto row = [&](const char* name, const QString& typed, Variant variant, const QString& saved,
                        const MemberRecord& shown = {}) {
-            QTest::newRow(name) << (shown == MemberRecord() ? full : shown) << typed << variant << saved;
+            table(name, shown == MemberRecord() ? full : shown, typed, variant, saved);
         };
         const MemberRecord noDates = OperationFixture::changed(full, {"fnacimiento=00/00/0000", "fcaducidad=00/0000"});
         const MemberRecord blanks = OperationFixture::changed(full, {"nombre= ", "observaciones=';DROP TABLE ficha;😀"});
