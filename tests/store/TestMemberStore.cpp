@@ -192,7 +192,7 @@ private slots:
             QSKIP("this file system cannot make the file read-only");
 
         verifyWritesRefused(m_path, Cause::ReadOnly, "solo lectura");
-        cleanup();
+        cleanup(); // writable again
         QCOMPARE(MemberStore(m_path).appendNew(sampleMember("0099")).value(), true);
     }
 
@@ -266,6 +266,7 @@ private slots:
             execSql(m_path, "DELETE FROM ficha WHERE ntarjeta LIKE 'W%'"); // the next writer starts at W0 again
         }
     }
+
     void listEveryDay_data()
     {
         const DataTable<int> row("year");
