@@ -1,166 +1,349 @@
+#include "app/conversions/Characters.h"
+#include "bench/MemberGenerator.h"
 #include "store/MemberStore.h"
 #include "tests/support/TestSupport.h"
+#include "window/Form1.h"
+#include "window/Messages.h"
 
-#include <QFile>
+#include <QDir>
+#include <QProcess>
 #include <QRandomGenerator>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <unistd.h>
+
+using Cause = StoreError::Cause;
+Q_DECLARE_METATYPE(StoreError::Cause)
+
+// The member file: its creation, foreign files, lookups and writes, and real failures: a read-only file or folder,
+// a full disk, another till holding the lock, a writer killed in the middle of its writes. A refused write leaves
+// the file as it was, and the operator's message names the file. The indexed lookups (card numbers, the start-up
+// list) give what a plain scan of every row gives.
 class TestMemberStore : public QObject
 {
     Q_OBJECT
 
+    std::optional<QTemporaryDir> m_dir;
+    QString m_path;              // a member file holding tests/data/members.sql
+    QList<QStringList> m_undoes; // commands that undo what a test changed beyond its folder
+    QTemporaryDir m_generatedDir;
+    QString m_generated;
+    QList<MemberRecord> m_rows; // of m_generated, in table order
+
+    // Start-up and lookups work; every write the operations make is refused for `cause`, with a message that names
+    // the file and says `advice`, and leaves the file as it was.
+    void verifyWritesRefused(const QString& path, Cause cause, const QString& advice)
+    {
+        const MemberStore store(path);
+        QCOMPARE(store.openOrCreate(), std::nullopt);
+        QCOMPARE(store.rowsWithCard("0001")->size(), 1u);
+        const QByteArray before = fileBytes(path);
+        for (const StoreError& error :
+             {store.appendNew(sampleMember("0099")).error(), store.rewriteFirst("0001", sampleMember("0001")).error(),
+              store.changePoints("0001", [](const QString& stored) { return stored + '5'; }).error()}) {
+            QCOMPARE(error.kind, StoreError::Kind::Write);
+            QCOMPARE(error.cause, cause);
+            const QString message = storeErrorMessage(error);
+            QVERIFY2(message.contains(path) && message.contains(advice), qPrintable(message));
+        }
+        QCOMPARE(fileBytes(path), before);
+    }
+
+    // Starts the helper that holds the write lock while it saves member `card`, and waits until it holds it.
+    static bool startLockHolder(QProcess& holder, const QString& path, int milliseconds, const QString& card)
+    {
+        holder.start(qEnvironmentVariable("SOCIOS_TEST_HELPER"), {"lock", path, QString::number(milliseconds), card});
+        return holder.waitForReadyRead(10000) && holder.readLine() == "locked\n";
+    }
+
 private slots:
-    void init();
-    void firstStartCreatesEmptyFile();
-    void foreignFileIsLeftUntouched_data();
-    void foreignFileIsLeftUntouched();
-    void cardMatchIsExactText_data();
-    void cardMatchIsExactText();
-    void noValueIsAFailure();
-    void writesChangeTheFirstMatchingRow();
+    void initTestCase()
+    {
+        // Generated members with duplicate card numbers (the copies renamed, so that their order shows), empty
+        // marks and odd birth texts.
+        m_generated = m_generatedDir.filePath(QStringLiteral("generado.mdb"));
+        GeneratorOptions options;
+        options.members = 4000;
+        options.oddities = true;
+        QCOMPARE(generateMemberFile(m_generated, options), std::nullopt);
+        execSql(m_generated, "UPDATE ficha SET nombre = 'Copia de ' || nombre WHERE rowid > 4000");
+        m_rows = allRows(m_generated);
+    }
 
-private:
-    std::unique_ptr<QTemporaryDir> m_dir;
-    QString m_path;
-};
+    void init()
+    {
+        m_dir.emplace();
+        m_path = memberFileFromFixture(*m_dir, QStringLiteral("members.sql"));
+    }
 
-void TestMemberStore::init()
-{
-    m_dir = std::make_unique<QTemporaryDir>();
-    m_path = memberFileFromFixture(*m_dir, QStringLiteral("members.sql"));
-}
+    void cleanup()
+    {
+        for (const QStringList& command : std::exchange(m_undoes, {}))
+            QProcess::execute(command.first(), command.mid(1));
+    }
 
-void TestMemberStore::firstStartCreatesEmptyFile()
-{
-    const QString path = m_dir->filePath(QStringLiteral("nueva/carpeta con espacios/dorvel.mdb"));
-    const MemberStore store(path);
-    QVERIFY(store.rowsWithCard(QStringLiteral("0001")).error().kind == StoreError::Kind::Open);
-    QVERIFY(!QFile::exists(path)); // only the start-up check creates the file
-    QCOMPARE(store.openOrCreate(), std::nullopt);
-    QCOMPARE(QDir(QFileInfo(path).absolutePath()).entryList(QDir::Files), QStringList{"dorvel.mdb"});
-    QCOMPARE(allRows(path).size(), 0);
-    QCOMPARE(store.append(sampleMember(QStringLiteral("0001"))), std::nullopt);
-    QCOMPARE(store.openOrCreate(), std::nullopt); // the next start opens it, rows and all
-    QCOMPARE(allRows(path).size(), 1);
-}
+    void firstStartCreatesFolderAndFile()
+    {
+        // Only the start-up check creates the file: a lookup or a write finds none, in a new folder or an old one.
+        const QString path = m_dir->filePath(QStringLiteral("nueva/carpeta con espacios/dorvel.mdb"));
+        for (const QString& missing : {path, m_dir->filePath(QStringLiteral("dorvel.mdb"))}) {
+            QCOMPARE(MemberStore(missing).rowsWithCard("0001").error().cause, Cause::CannotOpen);
+            QCOMPARE(MemberStore(missing).appendNew(sampleMember("0001")).error().cause, Cause::CannotOpen);
+            QVERIFY(!QFile::exists(missing));
+        }
+        const MemberStore store(path);
+        QCOMPARE(store.openOrCreate(), std::nullopt);
+        QCOMPARE(QDir(QFileInfo(path).absolutePath()).entryList(QDir::Files), QStringList{"dorvel.mdb"});
+        QCOMPARE(store.append(sampleMember("0001")), std::nullopt);
+        QCOMPARE(store.openOrCreate(), std::nullopt); // the next start opens it, rows and all
+        QCOMPARE(allRows(path), QList<MemberRecord>{sampleMember("0001")});
+    }
 
-void TestMemberStore::foreignFileIsLeftUntouched_data()
-{
-    QTest::addColumn<QByteArray>("content");
-    QTest::addColumn<QString>("sql");
-    QTest::addColumn<bool>("damaged"); // a database with broken contents, rather than no member file at all
+    void foreignFileIsLeftUntouched_data()
+    {
+        const DataTable<QByteArray, QString, Cause> row("content", "sql", "cause"); // sql: run on the file first
+        QByteArray random(4096, '\0');
+        QRandomGenerator generator(7);
+        for (char& c : random)
+            c = char(generator.bounded(256));
+        const Cause foreign = Cause::NotMemberFile;
+        row("text file", "nombre;apellidos\nAna;Ruiz\n", "", foreign);
+        row("random bytes", random, "", foreign);
+        row("Access file", fileBytes(testDataPath("ficha-jet4.mdb")), "", foreign);
+        row("truncated database", fileBytes(createMemberFile(QTemporaryDir())).left(100), "", Cause::Damaged);
+        row("empty file", "", "", foreign);
+        row("no table ficha", "", "CREATE TABLE socios (ntarjeta TEXT)", foreign);
+        row("column missing", "",
+            "CREATE TABLE ficha (ntarjeta, nsocio, nombre, apellidos, calle, cp, ciudad, "
+            "telefono, fnacimiento, observaciones, puntos, fcaducidad)",
+            foreign);
+    }
 
-    QByteArray random(4096, '\0');
-    QRandomGenerator generator(7);
-    for (char& c : random)
-        c = char(generator.bounded(256));
-    QTest::newRow("text file") << QByteArray("nombre;apellidos\nAna;Ruiz\n") << "" << false;
-    QTest::newRow("random bytes") << random << "" << false;
-    QTest::newRow("Access file") << fileBytes(testDataPath(QStringLiteral("ficha-jet4.mdb"))) << "" << false;
-    QTest::newRow("truncated database") << fileBytes(createMemberFile(QTemporaryDir())).left(100) << "" << true;
-    QTest::newRow("empty file") << QByteArray() << "" << false;
-    QTest::newRow("no table ficha") << QByteArray() << "CREATE TABLE socios (ntarjeta TEXT)" << false;
-    QTest::newRow("column missing") << QByteArray()
-                                    << "CREATE TABLE ficha (ntarjeta TEXT, nsocio TEXT, nombre TEXT, apellidos TEXT, "
-                                       "calle TEXT, cp TEXT, ciudad TEXT, telefono TEXT, fnacimiento TEXT, "
-                                       "observaciones TEXT, puntos TEXT, fcaducidad TEXT)"
-                                    << false;
-}
-
-void TestMemberStore::foreignFileIsLeftUntouched()
-{
-    QFETCH(QByteArray, content);
-    QFETCH(QString, sql);
-    QFETCH(bool, damaged);
-    const QString path = m_dir->filePath(QStringLiteral("foreign.mdb"));
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(content) == content.size());
-    file.close();
-    if (!sql.isEmpty())
+    void foreignFileIsLeftUntouched()
+    {
+        QFETCH(QByteArray, content);
+        QFETCH(QString, sql);
+        QFETCH(Cause, cause);
+        const QString path = m_dir->filePath(QStringLiteral("foreign.mdb"));
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(content) == content.size());
+        file.close();
         execSql(path, sql);
-    const QByteArray before = fileBytes(path);
+        const QByteArray before = fileBytes(path);
 
-    const MemberStore store(path);
-    const StoreStatus failure = store.openOrCreate();
-    QVERIFY(failure);
-    QCOMPARE(failure->kind, StoreError::Kind::Open);
-    QCOMPARE(failure->cause, damaged ? StoreError::Cause::Damaged : StoreError::Cause::NotMemberFile);
-    QCOMPARE(failure->path, path);
-    QVERIFY(!store.appendNew(sampleMember(QStringLiteral("0001"))).ok());
-    QCOMPARE(fileBytes(path), before);
-}
+        const MemberStore store(path);
+        const StoreStatus failure = store.openOrCreate();
+        QVERIFY(failure && failure->kind == StoreError::Kind::Open && failure->path == path);
+        QCOMPARE(failure->cause, cause);
+        QVERIFY(!store.appendNew(sampleMember("0001")).ok());
+        QCOMPARE(fileBytes(path), before);
+    }
 
-void TestMemberStore::cardMatchIsExactText_data()
-{
-    QTest::addColumn<QString>("card");
-    QTest::addColumn<QStringList>("names");
+    void noValueIsAFailure()
+    {
+        execSql(m_path, "UPDATE ficha SET email = NULL WHERE ntarjeta = '12'"); // as only another program can
+        const MemberStore store(m_path);
+        QCOMPARE(store.rowsWithCard("12").error().toString(), "no value in field " + m_path + ": email");
+        QVERIFY(store.rowsWithCard("0012").ok()); // rows not asked for are not read
+    }
 
-    QTest::newRow("one row") << "0001" << QStringList{"Ana"};
-    QTest::newRow("duplicates in table order") << "0020" << QStringList{"Primero", "Segundo"};
-    QTest::newRow("zeros count") << "12" << QStringList{"Íñigo"};
-    QTest::newRow("not a number compare") << "1" << QStringList{};
-    QTest::newRow("trailing blank counts") << "0001 " << QStringList{};
-    QTest::newRow("empty") << "" << QStringList{};
-    QTest::newRow("quote") << "0001' OR '1'='1" << QStringList{};
-}
+    void writesChangeTheFirstMatchingRow()
+    {
+        using Outcome = MemberStore::PointsChange::Outcome;
+        const MemberStore store(m_path);
+        QList<MemberRecord> expected = allRows(m_path);
+        expected[3] = sampleMember("0020", "Cambiado");
+        QCOMPARE(store.rewriteFirst("0020", expected[3]).value(), true);
+        QCOMPARE(store.rewriteFirst("9999", expected[3]).value(), false);
 
-void TestMemberStore::cardMatchIsExactText()
-{
-    QFETCH(QString, card);
-    QFETCH(QStringList, names);
-    const MemberStore store(m_path);
-    const auto rows = store.rowsWithCard(card);
-    QStringList found;
-    for (const MemberRecord& row : rows.value())
-        found << row.nombre;
-    QCOMPARE(found, names);
-    QCOMPARE(store.holdsCard(card).value(), !names.isEmpty());
-}
+        // A points change sees the balance stored now (not 20, the second row's), and may leave it alone.
+        execSql(m_path, "UPDATE ficha SET puntos = '12' WHERE rowid = 4");
+        auto add5 = [](const QString& stored) { return std::optional(stored + '5'); };
+        const auto written = store.changePoints("0020", add5);
+        QVERIFY(written->outcome == Outcome::Written && written->stored == "125");
+        expected[3].puntos = "125";
+        QCOMPARE(store.changePoints("0020", [](const QString&) { return std::optional<QString>(); })->outcome,
+                 Outcome::Declined);
+        QCOMPARE(store.changePoints("9999", add5)->outcome, Outcome::NoRow);
 
-void TestMemberStore::noValueIsAFailure()
-{
-    execSql(m_path, QStringLiteral("UPDATE ficha SET email = NULL WHERE ntarjeta = '0001'"));
-    const MemberStore store(m_path);
-    const auto rows = store.rowsWithCard(QStringLiteral("0001"));
-    QCOMPARE(rows.error().kind, StoreError::Kind::NoValue);
-    QCOMPARE(rows.error().detail, QStringLiteral("email"));
-    QVERIFY(store.rowsWithCard(QStringLiteral("0007")).ok()); // rows not asked for are not read
-}
+        // A new row only for a number that no row holds as its exact text.
+        QCOMPARE(store.appendNew(sampleMember("0012")).value(), false);
+        QCOMPARE(store.appendNew(sampleMember("012")).value(), true);
+        QCOMPARE(allRows(m_path), expected << sampleMember("012"));
+    }
 
-void TestMemberStore::writesChangeTheFirstMatchingRow()
-{
-    using Outcome = MemberStore::PointsChange::Outcome;
-    const MemberStore store(m_path);
-    QList<MemberRecord> expected = allRows(m_path);
-    const MemberRecord changed = sampleMember(QStringLiteral("0020"), QStringLiteral("Cambiado"));
-    QCOMPARE(store.rewriteFirst(QStringLiteral("0020"), changed).value(), true);
-    expected[3] = changed;
-    QCOMPARE(store.rewriteFirst(QStringLiteral("9999"), changed).value(), false);
+    void readOnly_data()
+    {
+        const DataTable<bool> row("folder");
+        row("file", false);
+        row("folder", true);
+    }
 
-    // A points change sees the balance stored now, in the first row holding the card.
-    QStringList seen;
-    auto setTo = [&seen](const char* balance) {
-        return [&seen, balance](const QString& stored) {
-            seen << stored;
-            return balance ? std::optional<QString>(QString::fromUtf8(balance)) : std::nullopt;
+    void readOnly()
+    {
+        QFETCH(bool, folder);
+        // chattr as root, for whom permission bits do not count; permission bits otherwise.
+        const QString target = folder ? QFileInfo(m_path).absolutePath() : m_path;
+        const bool root = geteuid() == 0;
+        m_undoes << (root ? QStringList{"chattr", "-i", target} : QStringList{"chmod", "u+w", target});
+        if (QProcess::execute(root ? "chattr" : "chmod", {root ? "+i" : "a-w", target}) != 0)
+            QSKIP("this file system cannot make the file read-only");
+
+        verifyWritesRefused(m_path, Cause::ReadOnly, "solo lectura");
+        cleanup(); // writable again
+        QCOMPARE(MemberStore(m_path).appendNew(sampleMember("0099")).value(), true);
+    }
+
+    void diskFull()
+    {
+        // A small file system of its own, filled up: the engine meets a real "no space left".
+        const QString mount = m_dir->filePath(QStringLiteral("disco"));
+        QDir().mkpath(mount);
+        if (geteuid() != 0 || QProcess::execute("mount", {"-t", "tmpfs", "-o", "size=512k", "tmpfs", mount}) != 0)
+            QSKIP("needs to mount a small file system (root)");
+        m_undoes << QStringList{"umount", mount};
+        const QString path = mount + QStringLiteral("/dorvel.mdb");
+        QVERIFY(QFile::copy(m_path, path));
+        QFile filler(mount + QStringLiteral("/relleno"));
+        QVERIFY(filler.open(QIODevice::WriteOnly));
+        while (filler.write(QByteArray(4096, 'x')) == 4096 && filler.flush()) {
+        }
+        filler.close();
+
+        verifyWritesRefused(path, Cause::DiskFull, "disco está lleno");
+        QVERIFY(filler.remove());
+        QCOMPARE(MemberStore(path).appendNew(sampleMember("0099")).value(), true);
+    }
+
+    void anotherTillHoldsTheLock()
+    {
+        // Another till in the middle of saving member 0099. Lookups go on; a save waits a few seconds, then gives up
+        // with a message, and works once that till is gone (its row was never saved).
+        const MemberStore store(m_path);
+        QProcess holder;
+        QVERIFY(startLockHolder(holder, m_path, 60000, "0099"));
+        QCOMPARE(store.rowsWithCard("0001")->size(), 1u);
+        const StoreError error = store.appendNew(sampleMember("0098")).error();
+        QCOMPARE(error.cause, Cause::Locked);
+        QVERIFY2(storeErrorMessage(error).contains("inténtelo de nuevo"), qPrintable(storeErrorMessage(error)));
+        holder.kill();
+        holder.waitForFinished();
+        QCOMPARE(store.appendNew(sampleMember("0099")).value(), true);
+
+        // Another till saves 0098 while this one waits to save it too: the number is checked once the lock is ours.
+        QVERIFY(startLockHolder(holder, m_path, 1000, "0098"));
+        QCOMPARE(store.appendNew(sampleMember("0098")).value(), false);
+        QVERIFY(holder.waitForFinished() && holder.exitCode() == 0);
+        QCOMPARE(store.rowsWithCard("0098")->size(), 1u);
+    }
+
+    void killedWhileWriting()
+    {
+        QRandomGenerator random(20261206);
+        for (int round = 0; round < 25; ++round) {
+            QProcess writer;
+            writer.start(qEnvironmentVariable("SOCIOS_TEST_HELPER"), {"write", m_path});
+            QVERIFY(writer.waitForStarted());
+            QTest::qWait(int(random.bounded(20, 150)));
+            writer.kill(); // SIGKILL: no chance to finish a write
+            writer.waitForFinished();
+            int last = -1;
+            for (const QByteArray& line : writer.readAllStandardOutput().split('\n'))
+                last = line.startsWith("ack ") ? line.mid(4).toInt() : last;
+
+            // Every acknowledged step is there: it added W<i> and set the balance of W0 to i. The step under way
+            // may have done either or both.
+            QCOMPARE(execSql(m_path, "PRAGMA integrity_check"), QList<QStringList>{{"ok"}});
+            const QList<QStringList> saved =
+                execSql(m_path, "SELECT ntarjeta, puntos FROM ficha WHERE ntarjeta LIKE 'W%' ORDER BY rowid");
+            QVERIFY2(saved.size() == last + 1 || saved.size() == last + 2, qPrintable(QString::number(last)));
+            for (int i = 0; i <= last; ++i)
+                QCOMPARE(saved[i][0], QStringLiteral("W%1").arg(i));
+            if (last >= 0)
+                QVERIFY(saved[0][1] == QString::number(last) || saved[0][1] == QString::number(last + 1));
+            execSql(m_path, "DELETE FROM ficha WHERE ntarjeta LIKE 'W%'"); // the next writer starts at W0 again
+        }
+    }
+
+    void listEveryDay_data()
+    {
+        const DataTable<int> row("year");
+        row("common year", 2026);
+        row("leap year", 2028);
+    }
+
+    void listEveryDay()
+    {
+        // The list that a plain scan of every row gives.
+        QFETCH(int, year);
+        static const QRegularExpression twoDigits(QStringLiteral("^[0-9][0-9]$"));
+        auto column = [](const QString& text) {
+            const QString cut = leftChars(text, 17);
+            return cut + (charCount(cut) > 7 ? "\t " : "\t\t ");
         };
-    };
-    execSql(m_path, QStringLiteral("UPDATE ficha SET puntos = '12' WHERE rowid = 4"));
-    const auto written = store.changePoints(QStringLiteral("0020"), setTo(" 35"));
-    QCOMPARE(written->outcome, Outcome::Written);
-    QCOMPARE(written->stored, QStringLiteral(" 35"));
-    expected[3].puntos = QStringLiteral(" 35");
-    QCOMPARE(store.changePoints(QStringLiteral("0020"), setTo(nullptr))->outcome, Outcome::Declined);
-    QCOMPARE(store.changePoints(QStringLiteral("9999"), setTo("0"))->outcome, Outcome::NoRow);
-    QCOMPARE(seen, (QStringList{"12", " 35"}));
+        const MemberStore store(m_generated);
+        for (QDate today(year, 1, 1); today.year() == year; today = today.addDays(1)) {
+            QStringList expected;
+            for (const MemberRecord& row : m_rows) {
+                const QString day = midChars(row.fnacimiento, 1, 2), month = midChars(row.fnacimiento, 4, 2);
+                const qint64 days = twoDigits.match(day).hasMatch() && twoDigits.match(month).hasMatch()
+                                        ? today.daysTo(QDate(year, month.toInt(), day.toInt()))
+                                        : 0; // an invalid date gives 0 too
+                if (days >= 1 && days <= 9)
+                    expected << column(row.nombre) + column(row.apellidos) + leftChars(row.ntarjeta, 4) + '\t' +
+                                    QString::number(days);
+            }
+            Form1 form;
+            QCOMPARE(form.Form_Load(store, FixedClock(today)), std::nullopt);
+            QVERIFY2(form.List1.items() == expected, qPrintable(today.toString(Qt::ISODate)));
+        }
+    }
 
-    QCOMPARE(store.appendNew(sampleMember(QStringLiteral("0012"))).value(), false);
-    QCOMPARE(allRows(m_path), expected);
-    QCOMPARE(store.appendNew(sampleMember(QStringLiteral("012"))).value(), true);
-    expected << sampleMember(QStringLiteral("012"));
-    QCOMPARE(allRows(m_path), expected);
-}
+    void cardLookups()
+    {
+        // Every third card (some held by several rows), and cards that no row holds as their exact text.
+        const MemberStore store(m_generated);
+        QStringList cards = {"0", "", "0" + m_rows[0].ntarjeta, m_rows[0].ntarjeta + ' ', "1' OR '1'='1"};
+        for (int i = 0; i < m_rows.size(); i += 3)
+            cards << m_rows[i].ntarjeta;
+        int duplicates = 0;
+        for (const QString& card : cards) {
+            QList<MemberRecord> expected;
+            std::copy_if(m_rows.begin(), m_rows.end(), std::back_inserter(expected),
+                         [&](const MemberRecord& row) { return row.ntarjeta == card; });
+            const auto found = store.rowsWithCard(card);
+            QCOMPARE(QList<MemberRecord>(found->begin(), found->end()), expected);
+            QCOMPARE(store.holdsCard(card).value(), !expected.isEmpty());
+            duplicates += expected.size() > 1;
+        }
+        QVERIFY(duplicates > 10);
+    }
+
+    void unindexedFileGivesTheSameRows()
+    {
+        // A file made by another program, or by an earlier version, has no indexes until the next start adds them.
+        const QString copy = m_dir->filePath(QStringLiteral("copia.mdb"));
+        const QString indexes = "SELECT sql FROM sqlite_master WHERE type = 'index' ORDER BY name";
+        QVERIFY(QFile::copy(m_generated, copy));
+        execSql(copy, "DROP INDEX ficha_ntarjeta;\nDROP INDEX ficha_cumple");
+        const MemberStore unindexed(copy), indexed(m_generated);
+        const QString card = m_rows[1234].ntarjeta;
+        QCOMPARE(unindexed.rowsWithCard(card).value(), indexed.rowsWithCard(card).value());
+        Form1 slow, fast;
+        QCOMPARE(slow.Form_Load(unindexed, FixedClock(QDate(2026, 5, 20))), std::nullopt);
+        QCOMPARE(fast.Form_Load(indexed, FixedClock(QDate(2026, 5, 20))), std::nullopt);
+        QVERIFY(!fast.List1.items().isEmpty() && slow.List1.items() == fast.List1.items());
+
+        QCOMPARE(unindexed.openOrCreate(), std::nullopt);
+        QCOMPARE(execSql(copy, indexes), execSql(m_generated, indexes));
+        QCOMPARE(allRows(copy), m_rows);
+        const QByteArray indexedOnce = fileBytes(copy);
+        QCOMPARE(unindexed.openOrCreate(), std::nullopt);
+        QCOMPARE(fileBytes(copy), indexedOnce); // added once, then left alone
+    }
+};
 
 QTEST_GUILESS_MAIN(TestMemberStore)
 #include "TestMemberStore.moc"

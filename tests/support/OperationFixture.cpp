@@ -2,7 +2,7 @@
 
 #include <QTest>
 
-static QStringList boxesOf(const Form1& form)
+QStringList OperationFixture::boxes(const Form1& form)
 {
     QStringList shown;
     for (const Control* box : form.memberBoxes()) {
@@ -22,9 +22,8 @@ OperationFixture::OperationFixture()
     operations.connectHandlers();
 }
 
-QString OperationFixture::window(bool withEntry) const
+QString OperationFixture::window(const Form1& f, bool withEntry)
 {
-    const Form1& f = form;
     QStringList shown;
     for (const Control* label : {&f.Label29, &f.Label36, &f.Label18, &f.Label35, &f.Label14, &f.Label17, &f.Label37,
                                  &f.Label5, &f.Label28, &f.Label12})
@@ -53,17 +52,12 @@ QString OperationFixture::window(bool withEntry) const
     return shown.join(QLatin1Char(' '));
 }
 
-QStringList OperationFixture::boxes() const
-{
-    return boxesOf(form);
-}
-
 QStringList OperationFixture::shown(const MemberRecord& row)
 {
     Form1 other;
     other.ResetMemberBoxColours();
     other.ShowMemberRecord(row);
-    return boxesOf(other);
+    return boxes(other);
 }
 
 void OperationFixture::notePrompts()

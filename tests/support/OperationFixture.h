@@ -16,9 +16,11 @@ public:
     // (else the enabled ones); each visible finishing button and Text8, with "-" when disabled; "edit" when the fifteen
     // edit boxes are enabled and Text4 is not (else every enabled member box); "@" and the focused control; the entry
     // box when it holds a text (with `withEntry`); the focus errors, if any.
-    QString window(bool withEntry = true) const;
+    static QString window(const Form1& form, bool withEntry = true);
+    QString window(bool withEntry = true) const { return window(form, withEntry); }
     // "name=text" for every member box holding a text, "name:red" for every red one.
-    QStringList boxes() const;
+    static QStringList boxes(const Form1& form);
+    QStringList boxes() const { return boxes(form); }
     // The boxes of a window of their own showing `row` after the light-yellow reset.
     static QStringList shown(const MemberRecord& row);
     // From now on, notes window(false) and boxes() in `prompts` whenever the prompt opens.

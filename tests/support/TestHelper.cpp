@@ -1,16 +1,13 @@
 // socios-test-helper: the other process of the multi-process tests.
-//   lock PATH MILLISECONDS  holds an exclusive lock on the member file, says "locked", and keeps it that long
-//   write PATH              adds members and changes a balance in a loop, saying "ack N" after each commit
-//   till PATH               a till without a screen: the window model, the operations and the member file,
-//                           driven by lines on standard input (see Till in TestTills.cpp)
+//   lock PATH MILLISECONDS CARD  another till in the middle of saving member CARD: holds the write lock with the
+//                                row added, says "locked", and commits after that long
+//   write PATH                   step i adds member W<i> and sets the balance of W0 to i, saying "ack i" after it
+//   till PATH                    a till without a screen, driven by lines on standard input: "click CONTROL
+//                                [ANSWER...]" (the answers to its card number prompts, then "*") and "set CONTROL
+//                                TEXT". After each it says "WINDOW | BOXES" as OperationFixture writes them, then
+//                                " | " and each message shown, if any.
 
-#include "operations/CardOperations.h"
-#include "operations/CardPrompt.h"
-#include "operations/MessageSink.h"
-#include "store/MemberStore.h"
-#include "window/Clock.h"
-#include "window/Form1.h"
-#include "window/Messages.h"
+#include "tests/support/OperationFixture.h"
 
 #include <QCoreApplication>
 #include <QSqlDatabase>
@@ -25,90 +22,56 @@ namespace {
 QTextStream out(stdout);
 QTextStream in(stdin);
 
-void say(const QString& line)
-{
-    out << line << '\n';
-    out.flush();
-}
-
-int holdLock(const QString& path, int milliseconds)
+int holdLock(const QString& path, int milliseconds, const QString& card)
 {
     QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"));
     db.setDatabaseName(path);
     QSqlQuery query(db);
-    if (!db.open() || !query.exec(QStringLiteral("BEGIN EXCLUSIVE")) ||
-        !query.exec(QStringLiteral("SELECT count(*) FROM ficha")))
+    const QString values = QStringList(kFieldCount, QLatin1Char('\'') + card + QLatin1Char('\'')).join(',');
+    if (!db.open() || !query.exec(QStringLiteral("BEGIN IMMEDIATE")) ||
+        !query.exec(QStringLiteral("INSERT INTO ficha VALUES (%1)").arg(values)))
         return 1;
-    say(QStringLiteral("locked"));
+    out << "locked" << Qt::endl;
     QThread::msleep(milliseconds);
-    return 0;
+    return query.exec(QStringLiteral("COMMIT")) ? 0 : 1;
 }
 
 int writeForever(const QString& path)
 {
     const MemberStore store(path);
     for (int i = 0;; ++i) {
-        bool ok;
-        if (i % 2 == 0) {
-            MemberRecord member;
-            for (Field f : allFields())
-                member[f] = QStringLiteral("socio %1").arg(i);
-            member.ntarjeta = QStringLiteral("W%1").arg(i);
-            ok = store.appendNew(member).value();
-        } else {
-            const auto changed =
-                store.changePoints(QStringLiteral("W0"), [i](const QString&) { return QString::number(i); });
-            ok = changed.ok() && changed->outcome == MemberStore::PointsChange::Outcome::Written;
-        }
-        if (!ok)
+        const auto added = store.appendNew(sampleMember(QStringLiteral("W%1").arg(i)));
+        const auto changed = store.changePoints("W0", [i](const QString&) { return QString::number(i); });
+        if (!added.ok() || !*added || !changed.ok() || changed->outcome != MemberStore::PointsChange::Outcome::Written)
             return 1;
-        say(QStringLiteral("ack %1").arg(i));
+        out << "ack " << i << Qt::endl;
     }
 }
-
-class StdinPrompt : public CardPrompt
-{
-public:
-    QString inputBox(const QString&, const QString&, int, int) override
-    {
-        say(QStringLiteral("prompt"));
-        return in.readLine();
-    }
-};
-
-class StdoutMessages : public MessageSink
-{
-public:
-    void storeFailure(const StoreError& error) override { say(QStringLiteral("message ") + error.toString()); }
-    void notice(const QString& text) override { say(QStringLiteral("message ") + text); }
-};
 
 int runTill(const QString& path)
 {
     const MemberStore store(path);
     Form1 form;
-    const SystemClock clock;
-    if (form.Form_Load(store, clock))
+    if (form.Form_Load(store, SystemClock()))
         return 1;
-    StdinPrompt prompt;
-    StdoutMessages messages;
+    FakePrompt prompt;
+    FakeMessages messages;
     CardOperations operations(form, store, prompt, messages);
     operations.connectHandlers();
-    say(QStringLiteral("ready"));
     while (!in.atEnd()) {
-        const QString line = in.readLine();
-        const QString command = line.section(QLatin1Char(' '), 0, 0);
-        Control* control = form.find(line.section(QLatin1Char(' '), 1, 1));
-        if (command == QLatin1String("click") && control) {
+        const QStringList words = in.readLine().split(' ');
+        Control* control = form.find(words.value(1));
+        prompt.setAnswers(words.mid(2) << "*");
+        if (control && words[0] == "click")
             control->click();
-        } else if (command == QLatin1String("set") && control) {
-            control->setText(line.section(QLatin1Char(' '), 2));
-        } else if (command == QLatin1String("show") && control) {
-            say(QStringLiteral("%1 %2").arg(control->isVisible() ? "visible" : "hidden", control->text()));
-        } else {
-            say(QStringLiteral("unknown ") + line);
-        }
-        say(QStringLiteral("done"));
+        else if (control && words[0] == "set")
+            control->setText(words.mid(2).join(' '));
+        else
+            messages.notices << "unknown " + words.join(' ');
+        QStringList shown = {OperationFixture::window(form, false), OperationFixture::boxes(form).join(' ')};
+        for (const StoreError& failure : std::exchange(messages.failures, {}))
+            shown << failure.toString();
+        out << (shown << std::exchange(messages.notices, {})).join(" | ") << Qt::endl;
     }
     return 0;
 }
@@ -119,12 +82,12 @@ int main(int argc, char* argv[])
 {
     QCoreApplication application(argc, argv);
     const QStringList args = QCoreApplication::arguments();
-    if (args.size() == 4 && args[1] == QLatin1String("lock"))
-        return holdLock(args[2], args[3].toInt());
+    if (args.size() == 5 && args[1] == QLatin1String("lock"))
+        return holdLock(args[2], args[3].toInt(), args[4]);
     if (args.size() == 3 && args[1] == QLatin1String("write"))
         return writeForever(args[2]);
     if (args.size() == 3 && args[1] == QLatin1String("till"))
         return runTill(args[2]);
-    std::fputs("usage: socios-test-helper lock PATH MILLISECONDS | write PATH | till PATH\n", stderr);
+    std::fputs("usage: socios-test-helper lock PATH MILLISECONDS CARD | write PATH | till PATH\n", stderr);
     return 2;
 }

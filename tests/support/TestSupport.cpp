@@ -6,27 +6,9 @@
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QSqlRecord>
 #include <QTemporaryDir>
 #include <QTest>
-
-namespace {
-
-// Runs `work` on a connection of its own to `path`; setup failures end the test run at once.
-template <typename Work> void withDatabase(const QString& path, Work work)
-{
-    const QString name = QStringLiteral("test-support");
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
-        db.setDatabaseName(path);
-        if (!db.open())
-            qFatal("cannot open %s: %s", qUtf8Printable(path), qUtf8Printable(db.lastError().text()));
-        work(db);
-        db.close();
-    }
-    QSqlDatabase::removeDatabase(name);
-}
-
-} // namespace
 
 char* toString(const MemberRecord& record)
 {
@@ -53,21 +35,9 @@ QString FakePrompt::inputBox(const QString& prompt, const QString& title, int le
 
 MemberRecord sampleMember(const QString& card, const QString& nombre, const QString& fnacimiento)
 {
-    MemberRecord r;
-    r.ntarjeta = card;
-    r.nsocio = QStringLiteral("S-") + card;
-    r.nombre = nombre;
-    r.apellidos = QStringLiteral("Ruiz Gómez");
-    r.calle = QStringLiteral("Plaza Mayor 3");
-    r.cp = QStringLiteral("28013");
-    r.ciudad = QStringLiteral("Madrid");
-    r.telefono = QStringLiteral("915 555 123");
-    r.email = QStringLiteral("ana@example.es");
-    r.fnacimiento = fnacimiento;
-    r.observaciones = QStringLiteral("Prefiere el café sin azúcar");
-    r.puntos = QStringLiteral(" 150");
-    r.fcaducidad = QStringLiteral("06/2027");
-    return r;
+    // Aggregate initialisation in parentheses: one argument per field, in column order.
+    return MemberRecord(card, "S-" + card, nombre, "Ruiz Gómez", "Plaza Mayor 3", "28013", "Madrid", "915 555 123",
+                        "ana@example.es", fnacimiento, "Prefiere el café sin azúcar", " 150", "06/2027");
 }
 
 QString createMemberFile(const QTemporaryDir& dir, const QList<MemberRecord>& rows)
@@ -93,50 +63,43 @@ QString memberFileFromFixture(const QTemporaryDir& dir, const QString& script)
     return path;
 }
 
-void execSql(const QString& path, const QString& sql)
+QList<QStringList> execSql(const QString& path, const QString& sql)
 {
-    withDatabase(path, [&](QSqlDatabase& db) {
+    QList<QStringList> rows;
+    const QString name = QStringLiteral("test-support");
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+        db.setDatabaseName(path);
+        if (!db.open())
+            qFatal("cannot open %s: %s", qUtf8Printable(path), qUtf8Printable(db.lastError().text()));
         QSqlQuery query(db);
-        // One statement per line or group of lines, each ending with ';' at the end of a line.
         QStringList lines = sql.split(QLatin1Char('\n'));
         lines.removeIf([](const QString& line) { return line.trimmed().startsWith(QLatin1String("--")); });
-        for (const QString& statement : lines.join(QLatin1Char('\n')).split(QLatin1String(";\n"))) {
-            if (statement.trimmed().isEmpty())
-                continue;
-            if (!query.exec(statement))
+        for (const QString& statement : lines.join(QLatin1Char('\n')).split(QLatin1String(";\n")))
+            if (!statement.trimmed().isEmpty() && !query.exec(statement))
                 qFatal("%s: %s", qUtf8Printable(statement), qUtf8Printable(query.lastError().text()));
+        while (query.next()) {
+            QStringList& row = rows.emplace_back();
+            for (int i = 0; i < query.record().count(); ++i)
+                row << query.value(i).toString();
         }
-    });
+    }
+    QSqlDatabase::removeDatabase(name);
+    return rows;
 }
 
 QList<MemberRecord> allRows(const QString& path)
 {
-    QList<MemberRecord> rows;
-    withDatabase(path, [&](QSqlDatabase& db) {
-        QSqlQuery query(db);
-        if (!query.exec(QStringLiteral("SELECT * FROM ficha ORDER BY rowid")))
-            qFatal("cannot read ficha: %s", qUtf8Printable(query.lastError().text()));
-        while (query.next()) {
-            MemberRecord row;
-            for (Field f : allFields())
-                row[f] = query.value(QLatin1String(fieldName(f))).toString();
-            rows.append(row);
-        }
-    });
-    return rows;
-}
-
-QStringList indexNames(const QString& path)
-{
     QStringList names;
-    withDatabase(path, [&](QSqlDatabase& db) {
-        QSqlQuery query(db);
-        query.exec(QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'index' AND tbl_name = 'ficha' "
-                                  "ORDER BY name"));
-        while (query.next())
-            names << query.value(0).toString();
-    });
-    return names;
+    for (Field f : allFields())
+        names << QLatin1String(fieldName(f));
+    QList<MemberRecord> rows;
+    for (const QStringList& values : execSql(path, "SELECT " + names.join(',') + " FROM ficha ORDER BY rowid")) {
+        MemberRecord& row = rows.emplace_back();
+        for (Field f : allFields())
+            row[f] = values[int(f)];
+    }
+    return rows;
 }
 
 QString testDataPath(const QString& name)

@@ -10,6 +10,7 @@
 #include <QPoint>
 #include <QString>
 #include <QStringList>
+#include <QTest>
 
 #include <functional>
 
@@ -17,17 +18,29 @@ class QTemporaryDir;
 
 Q_DECLARE_METATYPE(MemberRecord)
 
+// The columns of a _data() table, typed and named once; each row is then one call, its values converted to the
+// types of their columns:
+//     const DataTable<QString, double> row("text", "number");
+//     row("empty", "", 0);
+template <typename... Columns> class DataTable
+{
+public:
+    template <typename... Names> explicit DataTable(Names... names)
+    {
+        static_assert(sizeof...(Names) == sizeof...(Columns));
+        (QTest::addColumn<Columns>(names), ...);
+    }
+    void operator()(const char* name, const Columns&... values) const { (QTest::newRow(name) << ... << values); }
+};
+
 // Lets QCOMPARE print a row that differs.
 char* toString(const MemberRecord& record);
 
-class FixedClock : public Clock
+struct FixedClock : Clock
 {
-public:
-    explicit FixedClock(QDate date) : m_date(date) {}
-    QDate today() const override { return m_date; }
-
-private:
-    QDate m_date;
+    explicit FixedClock(QDate date) : date(date) {}
+    QDate today() const override { return date; }
+    QDate date;
 };
 
 // A prompt that hands out queued answers, each once. Running out of answers fails the test and answers "*",
@@ -35,8 +48,6 @@ private:
 class FakePrompt : public CardPrompt
 {
 public:
-    explicit FakePrompt(QStringList answers = {}) : m_answers(std::move(answers)) {}
-
     void setAnswers(QStringList answers) { m_answers = std::move(answers); }
     // Runs before each answer is handed out, with the number of earlier answers: the window then shows what
     // the previous pass left.
@@ -44,7 +55,6 @@ public:
 
     QString inputBox(const QString& prompt, const QString& title, int leftTwips, int topTwips) override;
 
-    int asked() const { return m_asked; }
     QString lastPrompt, lastTitle;
     QPoint lastPosition;
 
@@ -75,14 +85,12 @@ QString createMemberFile(const QTemporaryDir& dir, const QList<MemberRecord>& ro
 // A new member file in `dir` made from an SQL script of tests/data.
 QString memberFileFromFixture(const QTemporaryDir& dir, const QString& script);
 
-// Changes the file as another program would: any SQL, outside the store.
-void execSql(const QString& path, const QString& sql);
+// Runs SQL on the file as another program would, outside the store: statements each ending with ';' at the end
+// of a line. Returns the rows that the last one selects, each as the texts of its columns.
+QList<QStringList> execSql(const QString& path, const QString& sql);
 
 // Every row of "ficha" in table order, read outside the store.
 QList<MemberRecord> allRows(const QString& path);
-
-// The names of the indexes on "ficha", sorted.
-QStringList indexNames(const QString& path);
 
 QString testDataPath(const QString& name);
 QByteArray fileBytes(const QString& path);
