@@ -18,9 +18,9 @@ void applyAppearance()
         QFont::insertSubstitution(QStringLiteral("Comic Sans MS"), QStringLiteral("Comic Neue"));
 }
 
-QFont designFont(const FontSpec& spec)
+QFont designFont(const FontDesign& design)
 {
-    const FontSpec& font = spec.family ? spec : Form1::kDefaultFont;
+    const FontDesign& font = design.family ? design : Form1::kDefaultFont;
     QFont result(QString::fromLatin1(font.family));
     result.setPointSizeF(font.points);
     result.setBold(font.bold);

@@ -10,7 +10,7 @@
 void applyAppearance();
 
 // The font of a control's design, at its size in points.
-QFont designFont(const FontSpec& spec);
+QFont designFont(const FontDesign& design);
 
 QColor toColor(Rgb rgb);
 

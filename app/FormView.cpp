@@ -81,7 +81,7 @@ FormView::FormView(Form1& form, QWidget* parent) : QWidget(parent), m_form(form)
     setFont(designFont(Form1::kDefaultFont));
 
     for (Control* control : m_form.controls()) {
-        const char* container = control->spec().container;
+        const char* container = control->design().container;
         QWidget* parentWidget = container ? m_widgets.value(m_form.find(QLatin1String(container))) : this;
         Q_ASSERT_X(parentWidget, "FormView", "a container must come before what it contains");
         QWidget* widget = createWidget(*control, parentWidget);
@@ -112,12 +112,12 @@ FormView::~FormView()
 
 QWidget* FormView::createWidget(Control& control, QWidget* parent)
 {
-    const ControlSpec& spec = control.spec();
-    const QString caption = QString::fromUtf8(spec.caption);
-    const Qt::Alignment horizontal = spec.alignment == Alignment::Center ? Qt::AlignHCenter : Qt::AlignLeft;
+    const ControlDesign& design = control.design();
+    const QString caption = QString::fromUtf8(design.caption);
+    const Qt::Alignment horizontal = design.alignment == Alignment::Center ? Qt::AlignHCenter : Qt::AlignLeft;
     QWidget* widget = nullptr;
 
-    switch (spec.kind) {
+    switch (design.kind) {
     case ControlKind::Frame:
         widget = new QGroupBox(caption, parent);
         break;
@@ -128,8 +128,8 @@ QWidget* FormView::createWidget(Control& control, QWidget* parent)
         edit->setMaxLength(std::numeric_limits<int>::max());
         connect(edit, &QLineEdit::textEdited, this, [&control](const QString& text) { control.setText(text); });
         edit->installEventFilter(this);
-        if (spec.label)
-            edit->setAccessibleName(QString::fromUtf8(m_form.find(QLatin1String(spec.label))->spec().caption));
+        if (design.label)
+            edit->setAccessibleName(QString::fromUtf8(m_form.find(QLatin1String(design.label))->design().caption));
         widget = edit;
         break;
     }
@@ -151,13 +151,13 @@ QWidget* FormView::createWidget(Control& control, QWidget* parent)
         auto* list = new QListWidget(parent);
         list->setItemDelegate(new TabStopDelegate(list));
         list->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-        list->setAccessibleName(QString::fromUtf8(m_form.Label34.spec().caption).trimmed());
+        list->setAccessibleName(QString::fromUtf8(m_form.Label34.design().caption).trimmed());
         widget = list;
         break;
     }
     case ControlKind::Image: {
         auto* image = new QLabel(parent);
-        image->setPixmap(drawLogo(QSize(twipsToPixels(spec.geometry.width), twipsToPixels(spec.geometry.height))));
+        image->setPixmap(drawLogo(QSize(twipsToPixels(design.geometry.width), twipsToPixels(design.geometry.height))));
         image->setAccessibleName(QStringLiteral("logotipo"));
         widget = image;
         break;
@@ -172,21 +172,21 @@ QWidget* FormView::createWidget(Control& control, QWidget* parent)
     }
 
     widget->setObjectName(control.name());
-    widget->setFont(designFont(spec.font));
-    widget->setGeometry(twipsToPixels(spec.geometry.left), twipsToPixels(spec.geometry.top),
-                        twipsToPixels(spec.geometry.width), twipsToPixels(spec.geometry.height));
+    widget->setFont(designFont(design.font));
+    widget->setGeometry(twipsToPixels(design.geometry.left), twipsToPixels(design.geometry.top),
+                        twipsToPixels(design.geometry.width), twipsToPixels(design.geometry.height));
 
     QPalette palette = widget->palette();
-    if (spec.foreground) {
-        const QPalette::ColorRole role = spec.kind == ControlKind::Button    ? QPalette::ButtonText
-                                         : spec.kind == ControlKind::TextBox ? QPalette::Text
-                                                                             : QPalette::WindowText;
-        palette.setColor(QPalette::Active, role, toColor(*spec.foreground));
-        palette.setColor(QPalette::Inactive, role, toColor(*spec.foreground));
+    if (design.foreground) {
+        const QPalette::ColorRole role = design.kind == ControlKind::Button    ? QPalette::ButtonText
+                                         : design.kind == ControlKind::TextBox ? QPalette::Text
+                                                                               : QPalette::WindowText;
+        palette.setColor(QPalette::Active, role, toColor(*design.foreground));
+        palette.setColor(QPalette::Inactive, role, toColor(*design.foreground));
     }
-    if (spec.kind == ControlKind::TextBox)
+    if (design.kind == ControlKind::TextBox)
         palette.setColor(QPalette::Disabled, QPalette::Text, kDisabledBoxText);
-    if (spec.kind == ControlKind::ListBox)
+    if (design.kind == ControlKind::ListBox)
         palette.setColor(QPalette::Disabled, QPalette::Text, kDisabledListText);
     widget->setPalette(palette);
     applyBackColor(control, widget);
@@ -197,7 +197,7 @@ void FormView::applyBackColor(Control& control, QWidget* widget)
 {
     QPalette palette = widget->palette();
     const std::optional<Rgb> colour = control.backColor();
-    switch (control.spec().kind) {
+    switch (control.design().kind) {
     case ControlKind::TextBox:
     case ControlKind::ListBox:
         // Boxes keep their colour while disabled: a member shown read-only still shows its red empty fields.
@@ -253,10 +253,10 @@ void FormView::setTabOrder()
 {
     std::vector<Control*> focusable;
     for (Control* control : m_form.controls())
-        if (control->spec().tabIndex >= 0)
+        if (control->design().tabIndex >= 0)
             focusable.push_back(control);
     std::sort(focusable.begin(), focusable.end(),
-              [](const Control* a, const Control* b) { return a->spec().tabIndex < b->spec().tabIndex; });
+              [](const Control* a, const Control* b) { return a->design().tabIndex < b->design().tabIndex; });
     for (std::size_t i = 1; i < focusable.size(); ++i)
         QWidget::setTabOrder(widgetFor(*focusable[i - 1]), widgetFor(*focusable[i]));
 }
@@ -271,7 +271,7 @@ bool FormView::eventFilter(QObject* watched, QEvent* event)
     const auto* key = static_cast<QKeyEvent*>(event);
     const bool enter = key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter;
 
-    if (control->spec().kind == ControlKind::Button) {
+    if (control->design().kind == ControlKind::Button) {
         // A focused button is pressed by Enter as well as by Space.
         if (enter && (key->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
             static_cast<QPushButton*>(watched)->click();

@@ -2,12 +2,12 @@
 
 #include "window/Form1.h"
 
-void Control::init(Form1* form, const ControlSpec* spec)
+void Control::init(Form1* form, const ControlDesign* design)
 {
     m_form = form;
-    m_spec = spec;
-    m_text = QString::fromUtf8(spec->kind == ControlKind::TextBox ? spec->caption : "");
-    m_backColor = spec->background;
+    m_design = design;
+    m_text = QString::fromUtf8(design->kind == ControlKind::TextBox ? design->caption : "");
+    m_backColor = design->background;
 }
 
 void Control::setText(const QString& text)

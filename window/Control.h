@@ -25,7 +25,7 @@ struct Twips
     int height = 0;
 };
 
-struct FontSpec
+struct FontDesign
 {
     const char* family = nullptr; // nullptr: the window's default font
     double points = 0;
@@ -33,7 +33,7 @@ struct FontSpec
 };
 
 // The design of one control: what exists before start-up changes anything.
-struct ControlSpec
+struct ControlDesign
 {
     const char* name;
     ControlKind kind;
@@ -42,7 +42,7 @@ struct ControlSpec
     Twips geometry;
     std::optional<Rgb> background; // nullopt: the toolkit's usual colour for the kind
     std::optional<Rgb> foreground;
-    FontSpec font;
+    FontDesign font;
     Alignment alignment = Alignment::Left;
     int tabIndex = -1;           // -1: takes no focus
     const char* label = nullptr; // member boxes: the label that names the box
@@ -57,8 +57,8 @@ public:
     Control(const Control&) = delete;
     Control& operator=(const Control&) = delete;
 
-    const ControlSpec& spec() const { return *m_spec; }
-    QString name() const { return QLatin1String(m_spec->name); }
+    const ControlDesign& design() const { return *m_design; }
+    QString name() const { return QLatin1String(m_design->name); }
 
     const QString& text() const { return m_text; }
     void setText(const QString& text);
@@ -93,10 +93,10 @@ public:
 
 private:
     friend class Form1;
-    void init(Form1* form, const ControlSpec* spec);
+    void init(Form1* form, const ControlDesign* design);
 
     Form1* m_form = nullptr;
-    const ControlSpec* m_spec = nullptr;
+    const ControlDesign* m_design = nullptr;
     QString m_text;
     bool m_visible = true;
     bool m_enabled = true;

@@ -13,7 +13,7 @@ Form1::Form1()
 {
     for (const CatalogueEntry& entry : formCatalogue()) {
         Control& control = this->*entry.member;
-        control.init(this, &entry.spec);
+        control.init(this, &entry.design);
         m_controls.push_back(&control);
     }
 
@@ -40,7 +40,7 @@ Form1::~Form1() = default;
 Control* Form1::find(QAnyStringView name) const
 {
     for (Control* control : m_controls)
-        if (QAnyStringView::compare(name, QLatin1String(control->spec().name)) == 0)
+        if (QAnyStringView::compare(name, QLatin1String(control->design().name)) == 0)
             return control;
     return nullptr;
 }
@@ -59,7 +59,7 @@ void Form1::giveFocus(Control& control)
 {
     if (!control.isVisible() || !control.isEnabled()) {
         ++m_focusErrors;
-        qWarning("Form1: the focus was asked for %s, which is %s", control.spec().name,
+        qWarning("Form1: the focus was asked for %s, which is %s", control.design().name,
                  control.isVisible() ? "disabled" : "hidden");
         return;
     }

@@ -25,7 +25,7 @@ public:
     static constexpr int kClientHeight = 9615;
     static constexpr Rgb kBackground = 0xFFFF80;
     // The font of every control whose design names none.
-    static constexpr FontSpec kDefaultFont{"Arial", 8.25, false};
+    static constexpr FontDesign kDefaultFont{"Arial", 8.25, false};
 
     // Background colours of the member boxes.
     static constexpr Rgb kLightYellow = 0xFFFFC0;

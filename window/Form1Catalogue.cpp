@@ -13,13 +13,13 @@ constexpr Rgb kMessageText = 0xFF0000;
 constexpr Rgb kBoxBack = Form1::kLightYellow;
 constexpr Rgb kBlack = 0x000000;
 
-constexpr FontSpec kWindowFont{};
-constexpr FontSpec kBoxFont{"Arial", 9.75, true};
-constexpr FontSpec kLargeBoxFont{"Arial", 24, true};
-constexpr FontSpec kEntryFont{"Arial", 29.25, true};
-constexpr FontSpec kButtonFont{"Comic Sans MS", 12, false};
-constexpr FontSpec kMessageFont{"Comic Sans MS", 14.25, false};
-constexpr FontSpec kSmallComicFont{"Comic Sans MS", 8.25, false};
+constexpr FontDesign kWindowFont{};
+constexpr FontDesign kBoxFont{"Arial", 9.75, true};
+constexpr FontDesign kLargeBoxFont{"Arial", 24, true};
+constexpr FontDesign kEntryFont{"Arial", 29.25, true};
+constexpr FontDesign kButtonFont{"Comic Sans MS", 12, false};
+constexpr FontDesign kMessageFont{"Comic Sans MS", 14.25, false};
+constexpr FontDesign kSmallComicFont{"Comic Sans MS", 8.25, false};
 
 constexpr auto L = Alignment::Left;
 constexpr auto C = Alignment::Center;

@@ -9,7 +9,7 @@ class Form1;
 struct CatalogueEntry
 {
     Control Form1::*member;
-    ControlSpec spec;
+    ControlDesign design;
 };
 
 // The design of every control of Form1, in creation order.

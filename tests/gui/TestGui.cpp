@@ -80,10 +80,10 @@ private:
 void TestGui::widgetsFollowTheDesign()
 {
     for (Control* control : form().controls()) {
-        const ControlSpec& spec = control->spec();
-        QWidget* w = widget(spec.name);
-        QCOMPARE(w->parentWidget()->objectName(), QLatin1String(spec.container ? spec.container : "Form1"));
-        const Twips& g = spec.geometry;
+        const ControlDesign& design = control->design();
+        QWidget* w = widget(design.name);
+        QCOMPARE(w->parentWidget()->objectName(), QLatin1String(design.container ? design.container : "Form1"));
+        const Twips& g = design.geometry;
         QCOMPARE(w->geometry(), QRect(g.left / 15, g.top / 15, g.width / 15, g.height / 15));
         QCOMPARE(w->isVisibleTo(m_app->view()), control->isVisible());
         QCOMPARE(w->isEnabled(), control->isEnabled());

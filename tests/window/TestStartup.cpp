@@ -28,7 +28,7 @@ private slots:
         QCOMPARE(t.boxes(), QStringList());
         for (const Control* c : {&t.form.Text52, &t.form.Text3, &t.form.Text5, &t.form.Text6, &t.form.Text7,
                                  &t.form.Text9, &t.form.Data1, &t.form.cumple})
-            QVERIFY2(!c->isVisible(), c->spec().name);
+            QVERIFY2(!c->isVisible(), c->design().name);
         QVERIFY(!t.form.Text52.isEnabled() && !t.form.List1.isEnabled() && t.form.List1.isVisible());
         QCOMPARE(t.form.List1.items(), QStringList{"Ana\t\t Ruiz Gómez\t 0001\t3"});
     }
