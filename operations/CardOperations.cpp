@@ -40,6 +40,18 @@ bool CardOperations::text52IsLeave() const
     return m_form.Text52.text() == CardEntry::kLeave;
 }
 
+void CardOperations::enterCardEntry()
+{
+    Form1& f = m_form;
+    for (Control* button : f.operationButtons())
+        button->setEnabled(false);
+    f.Label28.setVisible(false);
+    f.Label29.setVisible(false);
+    f.Label18.setVisible(true);
+    f.Label14.setVisible(false);
+    f.Label17.setVisible(false);
+}
+
 StoreStatus CardOperations::showMembersPass()
 {
     Form1& f = m_form;

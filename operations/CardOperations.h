@@ -45,6 +45,9 @@ public:
     void Command7_Click();
 
 private:
+    // The state every card entry starts in: the operation buttons disabled, "elegir proceso" replaced by the
+    // footnote "para salir entrar *", and the messages of an earlier "Alta" hidden.
+    void enterCardEntry();
     // One pass of the card entry of "Consulta", "Modificar" and "Añadir Puntos": the answer into Text52, the member
     // boxes emptied and light yellow, the entry normalised, and every row holding it shown in table order (the
     // last one stays on screen).

@@ -17,18 +17,12 @@ void enableEditBoxes(Form1& f, bool enabled)
 void CardOperations::Command3_Click()
 {
     Form1& f = m_form;
-    for (Control* button : f.operationButtons())
-        button->setEnabled(false);
+    enterCardEntry();
     // The finishing buttons are on screen already while the card number is asked for, but cannot be used.
     f.Command10.setVisible(true);
     f.Command10.setEnabled(false);
     f.Command11.setVisible(true);
     f.Command11.setEnabled(false);
-    f.Label28.setVisible(false);
-    f.Label29.setVisible(false);
-    f.Label18.setVisible(true);
-    f.Label14.setVisible(false);
-    f.Label17.setVisible(false);
     f.Label36.setVisible(true);
     // Label35 is left as the last operation left it. The boxes are opened before a member is found; the modal
     // prompt keeps the operator out of them meanwhile. The focus stays where it is.

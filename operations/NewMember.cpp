@@ -7,12 +7,7 @@
 void CardOperations::Command5_Click()
 {
     Form1& f = m_form;
-    for (Control* button : f.operationButtons())
-        button->setEnabled(false);
-    f.Label29.setVisible(false);
-    f.Label18.setVisible(true);
-    f.Label14.setVisible(false);
-    f.Label17.setVisible(false);
+    enterCardEntry();
     f.Label12.setVisible(true);
 
     // Label17 visible after the check means no member holds the number; "*" in Text52 then ends the entry with

@@ -27,13 +27,7 @@ void finishPoints(Form1& f)
 void CardOperations::Command6_Click()
 {
     Form1& f = m_form;
-    for (Control* button : f.operationButtons())
-        button->setEnabled(false);
-    f.Label28.setVisible(false);
-    f.Label29.setVisible(false);
-    f.Label18.setVisible(true);
-    f.Label14.setVisible(false);
-    f.Label17.setVisible(false);
+    enterCardEntry();
     f.Label36.setVisible(true);
     f.LockMemberBoxes();
 

@@ -5,12 +5,7 @@
 void CardOperations::Command1_Click()
 {
     Form1& f = m_form;
-    for (Control* button : f.operationButtons())
-        button->setEnabled(false);
-    f.Label29.setVisible(false);
-    f.Label18.setVisible(true);
-    f.Label14.setVisible(false);
-    f.Label17.setVisible(false);
+    enterCardEntry();
     f.LockMemberBoxes();
     f.ClearMemberBoxes();
 
