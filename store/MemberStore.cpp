@@ -423,6 +423,32 @@ StoreStatus MemberStore::append(const MemberRecord& record) const
     });
 }
 
+StoreResult<bool> MemberStore::fillEmpty(std::span<const MemberRecord> records) const
+{
+    return inWriteTransaction(m_path, [&](const QSqlDatabase& db) -> StoreResult<bool> {
+        QSqlQuery query(db);
+        if (!run(query, QStringLiteral("SELECT 1 FROM ficha LIMIT 1")))
+            return queryError(StoreError::Kind::Write, m_path, query);
+        if (query.next())
+            return false;
+        query.finish();
+        for (const MemberRecord& record : records)
+            if (!insertRow(query, record))
+                return queryError(StoreError::Kind::Write, m_path, query);
+        return true;
+    });
+}
+
+StoreResult<qint64> MemberStore::rowCount() const
+{
+    return withConnection(m_path, [&](const QSqlDatabase& db) -> StoreResult<qint64> {
+        QSqlQuery query(db);
+        if (!run(query, QStringLiteral("SELECT count(*) FROM ficha")) || !query.next())
+            return queryError(StoreError::Kind::Read, m_path, query);
+        return query.value(0).toLongLong();
+    });
+}
+
 StoreResult<bool> MemberStore::appendNew(const MemberRecord& record) const
 {
     return inWriteTransaction(m_path, [&](const QSqlDatabase& db) -> StoreResult<bool> {

@@ -68,6 +68,13 @@ public:
     // Adds the record as the last row.
     StoreStatus append(const MemberRecord& record) const;
 
+    // Fills a member file that holds no row with `records`, in order, in one transaction: all of them or none.
+    // False, and nothing written, when the file holds a row already (imports never merge).
+    StoreResult<bool> fillEmpty(std::span<const MemberRecord> records) const;
+
+    // The number of rows.
+    StoreResult<qint64> rowCount() const;
+
     // Adds the record as the last row unless some row holds its card number already. The check and the addition
     // are one transaction, so two tills registering one number at once give one row. False, and nothing
     // written, when the number is taken.

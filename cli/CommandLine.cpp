@@ -1,0 +1,102 @@
+#include "cli/CommandLine.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QTextStream>
+
+namespace {
+
+// The options that select a command-line mode; at most one may be given.
+struct ModeOption
+{
+    CommandLine::Mode mode;
+    const char* name;
+    const char* valueName; // nullptr: a flag
+    const char* description;
+};
+
+constexpr ModeOption kModes[] = {
+    {CommandLine::Mode::Help, "help", nullptr, "Shows this help and exits."},
+    {CommandLine::Mode::Version, "version", nullptr, "Shows the version and exits."},
+};
+
+// Options that QApplication takes for itself in window mode ("-platform offscreen"); accepted and left to it.
+constexpr const char* kToolkitOptions[] = {"platform", "platformtheme", "plugin", "style", "stylesheet", "session",
+                                           "display", "geometry", "qwindowgeometry", "qwindowtitle", "qwindowicon"};
+constexpr const char* kToolkitFlags[] = {"reverse", "widgetcount", "nograb", "dograb", "sync"};
+
+void describe(QCommandLineParser& parser)
+{
+    parser.setApplicationDescription(QStringLiteral(
+        "Keeps the members of a loyalty-points card scheme. Without options, opens the window on the member file."));
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    for (const ModeOption& option : kModes) {
+        QStringList names{QLatin1String(option.name)};
+        if (option.mode == CommandLine::Mode::Help)
+            names.prepend(QStringLiteral("h"));
+        if (option.mode == CommandLine::Mode::Version)
+            names.prepend(QStringLiteral("v"));
+        parser.addOption(QCommandLineOption(names, QString::fromUtf8(option.description),
+                                            option.valueName ? QString::fromUtf8(option.valueName) : QString()));
+    }
+    for (const char* name : kToolkitOptions) {
+        QCommandLineOption option(QLatin1String(name), QString(), QStringLiteral("value"));
+        option.setFlags(QCommandLineOption::HiddenFromHelp);
+        parser.addOption(option);
+    }
+    for (const char* name : kToolkitFlags) {
+        QCommandLineOption option{QLatin1String(name)};
+        option.setFlags(QCommandLineOption::HiddenFromHelp);
+        parser.addOption(option);
+    }
+}
+
+} // namespace
+
+CommandLine parseCommandLine(const QStringList& arguments)
+{
+    QCommandLineParser parser;
+    describe(parser);
+    CommandLine command;
+    if (!parser.parse(arguments))
+        return {CommandLine::Mode::UsageError, {}, parser.errorText()};
+    if (!parser.positionalArguments().isEmpty())
+        return {CommandLine::Mode::UsageError, {},
+                QStringLiteral("unexpected argument: %1").arg(parser.positionalArguments().constFirst())};
+    for (const ModeOption& option : kModes) {
+        const QString name = QLatin1String(option.name);
+        if (!parser.isSet(name))
+            continue;
+        if (command.mode != CommandLine::Mode::Window)
+            return {CommandLine::Mode::UsageError, {}, QStringLiteral("--%1 cannot be combined with another mode")
+                                                            .arg(name)};
+        command.mode = option.mode;
+        if (option.valueName)
+            command.value = parser.value(name);
+    }
+    return command;
+}
+
+int runCommandLine(const CommandLine& command)
+{
+    QTextStream out(stdout);
+    QTextStream err(stderr);
+    switch (command.mode) {
+    case CommandLine::Mode::Help: {
+        QCommandLineParser parser;
+        describe(parser);
+        out << parser.helpText();
+        return kExitOk;
+    }
+    case CommandLine::Mode::Version:
+        out << QCoreApplication::applicationName() << ' ' << QCoreApplication::applicationVersion() << '\n';
+        return kExitOk;
+    case CommandLine::Mode::UsageError:
+        err << "socios: " << command.error << "\nTry 'socios --help'.\n";
+        return kExitUsage;
+    case CommandLine::Mode::Window:
+        break;
+    }
+    err << "socios: this mode needs the window\n";
+    return kExitUsage;
+}
