@@ -177,8 +177,7 @@ StoreStatus generateMemberFile(const QString& path, const GeneratorOptions& opti
 {
     if (QFile::exists(path))
         return StoreError{StoreError::Kind::Create, path, QStringLiteral("the file exists already")};
-    const MemberStore store(path);
-    if (StoreStatus failure = store.openOrCreate())
+    if (StoreStatus failure = MemberStore(path).openOrCreate())
         return failure;
 
     const QString connection = QStringLiteral("socios-generator");
@@ -231,5 +230,5 @@ StoreStatus generateMemberFile(const QString& path, const GeneratorOptions& opti
     if (!error.isEmpty())
         return StoreError{StoreError::Kind::Write, path, error};
     // The start-up check builds the indexes that a file lacks.
-    return store.openOrCreate();
+    return MemberStore(path).openOrCreate();
 }

@@ -26,8 +26,9 @@ void CardOperations::connectHandlers()
 
 void CardOperations::promptIntoText52()
 {
-    m_form.Text52.setText(
-        m_prompt.inputBox(CardEntry::kPrompt, CardEntry::kTitle, CardEntry::kLeftTwips, CardEntry::kTopTwips));
+    const QString answer =
+        m_prompt.inputBox(CardEntry::kPrompt, CardEntry::kTitle, CardEntry::kLeftTwips, CardEntry::kTopTwips);
+    m_form.Text52.setText(m_prompt.aborted() ? CardEntry::kLeave : answer);
 }
 
 void CardOperations::normaliseText52()
@@ -64,6 +65,8 @@ StoreStatus CardOperations::showMembersPass()
         return rows.error();
     for (const MemberRecord& row : *rows)
         f.ShowMemberRecord(row);
+    // "Modificar" rewrites the first row holding the number, and only while it still holds what was read now.
+    m_firstRowShown = rows->empty() ? std::nullopt : std::optional<MemberRecord>(rows->front());
     return std::nullopt;
 }
 
@@ -82,6 +85,20 @@ void CardOperations::fail(const StoreError& error)
 {
     m_messages.storeFailure(error);
     m_form.restoreIdleState();
+}
+
+CardOperations::BoxTexts CardOperations::boxTexts() const
+{
+    BoxTexts texts;
+    for (Control* box : m_form.memberBoxes())
+        texts.push_back(box->text());
+    return texts;
+}
+
+void CardOperations::keepTyping(const BoxTexts& typed)
+{
+    for (std::size_t i = 0; i < typed.size(); ++i)
+        m_form.memberBoxes()[i]->setText(typed[i]);
 }
 
 void CardOperations::cardVanished()

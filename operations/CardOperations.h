@@ -3,6 +3,9 @@
 #include "store/MemberStore.h"
 #include "window/Form1.h"
 
+#include <optional>
+#include <vector>
+
 class CardPrompt;
 class MessageSink;
 
@@ -68,8 +71,19 @@ private:
     // is told, and the window goes back to idle.
     void cardVanished();
 
+    // The texts of the member boxes, in memberBoxes() order. A save rewrites the boxes into the stored forms; when
+    // the file refuses the save, the boxes get back what the operator typed, to save again once the cause is gone.
+    using BoxTexts = std::vector<QString>;
+    BoxTexts boxTexts() const;
+    void keepTyping(const BoxTexts& typed);
+    // "salvar" found the number taken by another till meanwhile: asks for another number, keeping what was typed,
+    // and saves with it. "*" keeps the member open with the number refused.
+    void chooseAnotherCard();
+
     Form1& m_form;
     const MemberStore& m_store;
+    // The first row holding the card number, as the last lookup read it.
+    std::optional<MemberRecord> m_firstRowShown;
     CardPrompt& m_prompt;
     MessageSink& m_messages;
 };

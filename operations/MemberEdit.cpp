@@ -2,6 +2,8 @@
 
 #include "operations/CardOperations.h"
 
+#include "operations/MessageSink.h"
+
 namespace {
 
 // The member boxes that the operator may change: all but the card number.
@@ -70,13 +72,34 @@ void CardOperations::Command10_Click()
         return;
     }
 
+    const BoxTexts typed = boxTexts();
     const MemberRecord record = f.StoreMemberBoxes(Form1::StoreVariant::Edited);
-    // Text4 cannot be typed into: the row found by "Modificar" is the one rewritten, with its card number.
-    const StoreResult<bool> written = m_store.rewriteFirst(f.Text4.text(), record);
-    if (!written)
-        return fail(written.error());
-    if (!*written)
+    // Text4 cannot be typed into: the row found by "Modificar" is the one rewritten, with its card number, and
+    // only while it still holds what was read then.
+    const StoreResult<MemberStore::Rewrite> written =
+        m_store.rewriteFirst(f.Text4.text(), m_firstRowShown.value_or(MemberRecord()), record);
+    if (!written) {
+        // Nothing written: the member stays open as typed, to save again once the cause is gone.
+        m_messages.storeFailure(written.error());
+        keepTyping(typed);
+        return;
+    }
+    switch (written->outcome) {
+    case MemberStore::Rewrite::Outcome::NoRow:
         return cardVanished();
+    case MemberStore::Rewrite::Outcome::Changed:
+        m_messages.notice(QStringLiteral("Otra caja ha cambiado los datos de este socio mientras tanto, así que no se "
+                                         "ha guardado nada. Ahora se muestran los datos guardados: vuelva a hacer el "
+                                         "cambio y pulse «Salvar registro»."));
+        f.ClearMemberBoxes();
+        f.ResetMemberBoxColours();
+        f.ShowMemberRecord(written->stored);
+        m_firstRowShown = written->stored;
+        f.Text25.setFocus();
+        return;
+    case MemberStore::Rewrite::Outcome::Written:
+        break;
+    }
 
     // Boxes left red keep their colour until the next member is shown.
     f.Command10.setVisible(false);

@@ -3,6 +3,7 @@
 #include "operations/CardOperations.h"
 
 #include "operations/CardEntry.h"
+#include "operations/MessageSink.h"
 
 void CardOperations::Command5_Click()
 {
@@ -69,14 +70,20 @@ void CardOperations::command2_Click()
     }
 
     // The number was free when "Alta" accepted it; the store checks again as it adds the row, since another
-    // till may have registered it meanwhile. Then nothing is written and the operator can only leave.
+    // till may have registered it meanwhile.
+    const BoxTexts typed = boxTexts();
     const StoreResult<bool> added = m_store.appendNew(f.StoreMemberBoxes(Form1::StoreVariant::New));
-    if (!added)
-        return fail(added.error());
+    if (!added) {
+        // Nothing written: the member stays open as typed, to save again once the cause is gone.
+        m_messages.storeFailure(added.error());
+        keepTyping(typed);
+        return;
+    }
     if (!*added) {
+        keepTyping(typed);
         f.Label17.setVisible(false);
         f.Label14.setVisible(true);
-        return;
+        return chooseAnotherCard();
     }
 
     f.Label17.setVisible(false);
@@ -88,6 +95,32 @@ void CardOperations::command2_Click()
     f.LockMemberBoxes();
     f.Label29.setVisible(true);
     f.Label35.setVisible(false);
+}
+
+void CardOperations::chooseAnotherCard()
+{
+    Form1& f = m_form;
+    f.Label18.setVisible(true);
+    for (;;) {
+        promptIntoText52();
+        normaliseText52();
+        const QString card = f.Text52.text();
+        f.Text52.setText(QString());
+        if (card.isEmpty() || card == CardEntry::kLeave)
+            break;
+        const StoreResult<bool> taken = m_store.holdsCard(card);
+        if (!taken) {
+            m_messages.storeFailure(taken.error());
+            break;
+        }
+        if (*taken)
+            continue;
+        f.Text4.setText(card);
+        f.Label14.setVisible(false);
+        f.Label18.setVisible(false);
+        return command2_Click();
+    }
+    f.Label18.setVisible(false);
 }
 
 void CardOperations::Command9_Click()

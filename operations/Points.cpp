@@ -76,8 +76,12 @@ void CardOperations::changeBalance(const MemberStore::BalanceChange& change)
 {
     Form1& f = m_form;
     const StoreResult<MemberStore::PointsChange> result = m_store.changePoints(f.Text4.text(), change);
-    if (!result)
-        return fail(result.error());
+    if (!result) {
+        // Nothing stored: the window keeps waiting with the amount typed, to add it once the cause is gone.
+        m_messages.storeFailure(result.error());
+        f.Text8.setFocus();
+        return;
+    }
     switch (result->outcome) {
     case MemberStore::PointsChange::Outcome::NoRow:
         return cardVanished();

@@ -1,238 +1,30 @@
 #include "store/MemberStore.h"
 
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
-#include <QSqlDatabase>
-#include <QSqlError>
-#include <QSqlQuery>
-#include <QUrl>
-#include <QUuid>
+#include "store/SqliteEngine.h"
+#include "store/StoreEngine.h"
 
-#include <atomic>
+#include <QDir>
+#include <QSqlQuery>
+
+using namespace std::chrono_literals;
 
 namespace {
 
-// How long an operation waits for another program's lock on the file before it gives up.
-constexpr int kBusyTimeoutMs = 3000;
+// Every statement of an operation is stopped after this long: nothing that a file holds can freeze a till. The
+// wait for another till's lock comes on top.
+constexpr auto kOperationLimit = 5s;
 
-QString columnList(std::span<const Field> fields)
+QString columnList(std::span<const Field> fields, const StoreEngine& engine)
 {
     QStringList names;
     for (Field f : fields)
-        names << QLatin1String(fieldName(f));
+        names << engine.read(f);
     return names.join(QLatin1String(", "));
 }
 
-QString engineText(const QSqlError& error)
+QString placeholders(qsizetype count)
 {
-    const QString text = error.databaseText().trimmed();
-    return text.isEmpty() ? error.driverText().trimmed() : text;
-}
-
-// The engine's primary result code (extended codes carry it in their low byte).
-int primaryCode(const QSqlError& error)
-{
-    return error.nativeErrorCode().toInt() & 0xFF;
-}
-
-StoreError::Cause causeOf(StoreError::Kind kind, const QSqlError& error)
-{
-    using Cause = StoreError::Cause;
-    switch (primaryCode(error)) {
-    case 5: // SQLITE_BUSY
-    case 6: // SQLITE_LOCKED
-        return Cause::Locked;
-    case 8: // SQLITE_READONLY
-        return Cause::ReadOnly;
-    case 13: // SQLITE_FULL
-        return Cause::DiskFull;
-    case 26: // SQLITE_NOTADB
-        return Cause::NotMemberFile;
-    case 11: // SQLITE_CORRUPT
-        return Cause::Damaged;
-    case 14: // SQLITE_CANTOPEN: while writing, the journal could not be made beside the file
-        return kind == StoreError::Kind::Write ? Cause::ReadOnly : Cause::CannotOpen;
-    case 1: { // SQLITE_ERROR
-        const QString text = error.databaseText();
-        if (text.startsWith(QLatin1String("no such table")) || text.startsWith(QLatin1String("no such column")) ||
-            text.startsWith(QLatin1String("table ficha has no column")))
-            return Cause::NotMemberFile;
-        return Cause::Other;
-    }
-    default:
-        return Cause::Other;
-    }
-}
-
-// One connection to the file, for the length of one store operation.
-class Connection
-{
-public:
-    enum class Mode { Existing, Create };
-
-    Connection(const QString& path, Mode mode) : m_name(uniqueName())
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_name);
-        // mode=rw: a file that is missing must not be created behind the operator's back.
-        QUrl url = QUrl::fromLocalFile(path);
-        url.setQuery(mode == Mode::Existing ? QStringLiteral("mode=rw") : QStringLiteral("mode=rwc"));
-        db.setDatabaseName(url.toString(QUrl::FullyEncoded));
-        db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_URI;QSQLITE_BUSY_TIMEOUT=%1").arg(kBusyTimeoutMs));
-        if (!db.open())
-            m_openError = db.lastError();
-    }
-
-    ~Connection()
-    {
-        {
-            QSqlDatabase db = QSqlDatabase::database(m_name, false);
-            if (db.isOpen())
-                db.close();
-        }
-        QSqlDatabase::removeDatabase(m_name);
-    }
-
-    Connection(const Connection&) = delete;
-    Connection& operator=(const Connection&) = delete;
-
-    bool isOpen() const { return !m_openError.isValid(); }
-    const QSqlError& openError() const { return m_openError; }
-    QSqlDatabase database() const { return QSqlDatabase::database(m_name, false); }
-
-private:
-    static QString uniqueName()
-    {
-        static std::atomic<quint64> counter{0};
-        return QStringLiteral("socios-store-%1").arg(++counter);
-    }
-
-    QString m_name;
-    QSqlError m_openError;
-};
-
-StoreError makeError(StoreError::Kind kind, const QString& path, const QString& detail)
-{
-    return StoreError{kind, path, detail, StoreError::Cause::Other};
-}
-
-StoreError engineError(StoreError::Kind kind, const QString& path, const QSqlError& error)
-{
-    return StoreError{kind, path, engineText(error), causeOf(kind, error)};
-}
-
-StoreError queryError(StoreError::Kind kind, const QString& path, const QSqlQuery& query)
-{
-    return engineError(kind, path, query.lastError());
-}
-
-// A write transaction that rolls back unless committed. BEGIN IMMEDIATE takes the write lock at once, so what
-// the transaction reads cannot be changed by another program before it writes.
-class WriteTransaction
-{
-public:
-    explicit WriteTransaction(const QSqlDatabase& db) : m_query(db)
-    {
-        m_begun = m_query.exec(QStringLiteral("BEGIN IMMEDIATE"));
-    }
-    ~WriteTransaction()
-    {
-        if (m_begun && !m_committed)
-            m_query.exec(QStringLiteral("ROLLBACK"));
-    }
-    WriteTransaction(const WriteTransaction&) = delete;
-    WriteTransaction& operator=(const WriteTransaction&) = delete;
-
-    bool begun() const { return m_begun; }
-    bool commit()
-    {
-        m_committed = m_query.exec(QStringLiteral("COMMIT"));
-        return m_committed;
-    }
-    const QSqlQuery& query() const { return m_query; }
-
-private:
-    QSqlQuery m_query;
-    bool m_begun = false;
-    bool m_committed = false;
-};
-
-const QString kCreateTable = QStringLiteral(
-    "CREATE TABLE ficha (ntarjeta TEXT, nsocio TEXT, nombre TEXT, apellidos TEXT, calle TEXT, cp TEXT, "
-    "ciudad TEXT, telefono TEXT, email TEXT, fnacimiento TEXT, observaciones TEXT, puntos TEXT, fcaducidad TEXT)");
-// The birthday of a row as "mmdd", the key of the start-up list's lookup. The lookup's WHERE clause repeats this
-// expression word for word so that the engine uses the index.
-const QString kBirthdayKey = QStringLiteral("(substr(fnacimiento, 4, 2) || substr(fnacimiento, 1, 2))");
-const QStringList kIndexes = {
-    QStringLiteral("CREATE INDEX IF NOT EXISTS ficha_ntarjeta ON ficha (ntarjeta)"),
-    QStringLiteral("CREATE INDEX IF NOT EXISTS ficha_cumple ON ficha ") + kBirthdayKey,
-};
-
-StoreStatus createDatabase(const QString& path)
-{
-    const QFileInfo target(path);
-    if (!QDir().mkpath(target.absolutePath()))
-        return makeError(StoreError::Kind::Create, path,
-                         QStringLiteral("cannot create folder ") + target.absolutePath());
-
-    // Built under a temporary name and moved into place only when complete, so that an interrupted first
-    // start never leaves a half-made file at the path.
-    const QString temporary = path + QStringLiteral(".new-") + QUuid::createUuid().toString(QUuid::Id128);
-    StoreStatus error;
-    {
-        Connection connection(temporary, Connection::Mode::Create);
-        if (!connection.isOpen()) {
-            error = engineError(StoreError::Kind::Create, path, connection.openError());
-        } else {
-            QSqlQuery query(connection.database());
-            for (const QString& statement : QStringList{kCreateTable} + kIndexes) {
-                if (!query.exec(statement)) {
-                    error = queryError(StoreError::Kind::Create, path, query);
-                    break;
-                }
-            }
-        }
-    }
-    if (error) {
-        QFile::remove(temporary);
-        return error;
-    }
-    // rename() never replaces a file: if another program created one meanwhile, that one stays.
-    if (!QFile::rename(temporary, path))
-        QFile::remove(temporary);
-    return std::nullopt;
-}
-
-// Files made before the indexes existed, or by another program, get them on the first start: a lookup then costs
-// the rows it finds, not the rows stored. Without them (a read-only file) every lookup still gives the same rows.
-void addMissingIndexes(const QSqlDatabase& db, const QString& path)
-{
-    QSqlQuery query(db);
-    if (query.exec(QStringLiteral("SELECT count(*) FROM sqlite_master WHERE type = 'index' AND tbl_name = 'ficha' "
-                                  "AND name IN ('ficha_ntarjeta', 'ficha_cumple')")) &&
-        query.next() && query.value(0).toInt() == int(kIndexes.size()))
-        return;
-    query.finish();
-    WriteTransaction transaction(db);
-    bool done = transaction.begun();
-    for (const QString& statement : kIndexes)
-        done = done && query.exec(statement);
-    done = done && transaction.commit();
-    if (!done)
-        qWarning("socios: lookups in %s stay unindexed: %s", qUtf8Printable(path),
-                 qUtf8Printable(
-                     engineText(query.lastError().isValid() ? query.lastError() : transaction.query().lastError())));
-}
-
-// Prepares and runs one statement with its values bound in order. On failure the engine's message is in
-// query.lastError(), whether preparing or running failed.
-bool run(QSqlQuery& query, const QString& sql, const QVariantList& values = {})
-{
-    if (!query.prepare(sql))
-        return false;
-    for (const QVariant& value : values)
-        query.addBindValue(value);
-    return query.exec();
+    return QStringList(count, QStringLiteral("?")).join(QLatin1String(", "));
 }
 
 bool failed(const StoreStatus& status)
@@ -245,56 +37,63 @@ template <typename T> bool failed(const StoreResult<T>& result)
     return !result.ok();
 }
 
-// Runs `work` on a connection of its own to the file; a file that cannot be opened is an Open error.
-template <typename Work>
-auto withConnection(const QString& path, Work work) -> decltype(work(std::declval<const QSqlDatabase&>()))
+// A row of all thirteen fields, read from the query's columns from `first` on.
+StoreResult<MemberRecord> recordAt(const QSqlQuery& query, int first, const StoreEngine& engine)
 {
-    Connection connection(path, Connection::Mode::Existing);
-    if (!connection.isOpen())
-        return engineError(StoreError::Kind::Open, path, connection.openError());
-    return work(connection.database());
+    MemberRecord record;
+    for (Field f : allFields()) {
+        const QVariant value = query.value(first + int(f));
+        if (value.isNull()) {
+            const QVariant card = query.value(first + int(Field::ntarjeta));
+            return StoreError{StoreError::Kind::NoValue, engine.path(), QLatin1String(fieldName(f)),
+                              StoreError::Cause::Other, card.isNull() ? QString() : engine.text(card)};
+        }
+        record[f] = engine.text(value);
+    }
+    return record;
 }
 
-// Runs `work` in one write transaction, committed only when the work succeeded; nothing of a failed work, or
-// of a failed commit, stays in the file.
-template <typename Work>
-auto inWriteTransaction(const QString& path, Work work) -> decltype(work(std::declval<const QSqlDatabase&>()))
+StoreStatus insertRow(StoreEngine& engine, const MemberRecord& record)
 {
-    using Result = decltype(work(std::declval<const QSqlDatabase&>()));
-    return withConnection(path, [&](const QSqlDatabase& db) -> Result {
-        WriteTransaction transaction(db);
-        if (!transaction.begun())
-            return queryError(StoreError::Kind::Write, path, transaction.query());
-        Result result = work(db);
-        if (failed(result))
-            return result;
-        if (!transaction.commit())
-            return queryError(StoreError::Kind::Write, path, transaction.query());
-        return result;
-    });
+    QStringList names;
+    QVariantList values;
+    for (Field f : allFields()) {
+        names << QLatin1String(fieldName(f));
+        values << record[f];
+    }
+    Statement insert(engine, QStringLiteral("INSERT INTO ficha (%1) VALUES (%2)")
+                                 .arg(names.join(QLatin1String(", ")), placeholders(kFieldCount)));
+    if (!insert.run(values))
+        return engine.error(StoreError::Kind::Write, insert.query().lastError());
+    return std::nullopt;
 }
 
 } // namespace
 
-StoredRow::StoredRow(const QSqlQuery& query, std::span<const Field> fields, const QString& path)
-    : m_query(query), m_fields(fields), m_path(path)
+StoredRow::StoredRow(const QSqlQuery& query, std::span<const Field> fields, const StoreEngine& engine)
+    : m_query(query), m_fields(fields), m_engine(engine)
 {}
 
 StoreResult<QString> StoredRow::text(Field field) const
 {
-    for (std::size_t i = 0; i < m_fields.size(); ++i) {
-        if (m_fields[i] != field)
-            continue;
-        const QVariant value = m_query.value(int(i));
-        if (value.isNull())
-            return makeError(StoreError::Kind::NoValue, m_path, QLatin1String(fieldName(field)));
-        return value.toString();
+    const auto at = std::find(m_fields.begin(), m_fields.end(), field);
+    Q_ASSERT_X(at != m_fields.end(), "StoredRow::text", "field not read by this scan");
+    const QVariant value = m_query.value(int(at - m_fields.begin()));
+    if (!value.isNull())
+        return m_engine.text(value);
+    QString card;
+    if (const auto cardAt = std::find(m_fields.begin(), m_fields.end(), Field::ntarjeta); cardAt != m_fields.end()) {
+        const QVariant stored = m_query.value(int(cardAt - m_fields.begin()));
+        if (!stored.isNull())
+            card = m_engine.text(stored);
     }
-    Q_ASSERT_X(false, "StoredRow::text", "field not read by this scan");
-    return makeError(StoreError::Kind::Read, m_path, QLatin1String(fieldName(field)));
+    return StoreError{StoreError::Kind::NoValue, m_engine.path(), QLatin1String(fieldName(field)),
+                      StoreError::Cause::Other, card};
 }
 
-MemberStore::MemberStore(QString path) : m_path(std::move(path)) {}
+MemberStore::MemberStore(QString path) : m_path(std::move(path)), m_engine(std::make_unique<SqliteEngine>(m_path)) {}
+
+MemberStore::~MemberStore() = default;
 
 QString MemberStore::defaultPath()
 {
@@ -305,21 +104,65 @@ QString MemberStore::defaultPath()
 #endif
 }
 
-StoreStatus MemberStore::openOrCreate() const
+StoreStatus MemberStore::openOrCreate(Indexes indexes) const
 {
-    const QFileInfo file(m_path);
-    if (!file.exists() && !file.isSymLink()) {
-        if (StoreStatus error = createDatabase(m_path))
-            return error;
-    }
-    return withConnection(m_path, [&](const QSqlDatabase& db) -> StoreStatus {
-        // Reading no row still makes the engine check the header, the table and every column, and writes nothing.
-        QSqlQuery query(db);
-        if (!query.exec(QStringLiteral("SELECT %1 FROM ficha LIMIT 0").arg(columnList(allFields()))))
-            return queryError(StoreError::Kind::Open, m_path, query);
-        query.finish();
-        addMissingIndexes(db, m_path);
-        return std::nullopt;
+    return m_engine->openOrCreate(m_startup, indexes);
+}
+
+StoreStatus MemberStore::buildMissingIndexes() const
+{
+    if (m_refusedWrites)
+        return StoreError{StoreError::Kind::Write, m_path, QStringLiteral("writes are refused"), *m_refusedWrites, {}};
+    return m_engine->buildMissingIndexes();
+}
+
+StoreResult<bool> MemberStore::quickCheck() const
+{
+    return m_engine->quickCheck();
+}
+
+void MemberStore::refuseWrites(StoreError::Cause cause) const
+{
+    m_refusedWrites = cause;
+}
+
+StoreResult<MemberStore::Durability> MemberStore::durability() const
+{
+    return m_engine->durability();
+}
+
+template <typename Work> auto MemberStore::withEngine(Work work) const -> decltype(work(std::declval<StoreEngine&>()))
+{
+    if (StoreStatus failure = m_engine->prepareOperation(kOperationLimit))
+        return *failure;
+    return work(*m_engine);
+}
+
+// Runs `work` in one write transaction, committed only when the work succeeded; nothing of a failed work, or of a
+// failed commit, stays in the file.
+template <typename Work>
+auto MemberStore::inWriteTransaction(Work work) const -> decltype(work(std::declval<StoreEngine&>()))
+{
+    using Result = decltype(work(std::declval<StoreEngine&>()));
+    return withEngine([&](StoreEngine& engine) -> Result {
+        if (m_refusedWrites)
+            return StoreError{
+                StoreError::Kind::Write, m_path, QStringLiteral("writes are refused"), *m_refusedWrites, {}};
+        {
+            Statement begin(engine, engine.beginWrite());
+            if (!begin.run())
+                return engine.error(StoreError::Kind::Write, begin.query().lastError());
+        }
+        Result result = work(engine);
+        if (!failed(result)) {
+            Statement commit(engine, QStringLiteral("COMMIT"));
+            if (commit.run())
+                return result;
+            result = engine.error(StoreError::Kind::Write, commit.query().lastError());
+        }
+        Statement rollback(engine, QStringLiteral("ROLLBACK"));
+        rollback.run();
+        return result;
     });
 }
 
@@ -331,29 +174,26 @@ StoreStatus MemberStore::scan(std::span<const Field> fields, const RowVisitor& v
 StoreStatus MemberStore::scanBirthdays(std::span<const QString> monthDays, std::span<const Field> fields,
                                        const RowVisitor& visit) const
 {
-    QStringList placeholders;
-    for (std::size_t i = 0; i < monthDays.size(); ++i)
-        placeholders << QStringLiteral("?");
-    const QString where = QStringLiteral("WHERE %1 IN (%2) OR %1 IS NULL").arg(kBirthdayKey, placeholders.join(','));
+    const QString where =
+        QStringLiteral("WHERE %1 IN (%2) OR %1 IS NULL").arg(kBirthdayKey, placeholders(qsizetype(monthDays.size())));
     return visitRows(where, monthDays, fields, visit);
 }
 
 StoreStatus MemberStore::visitRows(const QString& where, std::span<const QString> values, std::span<const Field> fields,
                                    const RowVisitor& visit) const
 {
-    return withConnection(m_path, [&](const QSqlDatabase& db) -> StoreStatus {
-        QSqlQuery query(db);
-        query.setForwardOnly(true);
-        if (!run(query, QStringLiteral("SELECT %1 FROM ficha %2 ORDER BY rowid").arg(columnList(fields), where),
-                 QVariantList(values.begin(), values.end())))
-            return queryError(StoreError::Kind::Read, m_path, query);
-        const StoredRow row(query, fields, m_path);
-        while (query.next()) {
+    return withEngine([&](StoreEngine& engine) -> StoreStatus {
+        Statement select(engine, QStringLiteral("SELECT %1 FROM ficha %2 ORDER BY %3")
+                                     .arg(columnList(fields, engine), where, engine.rowId()));
+        if (!select.run(QVariantList(values.begin(), values.end())))
+            return engine.error(StoreError::Kind::Read, select.query().lastError());
+        const StoredRow row(select.query(), fields, engine);
+        while (select.query().next()) {
             if (StoreStatus stop = visit(row))
                 return stop;
         }
-        if (query.lastError().isValid())
-            return queryError(StoreError::Kind::Read, m_path, query);
+        if (select.query().lastError().isValid())
+            return engine.error(StoreError::Kind::Read, select.query().lastError());
         return std::nullopt;
     });
 }
@@ -361,156 +201,170 @@ StoreStatus MemberStore::visitRows(const QString& where, std::span<const QString
 StoreResult<std::vector<MemberRecord>> MemberStore::rowsWithCard(const QString& card) const
 {
     using Result = StoreResult<std::vector<MemberRecord>>;
-    return withConnection(m_path, [&](const QSqlDatabase& db) -> Result {
-        QSqlQuery query(db);
-        query.setForwardOnly(true);
-        if (!run(query,
-                 QStringLiteral("SELECT %1 FROM ficha WHERE ntarjeta = ? ORDER BY rowid").arg(columnList(allFields())),
-                 {card}))
-            return queryError(StoreError::Kind::Read, m_path, query);
+    return withEngine([&](StoreEngine& engine) -> Result {
+        Statement select(engine, QStringLiteral("SELECT %1 FROM ficha WHERE ntarjeta = ? ORDER BY %2")
+                                     .arg(columnList(allFields(), engine), engine.rowId()));
+        if (!select.run({card}))
+            return engine.error(StoreError::Kind::Read, select.query().lastError());
         std::vector<MemberRecord> rows;
-        while (query.next()) {
-            MemberRecord record;
-            for (std::size_t i = 0; i < kFieldCount; ++i) {
-                const QVariant value = query.value(int(i));
-                if (value.isNull())
-                    return makeError(StoreError::Kind::NoValue, m_path, QLatin1String(fieldName(Field(i))));
-                record[Field(i)] = value.toString();
-            }
-            rows.push_back(std::move(record));
+        while (select.query().next()) {
+            StoreResult<MemberRecord> row = recordAt(select.query(), 0, engine);
+            if (!row)
+                return row.error();
+            rows.push_back(std::move(row).value());
         }
-        if (query.lastError().isValid())
-            return queryError(StoreError::Kind::Read, m_path, query);
+        if (select.query().lastError().isValid())
+            return engine.error(StoreError::Kind::Read, select.query().lastError());
         return rows;
     });
 }
 
 StoreResult<bool> MemberStore::holdsCard(const QString& card) const
 {
-    return withConnection(m_path, [&](const QSqlDatabase& db) -> StoreResult<bool> {
-        QSqlQuery query(db);
-        if (!run(query, QStringLiteral("SELECT 1 FROM ficha WHERE ntarjeta = ? LIMIT 1"), {card}))
-            return queryError(StoreError::Kind::Read, m_path, query);
-        const bool found = query.next();
-        if (query.lastError().isValid())
-            return queryError(StoreError::Kind::Read, m_path, query);
+    return withEngine([&](StoreEngine& engine) -> StoreResult<bool> {
+        Statement select(engine, QStringLiteral("SELECT 1 FROM ficha WHERE ntarjeta = ? LIMIT 1"));
+        if (!select.run({card}))
+            return engine.error(StoreError::Kind::Read, select.query().lastError());
+        const bool found = select.query().next();
+        if (select.query().lastError().isValid())
+            return engine.error(StoreError::Kind::Read, select.query().lastError());
         return found;
     });
 }
 
-namespace {
-
-bool insertRow(QSqlQuery& query, const MemberRecord& record)
-{
-    QVariantList values;
-    for (Field f : allFields())
-        values << record[f];
-    return run(query,
-               QStringLiteral("INSERT INTO ficha (%1) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)")
-                   .arg(columnList(allFields())),
-               values);
-}
-
-} // namespace
-
 StoreStatus MemberStore::append(const MemberRecord& record) const
 {
-    return inWriteTransaction(m_path, [&](const QSqlDatabase& db) -> StoreStatus {
-        QSqlQuery query(db);
-        if (!insertRow(query, record))
-            return queryError(StoreError::Kind::Write, m_path, query);
-        return std::nullopt;
-    });
+    return inWriteTransaction([&](StoreEngine& engine) -> StoreStatus { return insertRow(engine, record); });
 }
 
 StoreResult<bool> MemberStore::fillEmpty(std::span<const MemberRecord> records) const
 {
-    return inWriteTransaction(m_path, [&](const QSqlDatabase& db) -> StoreResult<bool> {
-        QSqlQuery query(db);
-        if (!run(query, QStringLiteral("SELECT 1 FROM ficha LIMIT 1")))
-            return queryError(StoreError::Kind::Write, m_path, query);
-        if (query.next())
-            return false;
-        query.finish();
+    return inWriteTransaction([&](StoreEngine& engine) -> StoreResult<bool> {
+        if (StoreStatus locked = engine.lockTable())
+            return *locked;
+        {
+            Statement any(engine, QStringLiteral("SELECT 1 FROM ficha LIMIT 1"));
+            if (!any.run())
+                return engine.error(StoreError::Kind::Write, any.query().lastError());
+            if (any.query().next())
+                return false;
+        }
         for (const MemberRecord& record : records)
-            if (!insertRow(query, record))
-                return queryError(StoreError::Kind::Write, m_path, query);
+            if (StoreStatus failure = insertRow(engine, record))
+                return *failure;
         return true;
     });
 }
 
 StoreResult<qint64> MemberStore::rowCount() const
 {
-    return withConnection(m_path, [&](const QSqlDatabase& db) -> StoreResult<qint64> {
-        QSqlQuery query(db);
-        if (!run(query, QStringLiteral("SELECT count(*) FROM ficha")) || !query.next())
-            return queryError(StoreError::Kind::Read, m_path, query);
-        return query.value(0).toLongLong();
+    return withEngine([&](StoreEngine& engine) -> StoreResult<qint64> {
+        Statement count(engine, QStringLiteral("SELECT count(*) FROM ficha"));
+        if (!count.run() || !count.query().next())
+            return engine.error(StoreError::Kind::Read, count.query().lastError());
+        return count.query().value(0).toLongLong();
     });
 }
 
 StoreResult<bool> MemberStore::appendNew(const MemberRecord& record) const
 {
-    return inWriteTransaction(m_path, [&](const QSqlDatabase& db) -> StoreResult<bool> {
-        QSqlQuery query(db);
-        if (!run(query, QStringLiteral("SELECT 1 FROM ficha WHERE ntarjeta = ? LIMIT 1"), {record.ntarjeta}))
-            return queryError(StoreError::Kind::Write, m_path, query);
-        if (query.next())
-            return false;
-        query.finish();
-        if (!insertRow(query, record))
-            return queryError(StoreError::Kind::Write, m_path, query);
+    return inWriteTransaction([&](StoreEngine& engine) -> StoreResult<bool> {
+        if (StoreStatus locked = engine.lockCard(record.ntarjeta))
+            return *locked;
+        {
+            Statement taken(engine, QStringLiteral("SELECT 1 FROM ficha WHERE ntarjeta = ? LIMIT 1"));
+            if (!taken.run({record.ntarjeta}))
+                return engine.error(StoreError::Kind::Write, taken.query().lastError());
+            if (taken.query().next())
+                return false;
+        }
+        if (StoreStatus failure = insertRow(engine, record))
+            return *failure;
         return true;
     });
 }
 
-StoreResult<bool> MemberStore::rewriteFirst(const QString& card, const MemberRecord& record) const
+StoreResult<MemberStore::Rewrite> MemberStore::rewriteFirst(const QString& card, const MemberRecord& expected,
+                                                            const MemberRecord& record) const
 {
-    return inWriteTransaction(m_path, [&](const QSqlDatabase& db) -> StoreResult<bool> {
+    using Outcome = Rewrite::Outcome;
+    return inWriteTransaction([&](StoreEngine& engine) -> StoreResult<Rewrite> {
+        if (StoreStatus locked = engine.lockCard(card))
+            return *locked;
+        QVariant rowId;
+        {
+            Statement select(engine, QStringLiteral("SELECT %1, %2 FROM ficha WHERE ntarjeta = ? ORDER BY %1 LIMIT 1%3")
+                                         .arg(engine.rowId(), columnList(allFields(), engine), engine.lockRow()));
+            if (!select.run({card}))
+                return engine.error(StoreError::Kind::Write, select.query().lastError());
+            if (!select.query().next()) {
+                if (select.query().lastError().isValid())
+                    return engine.error(StoreError::Kind::Write, select.query().lastError());
+                return Rewrite{Outcome::NoRow, {}};
+            }
+            rowId = select.query().value(0);
+            StoreResult<MemberRecord> stored = recordAt(select.query(), 1, engine);
+            if (!stored)
+                return stored.error();
+            if (!(*stored == expected))
+                return Rewrite{Outcome::Changed, std::move(stored).value()};
+        }
         QStringList assignments;
         QVariantList values;
         for (Field f : allFields()) {
             assignments << QStringLiteral("%1 = ?").arg(QLatin1String(fieldName(f)));
             values << record[f];
         }
-        values << card;
-        QSqlQuery query(db);
-        if (!run(query,
-                 QStringLiteral("UPDATE ficha SET %1 WHERE rowid = "
-                                "(SELECT rowid FROM ficha WHERE ntarjeta = ? ORDER BY rowid LIMIT 1)")
-                     .arg(assignments.join(QLatin1String(", "))),
-                 values))
-            return queryError(StoreError::Kind::Write, m_path, query);
-        return query.numRowsAffected() == 1;
+        values << rowId;
+        Statement update(engine, QStringLiteral("UPDATE ficha SET %1 WHERE %2 = ?")
+                                     .arg(assignments.join(QLatin1String(", ")), engine.rowId()));
+        if (!update.run(values))
+            return engine.error(StoreError::Kind::Write, update.query().lastError());
+        return Rewrite{Outcome::Written, {}};
     });
 }
 
 StoreResult<MemberStore::PointsChange> MemberStore::changePoints(const QString& card, const BalanceChange& change) const
 {
     using Outcome = PointsChange::Outcome;
-    return inWriteTransaction(m_path, [&](const QSqlDatabase& db) -> StoreResult<PointsChange> {
-        QSqlQuery query(db);
-        if (!run(query, QStringLiteral("SELECT rowid, puntos FROM ficha WHERE ntarjeta = ? ORDER BY rowid LIMIT 1"),
-                 {card}))
-            return queryError(StoreError::Kind::Write, m_path, query);
-        if (!query.next())
-            return PointsChange{Outcome::NoRow, {}};
-        const qint64 rowid = query.value(0).toLongLong();
-        const QVariant stored = query.value(1);
-        query.finish();
-        if (stored.isNull())
-            return makeError(StoreError::Kind::NoValue, m_path, QLatin1String(fieldName(Field::puntos)));
-        const std::optional<QString> balance = change(stored.toString());
-        if (!balance)
+    return inWriteTransaction([&](StoreEngine& engine) -> StoreResult<PointsChange> {
+        if (StoreStatus locked = engine.lockCard(card))
+            return *locked;
+        QVariant rowId;
+        QString balance;
+        {
+            Statement select(engine, QStringLiteral("SELECT %1, %2, %3 FROM ficha WHERE ntarjeta = ? ORDER BY %1 "
+                                                    "LIMIT 1%4")
+                                         .arg(engine.rowId(), engine.read(Field::puntos), engine.read(Field::ntarjeta),
+                                              engine.lockRow()));
+            if (!select.run({card}))
+                return engine.error(StoreError::Kind::Write, select.query().lastError());
+            if (!select.query().next()) {
+                if (select.query().lastError().isValid())
+                    return engine.error(StoreError::Kind::Write, select.query().lastError());
+                return PointsChange{Outcome::NoRow, {}};
+            }
+            rowId = select.query().value(0);
+            const QVariant stored = select.query().value(1);
+            if (stored.isNull())
+                return StoreError{StoreError::Kind::NoValue, m_path, QLatin1String(fieldName(Field::puntos)),
+                                  StoreError::Cause::Other, card};
+            balance = engine.text(stored);
+        }
+        const std::optional<QString> changed = change(balance);
+        if (!changed)
             return PointsChange{Outcome::Declined, {}};
-
-        if (!run(query, QStringLiteral("UPDATE ficha SET puntos = ? WHERE rowid = ?"), {*balance, rowid}))
-            return queryError(StoreError::Kind::Write, m_path, query);
+        {
+            Statement update(engine, QStringLiteral("UPDATE ficha SET puntos = ? WHERE %1 = ?").arg(engine.rowId()));
+            if (!update.run({*changed, rowId}))
+                return engine.error(StoreError::Kind::Write, update.query().lastError());
+        }
         // Read back what the file now holds: that is what the operator is shown.
-        if (!run(query, QStringLiteral("SELECT puntos FROM ficha WHERE rowid = ?"), {rowid}) || !query.next())
-            return queryError(StoreError::Kind::Write, m_path, query);
-        const QString written = query.value(0).toString();
-        query.finish();
-        return PointsChange{Outcome::Written, written};
+        Statement readBack(
+            engine,
+            QStringLiteral("SELECT %1 FROM ficha WHERE %2 = ?").arg(engine.read(Field::puntos), engine.rowId()));
+        if (!readBack.run({rowId}) || !readBack.query().next())
+            return engine.error(StoreError::Kind::Write, readBack.query().lastError());
+        return PointsChange{Outcome::Written, engine.text(readBack.query().value(0))};
     });
 }

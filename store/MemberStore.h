@@ -6,11 +6,13 @@
 #include <QString>
 
 #include <functional>
+#include <memory>
 #include <optional>
 #include <span>
 #include <vector>
 
 class QSqlQuery;
+class StoreEngine;
 
 // One row met by a scan, offering the fields that the scan was asked for.
 class StoredRow
@@ -21,21 +23,28 @@ public:
 
 private:
     friend class MemberStore;
-    StoredRow(const QSqlQuery& query, std::span<const Field> fields, const QString& path);
+    StoredRow(const QSqlQuery& query, std::span<const Field> fields, const StoreEngine& engine);
 
     const QSqlQuery& m_query;
     std::span<const Field> m_fields;
-    const QString& m_path;
+    const StoreEngine& m_engine;
 };
 
-// The member file: table "ficha" of an SQLite database. Every operation opens the file itself and keeps
-// nothing open when it returns, so each one sees the file as it is now, changes by other programs included.
-// Rows are in table order (the order in which they were added). Every write is one transaction: it is on disk
-// when the call returns successfully, and leaves nothing behind when it fails.
+// The member file: table "ficha" of an SQLite database. The store keeps one connection to the file and checks at
+// every operation that the path still names the file it opened (a file replaced, moved or deleted meanwhile is
+// opened anew, or reported missing), so each operation sees the file as it is now, changes by other tills included.
+// Rows are in table order (the order in which they were added). Every write is one transaction: it is on disk when
+// the call returns successfully, and leaves nothing behind when it fails.
+//
+// Nothing in the file is run: triggers and views never act, a file whose "ficha" is not a plain table of text
+// columns is refused before anything is written, and every statement is stopped after a few seconds.
 class MemberStore
 {
 public:
     explicit MemberStore(QString path);
+    ~MemberStore();
+    MemberStore(const MemberStore&) = delete;
+    MemberStore& operator=(const MemberStore&) = delete;
 
     // "C:\MIS PROGRAMAS\dorvel.mdb" on Windows; elsewhere the home folder stands for the drive:
     // $HOME/MIS PROGRAMAS/dorvel.mdb.
@@ -43,9 +52,40 @@ public:
 
     const QString& path() const { return m_path; }
 
-    // Start-up check. When no file exists at the path, creates its folder and a new database with an empty
-    // "ficha". An existing file is never changed: it must be a database whose "ficha" has all thirteen columns.
-    StoreStatus openOrCreate() const;
+    // What start-up found that the operator is told once.
+    struct Startup
+    {
+        bool created = false; // no file was there: a new, empty member file was made
+        // Lookups work, but every save will be refused: ReadOnly (the file or its folder), or DiskFull.
+        std::optional<StoreError::Cause> writesRefused;
+        bool indexesMissing = false; // left to buildMissingIndexes()
+    };
+    enum class Indexes { Build, Defer };
+
+    // Start-up check. When no file exists at the path, creates its folder and a new database with an empty "ficha".
+    // A file that may be foreign is examined without writing to it: it must be a database whose "ficha" is a plain
+    // table with the thirteen columns as text. A member file may then be written to: an interrupted save is undone,
+    // the journal mode is set, and with Indexes::Build the lookup indexes are added when missing.
+    StoreStatus openOrCreate(Indexes indexes = Indexes::Build) const;
+    const Startup& startup() const { return m_startup; }
+
+    // Adds the lookup indexes a file lacks, each in a transaction of its own, so that other tills wait for one
+    // index at a time.
+    StoreStatus buildMissingIndexes() const;
+
+    // Reads the whole file for damage; true when it is intact.
+    StoreResult<bool> quickCheck() const;
+
+    // From now on every write is refused for `cause` (a damaged file) and writes nothing.
+    void refuseWrites(StoreError::Cause cause) const;
+
+    // The durability in force on the store's connection.
+    struct Durability
+    {
+        QString journalMode; // "wal", or "delete" on a network share
+        int synchronous = 0; // 2: FULL, every commit is on disk when it returns
+    };
+    StoreResult<Durability> durability() const;
 
     // Visits every row in table order, reading the given fields. The visitor stops the scan by returning an
     // error, which the scan then returns.
@@ -80,9 +120,17 @@ public:
     // written, when the number is taken.
     StoreResult<bool> appendNew(const MemberRecord& record) const;
 
-    // Writes all fields of the record into the first row (in table order) holding `card`.
-    // False, and nothing written, when no row holds it.
-    StoreResult<bool> rewriteFirst(const QString& card, const MemberRecord& record) const;
+    // Writes all fields of the record into the first row (in table order) holding `card`, if that row still holds
+    // `expected`: what the till read before the operator changed it. The check and the write are one transaction,
+    // so a change made by another till meanwhile is never written over.
+    struct Rewrite
+    {
+        enum class Outcome { Written, NoRow, Changed };
+        Outcome outcome = Outcome::NoRow;
+        MemberRecord stored; // when changed: what the row holds now
+    };
+    StoreResult<Rewrite> rewriteFirst(const QString& card, const MemberRecord& expected,
+                                      const MemberRecord& record) const;
 
     // The new balance for the balance stored at the moment of writing; no value leaves the row as it is.
     using BalanceChange = std::function<std::optional<QString>(const QString& stored)>;
@@ -100,6 +148,12 @@ public:
 private:
     StoreStatus visitRows(const QString& where, std::span<const QString> values, std::span<const Field> fields,
                           const RowVisitor& visit) const;
+    // Runs `work` with the engine's connection open and fresh, under the time limit of one operation.
+    template <typename Work> auto withEngine(Work work) const -> decltype(work(std::declval<StoreEngine&>()));
+    template <typename Work> auto inWriteTransaction(Work work) const -> decltype(work(std::declval<StoreEngine&>()));
 
     QString m_path;
+    std::unique_ptr<StoreEngine> m_engine;
+    mutable Startup m_startup;
+    mutable std::optional<StoreError::Cause> m_refusedWrites;
 };

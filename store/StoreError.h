@@ -25,14 +25,19 @@ struct StoreError
         ReadOnly,      // the file, or its folder, cannot be written
         DiskFull,      // no room left to write
         NotMemberFile, // not a database, or one without "ficha" or one of its columns
+        UnsafeSchema,  // "ficha" is there, but not as a plain table of text columns (a view, triggers, numbers)
         CannotOpen,    // missing, or not readable
         Damaged,       // a database whose contents are corrupt
+        Leftover,      // an interrupted save left a journal beside a file that is missing or was replaced
+        NeedsRepair,   // an interrupted save must be undone, but the file or its folder cannot be written
+        TooSlow,       // a statement ran past its time limit and was stopped
     };
 
     Kind kind = Kind::Read;
     QString path;   // the member file
     QString detail; // the database engine's own message, or the field name for NoValue
     Cause cause = Cause::Other;
+    QString card = {}; // NoValue: the card number of the row, when it has one
 
     // A one-line English description for logs and test failure output.
     QString toString() const;

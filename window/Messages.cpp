@@ -25,9 +25,12 @@ QString whatFailed(StoreError::Kind kind)
 QString advice(const StoreError& error)
 {
     using Cause = StoreError::Cause;
-    if (error.kind == StoreError::Kind::NoValue)
-        return QStringLiteral("El campo «%1» de una ficha está vacío sin marca; otro programa lo ha modificado.")
-            .arg(error.detail);
+    if (error.kind == StoreError::Kind::NoValue) {
+        const QString row = error.card.isEmpty() ? QStringLiteral("una ficha")
+                                                 : QStringLiteral("la ficha de la tarjeta %1").arg(error.card);
+        return QStringLiteral("El campo «%1» de %2 está vacío sin marca; otro programa lo ha modificado.")
+            .arg(error.detail, row);
+    }
     switch (error.cause) {
     case Cause::Locked:
         return QStringLiteral("Otro programa (quizá otra caja) está usando el archivo. Espere unos segundos e "
@@ -35,6 +38,20 @@ QString advice(const StoreError& error)
     case Cause::ReadOnly:
         return QStringLiteral("El archivo o su carpeta son de solo lectura: se pueden consultar los socios, pero no "
                               "guardar cambios.");
+    case Cause::NeedsRepair:
+        return QStringLiteral("Un guardado anterior quedó a medias y hay que deshacerlo, pero el archivo o su carpeta "
+                              "son de solo lectura. Dé permiso de escritura al archivo y a su carpeta y vuelva a abrir "
+                              "el programa.");
+    case Cause::Leftover:
+        return QStringLiteral("Junto al archivo hay cambios sin terminar de otro archivo (falta el archivo de socios o "
+                              "lo han sustituido por otro). Para no dañarlo no se ha modificado nada. No borre ni mueva "
+                              "esos archivos: recupere una copia de seguridad con el programa o pida ayuda.");
+    case Cause::UnsafeSchema:
+        return QStringLiteral("La tabla «ficha» de ese archivo no es una tabla de texto corriente (es una vista, tiene "
+                              "disparadores o campos que no son de texto). No se ha modificado.");
+    case Cause::TooSlow:
+        return QStringLiteral("El archivo ha tardado demasiado en responder y se ha detenido la operación. No se ha "
+                              "guardado nada.");
     case Cause::DiskFull:
         return QStringLiteral("El disco está lleno. Libere espacio e inténtelo de nuevo.");
     case Cause::NotMemberFile:

@@ -121,15 +121,25 @@ private slots:
     {
         t->prompt.setAnswers({"0030"});
         t->form.Command5.click();
+        t->type({"Text25=Eva", "Text30=1990"});
         QCOMPARE(t->store.append(sampleMember("0030")), std::nullopt); // another till registers the number
         const QList<MemberRecord> before = allRows(t->path);
+
+        // Asked for another number with what was typed kept: the taken one again is refused, "*" keeps the member open.
+        const QStringList typed = {"Text25=Eva", "Text28=00", "Text29=00", "Text30=1990", "Text4=0030"};
+        t->notePrompts();
+        t->prompt.setAnswers({"0030", "*"});
         t->form.command2.click();
+        QCOMPARE(t->prompts, QStringList(2, "Label18 Label14 command2 Command9 edit @Text25 | " + typed.join(' ')));
         QCOMPARE(allRows(t->path), before);
         QCOMPARE(t->window(), "Label14 command2 Command9 edit @Text25");
+        QCOMPARE(t->boxes(), typed);
 
-        t->form.Command9.click();
+        // "salvar" again: a free number this time saves the member as typed, under that number.
+        t->prompt.setAnswers({"ñ0031"});
+        t->form.command2.click();
+        QCOMPARE(allRows(t->path), before + QList{newRow({"ntarjeta=0031", "nombre=Eva", "fnacimiento=00/00/1990"})});
         QCOMPARE(t->window(), kIdle);
-        QCOMPARE(t->boxes(), QStringList());
     }
 };
 

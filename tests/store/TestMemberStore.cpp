@@ -40,8 +40,10 @@ class TestMemberStore : public QObject
         QCOMPARE(store.openOrCreate(), std::nullopt);
         QCOMPARE(store.rowsWithCard("0001")->size(), 1u);
         const QByteArray before = fileBytes(path);
+        const MemberRecord shown = store.rowsWithCard("0001")->front();
         for (const StoreError& error :
-             {store.appendNew(sampleMember("0099")).error(), store.rewriteFirst("0001", sampleMember("0001")).error(),
+             {store.appendNew(sampleMember("0099")).error(),
+              store.rewriteFirst("0001", shown, sampleMember("0001")).error(),
               store.changePoints("0001", [](const QString& stored) { return stored + '5'; }).error()}) {
             QCOMPARE(error.kind, StoreError::Kind::Write);
             QCOMPARE(error.cause, cause);
@@ -93,11 +95,17 @@ private slots:
             QCOMPARE(MemberStore(missing).appendNew(sampleMember("0001")).error().cause, Cause::CannotOpen);
             QVERIFY(!QFile::exists(missing));
         }
-        const MemberStore store(path);
-        QCOMPARE(store.openOrCreate(), std::nullopt);
+        {
+            const MemberStore store(path);
+            QCOMPARE(store.openOrCreate(), std::nullopt);
+            QVERIFY(store.startup().created);
+            QCOMPARE(store.append(sampleMember("0001")), std::nullopt);
+        }
+        // A clean end leaves the file alone: no temporary file, no journal, no log.
         QCOMPARE(QDir(QFileInfo(path).absolutePath()).entryList(QDir::Files), QStringList{"dorvel.mdb"});
-        QCOMPARE(store.append(sampleMember("0001")), std::nullopt);
+        const MemberStore store(path);
         QCOMPARE(store.openOrCreate(), std::nullopt); // the next start opens it, rows and all
+        QVERIFY(!store.startup().created);
         QCOMPARE(allRows(path), QList<MemberRecord>{sampleMember("0001")});
     }
 
@@ -153,10 +161,12 @@ private slots:
     {
         using Outcome = MemberStore::PointsChange::Outcome;
         const MemberStore store(m_path);
+        using Rewritten = MemberStore::Rewrite::Outcome;
         QList<MemberRecord> expected = allRows(m_path);
+        const MemberRecord shown = expected[3];
         expected[3] = sampleMember("0020", "Cambiado");
-        QCOMPARE(store.rewriteFirst("0020", expected[3]).value(), true);
-        QCOMPARE(store.rewriteFirst("9999", expected[3]).value(), false);
+        QCOMPARE(store.rewriteFirst("0020", shown, expected[3])->outcome, Rewritten::Written);
+        QCOMPARE(store.rewriteFirst("9999", shown, expected[3])->outcome, Rewritten::NoRow);
 
         // A points change sees the balance stored now (not 20, the second row's), and may leave it alone.
         execSql(m_path, "UPDATE ficha SET puntos = '12' WHERE rowid = 4");

@@ -61,7 +61,7 @@ private slots:
         row("no card in a listed row", march10, "12/03/1980", "no value in field F: ntarjeta",
             "UPDATE ficha SET ntarjeta = NULL");
         row("no name in a row not listed", march10, "01/01/1980", "", "UPDATE ficha SET nombre = NULL");
-        row("no table", march10, "12/03/1980", "cannot read F: no such table: ficha", "DROP TABLE ficha");
+        row("no table", march10, "12/03/1980", "cannot open F: no such table: ficha", "DROP TABLE ficha");
     }
 
     void oneMember()

@@ -1,0 +1,687 @@
+#include "store/SqliteEngine.h"
+
+#include <QDateTime>
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QHash>
+#include <QMutex>
+#include <QSqlDatabase>
+#include <QSqlDriver>
+#include <QStorageInfo>
+#include <QTemporaryDir>
+#include <QThread>
+#include <QUrl>
+#include <QUuid>
+
+#include <sqlite3.h>
+
+#include <atomic>
+
+#ifdef Q_OS_UNIX
+#include <unistd.h>
+#endif
+
+using namespace std::chrono_literals;
+
+namespace {
+
+// How long a save waits for another till's lock before it gives up, and how often it looks again meanwhile.
+constexpr int kBusyTimeoutMs = 3000;
+constexpr unsigned kBusyPollMicroseconds = 1000;
+// Work that reads the whole file (a check of a copy, the indexes of a large file) may take long, but not for ever.
+constexpr auto kWholeFileLimit = 10min;
+// A temporary file of an interrupted first start or import, untouched for this long, is left over.
+constexpr qint64 kStaleTemporarySeconds = 10 * 60;
+
+const QString kCreateTable = QStringLiteral(
+    "CREATE TABLE ficha (ntarjeta TEXT, nsocio TEXT, nombre TEXT, apellidos TEXT, calle TEXT, cp TEXT, "
+    "ciudad TEXT, telefono TEXT, email TEXT, fnacimiento TEXT, observaciones TEXT, puntos TEXT, fcaducidad TEXT)");
+
+// Tables that socios writes: a trigger on one of them would act on every save.
+const QStringList kWrittenTables = {QStringLiteral("ficha"), QStringLiteral("movimientos")};
+
+// The member files this process has open. A journal or log beside one of them is in use, not left over; the
+// locks that tell it for other processes cannot be seen from the process that holds them.
+class OpenFiles
+{
+public:
+    void add(const QString& path)
+    {
+        QMutexLocker lock(&m_mutex);
+        ++m_count[key(path)];
+    }
+    void remove(const QString& path)
+    {
+        QMutexLocker lock(&m_mutex);
+        if (--m_count[key(path)] <= 0)
+            m_count.remove(key(path));
+    }
+    bool contains(const QString& path)
+    {
+        QMutexLocker lock(&m_mutex);
+        return m_count.contains(key(path));
+    }
+
+private:
+    static QString key(const QString& path) { return QFileInfo(path).absoluteFilePath(); }
+    QMutex m_mutex;
+    QHash<QString, int> m_count;
+};
+
+OpenFiles& openFiles()
+{
+    static OpenFiles files;
+    return files;
+}
+
+bool canWrite(const QString& path)
+{
+#ifdef Q_OS_UNIX
+    return ::access(QFile::encodeName(path).constData(), W_OK) == 0;
+#else
+    return QFileInfo(path).isWritable();
+#endif
+}
+
+bool folderWritable(const QString& path)
+{
+    return canWrite(QFileInfo(path).absolutePath());
+}
+
+} // namespace
+
+// One SQLite connection with the safety settings that every connection of socios carries: the file's schema is
+// not trusted, triggers and views never act, defensive mode forbids writing the schema by hand, every statement
+// runs under a deadline, and a locked file is retried every millisecond for a few seconds.
+class SqliteConnection
+{
+public:
+    enum class Access { ReadWrite, ReadOnly, Immutable };
+
+    SqliteConnection(const QString& path, Access access, bool create = false)
+        : m_name(QStringLiteral("socios-sqlite-%1").arg(++s_counter)), m_path(path), m_access(access)
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_name);
+        QUrl url = QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath());
+        // mode=rw: a file that is missing is never created behind the operator's back.
+        url.setQuery(access == Access::ReadWrite  ? (create ? QStringLiteral("mode=rwc") : QStringLiteral("mode=rw"))
+                     : access == Access::ReadOnly ? QStringLiteral("mode=ro")
+                                                  : QStringLiteral("mode=ro&immutable=1"));
+        db.setDatabaseName(url.toString(QUrl::FullyEncoded));
+        db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_URI"));
+        if (!db.open()) {
+            m_openError = db.lastError();
+            return;
+        }
+        m_handle = *static_cast<sqlite3* const*>(db.driver()->handle().data());
+        for (const auto& [option, value] : {std::pair{SQLITE_DBCONFIG_DEFENSIVE, 1},
+                                            {SQLITE_DBCONFIG_TRUSTED_SCHEMA, 0},
+                                            {SQLITE_DBCONFIG_ENABLE_TRIGGER, 0},
+                                            {SQLITE_DBCONFIG_ENABLE_VIEW, 0},
+                                            // Only the connection that may write the file checkpoints it.
+                                            {SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, access == Access::ReadWrite ? 0 : 1}})
+            sqlite3_db_config(m_handle, option, value, nullptr);
+        sqlite3_busy_handler(m_handle, &SqliteConnection::onBusy, this);
+        sqlite3_progress_handler(m_handle, 1000, &SqliteConnection::onProgress, this);
+        m_identity = SqliteFile::identityOf(path);
+        openFiles().add(m_path);
+        m_registered = true;
+    }
+
+    ~SqliteConnection()
+    {
+        m_queries.clear();
+        m_failed.reset();
+        {
+            QSqlDatabase db = QSqlDatabase::database(m_name, false);
+            if (db.isOpen())
+                db.close();
+        }
+        QSqlDatabase::removeDatabase(m_name);
+        if (m_registered)
+            openFiles().remove(m_path);
+    }
+
+    SqliteConnection(const SqliteConnection&) = delete;
+    SqliteConnection& operator=(const SqliteConnection&) = delete;
+
+    bool isOpen() const { return m_handle != nullptr; }
+    const QSqlError& openError() const { return m_openError; }
+    QSqlDatabase database() const { return QSqlDatabase::database(m_name, false); }
+    sqlite3* handle() const { return m_handle; }
+    Access access() const { return m_access; }
+    const SqliteFile::Identity& identity() const { return m_identity; }
+
+    void setLimit(std::chrono::milliseconds limit) { m_deadline = QDeadlineTimer(limit); }
+
+    // The file at the path is no longer the one this connection has open: closing must not checkpoint into the
+    // file now at the path, nor remove the log beside it.
+    void abandon()
+    {
+        if (m_handle)
+            sqlite3_db_config(m_handle, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
+    }
+
+    QSqlQuery& prepared(const QString& sql)
+    {
+        if (auto found = m_queries.find(sql); found != m_queries.end())
+            return *found->second;
+        auto query = std::make_unique<QSqlQuery>(database());
+        query->setForwardOnly(true);
+        if (!query->prepare(sql)) {
+            m_failed = std::move(query);
+            return *m_failed;
+        }
+        return *m_queries.emplace(sql, std::move(query)).first->second;
+    }
+
+    // Runs one statement without keeping it; returns the first column of each row it gives.
+    std::optional<QStringList> exec(const QString& sql)
+    {
+        QSqlQuery query(database());
+        query.setForwardOnly(true);
+        if (!query.exec(sql)) {
+            m_lastError = query.lastError();
+            return std::nullopt;
+        }
+        QStringList rows;
+        while (query.next())
+            rows << query.value(0).toString();
+        if (query.lastError().isValid()) {
+            m_lastError = query.lastError();
+            return std::nullopt;
+        }
+        return rows;
+    }
+    const QSqlError& lastError() const { return m_lastError; }
+
+private:
+    static int onBusy(void* self, int attempts)
+    {
+        auto* connection = static_cast<SqliteConnection*>(self);
+        if (attempts == 0)
+            connection->m_busy.start();
+        if (connection->m_busy.elapsed() >= kBusyTimeoutMs)
+            return 0;
+        QThread::usleep(kBusyPollMicroseconds);
+        return 1;
+    }
+
+    static int onProgress(void* self) { return static_cast<SqliteConnection*>(self)->m_deadline.hasExpired() ? 1 : 0; }
+
+    static inline std::atomic<quint64> s_counter{0};
+
+    QString m_name;
+    QString m_path;
+    Access m_access;
+    sqlite3* m_handle = nullptr;
+    QSqlError m_openError;
+    QSqlError m_lastError;
+    SqliteFile::Identity m_identity;
+    bool m_registered = false;
+    QDeadlineTimer m_deadline = QDeadlineTimer(QDeadlineTimer::Forever);
+    QElapsedTimer m_busy;
+    std::unordered_map<QString, std::unique_ptr<QSqlQuery>> m_queries;
+    std::unique_ptr<QSqlQuery> m_failed;
+};
+
+namespace {
+
+StoreError failure(StoreError::Kind kind, const QString& path, StoreError::Cause cause, const QString& detail)
+{
+    return StoreError{kind, path, detail, cause, {}};
+}
+
+// The engine's primary and extended result codes say what is wrong with the file.
+StoreError::Cause causeOf(StoreError::Kind kind, int extended, const QString& text, const QString& path)
+{
+    using Cause = StoreError::Cause;
+    switch (extended & 0xFF) {
+    case SQLITE_BUSY:
+    case SQLITE_LOCKED:
+        return Cause::Locked;
+    case SQLITE_READONLY:
+        if (extended == SQLITE_READONLY_ROLLBACK || extended == SQLITE_READONLY_RECOVERY)
+            return Cause::NeedsRepair;
+        return Cause::ReadOnly;
+    case SQLITE_FULL:
+        return Cause::DiskFull;
+    case SQLITE_NOTADB:
+        return Cause::NotMemberFile;
+    case SQLITE_CORRUPT:
+        return Cause::Damaged;
+    case SQLITE_INTERRUPT:
+        return Cause::TooSlow;
+    case SQLITE_CANTOPEN:
+    case SQLITE_IOERR:
+        // While writing, the journal could not be made beside the file: the folder is read-only.
+        if (kind == StoreError::Kind::Write || !folderWritable(path))
+            return QFileInfo::exists(path) ? Cause::ReadOnly : Cause::CannotOpen;
+        return (extended & 0xFF) == SQLITE_CANTOPEN ? Cause::CannotOpen : Cause::Other;
+    case SQLITE_ERROR:
+        if (text.startsWith(QLatin1String("no such table")) || text.startsWith(QLatin1String("no such column")) ||
+            text.startsWith(QLatin1String("table ficha has no column")))
+            return Cause::NotMemberFile;
+        return Cause::Other;
+    default:
+        return Cause::Other;
+    }
+}
+
+QString engineText(const QSqlError& error)
+{
+    const QString text = error.databaseText().trimmed();
+    return text.isEmpty() ? error.driverText().trimmed() : text;
+}
+
+// What an examination found wrong, worded like the engine's own messages.
+StoreError unsafe(const QString& path, const QString& detail)
+{
+    return failure(StoreError::Kind::Open, path, StoreError::Cause::UnsafeSchema, detail);
+}
+
+// Reads the schema, never the rows: "ficha" must be a plain table, with the thirteen columns as text compared byte
+// for byte, no trigger on a table that socios writes, and a row id that no column hides. Returns the name under
+// which the row id can be read.
+StoreResult<QString> examine(SqliteConnection& connection, const QString& path)
+{
+    const auto engineError = [&](const QSqlError& error) {
+        return failure(
+            StoreError::Kind::Open, path,
+            causeOf(StoreError::Kind::Open, sqlite3_extended_errcode(connection.handle()), error.databaseText(), path),
+            engineText(error));
+    };
+    QSqlQuery query(connection.database());
+    query.setForwardOnly(true);
+    if (!query.exec(QStringLiteral("SELECT type, sql FROM sqlite_master WHERE name = 'ficha' COLLATE NOCASE")))
+        return engineError(query.lastError());
+    if (!query.next()) {
+        if (query.lastError().isValid())
+            return engineError(query.lastError());
+        return failure(StoreError::Kind::Open, path, StoreError::Cause::NotMemberFile,
+                       QStringLiteral("no such table: ficha"));
+    }
+    const QString type = query.value(0).toString();
+    const QString sql = query.value(1).toString().simplified();
+    query.finish();
+    if (type != QLatin1String("table"))
+        return unsafe(path, QStringLiteral("ficha is a %1, not a table").arg(type));
+    if (sql.startsWith(QLatin1String("CREATE VIRTUAL"), Qt::CaseInsensitive))
+        return unsafe(path, QStringLiteral("ficha is a virtual table"));
+
+    if (!query.exec(
+            QStringLiteral("SELECT name, tbl_name FROM sqlite_master WHERE type = 'trigger' AND lower(tbl_name) "
+                           "IN ('%1')")
+                .arg(kWrittenTables.join(QLatin1String("', '")))))
+        return engineError(query.lastError());
+    if (query.next())
+        return unsafe(
+            path, QStringLiteral("trigger %1 on table %2").arg(query.value(0).toString(), query.value(1).toString()));
+    query.finish();
+
+    struct Column
+    {
+        QString type;
+        int hidden = 0;
+    };
+    QHash<QString, Column> columns;
+    if (!query.exec(QStringLiteral("PRAGMA table_xinfo(ficha)")))
+        return engineError(query.lastError());
+    while (query.next())
+        columns.insert(query.value(1).toString().toLower(), {query.value(2).toString(), query.value(6).toInt()});
+    query.finish();
+    for (Field field : allFields()) {
+        if (!columns.contains(QLatin1String(fieldName(field))))
+            return failure(StoreError::Kind::Open, path, StoreError::Cause::NotMemberFile,
+                           QStringLiteral("table ficha has no column named %1").arg(QLatin1String(fieldName(field))));
+    }
+    for (Field field : allFields()) {
+        const QString name = QLatin1String(fieldName(field));
+        const Column& column = columns[name];
+        if (column.hidden != 0)
+            return unsafe(path, QStringLiteral("column %1 is generated from other columns").arg(name));
+        if (SqliteFile::affinityOf(column.type) != SqliteFile::Affinity::Text)
+            return unsafe(path, QStringLiteral("column %1 is declared %2: what is typed would be stored as a number")
+                                    .arg(name, column.type.isEmpty() ? QStringLiteral("without a type") : column.type));
+        const char* collation = nullptr;
+        if (sqlite3_table_column_metadata(connection.handle(), "main", "ficha", fieldName(field), nullptr, &collation,
+                                          nullptr, nullptr, nullptr) == SQLITE_OK &&
+            collation && qstricmp(collation, "BINARY") != 0)
+            return unsafe(path, QStringLiteral("column %1 compares as %2, not byte for byte").arg(name, collation));
+    }
+
+    QString rowId;
+    for (const char* alias : {"rowid", "_rowid_", "oid"}) {
+        if (!columns.contains(QLatin1String(alias))) {
+            rowId = QLatin1String(alias);
+            break;
+        }
+    }
+    if (rowId.isEmpty())
+        return unsafe(path, QStringLiteral("columns named rowid, _rowid_ and oid hide the row id"));
+    if (!query.exec(QStringLiteral("SELECT %1 FROM ficha LIMIT 0").arg(rowId)))
+        return unsafe(path,
+                      QStringLiteral("ficha has no row id (WITHOUT ROWID): %1").arg(engineText(query.lastError())));
+    return rowId;
+}
+
+StoreResult<QString> examineConnection(SqliteConnection& connection, const QString& path)
+{
+    if (!connection.isOpen())
+        return failure(StoreError::Kind::Open, path,
+                       causeOf(StoreError::Kind::Open, connection.openError().nativeErrorCode().toInt(),
+                               connection.openError().databaseText(), path),
+                       engineText(connection.openError()));
+    connection.setLimit(5s);
+    return examine(connection, path);
+}
+
+// Removes what an interrupted first start or import left in the folder: a temporary member file and its journal.
+void removeStaleTemporaries(const QString& path)
+{
+    const QFileInfo file(path);
+    const QDir folder = file.absoluteDir();
+    const QDateTime staleBefore = QDateTime::currentDateTimeUtc().addSecs(-kStaleTemporarySeconds);
+    for (const QFileInfo& temporary : folder.entryInfoList({file.fileName() + QStringLiteral(".new-*")}, QDir::Files)) {
+        if (temporary.lastModified().toUTC() < staleBefore && QFile::remove(temporary.absoluteFilePath()))
+            qInfo("socios: removed %s, left by an interrupted start", qUtf8Printable(temporary.absoluteFilePath()));
+    }
+}
+
+// Builds a new member file under a temporary name and moves it into place only when complete, so that an
+// interrupted first start never leaves a half-made file at the path. False when another till made one first.
+StoreResult<bool> createDatabase(const QString& path)
+{
+    const QFileInfo target(path);
+    if (!QDir().mkpath(target.absolutePath()))
+        return failure(StoreError::Kind::Create, path, StoreError::Cause::ReadOnly,
+                       QStringLiteral("cannot create folder ") + target.absolutePath());
+    const QString temporary = path + QStringLiteral(".new-") + QUuid::createUuid().toString(QUuid::Id128);
+    StoreStatus error;
+    {
+        SqliteConnection connection(temporary, SqliteConnection::Access::ReadWrite, true);
+        if (!connection.isOpen()) {
+            error = failure(StoreError::Kind::Create, path,
+                            causeOf(StoreError::Kind::Write, connection.openError().nativeErrorCode().toInt(),
+                                    connection.openError().databaseText(), path),
+                            engineText(connection.openError()));
+        } else {
+            connection.setLimit(5s);
+            for (const QString& statement :
+                 QStringList{QStringLiteral("PRAGMA synchronous=FULL"), kCreateTable} + kIndexes)
+                if (!connection.exec(statement)) {
+                    error = failure(StoreError::Kind::Create, path,
+                                    causeOf(StoreError::Kind::Write, sqlite3_extended_errcode(connection.handle()),
+                                            connection.lastError().databaseText(), path),
+                                    engineText(connection.lastError()));
+                    break;
+                }
+        }
+    }
+    if (error) {
+        QFile::remove(temporary);
+        return *error;
+    }
+    // rename() never replaces a file: if another till created one meanwhile, that one stays.
+    QFile made(temporary);
+    if (made.rename(path))
+        return true;
+    const QString why = made.errorString();
+    QFile::remove(temporary);
+    if (QFileInfo::exists(path))
+        return false;
+    return failure(StoreError::Kind::Create, path, StoreError::Cause::Other,
+                   QStringLiteral("cannot move the new file into place: ") + why);
+}
+
+} // namespace
+
+SqliteEngine::SqliteEngine(QString path) : StoreEngine(std::move(path)) {}
+
+SqliteEngine::~SqliteEngine()
+{
+    // A clean end: the log goes back into the file, which then stands alone.
+    if (m_connection && m_connection->access() == SqliteConnection::Access::ReadWrite && !m_readOnly &&
+        m_connection->identity() == SqliteFile::identityOf(m_path)) {
+        m_connection->setLimit(5s);
+        m_connection->exec(QStringLiteral("PRAGMA wal_checkpoint(TRUNCATE)"));
+    } else if (m_connection) {
+        m_connection->abandon();
+    }
+}
+
+StoreError SqliteEngine::errorOf(StoreError::Kind kind, const QSqlError& error, int extendedCode) const
+{
+    const StoreError::Cause cause = kind == StoreError::Kind::Write && m_degraded
+                                        ? *m_degraded
+                                        : causeOf(kind, extendedCode, error.databaseText(), m_path);
+    return failure(kind, m_path, cause, engineText(error));
+}
+
+StoreError SqliteEngine::error(StoreError::Kind kind, const QSqlError& error) const
+{
+    const int code = m_connection && m_connection->handle() ? sqlite3_extended_errcode(m_connection->handle())
+                                                            : error.nativeErrorCode().toInt();
+    return errorOf(kind, error, code);
+}
+
+StoreStatus SqliteEngine::connect()
+{
+    if (m_connection)
+        m_connection->abandon();
+    m_connection.reset();
+    m_readOnly = false;
+    m_degraded.reset();
+
+    const SqliteFile::Identity identity = SqliteFile::identityOf(m_path);
+    if (!identity.exists)
+        return failure(StoreError::Kind::Open, m_path, StoreError::Cause::CannotOpen,
+                       QStringLiteral("unable to open database file: there is no file at the path"));
+    if (!SqliteFile::hasDatabaseHeader(m_path))
+        return failure(StoreError::Kind::Open, m_path, StoreError::Cause::NotMemberFile,
+                       QStringLiteral("file is not a database"));
+
+    const std::optional<SqliteFile::Leftover> leftover = SqliteFile::leftoverBeside(m_path);
+    if (leftover && !openFiles().contains(m_path) && !SqliteFile::inUseByAnotherProcess(*leftover, m_path)) {
+        // Replayed into a private copy first: only a journal that leaves that copy intact may touch the file.
+        if (leftover->kind == SqliteFile::Leftover::Kind::RollbackJournal &&
+            SqliteFile::journalMatches(leftover->path, m_path) == false)
+            return failure(StoreError::Kind::Open, m_path, StoreError::Cause::Leftover,
+                           QStringLiteral("the journal %1 was written for another file").arg(leftover->path));
+        QTemporaryDir folder;
+        const QString copy = folder.filePath(QStringLiteral("copia.mdb"));
+        const QString copiedLog = copy + leftover->path.mid(m_path.size());
+        if (!folder.isValid() || !QFile::copy(m_path, copy) || !QFile::copy(leftover->path, copiedLog))
+            return failure(
+                StoreError::Kind::Open, m_path, StoreError::Cause::Other,
+                QStringLiteral("cannot copy the file to check the journal %1 beside it").arg(leftover->path));
+        SqliteConnection check(copy, SqliteConnection::Access::ReadWrite);
+        StoreResult<QString> rowId = examineConnection(check, m_path);
+        if (!rowId)
+            return rowId.error();
+        check.setLimit(kWholeFileLimit);
+        const std::optional<QStringList> verdict = check.exec(QStringLiteral("PRAGMA quick_check"));
+        if (!verdict || *verdict != QStringList{QStringLiteral("ok")})
+            return failure(
+                StoreError::Kind::Open, m_path, StoreError::Cause::Leftover,
+                QStringLiteral("replaying the journal %1 would damage the file: %2")
+                    .arg(leftover->path, verdict ? verdict->join(QLatin1String("; ")) : engineText(check.lastError())));
+        if (!canWrite(m_path) || !folderWritable(m_path))
+            return failure(StoreError::Kind::Open, m_path, StoreError::Cause::NeedsRepair,
+                           QStringLiteral("attempt to write a readonly database: the save interrupted in %1 must "
+                                          "be undone")
+                               .arg(leftover->path));
+        m_rowId = *rowId;
+    } else {
+        // Examined without a write: read-only, and, where no till has the log open, without its shared memory,
+        // which reading would otherwise create. Every writer holds the log open, so none can write meanwhile.
+        const bool immutable =
+            SqliteFile::usesWriteAheadLog(m_path) && !openFiles().contains(m_path) && !SqliteFile::logInUse(m_path);
+        SqliteConnection examination(m_path, immutable ? SqliteConnection::Access::Immutable
+                                                       : SqliteConnection::Access::ReadOnly);
+        StoreResult<QString> rowId = examineConnection(examination, m_path);
+        if (!rowId)
+            return rowId.error();
+        m_rowId = *rowId;
+    }
+
+    auto connection = std::make_unique<SqliteConnection>(m_path, SqliteConnection::Access::ReadWrite);
+    if (!connection->isOpen())
+        return errorOf(StoreError::Kind::Open, connection->openError(),
+                       connection->openError().nativeErrorCode().toInt());
+    connection->setLimit(5s);
+    if (!connection->exec(QStringLiteral("SELECT count(*) FROM sqlite_master"))) {
+        const int code = sqlite3_extended_errcode(connection->handle());
+        // A file with a write-ahead log whose shared memory cannot be made beside it: a folder that cannot be
+        // written, or a full disk. With no log left, the file alone holds every member and can be read as it is.
+        std::optional<StoreError::Cause> cause;
+        if (SqliteFile::usesWriteAheadLog(m_path) && !SqliteFile::leftoverBeside(m_path)) {
+            if (!folderWritable(m_path))
+                cause = StoreError::Cause::ReadOnly;
+            else if (QStorageInfo(QFileInfo(m_path).absolutePath()).bytesAvailable() < 1024 * 1024)
+                cause = StoreError::Cause::DiskFull;
+        }
+        if (!cause)
+            return errorOf(StoreError::Kind::Open, connection->lastError(), code);
+        connection = std::make_unique<SqliteConnection>(m_path, SqliteConnection::Access::Immutable);
+        if (!connection->isOpen())
+            return errorOf(StoreError::Kind::Open, connection->openError(),
+                           connection->openError().nativeErrorCode().toInt());
+        m_readOnly = true;
+        m_degraded = cause;
+    }
+    if (!(connection->identity() == identity))
+        return connect(); // replaced while it was examined: examine the new one
+    m_readOnly = m_readOnly || sqlite3_db_readonly(connection->handle(), "main") == 1 || !folderWritable(m_path);
+
+    if (!m_readOnly) {
+        const QString mode = SqliteFile::journalModeFor(m_path) == SqliteFile::JournalMode::WriteAheadLog
+                                 ? QStringLiteral("wal")
+                                 : QStringLiteral("delete");
+        const std::optional<QStringList> set = connection->exec(QStringLiteral("PRAGMA journal_mode=") + mode);
+        if (!set || set->value(0) != mode)
+            qWarning("socios: %s keeps journal mode %s instead of %s: %s", qUtf8Printable(m_path),
+                     qUtf8Printable(set ? set->value(0) : QString()), qUtf8Printable(mode),
+                     qUtf8Printable(engineText(connection->lastError())));
+    }
+    if (!connection->exec(QStringLiteral("PRAGMA synchronous=FULL")))
+        return errorOf(StoreError::Kind::Open, connection->lastError(), sqlite3_extended_errcode(connection->handle()));
+    m_connection = std::move(connection);
+    return std::nullopt;
+}
+
+StoreStatus SqliteEngine::openOrCreate(MemberStore::Startup& startup, MemberStore::Indexes indexes)
+{
+    startup = {};
+    removeStaleTemporaries(m_path);
+    const QFileInfo file(m_path);
+    if (!file.exists() && !file.isSymLink()) {
+        // A journal without its file: creating a new file would have the journal replayed into it.
+        if (const std::optional<SqliteFile::Leftover> leftover = SqliteFile::leftoverBeside(m_path))
+            return failure(StoreError::Kind::Open, m_path, StoreError::Cause::Leftover,
+                           QStringLiteral("the journal %1 remains, but its file is missing").arg(leftover->path));
+        const StoreResult<bool> created = createDatabase(m_path);
+        if (!created)
+            return created.error();
+        startup.created = *created;
+    }
+    if (StoreStatus failed = connect())
+        return failed;
+    if (m_readOnly)
+        startup.writesRefused = m_degraded.value_or(StoreError::Cause::ReadOnly);
+
+    const std::optional<QStringList> present =
+        m_connection->exec(QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'index' AND name IN ('%1')")
+                               .arg(kIndexNames.join(QLatin1String("', '"))));
+    startup.indexesMissing = !present || present->size() < kIndexNames.size();
+    if (startup.indexesMissing && indexes == MemberStore::Indexes::Build && !m_readOnly) {
+        if (StoreStatus failed = buildMissingIndexes())
+            qWarning("socios: lookups in %s stay unindexed: %s", qUtf8Printable(m_path),
+                     qUtf8Printable(failed->toString()));
+        else
+            startup.indexesMissing = false;
+    }
+    return std::nullopt;
+}
+
+StoreStatus SqliteEngine::prepareOperation(std::chrono::milliseconds limit)
+{
+    if (m_connection && m_degraded && m_connection->identity() == SqliteFile::identityOf(m_path)) {
+        // Reading goes on through the connection that cannot write until the file can be opened properly again.
+        SqliteConnection probe(m_path, SqliteConnection::Access::ReadWrite);
+        probe.setLimit(limit);
+        if (probe.isOpen() && probe.exec(QStringLiteral("SELECT count(*) FROM sqlite_master")))
+            m_connection.reset();
+    }
+    if (!m_connection || !(m_connection->identity() == SqliteFile::identityOf(m_path))) {
+        if (StoreStatus failed = connect())
+            return failed;
+    }
+    m_connection->setLimit(limit);
+    return std::nullopt;
+}
+
+QSqlQuery& SqliteEngine::prepared(const QString& sql)
+{
+    return m_connection->prepared(sql);
+}
+
+QString SqliteEngine::read(Field field) const
+{
+    // The stored bytes, so that text written in another code page is read as it was meant, not replaced.
+    return QStringLiteral("CAST(%1 AS BLOB)").arg(QLatin1String(fieldName(field)));
+}
+
+QString SqliteEngine::text(const QVariant& value) const
+{
+    return SqliteFile::decodeText(value.toByteArray());
+}
+
+StoreStatus SqliteEngine::buildMissingIndexes()
+{
+    if (StoreStatus failed = prepareOperation(kWholeFileLimit))
+        return failed;
+    for (int i = 0; i < kIndexes.size(); ++i) {
+        const std::optional<QStringList> present = m_connection->exec(
+            QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'index' AND name = '%1'").arg(kIndexNames[i]));
+        if (present && !present->isEmpty())
+            continue;
+        // One index per transaction: another till waits for one index at a time, not for all of them.
+        for (const QString& statement : {QStringLiteral("BEGIN IMMEDIATE"), kIndexes[i], QStringLiteral("COMMIT")}) {
+            if (!m_connection->exec(statement)) {
+                const StoreError failed = error(StoreError::Kind::Write, m_connection->lastError());
+                m_connection->exec(QStringLiteral("ROLLBACK"));
+                return failed;
+            }
+        }
+    }
+    return std::nullopt;
+}
+
+StoreResult<bool> SqliteEngine::quickCheck()
+{
+    if (StoreStatus failed = prepareOperation(kWholeFileLimit))
+        return *failed;
+    const std::optional<QStringList> verdict = m_connection->exec(QStringLiteral("PRAGMA quick_check"));
+    if (!verdict) {
+        const StoreError failed = error(StoreError::Kind::Read, m_connection->lastError());
+        if (failed.cause == StoreError::Cause::Damaged)
+            return false;
+        return failed;
+    }
+    return *verdict == QStringList{QStringLiteral("ok")};
+}
+
+StoreResult<MemberStore::Durability> SqliteEngine::durability()
+{
+    if (StoreStatus failed = prepareOperation(5s))
+        return *failed;
+    const std::optional<QStringList> mode = m_connection->exec(QStringLiteral("PRAGMA journal_mode"));
+    const std::optional<QStringList> synchronous = m_connection->exec(QStringLiteral("PRAGMA synchronous"));
+    if (!mode || !synchronous)
+        return error(StoreError::Kind::Read, m_connection->lastError());
+    return MemberStore::Durability{mode->value(0), synchronous->value(0).toInt()};
+}

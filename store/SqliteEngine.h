@@ -1,0 +1,57 @@
+#pragma once
+
+#include "store/SqliteFile.h"
+#include "store/StoreEngine.h"
+
+#include <memory>
+
+class SqliteConnection;
+
+// The member file as an SQLite database on a local disk (or a network share).
+//
+// One connection is kept for the life of the store: durable commits with one flush each (a write-ahead log with
+// synchronous=FULL; the rollback journal on a network share, where the log's shared memory cannot be trusted), and
+// readers that never block a save. Before each operation the path is looked up again: a file replaced, moved or
+// deleted meanwhile closes the connection, and the file now at the path is examined like a new one.
+//
+// A file that may be foreign is examined before anything can write to it: read-only, without replaying a
+// journal and without a checkpoint. A journal or log that an interrupted save left beside the file is first
+// replayed into a private copy; it is replayed into the file itself only when that copy comes out intact, so that a
+// journal left beside a file that was replaced never damages the file now there.
+class SqliteEngine final : public StoreEngine
+{
+public:
+    explicit SqliteEngine(QString path);
+    ~SqliteEngine() override;
+
+    StoreStatus openOrCreate(MemberStore::Startup& startup, MemberStore::Indexes indexes) override;
+    StoreStatus prepareOperation(std::chrono::milliseconds limit) override;
+    QSqlQuery& prepared(const QString& sql) override;
+
+    QString rowId() const override { return m_rowId; }
+    QString read(Field field) const override;
+    QString text(const QVariant& value) const override;
+
+    QString beginWrite() const override { return QStringLiteral("BEGIN IMMEDIATE"); }
+    StoreStatus lockCard(const QString&) override { return std::nullopt; } // BEGIN IMMEDIATE took the whole file
+    StoreStatus lockTable() override { return std::nullopt; }
+    QString lockRow() const override { return {}; }
+
+    StoreError error(StoreError::Kind kind, const QSqlError& error) const override;
+
+    StoreStatus buildMissingIndexes() override;
+    StoreResult<bool> quickCheck() override;
+    StoreResult<MemberStore::Durability> durability() override;
+
+private:
+    // Opens the kept connection on the file now at the path, after examining it.
+    StoreStatus connect();
+    StoreError errorOf(StoreError::Kind kind, const QSqlError& error, int extendedCode) const;
+
+    std::unique_ptr<SqliteConnection> m_connection;
+    QString m_rowId = QStringLiteral("rowid");
+    bool m_readOnly = false;
+    // Why the file is read through a connection that cannot write, when it could be read no other way: the log's
+    // shared memory cannot be made beside it (a read-only folder, a full disk). Retried at every operation.
+    std::optional<StoreError::Cause> m_degraded;
+};

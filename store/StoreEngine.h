@@ -1,0 +1,83 @@
+#pragma once
+
+// Inside the store only: what differs between the database engines that can hold "ficha". MemberStore writes every
+// operation once, in SQL that both engines run, and asks the engine for the rest.
+
+#include "store/MemberStore.h"
+
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QVariant>
+
+#include <chrono>
+
+class StoreEngine
+{
+public:
+    virtual ~StoreEngine() = default;
+
+    // Start-up: examines the store, creates it when there is none, and makes it ready for work.
+    virtual StoreStatus openOrCreate(MemberStore::Startup& startup, MemberStore::Indexes indexes) = 0;
+    // Before each operation: makes sure the connection is open and still reaches the store the path names, and
+    // stops every statement of the operation after `limit`.
+    virtual StoreStatus prepareOperation(std::chrono::milliseconds limit) = 0;
+
+    // A statement prepared once per connection; its bound values are set before each run.
+    virtual QSqlQuery& prepared(const QString& sql) = 0;
+
+    // The name of the column that keeps table order.
+    virtual QString rowId() const = 0;
+    // The expression that reads a field, and the text that the value read holds.
+    virtual QString read(Field field) const = 0;
+    virtual QString text(const QVariant& value) const = 0;
+
+    // Write transactions. Inside one, lockCard() keeps other tills from adding or changing rows with that card
+    // number until the commit, and lockRow is added to a SELECT of a row that will be changed.
+    virtual QString beginWrite() const = 0;
+    virtual StoreStatus lockCard(const QString& card) = 0;
+    virtual StoreStatus lockTable() = 0;
+    virtual QString lockRow() const = 0;
+
+    // The operator's view of an engine error.
+    virtual StoreError error(StoreError::Kind kind, const QSqlError& error) const = 0;
+
+    virtual StoreStatus buildMissingIndexes() = 0;
+    virtual StoreResult<bool> quickCheck() = 0;
+    virtual StoreResult<MemberStore::Durability> durability() = 0;
+
+    const QString& path() const { return m_path; }
+
+protected:
+    explicit StoreEngine(QString path) : m_path(std::move(path)) {}
+    QString m_path;
+};
+
+// Binds values to a prepared statement and runs it; releases the statement (and any read it holds) when it goes.
+class Statement
+{
+public:
+    Statement(StoreEngine& engine, const QString& sql) : m_query(engine.prepared(sql)) {}
+    ~Statement() { m_query.finish(); }
+    Statement(const Statement&) = delete;
+    Statement& operator=(const Statement&) = delete;
+
+    bool run(const QVariantList& values = {})
+    {
+        for (int i = 0; i < values.size(); ++i)
+            m_query.bindValue(i, values[i]);
+        return m_query.exec();
+    }
+    QSqlQuery& query() { return m_query; }
+
+private:
+    QSqlQuery& m_query;
+};
+
+// The lookup indexes, in SQL that both engines run. The birthday of a row as "mmdd" is the key of the start-up
+// list's lookup; its WHERE clause repeats the expression word for word so that the engine uses the index.
+inline const QString kBirthdayKey = QStringLiteral("(substr(fnacimiento, 4, 2) || substr(fnacimiento, 1, 2))");
+inline const QStringList kIndexNames = {QStringLiteral("ficha_ntarjeta"), QStringLiteral("ficha_cumple")};
+inline const QStringList kIndexes = {
+    QStringLiteral("CREATE INDEX IF NOT EXISTS ficha_ntarjeta ON ficha (ntarjeta)"),
+    QStringLiteral("CREATE INDEX IF NOT EXISTS ficha_cumple ON ficha (") + kBirthdayKey + QLatin1Char(')'),
+};
