@@ -3,6 +3,9 @@
 #include <QPainter>
 #include <QPainterPath>
 
+#include <cmath>
+#include <numbers>
+
 QPixmap drawLogo(const QSize& size)
 {
     QPixmap pixmap(size);
@@ -27,7 +30,7 @@ QPixmap drawLogo(const QSize& size)
     QPainterPath star;
     for (int i = 0; i < 10; ++i) {
         const qreal r = (i % 2 == 0) ? outer : outer * 0.45;
-        const qreal angle = -M_PI / 2 + i * M_PI / 5;
+        const qreal angle = -std::numbers::pi / 2 + i * std::numbers::pi / 5;
         const QPointF p(centre.x() + r * std::cos(angle), centre.y() + r * std::sin(angle));
         i == 0 ? star.moveTo(p) : star.lineTo(p);
     }

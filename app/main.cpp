@@ -6,6 +6,39 @@
 
 #include <QApplication>
 
+#ifdef Q_OS_WIN
+#include <cstdio>
+#include <qt_windows.h>
+#endif
+
+namespace {
+
+#ifdef Q_OS_WIN
+// socios is a GUI program on Windows, which starts without a console. A command-line mode writes to the console of
+// the terminal that started it; a stream redirected to a file or a pipe stays where it was sent.
+void attachToTerminal()
+{
+    auto redirected = [](DWORD stream) {
+        const DWORD type = GetFileType(GetStdHandle(stream));
+        return type == FILE_TYPE_DISK || type == FILE_TYPE_PIPE;
+    };
+    const bool in = redirected(STD_INPUT_HANDLE);
+    const bool out = redirected(STD_OUTPUT_HANDLE);
+    const bool err = redirected(STD_ERROR_HANDLE);
+    if (!AttachConsole(ATTACH_PARENT_PROCESS))
+        return; // started from the menu or a shortcut: there is no terminal to write to
+    FILE* reopened = nullptr;
+    if (!in)
+        freopen_s(&reopened, "CONIN$", "r", stdin);
+    if (!out)
+        freopen_s(&reopened, "CONOUT$", "w", stdout);
+    if (!err)
+        freopen_s(&reopened, "CONOUT$", "w", stderr);
+}
+#endif
+
+} // namespace
+
 int main(int argc, char* argv[])
 {
     QCoreApplication::setApplicationName(QStringLiteral("socios"));
@@ -18,6 +51,9 @@ int main(int argc, char* argv[])
         arguments << QString::fromLocal8Bit(argv[i]);
     const CommandLine command = parseCommandLine(arguments);
     if (command.mode != CommandLine::Mode::Window) {
+#ifdef Q_OS_WIN
+        attachToTerminal();
+#endif
         QCoreApplication application(argc, argv);
         return runCommandLine(command);
     }

@@ -3,7 +3,7 @@
 #include <QString>
 #include <QStringList>
 
-// Exit codes of socios, in every mode. The manual page lists them.
+// Exit codes of socios, in every mode. The manual page lists them (packaging/socios.h2m): a new one goes there too.
 enum ExitCode : int {
     kExitOk = 0,
     kExitStoreFailure = 1, // the member store cannot be opened, read or written

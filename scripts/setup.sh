@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that building, running and testing socios need, and only those that are missing.
+# Packages named as arguments are installed too (scripts/package.sh names its tools).
 set -euo pipefail
 
 packages=(
@@ -7,8 +8,11 @@ packages=(
     qt6-base-dev libqt6sql6-sqlite
     libbenchmark-dev
     fonts-liberation2 fonts-comic-neue
+    # The manual page, written from socios --help, and the icons, drawn from packaging/socios.svg.
+    help2man librsvg2-bin
     # scripts/test-sanitizers.sh: clang with its runtimes (libFuzzer, sanitizers); g++ brings its own sanitizers.
     clang libclang-rt-dev
+    "$@"
 )
 
 missing=()

@@ -12,10 +12,22 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#ifdef Q_OS_UNIX
 #include <unistd.h>
+#endif
 
 using Cause = StoreError::Cause;
 Q_DECLARE_METATYPE(StoreError::Cause)
+
+// Root on a POSIX system may make a file immutable (chattr) and mount a small file system for a test.
+static bool isPosixRoot()
+{
+#ifdef Q_OS_UNIX
+    return geteuid() == 0;
+#else
+    return false;
+#endif
+}
 
 // The member file: its creation, foreign files, lookups and writes, and real failures: a read-only file or folder,
 // a full disk, another till holding the lock, a writer killed in the middle of its writes. A refused write leaves
@@ -194,9 +206,10 @@ private slots:
     void readOnly()
     {
         QFETCH(bool, folder);
+#ifdef Q_OS_UNIX
         // chattr as root, for whom permission bits do not count; permission bits otherwise.
         const QString target = folder ? QFileInfo(m_path).absolutePath() : m_path;
-        const bool root = geteuid() == 0;
+        const bool root = isPosixRoot();
         m_undoes << (root ? QStringList{"chattr", "-i", target} : QStringList{"chmod", "u+w", target});
         if (QProcess::execute(root ? "chattr" : "chmod", {root ? "+i" : "a-w", target}) != 0)
             QSKIP("this file system cannot make the file read-only");
@@ -204,6 +217,10 @@ private slots:
         verifyWritesRefused(m_path, Cause::ReadOnly, "solo lectura");
         cleanup(); // writable again
         QCOMPARE(MemberStore(m_path).appendNew(sampleMember("0099")).value(), true);
+#else
+        Q_UNUSED(folder);
+        QSKIP("makes the file read-only with chattr or chmod, on POSIX systems only");
+#endif
     }
 
     void diskFull()
@@ -211,8 +228,8 @@ private slots:
         // A small file system of its own, filled up: the engine meets a real "no space left".
         const QString mount = m_dir->filePath(QStringLiteral("disco"));
         QDir().mkpath(mount);
-        if (geteuid() != 0 || QProcess::execute("mount", {"-t", "tmpfs", "-o", "size=512k", "tmpfs", mount}) != 0)
-            QSKIP("needs to mount a small file system (root)");
+        if (!isPosixRoot() || QProcess::execute("mount", {"-t", "tmpfs", "-o", "size=512k", "tmpfs", mount}) != 0)
+            QSKIP("needs to mount a small file system (root on a POSIX system)");
         m_undoes << QStringList{"umount", mount};
         const QString path = mount + QStringLiteral("/dorvel.mdb");
         QVERIFY(QFile::copy(m_path, path));
