@@ -58,5 +58,9 @@ QString InputDialogPrompt::inputBox(const QString& prompt, const QString& title,
     dialog.adjustSize();
     const Placer placer(&dialog, m_parent ? m_parent->screen() : QGuiApplication::primaryScreen(),
                         QPoint(twipsToPixels(leftTwips), twipsToPixels(topTwips)));
-    return dialog.exec() == QDialog::Accepted ? dialog.textValue() : QString();
+    const bool accepted = dialog.exec() == QDialog::Accepted;
+    // The operator's answer hides the dialog; the application quitting ends its event loop with the dialog still
+    // on screen, and every later prompt would end the same way at once.
+    m_aborted = dialog.isVisible();
+    return accepted && !m_aborted ? dialog.textValue() : QString();
 }

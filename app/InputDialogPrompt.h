@@ -11,7 +11,9 @@ public:
     explicit InputDialogPrompt(QWidget* parent = nullptr) : m_parent(parent) {}
 
     QString inputBox(const QString& prompt, const QString& title, int leftTwips, int topTwips) override;
+    bool aborted() const override { return m_aborted; }
 
 private:
     QWidget* m_parent;
+    bool m_aborted = false;
 };

@@ -3,21 +3,64 @@
 #include "window/Clock.h"
 
 #include <QApplication>
+#include <QEvent>
+#include <QLabel>
 #include <QLoggingCategory>
+#include <QThread>
 #include <QTimer>
 
 // "window shown" once the window has been laid out and painted; the start-up measurement waits for it.
 Q_LOGGING_CATEGORY(lcStartup, "socios.startup", QtWarningMsg)
 
+namespace {
+
+// Runs `then` once, from the event loop, after the widget's first paint.
+class FirstPaint : public QObject
+{
+public:
+    FirstPaint(QWidget* widget, std::function<void()> then) : QObject(widget), m_then(std::move(then))
+    {
+        widget->installEventFilter(this);
+    }
+
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == QEvent::Paint && m_then) {
+            watched->removeEventFilter(this);
+            QTimer::singleShot(0, watched, std::exchange(m_then, {}));
+        }
+        return false;
+    }
+
+private:
+    std::function<void()> m_then;
+};
+
+void whenFirstPainted(QWidget* widget, std::function<void()> then)
+{
+    new FirstPaint(widget, std::move(then));
+}
+
+} // namespace
+
 SociosApp::SociosApp(const QString& path) : m_store(path) {}
 
-SociosApp::~SociosApp() = default;
+SociosApp::~SociosApp()
+{
+    if (m_checks) {
+        // Stops the check where it is: it only reads.
+        m_checks->requestInterruption();
+        m_checks->wait();
+    }
+}
 
 bool SociosApp::start(const Clock& clock)
 {
-    StoreStatus failure = m_store.openOrCreate();
+    StoreStatus failure = m_store.openOrCreate(MemberStore::Indexes::Defer);
+    // Without its indexes the list of a large file takes seconds to read: the window comes first.
+    const bool listLater = !failure && m_store.startup().indexesMissing && !m_store.startup().writesRefused;
     if (!failure)
-        failure = m_form.Form_Load(m_store, clock);
+        failure = m_form.Form_Load(m_store, clock, listLater ? Form1::BirthdayList::Later : Form1::BirthdayList::Now);
     if (failure) {
         qWarning("socios: %s", qUtf8Printable(failure->toString()));
         m_messages.storeFailure(*failure);
@@ -28,7 +71,79 @@ bool SociosApp::start(const Clock& clock)
     m_prompt = std::make_unique<InputDialogPrompt>(m_view.get());
     m_operations = std::make_unique<CardOperations>(m_form, m_store, *m_prompt, m_messages);
     m_operations->connectHandlers();
+    if (listLater) {
+        const Control& list = m_form.List1;
+        m_listNote = new QLabel(QStringLiteral("Preparando la lista de cumpleaños…"), m_view->widgetFor(list));
+        m_listNote->setObjectName(QStringLiteral("listNote"));
+        m_listNote->setAlignment(Qt::AlignCenter);
+        m_listNote->setWordWrap(true);
+        m_listNote->setGeometry(m_view->widgetFor(list)->rect());
+    }
+    // Nothing competes with the window for the processor or the disk until it is on screen.
+    whenFirstPainted(m_view.get(), [this, today = clock.today(), listLater] {
+        startChecks(today, listLater);
+        announceStartup();
+    });
     return true;
+}
+
+void SociosApp::announceStartup()
+{
+    const MemberStore::Startup& found = m_store.startup();
+    if (found.created)
+        m_messages.notice(QStringLiteral("No había ningún archivo de socios, así que se ha creado uno nuevo y vacío "
+                                         "en:\n%1\n\nSi esperaba ver sus socios, cierre el programa y compruebe que la "
+                                         "carpeta o la unidad donde estaban está disponible.")
+                              .arg(m_store.path()));
+    if (found.writesRefused == StoreError::Cause::ReadOnly)
+        m_messages.notice(QStringLiteral("El archivo de socios es de solo lectura:\n%1\n\nSe pueden consultar los "
+                                         "socios, pero no dar altas ni guardar cambios.")
+                              .arg(m_store.path()));
+    if (found.writesRefused == StoreError::Cause::DiskFull)
+        m_messages.notice(QStringLiteral("El disco está lleno:\n%1\n\nSe pueden consultar los socios, pero no dar "
+                                         "altas ni guardar cambios hasta que libere espacio.")
+                              .arg(m_store.path()));
+}
+
+void SociosApp::startChecks(QDate today, bool listLater)
+{
+    const QString path = m_store.path();
+    QObject* window = m_view.get();
+    m_checks.reset(QThread::create([this, path, window, listLater, today] {
+        const MemberStore store(path);
+        if (listLater) {
+            const StoreStatus built = store.buildMissingIndexes();
+            if (built)
+                qWarning("socios: lookups stay unindexed: %s", qUtf8Printable(built->toString()));
+            QMetaObject::invokeMethod(window, [this, today] {
+                delete m_listNote;
+                m_listNote = nullptr;
+                if (const StoreStatus failure = m_form.fillBirthdayList(m_store, today))
+                    m_messages.storeFailure(*failure);
+            });
+        }
+        if (QThread::currentThread()->isInterruptionRequested())
+            return;
+        const StoreResult<bool> intact = store.quickCheck();
+        if (intact.ok() && !*intact)
+            QMetaObject::invokeMethod(window, [this] {
+                // From now on nothing more is written to a damaged file.
+                m_store.refuseWrites(StoreError::Cause::Damaged);
+                m_messages.notice(QStringLiteral("El archivo de socios está dañado:\n%1\n\nSe pueden consultar los "
+                                                 "socios, pero no se guardará ningún cambio. Cierre el programa y "
+                                                 "recupere la última copia de seguridad.")
+                                      .arg(m_store.path()));
+            });
+        else if (!intact.ok())
+            qWarning("socios: the check of the member file did not finish: %s",
+                     qUtf8Printable(intact.error().toString()));
+    }));
+    m_checks->start(QThread::LowPriority);
+}
+
+bool SociosApp::checksDone() const
+{
+    return !m_checks || m_checks->isFinished();
 }
 
 int runSocios(const QString& path, const Clock& clock)

@@ -7,11 +7,14 @@
 #include "store/MemberStore.h"
 #include "window/Form1.h"
 
+#include <QDate>
 #include <QString>
 
 #include <memory>
 
 class Clock;
+class QLabel;
+class QThread;
 
 // The application on one member file: the window model, its widgets, the real dialogs and the operations,
 // wired together.
@@ -23,19 +26,33 @@ public:
 
     // Start-up: checks (or, on a first start, creates) the member file and loads the window. A file that
     // cannot be read is reported in a message box; the window is then never made and false is returned.
+    // Once the window shows, the operator is told what start-up found (a new, empty file; a file that cannot be
+    // written), and the whole file is checked for damage in the background: a damaged file is reported once, and
+    // every save is refused from then on. A file without its lookup indexes gets them in the background too, and
+    // the birthday list follows.
     bool start(const Clock& clock);
+
+    // Whether the background work of start-up has ended (for tests).
+    bool checksDone() const;
 
     Form1& form() { return m_form; }
     // The window; exists once start() has succeeded.
     FormView* view() { return m_view.get(); }
 
 private:
+    // Tells the operator what start-up found, once the window is on screen.
+    void announceStartup();
+    // Runs in a thread of its own, on a connection of its own: the missing indexes, then the damage check.
+    void startChecks(QDate today, bool listLater);
+
     MemberStore m_store;
     Form1 m_form;
     MessageBoxSink m_messages;
     std::unique_ptr<FormView> m_view;
     std::unique_ptr<InputDialogPrompt> m_prompt;
     std::unique_ptr<CardOperations> m_operations;
+    std::unique_ptr<QThread> m_checks;
+    QLabel* m_listNote = nullptr; // over the birthday list while it waits for the indexes
 };
 
 // The whole application: start-up, then the window until it is closed. Returns the process exit code; needs a

@@ -210,7 +210,12 @@ private:
         return 1;
     }
 
-    static int onProgress(void* self) { return static_cast<SqliteConnection*>(self)->m_deadline.hasExpired() ? 1 : 0; }
+    // Past the deadline, or asked to stop (a check in the background when the application ends).
+    static int onProgress(void* self)
+    {
+        return static_cast<SqliteConnection*>(self)->m_deadline.hasExpired() ||
+               QThread::currentThread()->isInterruptionRequested();
+    }
 
     static inline std::atomic<quint64> s_counter{0};
 

@@ -100,7 +100,7 @@ QString listColumn(const QString& text)
 
 } // namespace
 
-StoreStatus Form1::Form_Load(const MemberStore& store, const Clock& clock)
+StoreStatus Form1::Form_Load(const MemberStore& store, const Clock& clock, BirthdayList list)
 {
     List1.clear();
     List1.setEnabled(false);
@@ -130,9 +130,16 @@ StoreStatus Form1::Form_Load(const MemberStore& store, const Clock& clock)
         label->setVisible(false);
     Label29.setVisible(true);
 
+    const StoreStatus failure = list == BirthdayList::Now ? fillBirthdayList(store, clock.today()) : std::nullopt;
+    for (Control* box : {&Text28, &Text29, &Text30})
+        box->setText(QString());
+    return failure;
+}
+
+StoreStatus Form1::fillBirthdayList(const MemberStore& store, QDate today)
+{
     // Only rows with a birthday 1 to 9 days ahead in this calendar year can be listed: the store hands out those
     // (and rows whose birth date holds no value, which fail) instead of every row. Each is checked in full below.
-    const QDate today = clock.today();
     std::vector<QString> monthDays;
     for (int ahead = 1; ahead <= 9 && today.addDays(ahead).year() == today.year(); ++ahead) {
         const QDate day = today.addDays(ahead);
@@ -140,7 +147,7 @@ StoreStatus Form1::Form_Load(const MemberStore& store, const Clock& clock)
             QStringLiteral("%1%2").arg(day.month(), 2, 10, QLatin1Char('0')).arg(day.day(), 2, 10, QLatin1Char('0')));
     }
     static constexpr Field kRead[] = {Field::fnacimiento, Field::nombre, Field::apellidos, Field::ntarjeta};
-    const StoreStatus failure = store.scanBirthdays(monthDays, kRead, [&](const StoredRow& row) -> StoreStatus {
+    return store.scanBirthdays(monthDays, kRead, [&](const StoredRow& row) -> StoreStatus {
         const StoreResult<QString> birth = row.text(Field::fnacimiento);
         if (!birth)
             return birth.error();
@@ -170,8 +177,4 @@ StoreStatus Form1::Form_Load(const MemberStore& store, const Clock& clock)
                       QString::number(daysLeft));
         return std::nullopt;
     });
-
-    for (Control* box : {&Text28, &Text29, &Text30})
-        box->setText(QString());
-    return failure;
 }

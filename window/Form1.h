@@ -3,6 +3,7 @@
 #include "store/MemberStore.h"
 #include "window/Control.h"
 
+#include <QDate>
 #include <QObject>
 
 #include <array>
@@ -50,7 +51,11 @@ public:
 
     // Load handler: brings every control into the idle state and fills the birthday list with the members
     // whose birthday is 1 to 9 days after clock's today. Returns the store's error when the file cannot be read.
-    StoreStatus Form_Load(const MemberStore& store, const Clock& clock);
+    // BirthdayList::Later leaves the list empty for fillBirthdayList(), when reading it would keep the window from
+    // showing (a large file whose lookup indexes are still being built).
+    enum class BirthdayList { Now, Later };
+    StoreStatus Form_Load(const MemberStore& store, const Clock& clock, BirthdayList list = BirthdayList::Now);
+    StoreStatus fillBirthdayList(const MemberStore& store, QDate today);
 
     // After a failure of the member file in the middle of an operation: the idle state that start-up sets, with
     // the member boxes empty, locked and light yellow and nothing of the broken operation left on screen.

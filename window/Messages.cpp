@@ -43,9 +43,10 @@ QString advice(const StoreError& error)
                               "son de solo lectura. Dé permiso de escritura al archivo y a su carpeta y vuelva a abrir "
                               "el programa.");
     case Cause::Leftover:
-        return QStringLiteral("Junto al archivo hay cambios sin terminar de otro archivo (falta el archivo de socios o "
-                              "lo han sustituido por otro). Para no dañarlo no se ha modificado nada. No borre ni mueva "
-                              "esos archivos: recupere una copia de seguridad con el programa o pida ayuda.");
+        return QStringLiteral(
+            "Junto al archivo hay cambios sin terminar de otro archivo (falta el archivo de socios o "
+            "lo han sustituido por otro). Para no dañarlo no se ha modificado nada. No borre ni mueva "
+            "esos archivos: recupere una copia de seguridad con el programa o pida ayuda.");
     case Cause::UnsafeSchema:
         return QStringLiteral("La tabla «ficha» de ese archivo no es una tabla de texto corriente (es una vista, tiene "
                               "disparadores o campos que no son de texto). No se ha modificado.");
