@@ -5,6 +5,8 @@ set -euo pipefail
 packages=(
     cmake ninja-build g++
     qt6-base-dev libqt6sql6-sqlite
+    # socios-mdb-reader: libmdb, the Access library, found through pkg-config.
+    mdbtools-dev pkg-config
     libbenchmark-dev
     fonts-liberation2 fonts-comic-neue
     # scripts/test-sanitizers.sh: clang with its runtimes (libFuzzer, sanitizers); g++ brings its own sanitizers.
