@@ -1,8 +1,10 @@
+#include "cli/CommandLine.h"
 #include "import/MemberImport.h"
 #include "store/MemberStore.h"
 #include "tests/support/TestSupport.h"
 
 #include <QDirIterator>
+#include <QProcess>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QTest>
@@ -16,7 +18,7 @@ Q_DECLARE_METATYPE(Field)
 // The import of Access member files: the four real fixtures read through socios-mdb-reader, the mapping of table
 // "ficha" to member records, the conversion of other column types, the reader's output checked whole, and hostile
 // files (damaged, cut short, not Access at all, a FIFO) refused with nothing changed. Writing goes through the real
-// member file.
+// member file, and the command line through the real socios executable.
 class TestAccessImport : public QObject
 {
     Q_OBJECT
@@ -457,6 +459,60 @@ private slots:
         QCOMPARE(fileBytes(dir.filePath("dorvel (Access).mdb")), QByteArray("taken"));
         QCOMPARE(MemberStore(path).rowCount().value(), 242);
         QCOMPARE(contents(dir.path()).size(), before.size() + 2);
+    }
+
+    void commandLine_data()
+    {
+        // before: "access" puts the Jet 4 fixture at the member file's place, "members" imports it first.
+        const DataTable<QString, QStringList, int, QString> row("before", "arguments", "exitCode", "says");
+        const QString jet4Path = testDataPath("ficha-jet4.mdb");
+        const QString members = "MIS PROGRAMAS/dorvel.mdb";
+        row("imports without a display", "", {"--import-access", jet4Path}, kExitOk,
+            "imported 242 members from " + jet4Path + " into HOME/" + members +
+                "; 10 fields without a value stored as \"*****\"\n");
+        row("a second import refused", "members", {"--import-access", jet4Path}, kExitRefused,
+            "socios: the member file holds members already; not importing");
+        row("damaged file refused", "", {"--import-access", testDataPath("access/damaged/endless-properties.mdb")},
+            kExitBadInput, "socios: damaged Access file");
+        row("the Access file at its place", "access", {"--import-access", "HOME/" + members}, kExitOk,
+            "the Access file is kept as HOME/MIS PROGRAMAS/dorvel (Access).mdb\n");
+        row("no file given", "", {"--import-access"}, kExitUsage, "Missing value after '--import-access'");
+    }
+    void commandLine()
+    {
+        QFETCH(QString, before);
+        QFETCH(QStringList, arguments);
+        QTemporaryDir home;
+        const QString path = home.filePath("MIS PROGRAMAS/dorvel.mdb");
+        QDir().mkpath(QFileInfo(path).path());
+        if (before == "access")
+            QVERIFY(QFile::copy(jet4(), path));
+        if (before == "members")
+            QVERIFY(importAccessFile(AccessReader(), jet4(), path));
+        const QMap<QString, QByteArray> untouched = contents(home.path());
+
+        QProcess socios;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert("HOME", home.path());
+        // With no display, a QApplication would end the program: a command-line mode must not make one.
+        environment.remove("DISPLAY");
+        environment.remove("WAYLAND_DISPLAY");
+        environment.insert("QT_QPA_PLATFORM", "xcb");
+        socios.setProcessEnvironment(environment);
+        socios.start(QStringLiteral(SOCIOS_APP_PATH), arguments.replaceInStrings("HOME", home.path()));
+        QVERIFY(socios.waitForFinished(60000));
+        const QString said = QString::fromUtf8(socios.readAllStandardOutput() + socios.readAllStandardError());
+        QFETCH(QString, says);
+        QVERIFY2(said.contains(says.replace("HOME", home.path())), qPrintable(said));
+        QTEST(socios.exitCode(), "exitCode");
+        if (socios.exitCode() != kExitOk) {
+            QCOMPARE(contents(home.path()), untouched);
+            return;
+        }
+        const std::vector<MemberRecord> members = readAccessMembers(AccessReader(), jet4())->records;
+        QCOMPARE(allRows(path), QList<MemberRecord>(members.begin(), members.end()));
+        if (before == "access")
+            QCOMPARE(fileBytes(home.filePath("MIS PROGRAMAS/dorvel (Access).mdb")), fileBytes(jet4()));
     }
 };
 
