@@ -1,5 +1,6 @@
 #include "app/SociosApp.h"
 
+#include "app/AccessUpgrade.h"
 #include "window/Clock.h"
 
 #include <QApplication>
@@ -33,6 +34,8 @@ bool SociosApp::start(const Clock& clock)
 
 int runSocios(const QString& path, const Clock& clock)
 {
+    if (const std::optional<int> exitCode = offerAccessUpgrade(path))
+        return *exitCode;
     SociosApp app(path);
     if (!app.start(clock))
         return 1;
