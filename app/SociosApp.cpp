@@ -1,5 +1,6 @@
 #include "app/SociosApp.h"
 
+#include "app/AccessUpgrade.h"
 #include "window/Clock.h"
 
 #include <QApplication>
@@ -148,6 +149,8 @@ bool SociosApp::checksDone() const
 
 int runSocios(const QString& path, const Clock& clock)
 {
+    if (const std::optional<int> exitCode = offerAccessUpgrade(path))
+        return *exitCode;
     SociosApp app(path);
     if (!app.start(clock))
         return 1;

@@ -1,5 +1,8 @@
 #include "cli/CommandLine.h"
 
+#include "cli/ImportAccessCommand.h"
+#include "store/MemberStore.h"
+
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QTextStream>
@@ -18,6 +21,9 @@ struct ModeOption
 constexpr ModeOption kModes[] = {
     {CommandLine::Mode::Help, "help", nullptr, "Shows this help and exits."},
     {CommandLine::Mode::Version, "version", nullptr, "Shows the version and exits."},
+    {CommandLine::Mode::ImportAccess, "import-access", "FILE",
+     "Copies table ficha of the Access file FILE into the member file, made as a first start makes it when there is "
+     "none. Refused when the member file holds members."},
 };
 
 // Options that QApplication takes for itself in window mode ("-platform offscreen"); accepted and left to it.
@@ -91,6 +97,8 @@ int runCommandLine(const CommandLine& command)
     case CommandLine::Mode::Version:
         out << QCoreApplication::applicationName() << ' ' << QCoreApplication::applicationVersion() << '\n';
         return kExitOk;
+    case CommandLine::Mode::ImportAccess:
+        return runImportAccess(command.value, MemberStore::defaultPath(), out, err);
     case CommandLine::Mode::UsageError:
         err << "socios: " << command.error << "\nTry 'socios --help'.\n";
         return kExitUsage;

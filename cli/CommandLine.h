@@ -20,6 +20,7 @@ struct CommandLine
         Window,
         Help,
         Version,
+        ImportAccess,
         UsageError,
     };
 

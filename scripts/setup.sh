@@ -6,6 +6,8 @@ set -euo pipefail
 packages=(
     cmake ninja-build g++
     qt6-base-dev libqt6sql6-sqlite
+    # socios-mdb-reader: libmdb, the Access library, found through pkg-config.
+    mdbtools-dev pkg-config
     libbenchmark-dev
     fonts-liberation2 fonts-comic-neue
     # The manual page, written from socios --help, and the icons, drawn from packaging/socios.svg.

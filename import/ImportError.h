@@ -1,0 +1,64 @@
+#pragma once
+
+#include "store/StoreError.h"
+
+#include <QString>
+
+#include <optional>
+#include <utility>
+#include <variant>
+
+// A failure of an import of an Access member file, as the import reports it. The import never shows it; the
+// command line and the application word it for whoever reads it.
+struct ImportError
+{
+    enum class Kind {
+        NotAccess,    // not an Access file: no Access header, or not a regular file
+        Unreadable,   // the Access file cannot be opened or read whole
+        Damaged,      // the reader failed on it (crashed, hung, ran out of memory, wrote too much) or its account of
+                      // the table does not add up (fewer rows than the table counts)
+        NoTable,      // no table "ficha"
+        MissingField, // "ficha" lacks a field; detail names it
+        BadValue,     // a value that cannot be stored as text; detail says where
+        HoldsMembers, // the member file holds members already: an import never merges
+        AccessAtPath, // the member file's place holds an Access file other than the one to import
+        MemberFile,   // the member file cannot be opened, created or written; `store` says why
+        KeepOriginal, // the copy of the original under another name could not be made
+        Changed,      // the Access file changed while it was being imported
+        Replace,      // the new member file could not be moved into place
+        NoReader,     // the reader program is missing or does not start
+    };
+
+    Kind kind = Kind::Damaged;
+    QString file;   // the Access file
+    QString detail; // what the reader, the system or the check said
+    std::optional<StoreError> store;
+
+    // A one-line English description for the command line, logs and test failure output.
+    QString toString() const;
+};
+
+// No value on success, the error otherwise.
+using ImportStatus = std::optional<ImportError>;
+
+// A value on success, the error otherwise.
+template <typename T> class ImportResult
+{
+public:
+    ImportResult(T value) : m_state(std::in_place_index<0>, std::move(value)) {}
+    ImportResult(ImportError error) : m_state(std::in_place_index<1>, std::move(error)) {}
+
+    bool ok() const { return m_state.index() == 0; }
+    explicit operator bool() const { return ok(); }
+
+    const T& value() const& { return std::get<0>(m_state); }
+    T& value() & { return std::get<0>(m_state); }
+    T&& value() && { return std::get<0>(std::move(m_state)); }
+    const T& operator*() const& { return value(); }
+    const T* operator->() const { return &value(); }
+
+    const ImportError& error() const { return std::get<1>(m_state); }
+
+private:
+    std::variant<T, ImportError> m_state;
+};

@@ -1,0 +1,356 @@
+#include "import/MemberImport.h"
+
+#include "store/MemberStore.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QUuid>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+#ifdef Q_OS_UNIX
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+#ifdef Q_OS_WIN
+#include <windows.h>
+#endif
+
+namespace {
+
+const QString kTable = QStringLiteral("ficha");
+
+ImportError error(ImportError::Kind kind, const QString& file, const QString& detail = {})
+{
+    return ImportError{kind, file, detail, std::nullopt};
+}
+
+ImportError storeError(const QString& file, const StoreError& failure)
+{
+    return ImportError{ImportError::Kind::MemberFile, file, {}, failure};
+}
+
+// What identifies the contents of a file cheaply: it changed if either did.
+struct FileState
+{
+    qint64 size = -1;
+    QDateTime modified;
+    bool operator==(const FileState&) const = default;
+};
+
+FileState stateOf(const QString& path)
+{
+    const QFileInfo info(path);
+    return info.exists() ? FileState{info.size(), info.lastModified()} : FileState{};
+}
+
+// Flushes the file's contents to the disk, so that a power cut after a rename never finds it empty.
+bool syncFile(const QString& path)
+{
+#ifdef Q_OS_UNIX
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    const bool done = ::fsync(fd) == 0;
+    ::close(fd);
+    return done;
+#else
+    QFile file(path);
+    return file.open(QIODevice::ReadWrite) && file.flush();
+#endif
+}
+
+// Flushes a folder's list of names (a rename in it) to the disk.
+void syncFolder(const QString& folder)
+{
+#ifdef Q_OS_UNIX
+    const int fd = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd >= 0) {
+        ::fsync(fd);
+        ::close(fd);
+    }
+#else
+    Q_UNUSED(folder);
+#endif
+}
+
+// Moves `from` over `to` in one step: `to` names the old file or the new one, never neither.
+bool replaceFile(const QString& from, const QString& to, QString& failure)
+{
+#ifdef Q_OS_WIN
+    if (MoveFileExW(reinterpret_cast<LPCWSTR>(from.utf16()), reinterpret_cast<LPCWSTR>(to.utf16()),
+                    MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+        return true;
+    failure = QStringLiteral("MoveFileEx error %1").arg(GetLastError());
+    return false;
+#else
+    if (::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) == 0)
+        return true;
+    failure = QString::fromLocal8Bit(strerror(errno));
+    return false;
+#endif
+}
+
+// Builds a member file holding `records` under a temporary name beside `path`, and checks that it holds `counted`
+// rows. Returns its name; on failure nothing of it is left.
+ImportResult<QString> buildMemberFile(const QString& path, const std::vector<MemberRecord>& records, qint64 counted,
+                                      const QString& file)
+{
+    const QString temporary = path + QStringLiteral(".new-") + QUuid::createUuid().toString(QUuid::Id128);
+    const auto failed = [&](ImportError failure) {
+        QFile::remove(temporary);
+        return failure;
+    };
+    const MemberStore store(temporary);
+    if (StoreStatus failure = store.openOrCreate())
+        return failed(storeError(file, *failure));
+    const StoreResult<bool> filled = store.fillEmpty(records);
+    if (!filled)
+        return failed(storeError(file, filled.error()));
+    const StoreResult<qint64> rows = store.rowCount();
+    if (!rows)
+        return failed(storeError(file, rows.error()));
+    if (!*filled || *rows != counted)
+        return failed(
+            error(ImportError::Kind::Damaged, file,
+                  QStringLiteral("the new member file holds %1 rows, the table counts %2").arg(*rows).arg(counted)));
+    return temporary;
+}
+
+// Copies `path` to the first free name of keptOriginalPath()'s kind, and flushes the copy to the disk. A copy
+// never replaces a file.
+ImportResult<QString> keepOriginal(const QString& path)
+{
+    QFile original(path);
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const QString kept = keptOriginalPath(path);
+        if (original.copy(kept)) {
+            if (syncFile(kept))
+                return kept;
+            QFile::remove(kept);
+            return error(ImportError::Kind::KeepOriginal, path, kept + QStringLiteral(": cannot flush it to disk"));
+        }
+        if (!QFileInfo::exists(kept)) // failed for another reason than a name taken meanwhile
+            return error(ImportError::Kind::KeepOriginal, path, kept + QStringLiteral(": ") + original.errorString());
+    }
+    return error(ImportError::Kind::KeepOriginal, path, QStringLiteral("no free name"));
+}
+
+} // namespace
+
+bool hasAccessHeader(const QString& path)
+{
+    static constexpr char kJet[] = "\x00\x01\x00\x00Standard Jet DB";
+    static constexpr char kAce[] = "\x00\x01\x00\x00Standard ACE DB";
+    constexpr qsizetype length = sizeof(kJet); // with the terminating zero, which the file holds as well
+    QByteArray head(length, '\0');
+#ifdef Q_OS_UNIX
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    struct stat info
+    {};
+    const bool read = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && ::read(fd, head.data(), length) == length;
+    ::close(fd);
+    if (!read)
+        return false;
+#else
+    QFile file(path);
+    if (!QFileInfo(path).isFile() || !file.open(QIODevice::ReadOnly) || file.read(head.data(), length) != length)
+        return false;
+#endif
+    return head == QByteArrayView(kJet, length) || head == QByteArrayView(kAce, length);
+}
+
+QString keptOriginalPath(const QString& path)
+{
+    const QFileInfo info(path);
+    const QString suffix = info.suffix().isEmpty() ? QString() : QLatin1Char('.') + info.suffix();
+    for (int n = 1;; ++n) {
+        const QString mark = n == 1 ? QStringLiteral(" (Access)") : QStringLiteral(" (Access %1)").arg(n);
+        const QString candidate = info.dir().filePath(info.completeBaseName() + mark + suffix);
+        if (!QFileInfo::exists(candidate) && !QFileInfo(candidate).isSymLink())
+            return candidate;
+    }
+}
+
+ImportResult<FichaColumns> FichaColumns::find(const AccessTableHead& head, const QString& file)
+{
+    FichaColumns found;
+    found.m_file = file;
+    for (Field field : allFields()) {
+        const QLatin1String name(fieldName(field));
+        const auto column = std::find_if(head.columns.begin(), head.columns.end(), [&](const AccessColumn& c) {
+            return c.name.compare(name, Qt::CaseInsensitive) == 0;
+        });
+        if (column == head.columns.end())
+            return error(ImportError::Kind::MissingField, file, name);
+        if (!convertsToText(column->type))
+            return error(ImportError::Kind::BadValue, file,
+                         QStringLiteral("column %1 holds binary data (Access type %2)")
+                             .arg(column->name)
+                             .arg(int(column->type)));
+        found.m_column[std::size_t(field)] = column - head.columns.begin();
+        found.m_type[std::size_t(field)] = column->type;
+    }
+    return found;
+}
+
+ImportResult<MemberRecord> FichaColumns::record(const AccessRow& row, qint64 rowNumber, ImportSummary& summary) const
+{
+    MemberRecord record;
+    for (Field field : allFields()) {
+        const std::size_t i = std::size_t(field);
+        const std::optional<QString>& value = row.at(m_column[i]);
+        if (!value) {
+            record[field] = kEmptyMark;
+            ++summary.emptyMarks;
+            continue;
+        }
+        std::optional<QString> text = storedText(m_type[i], *value, field);
+        if (!text)
+            return error(ImportError::Kind::BadValue, m_file,
+                         QStringLiteral("row %1, field %2: \"%3\" is not a value of Access type %4")
+                             .arg(rowNumber)
+                             .arg(QLatin1String(fieldName(field)), value->left(40))
+                             .arg(int(m_type[i])));
+        record[field] = std::move(*text);
+    }
+    return record;
+}
+
+QStringList FichaColumns::convertedFields() const
+{
+    QStringList fields;
+    for (Field field : allFields())
+        if (!isTextType(m_type[std::size_t(field)]))
+            fields << QLatin1String(fieldName(field));
+    return fields;
+}
+
+ImportResult<AccessMembers> readAccessMembers(const AccessReader& reader, const QString& file,
+                                              const AccessReader::Progress& progress)
+{
+    AccessMembers members;
+    std::optional<FichaColumns> columns;
+    const auto onHead = [&](const AccessTableHead& head) -> ImportStatus {
+        ImportResult<FichaColumns> found = FichaColumns::find(head, file);
+        if (!found)
+            return found.error();
+        columns = std::move(found).value();
+        members.records.reserve(std::size_t(std::min<qint64>(head.rows, 65536))); // a damaged count may be huge
+        members.summary.converted = columns->convertedFields();
+        return std::nullopt;
+    };
+    const auto onRow = [&](const AccessRow& row) -> ImportStatus {
+        ImportResult<MemberRecord> record = columns->record(row, qint64(members.records.size()) + 1, members.summary);
+        if (!record)
+            return record.error();
+        members.records.push_back(std::move(record).value());
+        return std::nullopt;
+    };
+    if (ImportStatus failure = reader.read(file, kTable, onHead, onRow, progress))
+        return *failure;
+    members.summary.members = qint64(members.records.size());
+    return members;
+}
+
+ImportResult<qint64> countAccessMembers(const AccessReader& reader, const QString& file)
+{
+    const ImportResult<AccessTableHead> head = reader.readHead(file, kTable);
+    if (!head)
+        return head.error();
+    if (ImportResult<FichaColumns> columns = FichaColumns::find(*head, file); !columns)
+        return columns.error();
+    return head->rows;
+}
+
+ImportResult<ImportSummary> importAccessFile(const AccessReader& reader, const QString& file, const QString& memberPath,
+                                             const AccessReader::Progress& progress)
+{
+    const QFileInfo target(memberPath);
+    if (target.exists() || target.isSymLink()) {
+        if (hasAccessHeader(memberPath)) {
+            if (QFileInfo(file).canonicalFilePath() == target.canonicalFilePath())
+                return replaceAccessMemberFile(reader, memberPath, progress);
+            return error(ImportError::Kind::AccessAtPath, file, memberPath);
+        }
+        // An existing member file: filled only while it holds no member, in one transaction.
+        const MemberStore store(memberPath);
+        if (StoreStatus failure = store.openOrCreate())
+            return storeError(file, *failure);
+        const StoreResult<qint64> rows = store.rowCount();
+        if (!rows)
+            return storeError(file, rows.error());
+        const QString holds = QStringLiteral("%1 holds %2 members").arg(memberPath);
+        if (*rows > 0)
+            return error(ImportError::Kind::HoldsMembers, file, holds.arg(*rows));
+        ImportResult<AccessMembers> members = readAccessMembers(reader, file, progress);
+        if (!members)
+            return members.error();
+        const StoreResult<bool> filled = store.fillEmpty(members->records);
+        if (!filled)
+            return storeError(file, filled.error());
+        if (!*filled)
+            return error(ImportError::Kind::HoldsMembers, file, memberPath + QStringLiteral(" holds members"));
+        return members->summary;
+    }
+
+    // No member file yet: made as a first start makes it (folder included), with the members in it.
+    ImportResult<AccessMembers> members = readAccessMembers(reader, file, progress);
+    if (!members)
+        return members.error();
+    const QString folder = target.absolutePath();
+    const bool folderExisted = QFileInfo(folder).isDir();
+    const auto failed = [&](ImportError failure) {
+        if (!folderExisted)
+            QDir().rmdir(folder); // only if still empty
+        return failure;
+    };
+    ImportResult<QString> built = buildMemberFile(memberPath, members->records, members->summary.members, file);
+    if (!built)
+        return failed(built.error());
+    // rename() never replaces a file: a member file made meanwhile by another program stays as it is.
+    if (!QFile::rename(*built, memberPath)) {
+        QFile::remove(*built);
+        return failed(error(ImportError::Kind::HoldsMembers, file,
+                            memberPath + QStringLiteral(" was made by another program meanwhile")));
+    }
+    syncFolder(folder);
+    return members->summary;
+}
+
+ImportResult<ImportSummary> replaceAccessMemberFile(const AccessReader& reader, const QString& path,
+                                                    const AccessReader::Progress& progress)
+{
+    const FileState before = stateOf(path);
+    ImportResult<AccessMembers> members = readAccessMembers(reader, path, progress);
+    if (!members)
+        return members.error();
+    ImportResult<QString> built = buildMemberFile(path, members->records, members->summary.members, path);
+    if (!built)
+        return built.error();
+    const ImportResult<QString> kept = keepOriginal(path);
+    const auto undo = [&](ImportError failure) {
+        QFile::remove(*built);
+        if (kept)
+            QFile::remove(*kept);
+        return failure;
+    };
+    if (!kept)
+        return undo(kept.error());
+    if (stateOf(path) != before || stateOf(*kept).size != before.size)
+        return undo(error(ImportError::Kind::Changed, path));
+    QString failure;
+    if (!replaceFile(*built, path, failure))
+        return undo(error(ImportError::Kind::Replace, path, failure));
+    syncFolder(QFileInfo(path).absolutePath());
+    ImportSummary summary = members->summary;
+    summary.keptOriginal = *kept;
+    return summary;
+}

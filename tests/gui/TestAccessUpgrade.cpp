@@ -1,0 +1,145 @@
+#include "app/Appearance.h"
+#include "app/FormView.h"
+#include "app/SociosApp.h"
+#include "cli/CommandLine.h"
+#include "store/MemberStore.h"
+#include "tests/support/TestSupport.h"
+
+#include <QApplication>
+#include <QDirIterator>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <csignal>
+#include <sys/resource.h>
+
+// Start-up on the earlier program's Access member file, through the real application and its real dialogs: the
+// question, importing with the original kept, declining, and failures (a damaged file, a disk that fills up in the
+// middle) that leave the folder exactly as it was.
+class TestAccessUpgrade : public QObject
+{
+    Q_OBJECT
+
+    // Answers start-up's message boxes as they open, noting each one's name and text: the question with the button
+    // `answer` ("Escape" closes it), any other box with OK. Once the window shows, ends the event loop after the
+    // message that comes with it.
+    class Driver : public QObject
+    {
+    public:
+        explicit Driver(QString answer) : m_answer(std::move(answer))
+        {
+            connect(&m_timer, &QTimer::timeout, this, &Driver::poll);
+            m_timer.start(5);
+        }
+        QStringList names;
+        QStringList texts;
+        bool windowShown = false;
+
+    private:
+        void poll()
+        {
+            for (QWidget* w : QApplication::topLevelWidgets())
+                windowShown = windowShown || (qobject_cast<FormView*>(w) && w->isVisible());
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (!box || box->property("handledByTest").toBool())
+                return;
+            box->setProperty("handledByTest", true);
+            names << box->objectName();
+            texts << box->text();
+            if (box->objectName() != QLatin1String("accessImportQuestion")) {
+                box->accept();
+            } else if (m_answer == QLatin1String("Escape")) {
+                QTest::keyClick(box, Qt::Key_Escape);
+            } else {
+                for (QAbstractButton* button : box->buttons())
+                    if (button->text() == m_answer)
+                        button->click();
+            }
+            if (windowShown)
+                QTimer::singleShot(0, qApp, &QApplication::quit);
+        }
+
+        QString m_answer;
+        QTimer m_timer;
+    };
+
+    static QMap<QString, QByteArray> contents(const QString& folder)
+    {
+        QMap<QString, QByteArray> files;
+        for (QDirIterator it(folder, QDir::Files | QDir::Hidden | QDir::System); it.hasNext();) {
+            const QString path = it.next();
+            files.insert(QFileInfo(path).fileName(), fileBytes(path));
+        }
+        return files;
+    }
+
+private slots:
+    void initTestCase() { applyAppearance(); }
+
+    void startup_data()
+    {
+        // fileLimit: the most bytes this process may write to one file (0: no limit), so that the disk is "full"
+        // once the new member file is built and while the original is being copied.
+        const DataTable<QString, QString, qint64, int, QStringList, QString> row("file", "answer", "fileLimit",
+                                                                                 "exitCode", "boxes", "says");
+        const QString question = QStringLiteral("accessImportQuestion");
+        const QString failure = QStringLiteral("accessImportFailure");
+        const QString jet4 = QStringLiteral("ficha-jet4.mdb");
+        row("imported", jet4, "Importar", 0, kExitOk, {question, "accessImportSummary"},
+            "Se han importado 242 socios del archivo del programa anterior.\n\n10 campos sin valor se han guardado "
+            "como «*****».\n\nEl archivo original se conserva sin cambios como:\nDIR/dorvel (Access).mdb");
+        row("declined", jet4, "Salir", 0, kExitDeclined, {question}, "tiene 242 socios");
+        row("question closed", jet4, "Escape", 0, kExitDeclined, {question}, "tiene 242 socios");
+        row("disk full in the middle", jet4, "Importar", 120000, kExitStoreFailure, {question, failure},
+            "No se puede guardar la copia del archivo original en la misma carpeta.\n\nNo se ha cambiado nada");
+        row("damaged", "access/damaged/endless-properties.mdb", "", 0, kExitBadInput, {failure},
+            "El archivo está dañado: no se pueden leer todos sus socios.\n\nNo se ha cambiado nada");
+    }
+    void startup()
+    {
+        QFETCH(QString, file);
+        QFETCH(qint64, fileLimit);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("dorvel.mdb"));
+        QVERIFY(QFile::copy(testDataPath(file), path));
+        const QMap<QString, QByteArray> before = contents(dir.path());
+
+        QFETCH(QString, answer);
+        Driver driver(answer);
+        struct rlimit saved = {};
+        getrlimit(RLIMIT_FSIZE, &saved);
+        if (fileLimit) {
+            std::signal(SIGXFSZ, SIG_IGN); // a write beyond the limit fails instead of ending the process
+            const struct rlimit limit = {rlim_t(fileLimit), saved.rlim_max};
+            setrlimit(RLIMIT_FSIZE, &limit);
+        }
+        const int exitCode = runSocios(path, FixedClock(QDate(2026, 3, 10)));
+        setrlimit(RLIMIT_FSIZE, &saved);
+
+        QTEST(exitCode, "exitCode");
+        QTEST(driver.names, "boxes");
+        QFETCH(QString, says);
+        QVERIFY2(driver.texts.last().contains(says.replace("DIR", dir.path())), qPrintable(driver.texts.last()));
+        if (driver.names.first() == QLatin1String("accessImportQuestion"))
+            QCOMPARE(driver.texts.first(), "El archivo de socios\n" + path +
+                                               "\nes el del programa anterior (Access) y tiene 242 socios.\n\n"
+                                               "¿Importar los socios al nuevo archivo de socios? El archivo original "
+                                               "se conservará sin cambios en la misma carpeta con el nombre «dorvel "
+                                               "(Access).mdb».");
+        if (exitCode != kExitOk) {
+            QVERIFY(!driver.windowShown);
+            QCOMPARE(contents(dir.path()), before);
+            return;
+        }
+        QVERIFY(driver.windowShown);
+        QCOMPARE(contents(dir.path()).keys(), (QStringList{"dorvel (Access).mdb", "dorvel.mdb"}));
+        QCOMPARE(fileBytes(dir.filePath("dorvel (Access).mdb")), before.value("dorvel.mdb"));
+        QCOMPARE(MemberStore(path).rowCount().value(), 242);
+        QCOMPARE(allRows(path).last().nsocio, QStringLiteral("*****"));
+    }
+};
+
+QTEST_MAIN(TestAccessUpgrade)
+#include "TestAccessUpgrade.moc"

@@ -1,0 +1,520 @@
+#include "cli/CommandLine.h"
+#include "import/MemberImport.h"
+#include "store/MemberStore.h"
+#include "tests/support/TestSupport.h"
+
+#include <QDirIterator>
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <sys/stat.h>
+
+Q_DECLARE_METATYPE(ImportError::Kind)
+Q_DECLARE_METATYPE(AccessType)
+Q_DECLARE_METATYPE(Field)
+
+// The import of Access member files: the four real fixtures read through socios-mdb-reader, the mapping of table
+// "ficha" to member records, the conversion of other column types, the reader's output checked whole, and hostile
+// files (damaged, cut short, not Access at all, a FIFO) refused with nothing changed. Writing goes through the real
+// member file, and the command line through the real socios executable.
+class TestAccessImport : public QObject
+{
+    Q_OBJECT
+
+    struct Table
+    {
+        AccessTableHead head;
+        QList<AccessRow> rows;
+    };
+
+    static ImportResult<Table> readTable(const QString& file, const QString& name)
+    {
+        Table table;
+        const auto onHead = [&](const AccessTableHead& head) -> ImportStatus {
+            table.head = head;
+            return std::nullopt;
+        };
+        const auto onRow = [&](const AccessRow& row) -> ImportStatus {
+            table.rows << row;
+            return std::nullopt;
+        };
+        if (ImportStatus failure = AccessReader().read(file, name, onHead, onRow))
+            return *failure;
+        return table;
+    }
+
+    // The raw value of `column` in the first row whose first column holds `key`; "\N" for no value.
+    static QString cell(const Table& table, const QString& key, const QString& column)
+    {
+        qsizetype index = 0;
+        while (index < table.head.columns.size() && table.head.columns[index].name != column)
+            ++index;
+        for (const AccessRow& row : table.rows)
+            if (row.value(0) == key && index < row.size())
+                return row[index].value_or(QStringLiteral("\\N"));
+        return QStringLiteral("(no such row or column)");
+    }
+
+    // Every file under `folder` with its bytes: what "nothing changed" compares.
+    static QMap<QString, QByteArray> contents(const QString& folder)
+    {
+        QMap<QString, QByteArray> files;
+        QDirIterator it(folder, QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System,
+                        QDirIterator::Subdirectories);
+        while (it.hasNext()) {
+            const QString path = it.next();
+            files.insert(path.mid(folder.size()), it.fileInfo().isFile() ? fileBytes(path) : QByteArray("(other)"));
+        }
+        return files;
+    }
+
+    static QString copyOf(const QByteArray& bytes, const QString& path)
+    {
+        QFile file(path);
+        if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
+            qFatal("cannot write %s", qUtf8Printable(path));
+        return path;
+    }
+
+    static MemberRecord fields(const QStringList& values)
+    {
+        MemberRecord record;
+        for (Field f : allFields())
+            record[f] = values.value(int(f));
+        return record;
+    }
+
+    static QString jet4() { return testDataPath(QStringLiteral("ficha-jet4.mdb")); }
+    static QString ace() { return testDataPath(QStringLiteral("access/ficha-ace.accdb")); }
+
+private slots:
+    void fixtures_data()
+    {
+        const DataTable<QString, QString, qint64, QString, QString, QString> row("file", "table", "rows", "key",
+                                                                                 "column", "raw");
+        const QString unicode = QStringLiteral("access/unicode-jet4.mdb");
+        const QString jet3 = QStringLiteral("access/codepage-jet3.mdb");
+        row("Jet 4: accents", "ficha-jet4.mdb", "ficha", 242, "0001", "apellidos", "Núñez Peña");
+        row("Jet 4: no value", "ficha-jet4.mdb", "ficha", 242, "0241", "nsocio", "\\N");
+        row("ACE: accents", "access/ficha-ace.accdb", "FICHA", 242, "0003", "ciudad", "Peñíscola");
+        row("ACE: no value", "access/ficha-ace.accdb", "ficha", 242, "0241", "fcaducidad", "\\N");
+        row("compressed Unicode: Cyrillic", unicode, "Table", 8, "3", "Unicode", "Мир");
+        row("compressed Unicode: Greek", unicode, "Table", 8, "4", "Unicode", "ϰαὶ τ\u1F79τ' ἐγὼ Κ\u1F7Bϰλωπα");
+        row("compressed Unicode: CJK", unicode, "Table", 8, "5", "Unicode", "漢字仮名交じり文");
+        row("Jet 3 code page: ¡", jet3, "Table1", 275, "row161", "data", "AA¡AA");
+        row("Jet 3 code page: Ñ", jet3, "Table1", 275, "row209", "data", "AAÑAA");
+        row("Jet 3: a line feed in a text", jet3, "Table1", 275, "row10", "data", "AA\nAA");
+        row("Jet 3: long integer", jet3, "Table2", 9, "row2", "data", "309840983");
+        row("Jet 3: single", jet3, "Table5", 20, "row2", "data", "309840992");
+        row("Jet 3: date/time", jet3, "Table6", 23, "row10", "data", "0.0003472222222222222");
+        row("Jet 3: currency", jet3, "Table8", 20, "row2", "data", "3098409830000");
+        row("Jet 3: yes/no", jet3, "Table10", 5, "row1", "data", "1");
+    }
+    void fixtures()
+    {
+        QFETCH(QString, file);
+        QFETCH(QString, table);
+        QFETCH(qint64, rows);
+        const ImportResult<Table> read = readTable(testDataPath(file), table);
+        QVERIFY2(read, qPrintable(read ? QString() : read.error().toString()));
+        QCOMPARE(read->head.rows, rows);
+        QCOMPARE(read->rows.size(), rows);
+        QFETCH(QString, key);
+        QFETCH(QString, column);
+        QTEST(cell(*read, key, column), "raw");
+    }
+
+    void fichaRows_data()
+    {
+        const DataTable<int, Field, QString> row("row", "field", "stored");
+        row("first row, accents", 1, Field::nombre, "Ñuflo");
+        row("no birth date", 1, Field::fnacimiento, "00/00/0000");
+        row("only a year", 2, Field::fnacimiento, "00/00/1999");
+        row("negative balance", 2, Field::puntos, "-5");
+        row("balance with a blank", 3, Field::puntos, " 17.5");
+        row("empty mark kept", 3, Field::email, "*****");
+        row("long card number", 240, Field::ntarjeta, "0000240");
+        row("balance with an exponent", 240, Field::puntos, " 1E+15");
+        row("card number 0007", 7, Field::ntarjeta, "0007");
+        row("duplicate 0007 kept, in its place", 241, Field::ntarjeta, "0007");
+        row("duplicate's own data", 241, Field::nsocio, "9999");
+        row("no value: empty mark", 242, Field::nsocio, "*****");
+        row("no value in the last field", 242, Field::fcaducidad, "*****");
+        row("text beside no values", 242, Field::apellidos, "Valores");
+    }
+    void fichaRows()
+    {
+        QFETCH(int, row);
+        QFETCH(Field, field);
+        for (const QString& file : {jet4(), ace()}) {
+            const ImportResult<AccessMembers> members = readAccessMembers(AccessReader(), file);
+            QVERIFY2(members, qPrintable(members ? QString() : members.error().toString()));
+            QCOMPARE(members->records.size(), 242u);
+            QTEST(members->records.at(std::size_t(row - 1))[field], "stored");
+        }
+    }
+
+    void fichaSummary()
+    {
+        const ImportResult<AccessMembers> fromJet4 = readAccessMembers(AccessReader(), jet4());
+        const ImportResult<AccessMembers> fromAce = readAccessMembers(AccessReader(), ace());
+        QVERIFY(fromJet4 && fromAce);
+        QCOMPARE(fromAce->records, fromJet4->records);
+        QCOMPARE(fromJet4->summary.members, 242);
+        QCOMPARE(fromJet4->summary.emptyMarks, 10); // the ten NULL fields of row "0241"
+        QCOMPARE(fromJet4->summary.converted, QStringList());
+        QStringList firstCards;
+        for (std::size_t i = 0; i < 6; ++i)
+            firstCards << fromJet4->records[i].ntarjeta;
+        QCOMPARE(firstCards, (QStringList{"0001", "0002", "0003", "0004", "0005", "0006"}));
+        QCOMPARE(countAccessMembers(AccessReader(), ace()).value(), 242);
+    }
+
+    void columnsMatchedByName_data()
+    {
+        // columns: "name:type" in table order; values: a raw value per column ("\N": none); stored: the record's
+        // fields in order, or the start of the failure's detail.
+        const DataTable<QStringList, QStringList, QStringList, qint64, int> row("columns", "values", "stored", "marks",
+                                                                                "failure");
+        const int none = -1;
+        const int missing = int(ImportError::Kind::MissingField);
+        const int bad = int(ImportError::Kind::BadValue);
+        QStringList names;
+        for (Field f : allFields())
+            names << QLatin1String(fieldName(f));
+        QStringList reversed;
+        for (const QString& name : names)
+            reversed.prepend(name.toUpper() + ":10");
+        QStringList reversedValues;
+        for (const QString& name : names)
+            reversedValues.prepend(name);
+        row("any order and case, extra columns ignored", QStringList{"foto:11"} + reversed + QStringList{"id:4"},
+            QStringList{"x"} + reversedValues + QStringList{"7"}, names, 0, none);
+
+        QStringList typed;
+        for (const QString& name : names)
+            typed << name + (name == "puntos" ? ":5" : name == "fnacimiento" ? ":8" : name == "cp" ? ":4" : ":10");
+        QStringList typedValues = names;
+        typedValues[int(Field::puntos)] = "175000";
+        typedValues[int(Field::fnacimiento)] = "31119.75";
+        typedValues[int(Field::cp)] = "8905";
+        typedValues[int(Field::email)] = "\\N";
+        typedValues[int(Field::calle)] = "";
+        QStringList typedStored = names;
+        typedStored[int(Field::puntos)] = " 17.5";
+        typedStored[int(Field::fnacimiento)] = "13/03/1985";
+        typedStored[int(Field::cp)] = " 8905";
+        typedStored[int(Field::email)] = "*****";
+        typedStored[int(Field::calle)] = "";
+        row("other types converted, no value marked, empty text kept", typed, typedValues, typedStored, 1, none);
+
+        QStringList text;
+        for (const QString& name : names)
+            text << name + ":10";
+        QStringList withoutEmail = text;
+        withoutEmail.removeAll("email:10");
+        row("a field missing", withoutEmail, names, {"email"}, 0, missing);
+        QStringList ole = text;
+        ole[int(Field::observaciones)] = "observaciones:11";
+        row("an OLE column for a field", ole, names, {"column observaciones holds binary data"}, 0, bad);
+        row("text in a number column", typed, names, {"row 1, field cp: \"cp\" is not a value"}, 0, bad);
+    }
+    void columnsMatchedByName()
+    {
+        QFETCH(QStringList, columns);
+        QFETCH(QStringList, values);
+        QFETCH(QStringList, stored);
+        AccessTableHead head{1, {}};
+        for (const QString& column : columns)
+            head.columns.append({column.section(':', 0, 0), AccessType(column.section(':', 1).toInt())});
+        AccessRow row;
+        for (const QString& value : values)
+            row << (value == "\\N" ? std::nullopt : std::optional<QString>(value));
+
+        ImportSummary summary;
+        const ImportResult<FichaColumns> found = FichaColumns::find(head, "F");
+        const ImportResult<MemberRecord> record =
+            found ? found->record(row, 1, summary) : ImportResult<MemberRecord>(found.error());
+        QTEST(record ? -1 : int(record.error().kind), "failure");
+        if (!record) {
+            QVERIFY2(record.error().detail.startsWith(stored[0]), qPrintable(record.error().detail));
+            return;
+        }
+        QCOMPARE(*record, fields(stored));
+        QTEST(summary.emptyMarks, "marks");
+    }
+
+    void storedText_data()
+    {
+        const DataTable<AccessType, QString, Field, QString> row("type", "raw", "field", "stored");
+        const QString none = QStringLiteral("(none)");
+        row("text kept exactly", AccessType::Text, " 17.5", Field::puntos, " 17.5");
+        row("empty text kept", AccessType::Text, "", Field::nombre, "");
+        row("memo kept with its line feeds", AccessType::Memo, "una\nlínea", Field::observaciones, "una\nlínea");
+        row("yes", AccessType::YesNo, "1", Field::observaciones, "-1");
+        row("no", AccessType::YesNo, "0", Field::observaciones, " 0");
+        row("yes/no damaged", AccessType::YesNo, "2", Field::observaciones, none);
+        row("byte", AccessType::Byte, "255", Field::puntos, " 255");
+        row("integer, negative", AccessType::Integer, "-5", Field::puntos, "-5");
+        row("long integer zero", AccessType::LongInteger, "0", Field::puntos, " 0");
+        row("integer with a fraction", AccessType::LongInteger, "1.5", Field::puntos, none);
+        row("currency", AccessType::Currency, "175000", Field::puntos, " 17.5");
+        row("currency, negative", AccessType::Currency, "-50000", Field::puntos, "-5");
+        row("currency, smallest", AccessType::Currency, "1", Field::puntos, " .0001");
+        row("single, its own digits", AccessType::Single, "0.1", Field::puntos, " .1");
+        row("single, seven digits", AccessType::Single, "309840992", Field::puntos, " 309841000");
+        row("double, below one", AccessType::Double, "0.5", Field::puntos, " .5");
+        row("double, exponent", AccessType::Double, "1e15", Field::puntos, " 1E+15");
+        row("double, not a number", AccessType::Double, "nan", Field::puntos, none);
+        row("decimal", AccessType::Decimal, "12.50", Field::puntos, " 12.5");
+        row("birth date, time dropped", AccessType::DateTime, "31119.75", Field::fnacimiento, "13/03/1985");
+        row("expiry month", AccessType::DateTime, "46539", Field::fcaducidad, "06/2027");
+        row("date in another field", AccessType::DateTime, "3245", Field::observaciones, "18/11/1908");
+        row("before 1899, time forwards", AccessType::DateTime, "-1.5", Field::fnacimiento, "29/12/1899");
+        row("first Access day", AccessType::DateTime, "-657434", Field::fnacimiento, "01/01/0100");
+        row("last Access day", AccessType::DateTime, "2958465.99", Field::fnacimiento, "31/12/9999");
+        row("after the last Access day", AccessType::DateTime, "2958466", Field::fnacimiento, none);
+        row("before the first Access day", AccessType::DateTime, "-657435", Field::fnacimiento, none);
+        row("date damaged", AccessType::DateTime, "x", Field::fnacimiento, none);
+        row("binary", AccessType::Binary, "", Field::observaciones, none);
+    }
+    void storedText()
+    {
+        QFETCH(AccessType, type);
+        QFETCH(QString, raw);
+        QFETCH(Field, field);
+        QTEST(::storedText(type, raw, field).value_or("(none)"), "stored");
+    }
+
+    void readerOutputCheckedWhole_data()
+    {
+        // output: the reader's lines, "|" for a line end; failure: empty when accepted.
+        const DataTable<bool, QByteArray, QString> row("headOnly", "output", "failure");
+        const QByteArray head = "socios-mdb-reader 1|table\t2\t2|column\t10\ta|column\t4\tb|";
+        row("complete", false, head + "row\tx\t1|row\t\\N\t\\t\\\\|end\t2|", "");
+        row("head only", true, head + "end\t0|", "");
+        row("no signature", false, "table\t2\t2|", "does not begin as expected");
+        row("cut short", false, head + "row\tx\t1|", "ends early");
+        row("last line cut", false, head + "row\tx\t1|row\ty\t2|end\t2", "ends early");
+        row("fewer rows than counted", false, head + "row\tx\t1|end\t1|", "counts 2 rows, but 1");
+        row("end miscounts", false, head + "row\tx\t1|row\ty\t2|end\t3|", "count of rows does not match");
+        row("a field too few", false, head + "row\tx|", "row 1 is malformed");
+        row("rows when only the head was asked", true, head + "row\tx\t1|end\t1|", "row 1 is malformed");
+        row("unknown escape", false, head + "row\t\\x\t1|", "not valid UTF-8");
+        row("invalid UTF-8", false, head + "row\t\xC3(\t1|", "not valid UTF-8");
+        row("written on after the end", false, head + "row\tx\t1|row\ty\t2|end\t2|row\tz\t3|", "after its end");
+        row("negative count", false, "socios-mdb-reader 1|table\t-2\t2|", "account of the table");
+        row("the reader's own failure", false, head + "error\tnotable\tno table ficha|", "no table ficha");
+    }
+    void readerOutputCheckedWhole()
+    {
+        QFETCH(bool, headOnly);
+        QFETCH(QByteArray, output);
+        QFETCH(QString, failure);
+        QList<AccessRow> rows;
+        ReaderOutput parser("F", headOnly, {}, [&](const AccessRow& row) -> ImportStatus {
+            rows << row;
+            return std::nullopt;
+        });
+        // One byte at a time: a line may arrive in any number of pieces.
+        ImportStatus error;
+        for (char c : output.replace('|', '\n'))
+            if (!error)
+                error = parser.feed(QByteArray(1, c));
+        if (!error)
+            error = parser.finish();
+        QVERIFY2(failure.isEmpty() ? !error : error && error->detail.contains(failure),
+                 qPrintable(error ? error->toString() : QStringLiteral("accepted")));
+        if (!error && !headOnly)
+            QCOMPARE(rows, (QList<AccessRow>{{"x", "1"}, {std::nullopt, "\t\\"}}));
+    }
+
+    void hostileFilesRefused_data()
+    {
+        const DataTable<QString, ImportError::Kind, QString> row("file", "kind", "detail");
+        using Kind = ImportError::Kind;
+        row("reading the table list never ends", "endless", Kind::Damaged, "");
+        row("no table ficha", "usage", Kind::NoTable, "no table ficha");
+        row("last page missing", "short", Kind::Damaged, "the table counts 242 rows, but 238");
+        row("truncated", "truncated", Kind::Damaged, "the definition of table ficha");
+        row("random bytes", "random", Kind::NotAccess, "no Access header");
+        row("random bytes after an Access header", "header", Kind::Damaged, "");
+        row("empty", "empty", Kind::NotAccess, "no Access header");
+        row("FIFO", "fifo", Kind::NotAccess, "not a regular file");
+        row("folder", "folder", Kind::NotAccess, "not a regular file");
+        row("missing", "missing", Kind::Unreadable, "No such file");
+    }
+    void hostileFilesRefused()
+    {
+        QFETCH(QString, file);
+        QTemporaryDir dir;
+        const QByteArray original = fileBytes(jet4());
+        QByteArray random(300000, '\0');
+        QRandomGenerator(7).fillRange(reinterpret_cast<quint32*>(random.data()), random.size() / 4);
+        const QString path = dir.filePath("socios.mdb");
+        if (file == "endless" || file == "usage")
+            QFile::copy(testDataPath(file == "endless" ? "access/damaged/endless-properties.mdb"
+                                                       : "access/damaged/empty-usage-map.mdb"),
+                        path);
+        else if (file == "short")
+            copyOf(original.chopped(4096), path);
+        else if (file == "truncated")
+            copyOf(original.left(100000), path);
+        else if (file == "random")
+            copyOf(random, path);
+        else if (file == "header")
+            copyOf(original.left(4096) + random, path);
+        else if (file == "empty")
+            copyOf({}, path);
+        else if (file == "fifo")
+            QCOMPARE(mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+        else if (file == "folder")
+            QVERIFY(QDir().mkdir(path));
+        const QMap<QString, QByteArray> before = contents(dir.path());
+
+        const QString memberPath = dir.filePath("MIS PROGRAMAS/dorvel.mdb");
+        const ImportResult<ImportSummary> result = importAccessFile(AccessReader(), path, memberPath);
+        QVERIFY(!result);
+        QTEST(result.error().kind, "kind");
+        QFETCH(QString, detail);
+        QVERIFY2(result.error().detail.contains(detail), qPrintable(result.error().toString()));
+        QCOMPARE(contents(dir.path()), before);
+    }
+
+    void readerCrashRefused()
+    {
+        // This table's empty usage map makes libmdb dereference a null pointer (a sanitized build reports it and
+        // exits instead).
+        const ImportResult<Table> read =
+            readTable(testDataPath("access/damaged/empty-usage-map.mdb"), QStringLiteral("MSysQueries"));
+        QVERIFY(!read);
+        QCOMPARE(read.error().kind, ImportError::Kind::Damaged);
+        QVERIFY2(read.error().detail == "the reader crashed on it" ||
+                     read.error().detail.startsWith("the reader stopped with exit code"),
+                 qPrintable(read.error().detail));
+    }
+
+    void environmentIgnored()
+    {
+        // Variables that would make libmdb read the Jet 3 code page as UTF-8, search other folders, or print
+        // numbers with a decimal comma.
+        const QList<QByteArray> names = {"MDB_JET3_CHARSET", "MDBICONV", "MDBOPTS", "MDBPATH", "LC_ALL"};
+        const QList<QByteArray> values = {"UTF-8", "ISO-8859-1", "debug_all", "/nonexistent", "es_ES.UTF-8"};
+        for (qsizetype i = 0; i < names.size(); ++i)
+            qputenv(names[i], values[i]);
+        const ImportResult<Table> read = readTable(testDataPath("access/codepage-jet3.mdb"), "Table1");
+        const ImportResult<Table> dates = readTable(testDataPath("access/codepage-jet3.mdb"), "Table4");
+        qputenv("LC_ALL", "C.UTF-8");
+        for (qsizetype i = 0; i < names.size() - 1; ++i)
+            qunsetenv(names[i]);
+        QVERIFY(read && dates);
+        QCOMPARE(cell(*read, "row161", "data"), QStringLiteral("AA¡AA"));
+        QCOMPARE(cell(*dates, "row10", "data"), QStringLiteral("-0.00035134"));
+    }
+
+    void importNeverMerges()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath("MIS PROGRAMAS/dorvel.mdb");
+        const ImportResult<ImportSummary> first = importAccessFile(AccessReader(), jet4(), path);
+        QVERIFY2(first, qPrintable(first ? QString() : first.error().toString()));
+        QCOMPARE(first->members, 242);
+        QCOMPARE(MemberStore(path).rowCount().value(), 242);
+        QCOMPARE(MemberStore(path).openOrCreate(), std::nullopt);
+        const QMap<QString, QByteArray> before = contents(dir.path());
+        const ImportResult<ImportSummary> second = importAccessFile(AccessReader(), ace(), path);
+        QVERIFY(!second);
+        QCOMPARE(second.error().kind, ImportError::Kind::HoldsMembers);
+        QCOMPARE(contents(dir.path()), before);
+
+        // An empty member file (made by a first start) is filled.
+        QTemporaryDir other;
+        const QString empty = createMemberFile(other);
+        const ImportResult<ImportSummary> filled = importAccessFile(AccessReader(), ace(), empty);
+        QVERIFY(filled);
+        QCOMPARE(allRows(empty), allRows(path));
+    }
+
+    void accessFileReplacedInPlace()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath("dorvel.mdb");
+        QVERIFY(QFile::copy(jet4(), path));
+        const QString otherAccess = dir.filePath("otro.accdb");
+        QVERIFY(QFile::copy(ace(), otherAccess));
+        const QMap<QString, QByteArray> before = contents(dir.path());
+
+        const ImportResult<ImportSummary> refused = importAccessFile(AccessReader(), otherAccess, path);
+        QVERIFY(!refused);
+        QCOMPARE(refused.error().kind, ImportError::Kind::AccessAtPath);
+        QCOMPARE(contents(dir.path()), before);
+
+        copyOf("taken", dir.filePath("dorvel (Access).mdb"));
+        const ImportResult<ImportSummary> replaced = importAccessFile(AccessReader(), path, path);
+        QVERIFY2(replaced, qPrintable(replaced ? QString() : replaced.error().toString()));
+        QCOMPARE(replaced->keptOriginal, dir.filePath("dorvel (Access 2).mdb"));
+        QCOMPARE(fileBytes(replaced->keptOriginal), fileBytes(jet4()));
+        QCOMPARE(fileBytes(dir.filePath("dorvel (Access).mdb")), QByteArray("taken"));
+        QCOMPARE(MemberStore(path).rowCount().value(), 242);
+        QCOMPARE(contents(dir.path()).size(), before.size() + 2);
+    }
+
+    void commandLine_data()
+    {
+        // before: "access" puts the Jet 4 fixture at the member file's place, "members" imports it first.
+        const DataTable<QString, QStringList, int, QString> row("before", "arguments", "exitCode", "says");
+        const QString jet4Path = testDataPath("ficha-jet4.mdb");
+        const QString members = "MIS PROGRAMAS/dorvel.mdb";
+        row("imports without a display", "", {"--import-access", jet4Path}, kExitOk,
+            "imported 242 members from " + jet4Path + " into HOME/" + members +
+                "; 10 fields without a value stored as \"*****\"\n");
+        row("a second import refused", "members", {"--import-access", jet4Path}, kExitRefused,
+            "socios: the member file holds members already; not importing");
+        row("damaged file refused", "", {"--import-access", testDataPath("access/damaged/endless-properties.mdb")},
+            kExitBadInput, "socios: damaged Access file");
+        row("the Access file at its place", "access", {"--import-access", "HOME/" + members}, kExitOk,
+            "the Access file is kept as HOME/MIS PROGRAMAS/dorvel (Access).mdb\n");
+        row("no file given", "", {"--import-access"}, kExitUsage, "Missing value after '--import-access'");
+    }
+    void commandLine()
+    {
+        QFETCH(QString, before);
+        QFETCH(QStringList, arguments);
+        QTemporaryDir home;
+        const QString path = home.filePath("MIS PROGRAMAS/dorvel.mdb");
+        QDir().mkpath(QFileInfo(path).path());
+        if (before == "access")
+            QVERIFY(QFile::copy(jet4(), path));
+        if (before == "members")
+            QVERIFY(importAccessFile(AccessReader(), jet4(), path));
+        const QMap<QString, QByteArray> untouched = contents(home.path());
+
+        QProcess socios;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert("HOME", home.path());
+        // With no display, a QApplication would end the program: a command-line mode must not make one.
+        environment.remove("DISPLAY");
+        environment.remove("WAYLAND_DISPLAY");
+        environment.insert("QT_QPA_PLATFORM", "xcb");
+        socios.setProcessEnvironment(environment);
+        socios.start(QStringLiteral(SOCIOS_APP_PATH), arguments.replaceInStrings("HOME", home.path()));
+        QVERIFY(socios.waitForFinished(60000));
+        const QString said = QString::fromUtf8(socios.readAllStandardOutput() + socios.readAllStandardError());
+        QFETCH(QString, says);
+        QVERIFY2(said.contains(says.replace("HOME", home.path())), qPrintable(said));
+        QTEST(socios.exitCode(), "exitCode");
+        if (socios.exitCode() != kExitOk) {
+            QCOMPARE(contents(home.path()), untouched);
+            return;
+        }
+        const std::vector<MemberRecord> members = readAccessMembers(AccessReader(), jet4())->records;
+        QCOMPARE(allRows(path), QList<MemberRecord>(members.begin(), members.end()));
+        if (before == "access")
+            QCOMPARE(fileBytes(home.filePath("MIS PROGRAMAS/dorvel (Access).mdb")), fileBytes(jet4()));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestAccessImport)
+#include "TestAccessImport.moc"
