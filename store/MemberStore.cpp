@@ -6,13 +6,7 @@
 #include <QDir>
 #include <QSqlQuery>
 
-using namespace std::chrono_literals;
-
 namespace {
-
-// Every statement of an operation is stopped after this long: nothing that a file holds can freeze a till. The
-// wait for another till's lock comes on top.
-constexpr auto kOperationLimit = 5s;
 
 QString columnList(std::span<const Field> fields, const StoreEngine& engine)
 {
@@ -133,7 +127,9 @@ StoreResult<MemberStore::Durability> MemberStore::durability() const
 
 template <typename Work> auto MemberStore::withEngine(Work work) const -> decltype(work(std::declval<StoreEngine&>()))
 {
-    if (StoreStatus failure = m_engine->prepareOperation(kOperationLimit))
+    // Every statement is stopped after the time limit: nothing that a file holds can freeze a till. The wait for
+    // another till's lock comes on top.
+    if (StoreStatus failure = m_engine->prepareOperation(m_timeLimit))
         return *failure;
     return work(*m_engine);
 }

@@ -5,6 +5,7 @@
 
 #include <QString>
 
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -78,6 +79,9 @@ public:
 
     // From now on every write is refused for `cause` (a damaged file) and writes nothing.
     void refuseWrites(StoreError::Cause cause) const;
+
+    // How long one statement of an operation may run before it is stopped (5 s unless set).
+    void setTimeLimit(std::chrono::milliseconds limit) { m_timeLimit = limit; }
 
     // The durability in force on the store's connection.
     struct Durability
@@ -156,4 +160,5 @@ private:
     std::unique_ptr<StoreEngine> m_engine;
     mutable Startup m_startup;
     mutable std::optional<StoreError::Cause> m_refusedWrites;
+    std::chrono::milliseconds m_timeLimit = std::chrono::seconds(5);
 };

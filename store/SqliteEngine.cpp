@@ -621,7 +621,15 @@ StoreStatus SqliteEngine::prepareOperation(std::chrono::milliseconds limit)
         if (probe.isOpen() && probe.exec(QStringLiteral("SELECT count(*) FROM sqlite_master")))
             m_connection.reset();
     }
-    if (!m_connection || !(m_connection->identity() == SqliteFile::identityOf(m_path))) {
+    if (m_connection && !(m_connection->identity() == SqliteFile::identityOf(m_path))) {
+        // The file was replaced, moved or deleted. Its log is named after the path and would be read into the file
+        // now there: it goes back into the file this connection has open, wherever that is now, and is emptied.
+        m_connection->setLimit(std::chrono::seconds(1));
+        m_connection->exec(QStringLiteral("PRAGMA wal_checkpoint(TRUNCATE)"));
+        m_connection->abandon();
+        m_connection.reset();
+    }
+    if (!m_connection) {
         if (StoreStatus failed = connect())
             return failed;
     }

@@ -93,6 +93,29 @@ private slots:
         second.finish();
         QCOMPARE(allRows(m_path).first().puntos, " 162"); // 150 + 5 + 7: neither addition lost
     }
+
+    void editNeverUndoesPointsAddedMeanwhile()
+    {
+        Till editor(m_path), cashier(m_path);
+        editor.run("click Command3 0001"); // shows a balance of 150
+        cashier.run("click Command6 0001");
+        cashier.run("set Text8 50");
+        cashier.run("click Command4");
+        editor.run("set Text38 600 000 000");
+
+        // Nothing saved: told why, and shown what is stored now, still editing.
+        const QString refused = editor.run("click Command10");
+        QVERIFY2(refused.startsWith("Label37 Command10 Command11 edit @Text25 | ") && refused.contains("Text2= 200") &&
+                     refused.contains("Text38=915 555 123") && refused.contains("Otra caja"),
+                 qPrintable(refused));
+        QCOMPARE(allRows(m_path).first().puntos, " 200");
+
+        // The change made again is saved, with the points kept.
+        editor.run("set Text38 600 000 000");
+        QCOMPARE(editor.run("click Command10"), "Label29 ops @Command1 | ");
+        const MemberRecord saved = allRows(m_path).first();
+        QVERIFY(saved.telefono == "600 000 000" && saved.puntos == " 200");
+    }
 };
 
 QTEST_GUILESS_MAIN(TestTills)

@@ -165,7 +165,10 @@ private slots:
     {
         execSql(m_path, "UPDATE ficha SET email = NULL WHERE ntarjeta = '12'"); // as only another program can
         const MemberStore store(m_path);
-        QCOMPARE(store.rowsWithCard("12").error().toString(), "no value in field " + m_path + ": email");
+        const StoreError missing = store.rowsWithCard("12").error();
+        QCOMPARE(missing.toString(), "no value in field " + m_path + ": email");
+        QVERIFY2(storeErrorMessage(missing).contains("«email» de la ficha de la tarjeta 12"),
+                 qPrintable(storeErrorMessage(missing)));
         QVERIFY(store.rowsWithCard("0012").ok()); // rows not asked for are not read
     }
 

@@ -2,6 +2,10 @@
 //   lock PATH MILLISECONDS CARD  another till in the middle of saving member CARD: holds the write lock with the
 //                                row added, says "locked", and commits after that long
 //   write PATH                   step i adds member W<i> and sets the balance of W0 to i, saying "ack i" after it
+//   interrupt PATH               a program in the middle of a large change with the rollback journal, after some of
+//                                its pages went to the file: says "interrupted" and waits to be killed
+//   read PATH MILLISECONDS       a program reading the file inside one transaction: says "reading" and ends the
+//                                transaction after that long
 //   till PATH                    a till without a screen, driven by lines on standard input: "click CONTROL
 //                                [ANSWER...]" (the answers to its card number prompts, then "*") and "set CONTROL
 //                                TEXT". After each it says "WINDOW | BOXES" as OperationFixture writes them, then
@@ -10,6 +14,7 @@
 #include "tests/support/OperationFixture.h"
 
 #include <QCoreApplication>
+#include <QFileInfo>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QTextStream>
@@ -33,6 +38,39 @@ int holdLock(const QString& path, int milliseconds, const QString& card)
         return 1;
     out << "locked" << Qt::endl;
     QThread::msleep(milliseconds);
+    return query.exec(QStringLiteral("COMMIT")) ? 0 : 1;
+}
+
+int interruptChange(const QString& path)
+{
+    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"));
+    db.setDatabaseName(path);
+    QSqlQuery query(db);
+    // A cache of a few pages: the change spills into the file long before its commit.
+    if (!db.open())
+        return 1;
+    for (const char* statement : {"PRAGMA journal_mode=DELETE", "PRAGMA cache_size=10", "BEGIN IMMEDIATE",
+                                  "PRAGMA user_version=7", "UPDATE ficha SET observaciones = hex(randomblob(3000))"})
+        if (!query.exec(QLatin1String(statement)))
+            return 1;
+    if (QFileInfo(path + QStringLiteral("-journal")).size() < 4096)
+        return 1;
+    out << "interrupted" << Qt::endl;
+    QThread::sleep(600);
+    return 1;
+}
+
+int readInTransaction(const QString& path, int milliseconds)
+{
+    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"));
+    db.setDatabaseName(path);
+    QSqlQuery query(db);
+    if (!db.open() || !query.exec(QStringLiteral("BEGIN")) ||
+        !query.exec(QStringLiteral("SELECT count(*) FROM ficha")) || !query.next())
+        return 1;
+    out << "reading" << Qt::endl;
+    QThread::msleep(milliseconds);
+    query.finish();
     return query.exec(QStringLiteral("COMMIT")) ? 0 : 1;
 }
 
@@ -84,10 +122,17 @@ int main(int argc, char* argv[])
     const QStringList args = QCoreApplication::arguments();
     if (args.size() == 5 && args[1] == QLatin1String("lock"))
         return holdLock(args[2], args[3].toInt(), args[4]);
+    if (args.size() == 3 && args[1] == QLatin1String("interrupt"))
+        return interruptChange(args[2]);
+    if (args.size() == 4 && args[1] == QLatin1String("read"))
+        return readInTransaction(args[2], args[3].toInt());
     if (args.size() == 3 && args[1] == QLatin1String("write"))
         return writeForever(args[2]);
     if (args.size() == 3 && args[1] == QLatin1String("till"))
         return runTill(args[2]);
-    std::fputs("usage: socios-test-helper lock PATH MILLISECONDS CARD | write PATH | till PATH\n", stderr);
+    std::fputs(
+        "usage: socios-test-helper lock PATH MILLISECONDS CARD | interrupt PATH | read PATH MILLISECONDS | write PATH "
+        "| till PATH\n",
+        stderr);
     return 2;
 }

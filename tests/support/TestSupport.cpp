@@ -3,12 +3,17 @@
 #include "store/MemberStore.h"
 
 #include <QFile>
+#include <QProcess>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QSqlRecord>
 #include <QTemporaryDir>
 #include <QTest>
+
+#ifdef Q_OS_UNIX
+#include <unistd.h>
+#endif
 
 char* toString(const MemberRecord& record)
 {
@@ -94,12 +99,26 @@ QList<MemberRecord> allRows(const QString& path)
     for (Field f : allFields())
         names << QLatin1String(fieldName(f));
     QList<MemberRecord> rows;
-    for (const QStringList& values : execSql(path, "SELECT " + names.join(',') + " FROM ficha ORDER BY rowid")) {
+    for (const QStringList& values : execSql(path, "SELECT " + names.join(',') + " FROM ficha ORDER BY _rowid_")) {
         MemberRecord& row = rows.emplace_back();
         for (Field f : allFields())
             row[f] = values[int(f)];
     }
     return rows;
+}
+
+bool makeReadOnly(const QString& path, QList<QStringList>& undoes)
+{
+#ifdef Q_OS_UNIX
+    // chattr as root, for whom permission bits do not count; permission bits otherwise.
+    const bool root = geteuid() == 0;
+    undoes << (root ? QStringList{"chattr", "-i", path} : QStringList{"chmod", "u+w", path});
+    return QProcess::execute(root ? "chattr" : "chmod", {root ? "+i" : "a-w", path}) == 0;
+#else
+    Q_UNUSED(path);
+    Q_UNUSED(undoes);
+    return false;
+#endif
 }
 
 QString testDataPath(const QString& name)

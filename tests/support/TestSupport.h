@@ -93,4 +93,8 @@ QList<QStringList> execSql(const QString& path, const QString& sql);
 QList<MemberRecord> allRows(const QString& path);
 
 QString testDataPath(const QString& name);
+
+// Makes a file or folder read-only for this process, even as root (chattr), and adds the command that undoes it
+// to `undoes`. False where the system cannot.
+bool makeReadOnly(const QString& path, QList<QStringList>& undoes);
 QByteArray fileBytes(const QString& path);

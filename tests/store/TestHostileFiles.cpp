@@ -1,0 +1,335 @@
+#include "store/MemberStore.h"
+#include "store/SqliteFile.h"
+#include "tests/support/TestSupport.h"
+#include "window/Messages.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QProcess>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QThread>
+
+using Cause = StoreError::Cause;
+Q_DECLARE_METATYPE(StoreError::Cause)
+
+namespace {
+
+const QString kColumns = QStringLiteral("ntarjeta TEXT, nsocio TEXT, nombre TEXT, apellidos TEXT, calle TEXT, cp TEXT, "
+                                        "ciudad TEXT, telefono TEXT, email TEXT, fnacimiento TEXT, observaciones TEXT, "
+                                        "puntos TEXT, fcaducidad TEXT");
+
+// Every file of the folder with its bytes: what a refusal must leave exactly as it was.
+QMap<QString, QByteArray> folderContents(const QString& path)
+{
+    QMap<QString, QByteArray> contents;
+    const QDir folder = QFileInfo(path).absoluteDir();
+    for (const QString& name : folder.entryList(QDir::Files | QDir::Hidden))
+        contents.insert(name, fileBytes(folder.filePath(name)));
+    return contents;
+}
+
+} // namespace
+
+// Files that are not what they seem: member files changed by other programs so that an operation would act on the
+// wrong rows, run code, or destroy text; journals left beside files that were replaced; foreign files that must
+// not be touched by being looked at. And the connection that a till keeps: fresh after the file is replaced, never
+// blocked by a reader, durable at every commit.
+class TestHostileFiles : public QObject
+{
+    Q_OBJECT
+
+    std::optional<QTemporaryDir> m_dir;
+    QString m_path; // a member file holding tests/data/members.sql
+    QList<QStringList> m_undoes;
+
+    // A helper process, started and waited for until it says `ready`.
+    static bool startHelper(QProcess& helper, const QStringList& arguments, const QByteArray& ready)
+    {
+        helper.start(qEnvironmentVariable("SOCIOS_TEST_HELPER"), arguments);
+        return helper.waitForReadyRead(20000) && helper.readLine() == ready + '\n';
+    }
+
+private slots:
+    void init()
+    {
+        m_dir.emplace();
+        m_path = memberFileFromFixture(*m_dir, QStringLiteral("members.sql"));
+    }
+
+    void cleanup()
+    {
+        for (const QStringList& command : std::exchange(m_undoes, {}))
+            QProcess::execute(command.first(), command.mid(1));
+    }
+
+    void refusedAtStartup_data()
+    {
+        // sql: makes "ficha" (and whatever comes with it) in a new database.
+        const DataTable<QString, Cause, QString> row("sql", "cause", "detail");
+        auto ficha = [](const QString& from, const QString& to, const QString& end = ")") {
+            return "CREATE TABLE ficha (" + QString(kColumns).replace(from, to) + end;
+        };
+        const QString view = "CREATE TABLE socios (" + kColumns + ");\nCREATE VIEW ficha AS SELECT * FROM socios";
+        row("a view", view, Cause::UnsafeSchema, "ficha is a view");
+        row("a view that wipes on insert",
+            view + ";\nCREATE TRIGGER borra INSTEAD OF INSERT ON ficha BEGIN DELETE FROM socios; END",
+            Cause::UnsafeSchema, "ficha is a view");
+        row("a trigger on ficha",
+            ficha({}, {}) +
+                ";\nCREATE TRIGGER borra AFTER UPDATE ON ficha BEGIN DELETE FROM ficha WHERE rowid % 2 = 0; "
+                "END",
+            Cause::UnsafeSchema, "trigger borra on table ficha");
+        row("a trigger on the points history",
+            ficha({}, {}) + ";\nCREATE TABLE movimientos (n);\nCREATE TRIGGER t AFTER INSERT ON movimientos BEGIN "
+                            "DELETE FROM ficha; END",
+            Cause::UnsafeSchema, "trigger t on table movimientos");
+        row("numbers for card numbers", ficha("ntarjeta TEXT", "ntarjeta INTEGER"), Cause::UnsafeSchema,
+            "column ntarjeta is declared INTEGER");
+        row("numeric postcodes", ficha("cp TEXT", "cp NUMERIC"), Cause::UnsafeSchema, "column cp is declared NUMERIC");
+        row("real points", ficha("puntos TEXT", "puntos REAL"), Cause::UnsafeSchema, "column puntos is declared REAL");
+        row("untyped columns", ficha(" TEXT", ""), Cause::UnsafeSchema, "column ntarjeta is declared without a type");
+        row("card numbers compared without case", ficha("ntarjeta TEXT", "ntarjeta TEXT COLLATE NOCASE"),
+            Cause::UnsafeSchema, "column ntarjeta compares as NOCASE");
+        row("a generated column", ficha("nsocio TEXT", "nsocio TEXT AS (ntarjeta)"), Cause::UnsafeSchema,
+            "column nsocio is generated");
+        row("every name of the row id taken", ficha("ntarjeta", "rowid, _rowid_, oid, ntarjeta"), Cause::UnsafeSchema,
+            "hide the row id");
+        row("no row id", ficha("ntarjeta TEXT", "ntarjeta TEXT PRIMARY KEY", ") WITHOUT ROWID"), Cause::UnsafeSchema,
+            "WITHOUT ROWID");
+        row("a virtual table", "CREATE VIRTUAL TABLE ficha USING fts5(" + QString(kColumns).remove(" TEXT") + ")",
+            Cause::UnsafeSchema, "virtual table");
+        row("a column missing", ficha(", email TEXT", ""), Cause::NotMemberFile, "no column named email");
+    }
+
+    void refusedAtStartup()
+    {
+        QFETCH(QString, sql);
+        QFETCH(Cause, cause);
+        QFETCH(QString, detail);
+        const QString path = m_dir->filePath(QStringLiteral("ajeno.mdb"));
+        execSql(path, sql);
+        const auto before = folderContents(path);
+        const StoreStatus refused = MemberStore(path).openOrCreate();
+        QVERIFY(refused);
+        QCOMPARE(refused->cause, cause);
+        QVERIFY2(refused->detail.contains(detail), qPrintable(refused->detail));
+        QVERIFY(storeErrorMessage(*refused).contains("No se ha modificado"));
+        QCOMPARE(folderContents(path), before);
+    }
+
+    void rowIdColumnOfAMergedFile()
+    {
+        // Two shops' files merged: a column named rowid whose values are not the rows' own ids.
+        execSql(m_path, "CREATE TABLE merged AS SELECT 7 - rowid AS rowid, * FROM ficha;\nDROP TABLE ficha;\n"
+                        "ALTER TABLE merged RENAME TO ficha");
+        const MemberStore store(m_path);
+        QCOMPARE(store.openOrCreate(), std::nullopt);
+        QList<MemberRecord> expected = allRows(m_path);
+        const auto add = store.changePoints("0012", [](const QString&) { return std::optional<QString>(" 1"); });
+        QCOMPARE(add->outcome, MemberStore::PointsChange::Outcome::Written);
+        expected[2].puntos = " 1";
+        const MemberRecord shown = expected[0];
+        expected[0].telefono = "600 000 000";
+        QCOMPARE(store.rewriteFirst("0001", shown, expected[0])->outcome, MemberStore::Rewrite::Outcome::Written);
+        QCOMPARE(allRows(m_path), expected);
+    }
+
+    void textInAnotherCodePage()
+    {
+        // An older export's "Muñoz" in Windows-1252 bytes: shown as it was meant, and saved as UTF-8 by an edit.
+        execSql(m_path, "UPDATE ficha SET apellidos = CAST(X'4D75F16F7A' AS TEXT), observaciones = "
+                        "CAST(X'80209C' AS TEXT) WHERE ntarjeta = '0001'");
+        const MemberStore store(m_path);
+        const MemberRecord shown = store.rowsWithCard("0001")->front();
+        QCOMPARE(shown.apellidos, QStringLiteral("Muñoz"));
+        QCOMPARE(shown.observaciones, QStringLiteral("€ œ"));
+        MemberRecord changed = shown;
+        changed.telefono = "600 000 000";
+        QCOMPARE(store.rewriteFirst("0001", shown, changed)->outcome, MemberStore::Rewrite::Outcome::Written);
+        QCOMPARE(execSql(m_path, "SELECT hex(apellidos), hex(observaciones) FROM ficha WHERE ntarjeta = '0001'"),
+                 (QList<QStringList>{{"4D75C3B16F7A", "E282AC20C593"}}));
+        QCOMPARE(allRows(m_path).first(), changed);
+    }
+
+    void interruptedSave_data()
+    {
+        // What happens to the file after a program was killed in the middle of a change that had reached it.
+        const DataTable<QString, Cause> row("then", "cause"); // cause: Cause::Other when the start succeeds
+        row("the same file", "same", Cause::Other);
+        row("an older copy put in its place", "older", Cause::Leftover);
+        row("the file deleted", "deleted", Cause::Leftover);
+        row("the file read-only", "read-only", Cause::NeedsRepair);
+    }
+
+    void interruptedSave()
+    {
+        QFETCH(QString, then);
+        QFETCH(Cause, cause);
+        // A file of another program, or of an earlier version, with the rollback journal: every commit counts.
+        execSql(m_path, "PRAGMA journal_mode=DELETE");
+        // Enough rows for the change to spill pages into the file before its commit.
+        execSql(m_path,
+                "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 300) INSERT INTO ficha "
+                "SELECT 'R' || i, nsocio, nombre, apellidos, calle, cp, ciudad, telefono, email, fnacimiento, "
+                "observaciones, puntos, fcaducidad FROM n, ficha WHERE ficha.rowid = 1");
+        const QByteArray older = fileBytes(m_path);
+        execSql(m_path, "UPDATE ficha SET puntos = ' 175' WHERE ntarjeta = '0001'");
+        const QList<MemberRecord> committed = allRows(m_path);
+        const QByteArray beforeChange = fileBytes(m_path);
+
+        QProcess writer;
+        QVERIFY(startHelper(writer, {"interrupt", m_path}, "interrupted"));
+        writer.kill();
+        writer.waitForFinished();
+        QVERIFY(fileBytes(m_path) != beforeChange); // the change reached the file; its journal can undo it
+        if (then == "older") {
+            QFile file(m_path);
+            QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(older) == older.size());
+        } else if (then == "deleted") {
+            QVERIFY(QFile::remove(m_path));
+        } else if (then == "read-only") {
+            if (!makeReadOnly(m_path, m_undoes))
+                QSKIP("this system cannot make the file read-only");
+        }
+
+        const auto before = folderContents(m_path);
+        const MemberStore store(m_path);
+        const StoreStatus started = store.openOrCreate();
+        if (cause == Cause::Other) {
+            QCOMPARE(started, std::nullopt);
+            QCOMPARE(allRows(m_path), committed);
+            QCOMPARE(execSql(m_path, "PRAGMA integrity_check"), QList<QStringList>{{"ok"}});
+            return;
+        }
+        QVERIFY(started);
+        QCOMPARE(started->cause, cause);
+        QCOMPARE(folderContents(m_path), before); // nothing replayed, nothing created
+        QVERIFY(!storeErrorMessage(*started).contains("se pueden consultar"));
+    }
+
+    void foreignFileWithItsLog()
+    {
+        // Another program's database in WAL mode, its last changes still in the log: looking at it changes nothing.
+        const QString original = m_dir->filePath(QStringLiteral("otro.db"));
+        const QString path = m_dir->filePath(QStringLiteral("copia/otro.db"));
+        QVERIFY(QDir().mkpath(QFileInfo(path).absolutePath()));
+        {
+            QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("other"));
+            db.setDatabaseName(original);
+            QVERIFY(db.open());
+            QSqlQuery query(db);
+            for (const char* statement : {"PRAGMA journal_mode=WAL", "PRAGMA wal_autocheckpoint=0",
+                                          "CREATE TABLE pedidos (n)", "INSERT INTO pedidos VALUES (1)"})
+                QVERIFY(query.exec(QLatin1String(statement)));
+            // Copied while it is open: the log holds the table.
+            QVERIFY(QFile::copy(original, path) && QFile::copy(original + "-wal", path + "-wal"));
+            db.close();
+        }
+        QSqlDatabase::removeDatabase(QStringLiteral("other"));
+        const auto before = folderContents(path);
+        QCOMPARE(MemberStore(path).openOrCreate()->cause, Cause::NotMemberFile);
+        QCOMPARE(folderContents(path), before);
+    }
+
+    void fileChangedWhileATillWorks()
+    {
+        const MemberStore store(m_path);
+        QCOMPARE(store.openOrCreate(), std::nullopt);
+        QCOMPARE(store.durability().value().journalMode, "wal");
+        QCOMPARE(store.durability().value().synchronous, 2); // FULL: every acknowledged save survives a power cut
+
+        // Another program adds a trigger, then puts a view in place of the table: neither acts.
+        execSql(m_path, "CREATE TRIGGER borra AFTER UPDATE ON ficha BEGIN DELETE FROM ficha; END");
+        QCOMPARE(store.changePoints("0001", [](const QString&) { return std::optional<QString>("1"); })->outcome,
+                 MemberStore::PointsChange::Outcome::Written);
+        QCOMPARE(allRows(m_path).size(), 6);
+        execSql(m_path, "DROP TRIGGER borra;\nALTER TABLE ficha RENAME TO socios;\nCREATE VIEW ficha AS SELECT * FROM "
+                        "socios;\nCREATE TRIGGER vacia INSTEAD OF INSERT ON ficha BEGIN DELETE FROM socios; END");
+        QVERIFY(!store.appendNew(sampleMember("0099")).ok());
+        QCOMPARE(execSql(m_path, "SELECT count(*) FROM socios"), QList<QStringList>{{"6"}});
+
+        // Another member file put in its place: the till reads and writes that one. Then it is gone: the till says
+        // so, and creates nothing.
+        QTemporaryDir other;
+        QVERIFY(QFile::rename(createMemberFile(other, {sampleMember("0500")}), m_path + ".otro"));
+        QVERIFY(QFile::remove(m_path) && QFile::rename(m_path + ".otro", m_path));
+        QCOMPARE(store.rowsWithCard("0001")->size(), 0u);
+        QCOMPARE(store.appendNew(sampleMember("0501")).value(), true);
+        QCOMPARE(allRows(m_path), (QList{sampleMember("0500"), sampleMember("0501")}));
+        QVERIFY(QFile::remove(m_path));
+        QCOMPARE(store.rowsWithCard("0500").error().cause, Cause::CannotOpen);
+        QVERIFY(!QFile::exists(m_path));
+    }
+
+    void readerHoldingATransaction()
+    {
+        // A spreadsheet's link or a backup tool reading the file: saves and lookups go on meanwhile.
+        const MemberStore store(m_path);
+        QCOMPARE(store.openOrCreate(), std::nullopt);
+        QProcess reader;
+        QVERIFY(startHelper(reader, {"read", m_path, "1500"}, "reading"));
+        QCOMPARE(store.appendNew(sampleMember("0099")).value(), true);
+        QCOMPARE(store.changePoints("0001", [](const QString&) { return std::optional<QString>(" 9"); })->stored, " 9");
+        QCOMPARE(store.rowsWithCard("0099")->size(), 1u);
+        QCOMPARE(reader.state(), QProcess::Running); // all of it while the reader still held its transaction
+        QVERIFY(reader.waitForFinished(10000) && reader.exitCode() == 0);
+    }
+
+    void leftoversOfAnInterruptedFirstStart()
+    {
+        const QString stale = m_path + ".new-0123456789abcdef", fresh = m_path + ".new-fedcba9876543210";
+        for (const QString& name : {stale, stale + "-journal", fresh}) {
+            QFile file(name);
+            QVERIFY(file.open(QIODevice::WriteOnly) && file.write("x") && file.flush());
+            if (name.startsWith(stale))
+                QVERIFY(
+                    file.setFileTime(QDateTime::currentDateTime().addSecs(-3600), QFileDevice::FileModificationTime));
+        }
+        QCOMPARE(MemberStore(m_path).openOrCreate(), std::nullopt);
+        QVERIFY(!QFile::exists(stale) && !QFile::exists(stale + "-journal"));
+        QVERIFY(QFile::exists(fresh)); // perhaps another till's first start, under way
+    }
+
+    void statementStoppedAfterItsTime()
+    {
+        execSql(m_path, "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 5000) "
+                        "INSERT INTO ficha SELECT 'N' || i, '', '', '', '', '', '', '', '', '', '', '', '' FROM n");
+        MemberStore store(m_path);
+        store.setTimeLimit(std::chrono::milliseconds(50));
+        const StoreStatus stopped = store.scan(std::array{Field::ntarjeta}, [](const StoredRow&) -> StoreStatus {
+            QThread::usleep(500);
+            return std::nullopt;
+        });
+        QVERIFY(stopped);
+        QCOMPARE(stopped->cause, Cause::TooSlow);
+        QCOMPARE(store.rowsWithCard("0001")->size(), 1u); // the next operation has its own time
+    }
+
+    void networkShareKeepsTheRollbackJournal_data()
+    {
+        const DataTable<quint64, bool> row("type", "network");
+        row("NFS", 0x6969, true);
+        row("SMB", 0x517B, true);
+        row("CIFS", 0xFF534D42, true);
+        row("SMB2", 0xFE534D42, true);
+        row("sshfs (FUSE)", 0x65735546, true);
+        row("ext4", 0xEF53, false);
+        row("tmpfs", 0x01021994, false);
+        row("btrfs", 0x9123683E, false);
+        row("XFS", 0x58465342, false);
+    }
+
+    void networkShareKeepsTheRollbackJournal()
+    {
+        QFETCH(quint64, type);
+        QFETCH(bool, network);
+        QCOMPARE(SqliteFile::isNetworkFileSystemType(type), network);
+        QCOMPARE(SqliteFile::journalModeFor(m_path), SqliteFile::JournalMode::WriteAheadLog); // a local disk here
+    }
+};
+
+QTEST_GUILESS_MAIN(TestHostileFiles)
+#include "TestHostileFiles.moc"
