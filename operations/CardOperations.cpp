@@ -62,8 +62,7 @@ StoreStatus CardOperations::showMembersPass()
     const StoreResult<std::vector<MemberRecord>> rows = m_store.rowsWithCard(f.Text52.text());
     if (!rows)
         return rows.error();
-    for (const MemberRecord& row : *rows)
-        f.ShowMemberRecord(row);
+    f.ShowMemberRecords(*rows);
     return std::nullopt;
 }
 
