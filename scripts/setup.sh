@@ -5,6 +5,8 @@ set -euo pipefail
 packages=(
     cmake ninja-build g++
     qt6-base-dev libqt6sql6-sqlite
+    # Qt's own texts in Spanish (qtbase_es: the dialogs' standard buttons, the boxes' context menus)
+    qt6-translations-l10n
     libbenchmark-dev
     fonts-liberation2 fonts-comic-neue
     # scripts/test-sanitizers.sh: clang with its runtimes (libFuzzer, sanitizers); g++ brings its own sanitizers.

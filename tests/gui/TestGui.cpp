@@ -1,8 +1,10 @@
 #include "app/Appearance.h"
+#include "app/Language.h"
 #include "app/SociosApp.h"
 #include "tests/support/GuiDriving.h"
 #include "tests/support/TestSupport.h"
 
+#include <QAbstractButton>
 #include <QFile>
 #include <QListWidget>
 #include <QMessageBox>
@@ -17,7 +19,11 @@ class TestGui : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase() { applyAppearance(); }
+    void initTestCase()
+    {
+        applyAppearance();
+        installSpanishTranslations();
+    }
     void init()
     {
         m_dir = std::make_unique<QTemporaryDir>();
@@ -174,14 +180,16 @@ void TestGui::startupFailureShowsMessageWithoutWindow()
     QVERIFY(foreign.open(QIODevice::WriteOnly) && foreign.write("no soy una base de datos") > 0 && foreign.flush());
     m_app.reset();
 
-    QObject scope; // what is scheduled here ends with this test
-    QString shown;
+    QObject scope;     // what is scheduled here ends with this test
+    QStringList shown; // the message, its details, its buttons
     bool windowShown = false;
     QTimer::singleShot(0, &scope, [&] {
         for (QWidget* w : QApplication::topLevelWidgets())
             windowShown = windowShown || (qobject_cast<FormView*>(w) && w->isVisible());
         if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
-            shown = box->text();
+            shown << box->text() << box->detailedText();
+            for (QAbstractButton* button : box->buttons())
+                shown << button->text();
             box->accept();
         }
         // Runs only if runSocios goes on into an event loop: the window it should not have.
@@ -192,7 +200,11 @@ void TestGui::startupFailureShowsMessageWithoutWindow()
     });
     QVERIFY(runSocios(path, FixedClock(QDate(2026, 3, 10))) != 0);
     QVERIFY(!windowShown);
-    QVERIFY2(shown.contains(path) && shown.contains(QLatin1String("file is not a database")), qPrintable(shown));
+    // The engine's English is in the details, which Qt's own button, in Spanish, shows.
+    QCOMPARE(shown.size(), 4);
+    QVERIFY2(shown[0].contains(path) && !shown[0].contains(QLatin1String("database")), qPrintable(shown[0]));
+    QCOMPARE(shown[1], QStringLiteral("Mensaje de la base de datos: file is not a database"));
+    QCOMPARE(shown.mid(2), (QStringList{"Aceptar", "Mostrar los detalles..."}));
     QCOMPARE(fileBytes(path), QByteArray("no soy una base de datos"));
 }
 
@@ -203,6 +215,10 @@ void TestGui::query()
         QCOMPARE(prompt->labelText(),
                  QStringLiteral("introducir número por teclado,tarjeta magnética o lector de código de barras"));
         QCOMPARE(prompt->textValue(), QString());
+        QStringList buttons;
+        for (const QAbstractButton* button : prompt->findChildren<QAbstractButton*>())
+            buttons << button->text();
+        QCOMPARE(buttons, (QStringList{"Aceptar", "Cancelar"}));
         // 11500 x 7000 twips from the screen's corner, moved only as far as a small screen needs.
         const QRect screen = prompt->screen()->geometry();
         const QRect frame = prompt->frameGeometry();
