@@ -113,7 +113,8 @@ int main(int argc, char* argv[])
     bool saved = false;
     auto grab = [&] {
         QApplication::processEvents();
-        saved = view.grab().save(QString::fromLocal8Bit(argv[1]));
+        // The whole form, as a screen that holds it shows the window.
+        saved = view.surface()->grab().save(QString::fromLocal8Bit(argv[1]));
     };
     if (argc == 2) {
         grab();
