@@ -1,62 +1,55 @@
 #include "app/FormView.h"
 
 #include "app/Appearance.h"
+#include "app/BirthdayListDelegate.h"
+#include "app/FocusMark.h"
 #include "app/Logo.h"
+#include "app/conversions/Characters.h"
 
 #include <QApplication>
 #include <QGroupBox>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
-#include <QListWidget>
-#include <QPainter>
+#include <QListView>
+#include <QLocale>
 #include <QPushButton>
-#include <QStyledItemDelegate>
-#include <QTextOption>
+#include <QScreen>
+#include <QScrollBar>
+#include <QStringListModel>
+#include <QWindow>
 
 #include <algorithm>
 #include <limits>
 
 namespace {
 
-// Regular tab stops for the birthday list, chosen so that its TAB-separated columns start under the headings
-// "apellidos", "nº tarjeta" and "dias" (88, 184 and 240 pixels from the list's left edge).
-constexpr qreal kListTabStopPixels = 47;
+// Pixels left empty between two columns of the birthday list.
+constexpr int kColumnGap = 3;
 
-// Lines of the disabled birthday list: greyed, yet readable on its grey background.
+// Lines of the birthday list while it is disabled: greyed, yet readable on its grey background.
 const QColor kDisabledListText(0x60, 0x60, 0x60);
 
 // Text of disabled boxes: they still show a member, so it must stay easy to read.
 const QColor kDisabledBoxText(0x30, 0x30, 0x30);
 
-class TabStopDelegate : public QStyledItemDelegate
+// What a text box shows of a text too long to show whole (see FormView::kShownChars).
+QString cutForShowing(const QString& text)
+{
+    return leftChars(text, FormView::kShownChars) +
+           QStringLiteral("… [texto cortado: %1 caracteres]").arg(QLocale(QLocale::Spanish).toString(charCount(text)));
+}
+
+// The birthday list, with room inside its frame for the focus mark, so that the mark never covers a line.
+class BirthdayListView : public QListView
 {
 public:
-    using QStyledItemDelegate::QStyledItemDelegate;
-
-    void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override
+    explicit BirthdayListView(QWidget* parent) : QListView(parent)
     {
-        QStyleOptionViewItem item(option);
-        initStyleOption(&item, index);
-        const QString text = item.text;
-        item.text.clear();
-        const QWidget* widget = option.widget;
-        QStyle* style = widget ? widget->style() : QApplication::style();
-        style->drawControl(QStyle::CE_ItemViewItem, &item, painter, widget);
-
-        QTextOption layout;
-        layout.setTabStopDistance(kListTabStopPixels);
-        layout.setWrapMode(QTextOption::NoWrap);
-        layout.setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-        const QPalette::ColorGroup group =
-            (option.state & QStyle::State_Enabled) ? QPalette::Normal : QPalette::Disabled;
-        const bool selected = option.state & QStyle::State_Selected;
-        painter->save();
-        painter->setFont(item.font);
-        painter->setPen(item.palette.color(group, selected ? QPalette::HighlightedText : QPalette::Text));
-        const QRect textRect = style->subElementRect(QStyle::SE_ItemViewItemText, &item, widget);
-        painter->drawText(textRect, text, layout);
-        painter->restore();
+        const int room = std::max(FocusMark::kRingWidth + FocusMark::kInnerWidth - frameWidth(), 0);
+        setViewportMargins(room, room, room, room);
+        // The room shows the list's own colour.
+        setAutoFillBackground(true);
     }
 };
 
@@ -68,21 +61,27 @@ void setAllGroups(QPalette& palette, QPalette::ColorRole role, const QColor& col
 
 } // namespace
 
-FormView::FormView(Form1& form, QWidget* parent) : QWidget(parent), m_form(form)
+FormView::FormView(Form1& form, QWidget* parent) : QScrollArea(parent), m_form(form), m_surface(new QWidget)
 {
-    setObjectName(QStringLiteral("Form1"));
+    setObjectName(QStringLiteral("Form1Window"));
     setWindowTitle(QStringLiteral("Socios"));
     setWindowIcon(QIcon(drawLogo(QSize(64, 40))));
-    setFixedSize(twipsToPixels(Form1::kClientWidth), twipsToPixels(Form1::kClientHeight));
-    QPalette palette = this->palette();
+    setFrameShape(QFrame::NoFrame);
+    setWidgetResizable(false);
+    // Tab goes from control to control, never to the scroll area itself.
+    setFocusPolicy(Qt::NoFocus);
+
+    m_surface->setObjectName(QStringLiteral("Form1"));
+    m_surface->setFixedSize(twipsToPixels(Form1::kClientWidth), twipsToPixels(Form1::kClientHeight));
+    QPalette palette = m_surface->palette();
     setAllGroups(palette, QPalette::Window, toColor(Form1::kBackground));
-    setPalette(palette);
-    setAutoFillBackground(true);
-    setFont(designFont(Form1::kDefaultFont));
+    m_surface->setPalette(palette);
+    m_surface->setAutoFillBackground(true);
+    m_surface->setFont(designFont(Form1::kDefaultFont));
 
     for (Control* control : m_form.controls()) {
         const char* container = control->design().container;
-        QWidget* parentWidget = container ? m_widgets.value(m_form.find(QLatin1String(container))) : this;
+        QWidget* parentWidget = container ? m_widgets.value(m_form.find(QLatin1String(container))) : m_surface;
         Q_ASSERT_X(parentWidget, "FormView", "a container must come before what it contains");
         QWidget* widget = createWidget(*control, parentWidget);
         m_widgets.insert(control, widget);
@@ -92,6 +91,8 @@ FormView::FormView(Form1& form, QWidget* parent) : QWidget(parent), m_form(form)
             mirror(*control, property);
     }
     setTabOrder();
+    setWidget(m_surface);
+    fitToScreen();
 
     connect(&m_form, &Form1::changed, this, &FormView::mirror);
     connect(&m_form, &Form1::focusGiven, this, [this](Control& control) {
@@ -99,15 +100,24 @@ FormView::FormView(Form1& form, QWidget* parent) : QWidget(parent), m_form(form)
             widget->setFocus(Qt::OtherFocusReason);
     });
     m_focusTracking = connect(qApp, &QApplication::focusChanged, this, [this](QWidget*, QWidget* now) {
-        if (Control* control = m_controls.value(now))
-            m_form.noteFocus(control);
+        Control* control = m_controls.value(now);
+        if (!control)
+            return;
+        // The birthday list takes the focus to be scrolled from the keyboard even while the model keeps it
+        // disabled; the model's focus stays on usable controls only.
+        m_form.noteFocus(control->isEnabled() ? control : nullptr);
+        // The whole control, not only its text cursor, is scrolled into view.
+        const QRect shown(now->mapTo(m_surface, QPoint(0, 0)), now->size());
+        ensureVisible(shown.center().x(), shown.center().y(), shown.width() / 2 + 4, shown.height() / 2 + 4);
     });
+    m_focusMark = new FocusMark([this](const QWidget* widget) { return m_controls.contains(widget); }, m_surface);
 }
 
 FormView::~FormView()
 {
     // Closing the window moves the focus while the widgets are being destroyed; the model no longer cares.
     disconnect(m_focusTracking);
+    delete m_focusMark;
 }
 
 QWidget* FormView::createWidget(Control& control, QWidget* parent)
@@ -120,16 +130,21 @@ QWidget* FormView::createWidget(Control& control, QWidget* parent)
     switch (design.kind) {
     case ControlKind::Frame:
         widget = new QGroupBox(caption, parent);
+        widget->setAccessibleName(caption);
         break;
     case ControlKind::TextBox: {
         auto* edit = new QLineEdit(parent);
         edit->setAlignment(horizontal | Qt::AlignVCenter);
+        // The text keeps clear of the focus mark drawn inside the box's edge.
+        edit->setTextMargins(2, 0, 2, 0);
         // Free-text fields take whatever the operator types or pastes, however long.
         edit->setMaxLength(std::numeric_limits<int>::max());
         connect(edit, &QLineEdit::textEdited, this, [&control](const QString& text) { control.setText(text); });
         edit->installEventFilter(this);
         if (design.label)
             edit->setAccessibleName(QString::fromUtf8(m_form.find(QLatin1String(design.label))->design().caption));
+        else if (&control == &m_form.Text8)
+            edit->setAccessibleName(QStringLiteral("puntos que añadir"));
         widget = edit;
         break;
     }
@@ -148,10 +163,27 @@ QWidget* FormView::createWidget(Control& control, QWidget* parent)
         break;
     }
     case ControlKind::ListBox: {
-        auto* list = new QListWidget(parent);
-        list->setItemDelegate(new TabStopDelegate(list));
+        // Its lines all have one height: the view then measures one line instead of each, which matters with
+        // tens of thousands of lines.
+        auto* list = new BirthdayListView(parent);
+        list->setModel(new QStringListModel(list));
+        list->setUniformItemSizes(true);
+        list->setEditTriggers(QAbstractItemView::NoEditTriggers);
         list->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        list->setFocusPolicy(Qt::StrongFocus);
+        // A column reaches from its heading's left edge to a few pixels before the next heading; the last one
+        // to the list's right edge.
+        const Control* headings[] = {&m_form.Label30, &m_form.Label31, &m_form.Label32, &m_form.Label33};
+        auto fromList = [&](int twips) { return twipsToPixels(twips) - twipsToPixels(design.geometry.left); };
+        BirthdayListDelegate::Columns columns;
+        for (std::size_t i = 0; i < columns.size(); ++i) {
+            columns[i].left = fromList(headings[i]->design().geometry.left);
+            columns[i].right = i + 1 < columns.size() ? fromList(headings[i + 1]->design().geometry.left) - kColumnGap
+                                                      : twipsToPixels(design.geometry.width);
+        }
+        list->setItemDelegate(new BirthdayListDelegate(columns, list));
         list->setAccessibleName(QString::fromUtf8(m_form.Label34.design().caption).trimmed());
+        list->installEventFilter(this);
         widget = list;
         break;
     }
@@ -186,8 +218,6 @@ QWidget* FormView::createWidget(Control& control, QWidget* parent)
     }
     if (design.kind == ControlKind::TextBox)
         palette.setColor(QPalette::Disabled, QPalette::Text, kDisabledBoxText);
-    if (design.kind == ControlKind::ListBox)
-        palette.setColor(QPalette::Disabled, QPalette::Text, kDisabledListText);
     widget->setPalette(palette);
     applyBackColor(control, widget);
     return widget;
@@ -201,8 +231,11 @@ void FormView::applyBackColor(Control& control, QWidget* widget)
     case ControlKind::TextBox:
     case ControlKind::ListBox:
         // Boxes keep their colour while disabled: a member shown read-only still shows its red empty fields.
-        if (colour)
+        if (colour) {
             setAllGroups(palette, QPalette::Base, toColor(*colour));
+            if (control.design().kind == ControlKind::ListBox)
+                setAllGroups(palette, QPalette::Window, toColor(*colour));
+        }
         break;
     case ControlKind::Button:
         if (colour)
@@ -228,23 +261,40 @@ void FormView::mirror(Control& control, Form1::Property property)
         return;
     switch (property) {
     case Form1::Property::Text:
-        if (auto* edit = qobject_cast<QLineEdit*>(widget); edit && edit->text() != control.text())
-            edit->setText(control.text());
+        if (auto* edit = qobject_cast<QLineEdit*>(widget); edit && edit->text() != control.text()) {
+            // Whatever the operator types is shown whole; a text from elsewhere is cut when it is too long.
+            const bool cut = control.text().size() > kShownChars;
+            edit->setText(cut ? cutForShowing(control.text()) : control.text());
+            edit->setReadOnly(cut);
+            edit->setToolTip(cut ? QStringLiteral("Este texto es demasiado largo para mostrarlo entero; no se puede "
+                                                  "modificar aquí y se guarda tal como está.")
+                                 : QString());
+        }
         break;
     case Form1::Property::Visible:
         widget->setVisible(control.isVisible());
         break;
     case Form1::Property::Enabled:
-        widget->setEnabled(control.isEnabled());
+        if (auto* list = qobject_cast<QListView*>(widget)) {
+            // A disabled list is greyed and its lines cannot be selected, but it can still be scrolled.
+            list->setSelectionMode(control.isEnabled() ? QAbstractItemView::SingleSelection
+                                                       : QAbstractItemView::NoSelection);
+            if (!control.isEnabled())
+                list->clearSelection();
+            QPalette palette = list->palette();
+            setAllGroups(palette, QPalette::Text,
+                         control.isEnabled() ? QApplication::palette(list).color(QPalette::Text) : kDisabledListText);
+            list->setPalette(palette);
+        } else {
+            widget->setEnabled(control.isEnabled());
+        }
         break;
     case Form1::Property::BackColor:
         applyBackColor(control, widget);
         break;
     case Form1::Property::Items:
-        if (auto* list = qobject_cast<QListWidget*>(widget)) {
-            list->clear();
-            list->addItems(control.items());
-        }
+        if (auto* list = qobject_cast<QListView*>(widget))
+            static_cast<QStringListModel*>(list->model())->setStringList(control.items());
         break;
     }
 }
@@ -261,23 +311,101 @@ void FormView::setTabOrder()
         QWidget::setTabOrder(widgetFor(*focusable[i - 1]), widgetFor(*focusable[i]));
 }
 
+QList<QRect> FormView::memberBoxesOnScreen() const
+{
+    const QRect shown(viewport()->mapToGlobal(QPoint(0, 0)), viewport()->size());
+    QList<QRect> boxes;
+    for (const Control* box : m_form.memberBoxes()) {
+        const QWidget* widget = widgetFor(*box);
+        const QRect onScreen = QRect(widget->mapToGlobal(QPoint(0, 0)), widget->size()) & shown;
+        if (widget->isVisible() && !onScreen.isEmpty())
+            boxes << onScreen;
+    }
+    return boxes;
+}
+
+void FormView::showEvent(QShowEvent* event)
+{
+    // The window's frame is known once it is on screen; a window moved to another screen fits that one.
+    if (!m_screenTracking && windowHandle())
+        m_screenTracking = connect(windowHandle(), &QWindow::screenChanged, this, &FormView::fitToScreen);
+    fitToScreen();
+    QScrollArea::showEvent(event);
+}
+
+void FormView::fitToScreen()
+{
+    const QScreen* screen = this->screen();
+    if (!screen)
+        return;
+    const QSize form = m_surface->size();
+    const QRect area = screen->availableGeometry();
+    const QSize room = area.size() - (isVisible() ? frameGeometry().size() - size() : QSize(0, 0));
+    // A scroll bar along one side takes room from the other, which may then need its own.
+    const int bar = style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, this);
+    bool across = false, down = false;
+    for (int i = 0; i < 2; ++i) {
+        across = form.width() + (down ? bar : 0) > room.width();
+        down = form.height() + (across ? bar : 0) > room.height();
+    }
+    setHorizontalScrollBarPolicy(across ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAlwaysOff);
+    setVerticalScrollBarPolicy(down ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAlwaysOff);
+    const QSize whole = form + QSize(down ? bar : 0, across ? bar : 0);
+    // Where the whole form fits, the window is the form, of fixed size.
+    setMinimumSize(across || down ? whole.boundedTo(QSize(200, 150)) : whole);
+    setMaximumSize(whole);
+    resize(whole.boundedTo(room));
+    // Kept whole on the screen's free area, as far as the window system lets a program place its windows.
+    if (isVisible()) {
+        const QRect frame = frameGeometry();
+        const QPoint inside(
+            std::clamp(frame.left(), area.left(), std::max(area.left(), area.right() + 1 - frame.width())),
+            std::clamp(frame.top(), area.top(), std::max(area.top(), area.bottom() + 1 - frame.height())));
+        if (inside != frame.topLeft())
+            move(inside);
+    }
+}
+
 bool FormView::eventFilter(QObject* watched, QEvent* event)
 {
     if (event->type() != QEvent::KeyPress)
-        return QWidget::eventFilter(watched, event);
+        return QScrollArea::eventFilter(watched, event);
     Control* control = m_controls.value(watched);
     if (!control)
-        return QWidget::eventFilter(watched, event);
+        return QScrollArea::eventFilter(watched, event);
     const auto* key = static_cast<QKeyEvent*>(event);
     const bool enter = key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter;
 
-    if (control->design().kind == ControlKind::Button) {
+    switch (control->design().kind) {
+    case ControlKind::Button:
         // A focused button is pressed by Enter as well as by Space.
         if (enter && (key->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
             static_cast<QPushButton*>(watched)->click();
             return true;
         }
         return false;
+    case ControlKind::ListBox: {
+        // The arrow and page keys scroll the lines, whether or not a line can be selected.
+        if (control->isEnabled())
+            return false;
+        QScrollBar* bar = static_cast<QListView*>(watched)->verticalScrollBar();
+        const std::pair<int, QAbstractSlider::SliderAction> actions[] = {
+            {Qt::Key_Up, QAbstractSlider::SliderSingleStepSub},
+            {Qt::Key_Down, QAbstractSlider::SliderSingleStepAdd},
+            {Qt::Key_PageUp, QAbstractSlider::SliderPageStepSub},
+            {Qt::Key_PageDown, QAbstractSlider::SliderPageStepAdd},
+            {Qt::Key_Home, QAbstractSlider::SliderToMinimum},
+            {Qt::Key_End, QAbstractSlider::SliderToMaximum}};
+        for (const auto& [code, action] : actions) {
+            if (key->key() == code) {
+                bar->triggerAction(action);
+                return true;
+            }
+        }
+        return false;
+    }
+    default:
+        break;
     }
 
     // Text boxes: the model hears every typed character before the box handles it; the key is never consumed.

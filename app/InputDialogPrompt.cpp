@@ -1,21 +1,25 @@
 #include "app/InputDialogPrompt.h"
 
 #include "app/Appearance.h"
+#include "app/FormView.h"
 
 #include <QEvent>
 #include <QGuiApplication>
 #include <QInputDialog>
 #include <QScreen>
 
+#include <limits>
+#include <set>
+
 namespace {
 
-// Puts the dialog's top-left corner (frame included) at the given place from the screen's top-left corner,
-// moved just enough to keep the whole dialog on a smaller screen. The frame is known only once the dialog is
-// shown, so the placing is made again then.
+// Places the dialog by placeDialog(). The frame is known only once the dialog is shown, so the placing is made
+// again then.
 class Placer : public QObject
 {
 public:
-    Placer(QWidget* dialog, QScreen* screen, QPoint corner) : m_dialog(dialog), m_screen(screen), m_corner(corner)
+    Placer(QWidget* dialog, FormView* view, QPoint wantedTwips)
+        : m_dialog(dialog), m_view(view), m_wanted(twipsToPixels(wantedTwips.x()), twipsToPixels(wantedTwips.y()))
     {
         place();
         dialog->installEventFilter(this);
@@ -31,33 +35,81 @@ public:
 private:
     void place()
     {
-        if (!m_screen)
+        QScreen* screen = m_view ? m_view->screen() : QGuiApplication::primaryScreen();
+        if (!screen)
             return;
-        const QRect area = m_screen->geometry();
-        const QSize size = m_dialog->frameGeometry().size();
-        const int x = std::max(area.left(), std::min(area.left() + m_corner.x(), area.right() + 1 - size.width()));
-        const int y = std::max(area.top(), std::min(area.top() + m_corner.y(), area.bottom() + 1 - size.height()));
-        m_dialog->move(x, y);
+        const QList<QRect> avoid = m_view ? m_view->memberBoxesOnScreen() : QList<QRect>();
+        m_dialog->move(placeDialog(screen->availableGeometry(), m_dialog->frameGeometry().size(),
+                                   screen->geometry().topLeft() + m_wanted, avoid));
     }
 
     QWidget* m_dialog;
-    QScreen* m_screen;
-    QPoint m_corner;
+    FormView* m_view;
+    QPoint m_wanted;
 };
+
+qint64 coveredArea(const QRect& dialog, const QList<QRect>& avoid)
+{
+    qint64 area = 0;
+    for (const QRect& box : avoid) {
+        const QRect common = dialog & box;
+        area += qint64(common.width()) * common.height();
+    }
+    return area;
+}
 
 } // namespace
 
+QPoint placeDialog(const QRect& screen, const QSize& size, const QPoint& wanted, const QList<QRect>& avoid)
+{
+    const int lastX = screen.right() + 1 - size.width();
+    const int lastY = screen.bottom() + 1 - size.height();
+    if (lastX < screen.left() || lastY < screen.top())
+        return QPoint(std::max(screen.left(), std::min(wanted.x(), lastX)),
+                      std::max(screen.top(), std::min(wanted.y(), lastY)));
+    if (wanted.x() >= screen.left() && wanted.x() <= lastX && wanted.y() >= screen.top() && wanted.y() <= lastY)
+        return wanted;
+
+    // The best place lies against the screen's edges or the boxes' edges, or as near to `wanted` as the
+    // screen lets it be, in each direction.
+    std::set<int> xs = {std::clamp(wanted.x(), screen.left(), lastX), screen.left(), lastX};
+    std::set<int> ys = {std::clamp(wanted.y(), screen.top(), lastY), screen.top(), lastY};
+    for (const QRect& box : avoid) {
+        for (int x : {box.right() + 1, box.left() - size.width()})
+            if (x >= screen.left() && x <= lastX)
+                xs.insert(x);
+        for (int y : {box.bottom() + 1, box.top() - size.height()})
+            if (y >= screen.top() && y <= lastY)
+                ys.insert(y);
+    }
+    QPoint best;
+    qint64 bestCovered = std::numeric_limits<qint64>::max();
+    qint64 bestDistance = std::numeric_limits<qint64>::max();
+    for (int x : xs) {
+        for (int y : ys) {
+            const qint64 covered = coveredArea(QRect(QPoint(x, y), size), avoid);
+            const qint64 dx = x - wanted.x(), dy = y - wanted.y();
+            const qint64 distance = dx * dx + dy * dy;
+            if (covered < bestCovered || (covered == bestCovered && distance < bestDistance)) {
+                best = QPoint(x, y);
+                bestCovered = covered;
+                bestDistance = distance;
+            }
+        }
+    }
+    return best;
+}
+
 QString InputDialogPrompt::inputBox(const QString& prompt, const QString& title, int leftTwips, int topTwips)
 {
-    QInputDialog dialog(m_parent);
+    QInputDialog dialog(m_view);
     dialog.setObjectName(QStringLiteral("InputBox"));
     dialog.setWindowTitle(title);
     dialog.setLabelText(prompt);
     dialog.setInputMode(QInputDialog::TextInput);
     dialog.setTextValue(QString());
     dialog.adjustSize();
-    const Placer placer(&dialog, m_parent ? m_parent->screen() : QGuiApplication::primaryScreen(),
-                        QPoint(twipsToPixels(leftTwips), twipsToPixels(topTwips)));
+    const Placer placer(&dialog, m_view, QPoint(leftTwips, topTwips));
     const bool accepted = dialog.exec() == QDialog::Accepted;
     // The operator's answer hides the dialog; the application quitting ends its event loop with the dialog still
     // on screen, and every later prompt would end the same way at once.

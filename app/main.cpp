@@ -1,4 +1,5 @@
 #include "app/Appearance.h"
+#include "app/Language.h"
 #include "app/SociosApp.h"
 #include "cli/CommandLine.h"
 #include "store/MemberStore.h"
@@ -60,6 +61,7 @@ int main(int argc, char* argv[])
 
     QApplication application(argc, argv);
     applyAppearance();
+    installSpanishTranslations();
     const SystemClock clock;
     return runSocios(MemberStore::defaultPath(), clock);
 }

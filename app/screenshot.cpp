@@ -6,6 +6,7 @@
 
 #include "app/Appearance.h"
 #include "app/FormView.h"
+#include "app/Language.h"
 #include "app/MessageBoxSink.h"
 #include "operations/CardOperations.h"
 #include "operations/CardPrompt.h"
@@ -66,6 +67,7 @@ int main(int argc, char* argv[])
 {
     QApplication application(argc, argv);
     applyAppearance();
+    installSpanishTranslations();
     QTextStream err(stderr);
     if (argc < 2) {
         err << "usage: socios-screenshot OUTPUT.png [CARD...]\n";
@@ -111,7 +113,8 @@ int main(int argc, char* argv[])
     bool saved = false;
     auto grab = [&] {
         QApplication::processEvents();
-        saved = view.grab().save(QString::fromLocal8Bit(argv[1]));
+        // The whole form, as a screen that holds it shows the window.
+        saved = view.surface()->grab().save(QString::fromLocal8Bit(argv[1]));
     };
     if (argc == 2) {
         grab();

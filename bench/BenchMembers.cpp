@@ -20,6 +20,9 @@
 
 #include <benchmark/benchmark.h>
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <map>
 
 namespace {
@@ -169,8 +172,20 @@ void changePoints(benchmark::State& state, int members)
     }
 }
 
-// The real application, from its start to its window shown, with its peak resident memory.
-void applicationStart(benchmark::State& state, int members)
+// Drops the file's pages from the system's cache, as after a reboot (the libraries stay cached).
+bool evictFromCache(const QString& path)
+{
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY);
+    if (fd < 0)
+        return false;
+    const bool evicted = ::posix_fadvise(fd, 0, 0, POSIX_FADV_DONTNEED) == 0;
+    ::close(fd);
+    return evicted;
+}
+
+// The real application, from its start to its window shown, with its peak resident memory. With `coldFile`,
+// the member file is read from the disk rather than from the system's cache.
+void applicationStart(benchmark::State& state, int members, bool coldFile)
 {
     QTemporaryDir home;
     QDir(home.path()).mkpath(QStringLiteral("MIS PROGRAMAS"));
@@ -181,6 +196,8 @@ void applicationStart(benchmark::State& state, int members)
     environment.insert(QStringLiteral("QT_LOGGING_RULES"), QStringLiteral("socios.startup.info=true"));
     double peakKb = 0;
     for (auto _ : state) {
+        if (coldFile && !evictFromCache(memberFile(members)))
+            state.SkipWithError("cannot drop the member file from the cache");
         QProcess process;
         process.setProcessEnvironment(environment);
         process.setProcessChannelMode(QProcess::SeparateChannels);
@@ -283,7 +300,8 @@ int main(int argc, char** argv)
         add("append/", append, n)->UseRealTime()->Repetitions(3);
         add("rewrite/", rewrite, n)->UseRealTime()->Repetitions(3);
         add("points/", changePoints, n)->UseRealTime()->Repetitions(3);
-        add("application/", applicationStart, n)->UseManualTime()->Iterations(3)->Repetitions(3);
+        add("application/", applicationStart, n, false)->UseManualTime()->Iterations(3)->Repetitions(3);
+        add("application/cold-file/", applicationStart, n, true)->UseManualTime()->Iterations(3)->Repetitions(3);
     }
 
     int restCount = int(rest.size());

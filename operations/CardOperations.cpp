@@ -63,8 +63,7 @@ StoreStatus CardOperations::showMembersPass()
     const StoreResult<std::vector<MemberRecord>> rows = m_store.rowsWithCard(f.Text52.text());
     if (!rows)
         return rows.error();
-    for (const MemberRecord& row : *rows)
-        f.ShowMemberRecord(row);
+    f.ShowMemberRecords(*rows);
     // "Modificar" rewrites the first row holding the number, and only while it still holds what was read now.
     m_firstRowShown = rows->empty() ? std::nullopt : std::optional<MemberRecord>(rows->front());
     return std::nullopt;

@@ -8,6 +8,8 @@ packages=(
     qt6-base-dev libqt6sql6-sqlite
     # socios-mdb-reader: libmdb, the Access library, found through pkg-config.
     mdbtools-dev pkg-config
+    # Qt's own texts in Spanish (qtbase_es: the dialogs' standard buttons, the boxes' context menus)
+    qt6-translations-l10n
     libbenchmark-dev
     fonts-liberation2 fonts-comic-neue
     # The manual page, written from socios --help, and the icons, drawn from packaging/socios.svg.

@@ -72,6 +72,9 @@ public:
     void ResetMemberBoxColours();
     // Fills the boxes from a row; a field holding the empty mark shows as an empty red box.
     void ShowMemberRecord(const MemberRecord& row);
+    // Leaves the window exactly as ShowMemberRecord called for each row in turn would, but changes each box once:
+    // the texts of the last row, and red every box that any of the rows turns red (nothing turns a box back).
+    void ShowMemberRecords(std::span<const MemberRecord> rows);
     // Checks the date boxes, leaves "true" or "false" in Text7 and applies the zero rule. True when the dates pass.
     bool CheckMemberDates();
     // Turns the boxes into the thirteen field values of a row, rewriting boxes on the way as the stored forms

@@ -101,6 +101,42 @@ void Form1::ShowMemberRecord(const MemberRecord& row)
     }
 }
 
+void Form1::ShowMemberRecords(std::span<const MemberRecord> rows)
+{
+    if (rows.empty())
+        return;
+    struct FieldBoxes
+    {
+        Field field;
+        std::array<Control*, 3> boxes; // nullptr past the field's last box
+    };
+    const FieldBoxes boxesOf[] = {
+        {Field::nombre, {&Text25}},
+        {Field::apellidos, {&Text26}},
+        {Field::calle, {&Text34}},
+        {Field::cp, {&Text35}},
+        {Field::ciudad, {&Text36}},
+        {Field::telefono, {&Text38}},
+        {Field::fnacimiento, {&Text28, &Text29, &Text30}},
+        {Field::email, {&Text40}},
+        {Field::nsocio, {&Text1}},
+        {Field::observaciones, {&Text47}},
+        {Field::puntos, {&Text2}},
+        {Field::ntarjeta, {&Text4}},
+        {Field::fcaducidad, {&Text45, &Text46}},
+    };
+    ShowMemberRecord(rows.back());
+    for (const FieldBoxes& entry : boxesOf) {
+        const Field field = entry.field;
+        if (std::none_of(rows.begin(), rows.end() - 1,
+                         [field](const MemberRecord& row) { return row[field] == kEmptyMark; }))
+            continue;
+        for (Control* box : entry.boxes)
+            if (box)
+                box->setBackColor(kRed);
+    }
+}
+
 bool Form1::CheckMemberDates()
 {
     const double day = Val(Text28.text());

@@ -81,7 +81,12 @@ QString storeErrorMessage(const StoreError& error)
     const QString hint = advice(error);
     if (!hint.isEmpty())
         parts << hint;
-    if (error.kind != StoreError::Kind::NoValue)
-        parts << QStringLiteral("Mensaje de la base de datos: ") + error.detail;
     return parts.join(QLatin1String("\n\n"));
+}
+
+QString storeErrorDetails(const StoreError& error)
+{
+    if (error.kind == StoreError::Kind::NoValue || error.detail.isEmpty())
+        return {};
+    return QStringLiteral("Mensaje de la base de datos: ") + error.detail;
 }

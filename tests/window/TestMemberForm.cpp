@@ -48,6 +48,44 @@ private slots:
         QCOMPARE(OperationFixture::boxes(*f), QStringList());
     }
 
+    void manyRowsShownAtOnce_data()
+    {
+        // Rows of one card number, as only an outside change can leave them, shown in one pass.
+        QTest::addColumn<QList<MemberRecord>>("rows");
+        const MemberRecord full = sampleMember("0007");
+        const MemberRecord noEmail = OperationFixture::changed(full, {"email=*****", "nombre=Segundo"});
+        const MemberRecord noDates = OperationFixture::changed(full, {"fnacimiento=*****", "fcaducidad=*****"});
+        QTest::newRow("one row") << QList<MemberRecord>{noEmail};
+        QTest::newRow("marks in the first row only") << QList<MemberRecord>{emptyMarks(), full};
+        QTest::newRow("marks in the last row only") << QList<MemberRecord>{full, full, emptyMarks()};
+        QTest::newRow("different marks in each") << QList<MemberRecord>{noEmail, noDates, full};
+        QTest::newRow("a thousand rows") << QList<MemberRecord>(999, full) + QList<MemberRecord>{noDates, noEmail};
+    }
+
+    void manyRowsShownAtOnce()
+    {
+        // The window ends as showing every row in turn leaves it, working boxes included, and each box changes a
+        // bounded number of times, however many rows there are.
+        QFETCH(QList<MemberRecord>, rows);
+        Form1 oneByOne;
+        for (const MemberRecord& row : rows)
+            oneByOne.ShowMemberRecord(row);
+        Form1 lastOnly;
+        int lastRowChanges = 0;
+        connect(&lastOnly, &Form1::changed, this, [&] { ++lastRowChanges; });
+        lastOnly.ShowMemberRecord(rows.last());
+
+        int changes = 0;
+        connect(&*f, &Form1::changed, this, [&] { ++changes; });
+        f->ShowMemberRecords(rows);
+        for (const Control* control : oneByOne.controls()) {
+            const Control* other = f->find(control->name());
+            QCOMPARE(other->text(), control->text());
+            QCOMPARE(other->backColor(), control->backColor());
+        }
+        QVERIFY2(changes <= lastRowChanges + 16, qPrintable(QString::number(changes)));
+    }
+
     void save_data()
     {
         // typed: over the date boxes, if any; saved: the verdict in Text7, then fnacimiento and fcaducidad stored

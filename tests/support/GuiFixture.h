@@ -1,0 +1,74 @@
+#pragma once
+
+#include "app/SociosApp.h"
+#include "tests/support/GuiDriving.h"
+#include "tests/support/TestSupport.h"
+
+#include <QGuiApplication>
+#include <QScreen>
+#include <QTemporaryDir>
+#include <QWindow>
+
+// The application on a member file made from tests/data/members.sql, started on 10 March 2026, with its window
+// shown on one of the test platform's screens ("till", the primary one, or "small").
+class GuiFixture
+{
+protected:
+    // Starts the application on the fixture's file with `rows` added after those of members.sql.
+    void startApp(const QList<MemberRecord>& rows = {}, const char* screen = "till")
+    {
+        m_dir = std::make_unique<QTemporaryDir>();
+        m_path = memberFileFromFixture(*m_dir, QStringLiteral("members.sql"));
+        const MemberStore store(m_path);
+        for (const MemberRecord& row : rows)
+            QCOMPARE(store.append(row), std::nullopt);
+        m_app = std::make_unique<SociosApp>(m_path);
+        QVERIFY(m_app->start(FixedClock(QDate(2026, 3, 10))));
+        m_app->view()->winId();
+        m_app->view()->windowHandle()->setScreen(screenNamed(screen));
+        m_app->view()->show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_app->view()));
+    }
+    void stopApp() { m_app.reset(); }
+
+    static QScreen* screenNamed(const char* name)
+    {
+        for (QScreen* screen : QGuiApplication::screens())
+            if (screen->name() == QLatin1String(name))
+                return screen;
+        qFatal("no screen %s: the GUI tests need tests/data/screens.json", name);
+    }
+
+    Form1& form() const { return m_app->form(); }
+    // The widget of the control `name`; a missing one ends the test run.
+    template <typename W = QWidget> W* widget(const char* name) const
+    {
+        if (W* found = m_app->view()->findChild<W*>(QLatin1String(name)))
+            return found;
+        qFatal("no widget %s", name);
+    }
+    // Clicks the operation's button and runs the prompt's steps; returns where the operation left the focus.
+    QWidget* startOperation(const char* button, QList<PromptStep> steps)
+    {
+        ModalDriver driver(std::move(steps));
+        QTest::mouseClick(widget(button), Qt::LeftButton);
+        if (!QTest::qVerify(driver.finished(), "driver.finished()", "a prompt step was left", __FILE__, __LINE__))
+            return nullptr;
+        // A desktop's window manager activates the window again when the prompt closes; the offscreen platform
+        // leaves that to us.
+        m_app->view()->activateWindow();
+        return QTest::qWaitForWindowActive(m_app->view()) ? QApplication::focusWidget() : nullptr;
+    }
+    // Clicks into a box and types over its whole text, as an operator would.
+    void retype(const char* box, const QString& text)
+    {
+        QTest::mouseClick(widget(box), Qt::LeftButton);
+        QTest::keyClick(widget(box), Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClick(widget(box), Qt::Key_Backspace);
+        typeText(widget(box), text);
+    }
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+    QString m_path;
+    std::unique_ptr<SociosApp> m_app;
+};
