@@ -4,7 +4,7 @@
 #include "app/BirthdayListDelegate.h"
 #include "app/FocusMark.h"
 #include "app/Logo.h"
-#include "app/conversions/Characters.h"
+#include "conversions/Characters.h"
 
 #include <QApplication>
 #include <QGroupBox>

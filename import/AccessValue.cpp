@@ -1,6 +1,6 @@
 #include "import/AccessValue.h"
 
-#include "app/conversions/Conversions.h"
+#include "conversions/Conversions.h"
 
 #include <QDate>
 

@@ -1,6 +1,6 @@
 #include "operations/CardEntry.h"
 
-#include "app/conversions/Characters.h"
+#include "conversions/Characters.h"
 
 QString CardEntry::normalise(const QString& entry)
 {

@@ -65,8 +65,9 @@ private:
     bool text52IsLeave() const;
     // Shows the failure and brings the window back to idle.
     void fail(const StoreError& error);
-    // Writes the balance that `change` makes of the stored one and finishes "Añadir Puntos".
-    void changeBalance(const MemberStore::BalanceChange& change);
+    // Writes the balance that `change` makes of the stored one, recorded in the points history as `operation`, and
+    // finishes "Añadir Puntos".
+    void changeBalance(const QString& operation, const MemberStore::BalanceChange& change);
     // The member on screen has no row any more (another program removed it): nothing is written, the operator
     // is told, and the window goes back to idle.
     void cardVanished();

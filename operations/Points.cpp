@@ -2,7 +2,7 @@
 
 #include "operations/CardOperations.h"
 
-#include "app/conversions/Conversions.h"
+#include "conversions/Conversions.h"
 #include "operations/MessageSink.h"
 
 #include <cmath>
@@ -61,7 +61,7 @@ void CardOperations::Command4_Click()
     // The amount is added to the balance stored when the row is written. With one till that is the balance
     // shown; when another till added points meanwhile, both additions are kept.
     const double amount = Val(m_form.Text8.text());
-    changeBalance([amount](const QString& stored) -> std::optional<QString> {
+    changeBalance(QStringLiteral("añadir puntos"), [amount](const QString& stored) -> std::optional<QString> {
         const double sum = Val(stored) + amount;
         return std::isfinite(sum) ? std::optional<QString>(Str(sum)) : std::nullopt;
     });
@@ -69,13 +69,14 @@ void CardOperations::Command4_Click()
 
 void CardOperations::Command8_Click()
 {
-    changeBalance([](const QString&) -> std::optional<QString> { return QStringLiteral("0"); });
+    changeBalance(QStringLiteral("reset puntos"),
+                  [](const QString&) -> std::optional<QString> { return QStringLiteral("0"); });
 }
 
-void CardOperations::changeBalance(const MemberStore::BalanceChange& change)
+void CardOperations::changeBalance(const QString& operation, const MemberStore::BalanceChange& change)
 {
     Form1& f = m_form;
-    const StoreResult<MemberStore::PointsChange> result = m_store.changePoints(f.Text4.text(), change);
+    const StoreResult<MemberStore::PointsChange> result = m_store.changePoints(f.Text4.text(), change, operation);
     if (!result) {
         // Nothing stored: the window keeps waiting with the amount typed, to add it once the cause is gone.
         m_messages.storeFailure(result.error());

@@ -3,8 +3,14 @@
 #include "store/SqliteEngine.h"
 #include "store/StoreEngine.h"
 
+#include "conversions/Conversions.h"
+
+#include <QDateTime>
 #include <QDir>
 #include <QSqlQuery>
+#include <QSysInfo>
+
+#include <cmath>
 
 namespace {
 
@@ -58,6 +64,21 @@ StoreStatus insertRow(StoreEngine& engine, const MemberRecord& record)
     Statement insert(engine, QStringLiteral("INSERT INTO ficha (%1) VALUES (%2)")
                                  .arg(names.join(QLatin1String(", ")), placeholders(kFieldCount)));
     if (!insert.run(values))
+        return engine.error(StoreError::Kind::Write, insert.query().lastError());
+    return std::nullopt;
+}
+
+// Records a change of balance in the points history, inside the write transaction that makes it.
+StoreStatus recordMovement(StoreEngine& engine, const QString& card, const QString& before, const QString& after,
+                           const QString& operation)
+{
+    if (StoreStatus failure = engine.prepareHistory())
+        return failure;
+    const double change = Val(after) - Val(before);
+    Statement insert(engine, QStringLiteral("INSERT INTO movimientos (%1) VALUES (%2)")
+                                 .arg(kHistoryColumns.join(QLatin1String(", ")), placeholders(kHistoryColumns.size())));
+    if (!insert.run({QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")), card, before,
+                     std::isfinite(change) ? Str(change) : QString(), after, operation, QSysInfo::machineHostName()}))
         return engine.error(StoreError::Kind::Write, insert.query().lastError());
     return std::nullopt;
 }
@@ -316,11 +337,16 @@ StoreResult<MemberStore::Rewrite> MemberStore::rewriteFirst(const QString& card,
                                      .arg(assignments.join(QLatin1String(", ")), engine.rowId()));
         if (!update.run(values))
             return engine.error(StoreError::Kind::Write, update.query().lastError());
+        if (record.puntos != expected.puntos)
+            if (StoreStatus failure =
+                    recordMovement(engine, card, expected.puntos, record.puntos, QStringLiteral("Modificar")))
+                return *failure;
         return Rewrite{Outcome::Written, {}};
     });
 }
 
-StoreResult<MemberStore::PointsChange> MemberStore::changePoints(const QString& card, const BalanceChange& change) const
+StoreResult<MemberStore::PointsChange> MemberStore::changePoints(const QString& card, const BalanceChange& change,
+                                                                 const QString& operation) const
 {
     using Outcome = PointsChange::Outcome;
     return inWriteTransaction([&](StoreEngine& engine) -> StoreResult<PointsChange> {
@@ -329,10 +355,8 @@ StoreResult<MemberStore::PointsChange> MemberStore::changePoints(const QString& 
         QVariant rowId;
         QString balance;
         {
-            Statement select(engine, QStringLiteral("SELECT %1, %2, %3 FROM ficha WHERE ntarjeta = ? ORDER BY %1 "
-                                                    "LIMIT 1%4")
-                                         .arg(engine.rowId(), engine.read(Field::puntos), engine.read(Field::ntarjeta),
-                                              engine.lockRow()));
+            Statement select(engine, QStringLiteral("SELECT %1, %2 FROM ficha WHERE ntarjeta = ? ORDER BY %1 LIMIT 1%3")
+                                         .arg(engine.rowId(), engine.read(Field::puntos), engine.lockRow()));
             if (!select.run({card}))
                 return engine.error(StoreError::Kind::Write, select.query().lastError());
             if (!select.query().next()) {
@@ -355,12 +379,42 @@ StoreResult<MemberStore::PointsChange> MemberStore::changePoints(const QString& 
             if (!update.run({*changed, rowId}))
                 return engine.error(StoreError::Kind::Write, update.query().lastError());
         }
-        // Read back what the file now holds: that is what the operator is shown.
-        Statement readBack(
-            engine,
-            QStringLiteral("SELECT %1 FROM ficha WHERE %2 = ?").arg(engine.read(Field::puntos), engine.rowId()));
-        if (!readBack.run({rowId}) || !readBack.query().next())
-            return engine.error(StoreError::Kind::Write, readBack.query().lastError());
-        return PointsChange{Outcome::Written, engine.text(readBack.query().value(0))};
+        // Read back what the file now holds: that is what the operator is shown, and what the history records.
+        QString written;
+        {
+            Statement readBack(
+                engine,
+                QStringLiteral("SELECT %1 FROM ficha WHERE %2 = ?").arg(engine.read(Field::puntos), engine.rowId()));
+            if (!readBack.run({rowId}) || !readBack.query().next())
+                return engine.error(StoreError::Kind::Write, readBack.query().lastError());
+            written = engine.text(readBack.query().value(0));
+        }
+        if (StoreStatus failure = recordMovement(engine, card, balance, written, operation))
+            return *failure;
+        return PointsChange{Outcome::Written, written};
+    });
+}
+
+StoreResult<std::vector<Movement>> MemberStore::history(const QString& card) const
+{
+    using Result = StoreResult<std::vector<Movement>>;
+    return withEngine([&](StoreEngine& engine) -> Result {
+        const StoreResult<bool> present = engine.hasHistory();
+        if (!present)
+            return present.error();
+        std::vector<Movement> movements;
+        if (!*present)
+            return movements;
+        Statement select(engine, QStringLiteral("SELECT %1 FROM movimientos WHERE ntarjeta = ? ORDER BY %2")
+                                     .arg(kHistoryColumns.join(QLatin1String(", ")), engine.rowId()));
+        if (!select.run({card}))
+            return engine.error(StoreError::Kind::Read, select.query().lastError());
+        while (select.query().next()) {
+            auto text = [&](int i) { return select.query().value(i).toString(); };
+            movements.push_back({text(0), text(1), text(2), text(3), text(4), text(5), text(6)});
+        }
+        if (select.query().lastError().isValid())
+            return engine.error(StoreError::Kind::Read, select.query().lastError());
+        return movements;
     });
 }

@@ -15,6 +15,20 @@
 class QSqlQuery;
 class StoreEngine;
 
+// One change of a member's balance, as the points history "movimientos" keeps it: all text.
+struct Movement
+{
+    QString fecha;     // local date and time, "2026-12-06 17:45:03"
+    QString ntarjeta;  // the card number
+    QString antes;     // the balance before, as stored
+    QString cantidad;  // the change, as Str writes a number
+    QString despues;   // the balance after, as stored
+    QString operacion; // "añadir puntos", "reset puntos" or "Modificar"
+    QString equipo;    // the computer's name
+
+    bool operator==(const Movement&) const = default;
+};
+
 // One row met by a scan, offering the fields that the scan was asked for.
 class StoredRow
 {
@@ -126,7 +140,8 @@ public:
 
     // Writes all fields of the record into the first row (in table order) holding `card`, if that row still holds
     // `expected`: what the till read before the operator changed it. The check and the write are one transaction,
-    // so a change made by another till meanwhile is never written over.
+    // so a change made by another till meanwhile is never written over. A changed balance goes into the points
+    // history in the same transaction.
     struct Rewrite
     {
         enum class Outcome { Written, NoRow, Changed };
@@ -146,8 +161,13 @@ public:
     };
 
     // Changes the balance of the first row holding `card`, reading and writing it in one transaction, so that
-    // a change made by another till meanwhile is never lost.
-    StoreResult<PointsChange> changePoints(const QString& card, const BalanceChange& change) const;
+    // a change made by another till meanwhile is never lost. The points history records it as `operation`, in the
+    // same transaction: a change is never written without its record, nor a record without its change.
+    StoreResult<PointsChange> changePoints(const QString& card, const BalanceChange& change,
+                                           const QString& operation = QStringLiteral("añadir puntos")) const;
+
+    // The points history of a card number, oldest first; empty for a file that has none yet.
+    StoreResult<std::vector<Movement>> history(const QString& card) const;
 
 private:
     StoreStatus visitRows(const QString& where, std::span<const QString> values, std::span<const Field> fields,

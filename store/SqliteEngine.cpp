@@ -358,6 +358,24 @@ StoreResult<QString> examine(SqliteConnection& connection, const QString& path)
             return unsafe(path, QStringLiteral("column %1 compares as %2, not byte for byte").arg(name, collation));
     }
 
+    // A points history made by another program must hold what socios writes into it.
+    if (!query.exec(QStringLiteral("SELECT type FROM sqlite_master WHERE name = 'movimientos' COLLATE NOCASE")))
+        return engineError(query.lastError());
+    if (query.next()) {
+        if (query.value(0).toString() != QLatin1String("table"))
+            return unsafe(path, QStringLiteral("movimientos is a %1, not a table").arg(query.value(0).toString()));
+        query.finish();
+        QStringList present;
+        if (!query.exec(QStringLiteral("PRAGMA table_xinfo(movimientos)")))
+            return engineError(query.lastError());
+        while (query.next())
+            present << query.value(1).toString().toLower();
+        for (const QString& column : kHistoryColumns)
+            if (!present.contains(column))
+                return unsafe(path, QStringLiteral("table movimientos has no column named %1").arg(column));
+    }
+    query.finish();
+
     QString rowId;
     for (const char* alias : {"rowid", "_rowid_", "oid"}) {
         if (!columns.contains(QLatin1String(alias))) {
@@ -671,6 +689,30 @@ StoreStatus SqliteEngine::buildMissingIndexes()
             }
         }
     }
+    return std::nullopt;
+}
+
+StoreResult<bool> SqliteEngine::hasHistory()
+{
+    const std::optional<QStringList> found =
+        m_connection->exec(QStringLiteral("SELECT name FROM sqlite_master WHERE name = 'movimientos' COLLATE NOCASE"));
+    if (!found)
+        return error(StoreError::Kind::Read, m_connection->lastError());
+    return !found->isEmpty();
+}
+
+StoreStatus SqliteEngine::prepareHistory()
+{
+    const StoreResult<bool> present = hasHistory();
+    if (!present)
+        return present.error();
+    if (*present)
+        return std::nullopt;
+    for (const QString& statement :
+         {QStringLiteral("CREATE TABLE movimientos (%1 TEXT)").arg(kHistoryColumns.join(QLatin1String(" TEXT, "))),
+          QStringLiteral("CREATE INDEX movimientos_ntarjeta ON movimientos (ntarjeta)")})
+        if (!m_connection->exec(statement))
+            return error(StoreError::Kind::Write, m_connection->lastError());
     return std::nullopt;
 }
 

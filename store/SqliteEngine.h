@@ -37,6 +37,9 @@ public:
     StoreStatus lockTable() override { return std::nullopt; }
     QString lockRow() const override { return {}; }
 
+    StoreStatus prepareHistory() override;
+    StoreResult<bool> hasHistory() override;
+
     StoreError error(StoreError::Kind kind, const QSqlError& error) const override;
 
     StoreStatus buildMissingIndexes() override;

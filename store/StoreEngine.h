@@ -38,6 +38,11 @@ public:
     virtual StoreStatus lockTable() = 0;
     virtual QString lockRow() const = 0;
 
+    // Inside a write transaction: makes sure the points history exists, creating it when the store has none yet.
+    virtual StoreStatus prepareHistory() = 0;
+    // Whether the points history exists (an older file, or a read-only one, may have none).
+    virtual StoreResult<bool> hasHistory() = 0;
+
     // The operator's view of an engine error.
     virtual StoreError error(StoreError::Kind kind, const QSqlError& error) const = 0;
 
@@ -72,6 +77,11 @@ public:
 private:
     QSqlQuery& m_query;
 };
+
+// The columns of the points history "movimientos", in order.
+inline const QStringList kHistoryColumns = {
+    QStringLiteral("fecha"),   QStringLiteral("ntarjeta"),  QStringLiteral("antes"), QStringLiteral("cantidad"),
+    QStringLiteral("despues"), QStringLiteral("operacion"), QStringLiteral("equipo")};
 
 // The lookup indexes, in SQL that both engines run. The birthday of a row as "mmdd" is the key of the start-up
 // list's lookup; its WHERE clause repeats the expression word for word so that the engine uses the index.

@@ -1,6 +1,6 @@
 #include "window/Form1.h"
 
-#include "app/conversions/Characters.h"
+#include "conversions/Characters.h"
 #include "window/Clock.h"
 #include "window/Form1Catalogue.h"
 

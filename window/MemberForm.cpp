@@ -2,8 +2,8 @@
 
 #include "window/Form1.h"
 
-#include "app/conversions/Characters.h"
-#include "app/conversions/Conversions.h"
+#include "conversions/Characters.h"
+#include "conversions/Conversions.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 // Val on arbitrary text (the input's bytes read as UTF-8), and Str through the round trip. Besides crashes and
 // sanitizer reports, an input that breaks one of the properties below stops the fuzzer, so that wrong results are
 // found as well.
-#include "app/conversions/Conversions.h"
+#include "conversions/Conversions.h"
 
 #include <QHashFunctions>
 #include <QString>

@@ -2,7 +2,7 @@
 #include "app/FocusMark.h"
 #include "app/InputDialogPrompt.h"
 #include "app/Language.h"
-#include "app/conversions/Characters.h"
+#include "conversions/Characters.h"
 #include "tests/support/GuiFixture.h"
 
 #include <QListView>

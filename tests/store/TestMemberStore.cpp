@@ -1,4 +1,4 @@
-#include "app/conversions/Characters.h"
+#include "conversions/Characters.h"
 #include "bench/MemberGenerator.h"
 #include "store/MemberStore.h"
 #include "tests/support/TestSupport.h"

@@ -1,4 +1,4 @@
-#include "app/conversions/Characters.h"
+#include "conversions/Characters.h"
 
 namespace {
 

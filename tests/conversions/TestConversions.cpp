@@ -1,5 +1,5 @@
-#include "app/conversions/Characters.h"
-#include "app/conversions/Conversions.h"
+#include "conversions/Characters.h"
+#include "conversions/Conversions.h"
 #include "tests/support/TestSupport.h"
 
 #include <QRandomGenerator>

@@ -1,4 +1,4 @@
-#include "app/conversions/Conversions.h"
+#include "conversions/Conversions.h"
 
 #include <algorithm>
 #include <charconv>
