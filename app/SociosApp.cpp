@@ -114,6 +114,7 @@ void SociosApp::startChecks(QDate today, bool listLater)
         const MemberStore store(path);
         if (listLater) {
             const StoreStatus built = store.buildMissingIndexes();
+            qCInfo(lcStartup, "indexes built");
             if (built)
                 qWarning("socios: lookups stay unindexed: %s", qUtf8Printable(built->toString()));
             QMetaObject::invokeMethod(window, [this, today] {
@@ -121,11 +122,13 @@ void SociosApp::startChecks(QDate today, bool listLater)
                 m_listNote = nullptr;
                 if (const StoreStatus failure = m_form.fillBirthdayList(m_store, today))
                     m_messages.storeFailure(*failure);
+                qCInfo(lcStartup, "birthday list filled");
             });
         }
         if (QThread::currentThread()->isInterruptionRequested())
             return;
         const StoreResult<bool> intact = store.quickCheck();
+        qCInfo(lcStartup, "file checked");
         if (intact.ok() && !*intact)
             QMetaObject::invokeMethod(window, [this] {
                 // From now on nothing more is written to a damaged file.

@@ -19,11 +19,14 @@
 #include <QTextStream>
 
 #include <benchmark/benchmark.h>
+#include <sqlite3.h>
 
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <map>
+#include <thread>
 
 namespace {
 
@@ -73,6 +76,40 @@ void lookup(benchmark::State& state, int members, bool present)
             state.SkipWithError("wrong lookup result");
         benchmark::DoNotOptimize(rows);
     }
+}
+
+// The floor of a lookup: the same indexed query prepared once on one open connection, through SQLite's own
+// interface, reading the thirteen texts of the rows found. A card pass can cost no less.
+void lookupFloor(benchmark::State& state, int members)
+{
+    sqlite3* db = nullptr;
+    sqlite3_stmt* statement = nullptr;
+    if (sqlite3_open_v2(qUtf8Printable(memberFile(members)), &db, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK ||
+        sqlite3_prepare_v2(
+            db,
+            "SELECT ntarjeta, nsocio, nombre, apellidos, calle, cp, ciudad, telefono, email, "
+            "fnacimiento, observaciones, puntos, fcaducidad FROM ficha WHERE ntarjeta = ? ORDER BY rowid",
+            -1, &statement, nullptr) != SQLITE_OK) {
+        state.SkipWithError("cannot open the member file");
+        sqlite3_close(db);
+        return;
+    }
+    QRandomGenerator random(7);
+    for (auto _ : state) {
+        const QByteArray card = generatedCard(int(random.bounded(members))).toUtf8();
+        sqlite3_bind_text(statement, 1, card.constData(), int(card.size()), SQLITE_STATIC);
+        int found = 0;
+        while (sqlite3_step(statement) == SQLITE_ROW) {
+            for (int i = 0; i < 13; ++i)
+                benchmark::DoNotOptimize(sqlite3_column_text(statement, i));
+            ++found;
+        }
+        sqlite3_reset(statement);
+        if (found != 1)
+            state.SkipWithError("wrong lookup result");
+    }
+    sqlite3_finalize(statement);
+    sqlite3_close(db);
 }
 
 // The straightforward lookup: every row read and its card number compared, the matching rows read in full.
@@ -183,6 +220,78 @@ bool evictFromCache(const QString& path)
     return evicted;
 }
 
+// Another program reading the file inside one long transaction (a spreadsheet's link, a backup tool): a save and
+// a lookup of this till meanwhile. Reports the slowest of each; a save that fails stops the benchmark.
+void whileAnotherProgramReads(benchmark::State& state, int members)
+{
+    const QString path = workingCopy(members);
+    sqlite3* reader = nullptr;
+    sqlite3_open_v2(qUtf8Printable(path), &reader, SQLITE_OPEN_READONLY, nullptr);
+    if (sqlite3_exec(reader, "BEGIN; SELECT count(*) FROM ficha;", nullptr, nullptr, nullptr) != SQLITE_OK)
+        state.SkipWithError("the reader cannot start its transaction");
+    const MemberStore store(path);
+    QRandomGenerator random(17);
+    MemberRecord record;
+    for (Field f : allFields())
+        record[f] = QStringLiteral("Socio nuevo");
+    static int next = members + 200'000; // new numbers across repetitions too
+    double slowestSave = 0, slowestLookup = 0;
+    for (auto _ : state) {
+        QElapsedTimer timer;
+        timer.start();
+        record.ntarjeta = generatedCard(next++);
+        const auto added = store.appendNew(record);
+        slowestSave = std::max(slowestSave, timer.nsecsElapsed() / 1e6);
+        timer.restart();
+        const auto rows = store.rowsWithCard(generatedCard(int(random.bounded(members))));
+        slowestLookup = std::max(slowestLookup, timer.nsecsElapsed() / 1e6);
+        if (!added || !*added || !rows || rows->size() != 1)
+            state.SkipWithError("a save or a lookup failed while the other program read");
+    }
+    sqlite3_exec(reader, "COMMIT", nullptr, nullptr, nullptr);
+    sqlite3_close(reader);
+    state.counters["slowest_save_ms"] = slowestSave;
+    state.counters["slowest_lookup_ms"] = slowestLookup;
+}
+
+// Another till holds the write lock for 50 ms; this till's save waits for it. The time measured runs from the
+// moment the other till's commit returns to the moment this save returns.
+void saveAfterLockReleased(benchmark::State& state, int members)
+{
+    const QString path = workingCopy(members);
+    const MemberStore store(path);
+    MemberRecord record;
+    for (Field f : allFields())
+        record[f] = QStringLiteral("Socio nuevo");
+    static int next = members + 300'000; // new numbers across repetitions too
+    for (auto _ : state) {
+        std::atomic<qint64> released{0};
+        std::atomic<bool> locked{false};
+        QElapsedTimer clock;
+        clock.start();
+        std::thread other([&] {
+            sqlite3* till = nullptr;
+            sqlite3_open_v2(qUtf8Printable(path), &till, SQLITE_OPEN_READWRITE, nullptr);
+            sqlite3_exec(till, "BEGIN IMMEDIATE; UPDATE ficha SET puntos = puntos WHERE rowid = 1;", nullptr, nullptr,
+                         nullptr);
+            locked = true;
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+            sqlite3_exec(till, "COMMIT", nullptr, nullptr, nullptr);
+            released = clock.nsecsElapsed();
+            sqlite3_close(till);
+        });
+        while (!locked)
+            std::this_thread::yield();
+        record.ntarjeta = generatedCard(next++);
+        const auto added = store.appendNew(record);
+        const qint64 done = clock.nsecsElapsed();
+        other.join();
+        if (!added || !*added)
+            state.SkipWithError("the waiting save failed");
+        state.SetIterationTime(std::max<qint64>(0, done - released) / 1e9);
+    }
+}
+
 // The real application, from its start to its window shown, with its peak resident memory. With `coldFile`,
 // the member file is read from the disk rather than from the system's cache.
 void applicationStart(benchmark::State& state, int members, bool coldFile)
@@ -223,6 +332,65 @@ void applicationStart(benchmark::State& state, int members, bool coldFile)
     state.counters["peak_MB"] = peakKb / 1024;
 }
 
+// The first start on a file without the lookup indexes (made by another program): the time to the window shown,
+// and meanwhile the slowest save of another till, while the application builds the indexes in the background.
+void firstStartUnindexed(benchmark::State& state, int members)
+{
+    for (auto _ : state) {
+        state.PauseTiming();
+        QTemporaryDir home;
+        QDir(home.path()).mkpath(QStringLiteral("MIS PROGRAMAS"));
+        const QString path = home.filePath(QStringLiteral("MIS PROGRAMAS/dorvel.mdb"));
+        QFile::copy(memberFile(members), path);
+        {
+            sqlite3* db = nullptr;
+            sqlite3_open(qUtf8Printable(path), &db);
+            sqlite3_exec(db, "DROP INDEX ficha_ntarjeta; DROP INDEX ficha_cumple;", nullptr, nullptr, nullptr);
+            sqlite3_close(db);
+        }
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("HOME"), home.path());
+        environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        environment.insert(QStringLiteral("QT_LOGGING_RULES"), QStringLiteral("socios.startup.info=true"));
+        QProcess process;
+        process.setProcessEnvironment(environment);
+        process.setReadChannel(QProcess::StandardError);
+        state.ResumeTiming();
+        QElapsedTimer timer;
+        timer.start();
+        process.start(QStringLiteral(SOCIOS_APP_PATH), {});
+        QByteArray seen;
+        while (!seen.contains("window shown") && process.waitForReadyRead(10000))
+            seen += process.readAllStandardError();
+        state.SetIterationTime(timer.nsecsElapsed() / 1e9);
+        state.PauseTiming();
+        // Another till saving members while the indexes are built.
+        const MemberStore till(path);
+        MemberRecord record;
+        for (Field f : allFields())
+            record[f] = QStringLiteral("Socio nuevo");
+        double slowest = 0;
+        int next = members + 400'000;
+        while (timer.elapsed() < 6000) {
+            QElapsedTimer save;
+            save.start();
+            record.ntarjeta = generatedCard(next++);
+            const auto added = till.appendNew(record);
+            slowest = std::max(slowest, save.nsecsElapsed() / 1e6);
+            if (save.nsecsElapsed() > 100'000'000 && qEnvironmentVariableIsSet("SOCIOS_BENCH_TRACE"))
+                QTextStream(stderr) << "slow save at " << timer.elapsed() << " ms: " << save.elapsed() << " ms\n";
+            if (!added)
+                state.SkipWithError(qPrintable(added.error().toString()));
+        }
+        state.counters["slowest_other_save_ms"] = slowest;
+        process.kill();
+        process.waitForFinished();
+        if (!seen.contains("window shown"))
+            state.SkipWithError("the window was never shown");
+        state.ResumeTiming();
+    }
+}
+
 // Prints, after the usual table, how many times faster each fast path is than the straightforward way.
 class RatioReporter : public benchmark::ConsoleReporter
 {
@@ -241,10 +409,11 @@ public:
     {
         ConsoleReporter::Finalize();
         auto& out = GetOutputStream();
-        out << "\nstraightforward way / fast path (real time):\n";
+        out << "\nstraightforward way / fast path, and card pass / floor (real time):\n";
         for (const auto& [name, fast] : m_times) {
             for (const auto& [fastName, slowName] :
                  {std::pair<std::string, std::string>{"lookup/present/", "lookup/read-every-row/"},
+                  {"lookup/floor/", "lookup/present/"},
                   {"startup/", "startup/read-every-row/"}}) {
                 if (name.rfind(fastName, 0) != 0 || name.find("read-every-row") != std::string::npos)
                     continue;
@@ -294,12 +463,16 @@ int main(int argc, char** argv)
         };
         add("lookup/present/", lookup, n, true)->Repetitions(5);
         add("lookup/absent/", lookup, n, false)->Repetitions(5);
+        add("lookup/floor/", lookupFloor, n)->Repetitions(5);
         add("lookup/read-every-row/", lookupByReadingEveryRow, n)->Iterations(fullReads)->Repetitions(3);
         add("startup/", startup, n)->Repetitions(5);
         add("startup/read-every-row/", startupReadingEveryRow, n)->Iterations(fullReads)->Repetitions(3);
         add("append/", append, n)->UseRealTime()->Repetitions(3);
         add("rewrite/", rewrite, n)->UseRealTime()->Repetitions(3);
         add("points/", changePoints, n)->UseRealTime()->Repetitions(3);
+        add("while-another-program-reads/", whileAnotherProgramReads, n)->UseRealTime()->Iterations(200);
+        add("save-after-lock-released/", saveAfterLockReleased, n)->UseManualTime()->Iterations(20)->Repetitions(3);
+        add("first-start-unindexed/", firstStartUnindexed, n)->UseManualTime()->Iterations(1)->Repetitions(3);
         add("application/", applicationStart, n, false)->UseManualTime()->Iterations(3)->Repetitions(3);
         add("application/cold-file/", applicationStart, n, true)->UseManualTime()->Iterations(3)->Repetitions(3);
     }

@@ -55,14 +55,16 @@ StoreResult<MemberRecord> recordAt(const QSqlQuery& query, int first, const Stor
 
 StoreStatus insertRow(StoreEngine& engine, const MemberRecord& record)
 {
-    QStringList names;
     QVariantList values;
-    for (Field f : allFields()) {
-        names << QLatin1String(fieldName(f));
+    for (Field f : allFields())
         values << record[f];
-    }
-    Statement insert(engine, QStringLiteral("INSERT INTO ficha (%1) VALUES (%2)")
-                                 .arg(names.join(QLatin1String(", ")), placeholders(kFieldCount)));
+    Statement insert(engine, engine.sql("insert", [] {
+        QStringList names;
+        for (Field f : allFields())
+            names << QLatin1String(fieldName(f));
+        return QStringLiteral("INSERT INTO ficha (%1) VALUES (%2)")
+            .arg(names.join(QLatin1String(", ")), placeholders(kFieldCount));
+    }));
     if (!insert.run(values))
         return engine.error(StoreError::Kind::Write, insert.query().lastError());
     return std::nullopt;
@@ -75,8 +77,10 @@ StoreStatus recordMovement(StoreEngine& engine, const QString& card, const QStri
     if (StoreStatus failure = engine.prepareHistory())
         return failure;
     const double change = Val(after) - Val(before);
-    Statement insert(engine, QStringLiteral("INSERT INTO movimientos (%1) VALUES (%2)")
-                                 .arg(kHistoryColumns.join(QLatin1String(", ")), placeholders(kHistoryColumns.size())));
+    Statement insert(engine, engine.sql("record", [] {
+        return QStringLiteral("INSERT INTO movimientos (%1) VALUES (%2)")
+            .arg(kHistoryColumns.join(QLatin1String(", ")), placeholders(kHistoryColumns.size()));
+    }));
     if (!insert.run({QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")), card, before,
                      std::isfinite(change) ? Str(change) : QString(), after, operation, QSysInfo::machineHostName()}))
         return engine.error(StoreError::Kind::Write, insert.query().lastError());
@@ -219,8 +223,10 @@ StoreResult<std::vector<MemberRecord>> MemberStore::rowsWithCard(const QString& 
 {
     using Result = StoreResult<std::vector<MemberRecord>>;
     return withEngine([&](StoreEngine& engine) -> Result {
-        Statement select(engine, QStringLiteral("SELECT %1 FROM ficha WHERE ntarjeta = ? ORDER BY %2")
-                                     .arg(columnList(allFields(), engine), engine.rowId()));
+        Statement select(engine, engine.sql("rowsWithCard", [&] {
+            return QStringLiteral("SELECT %1 FROM ficha WHERE ntarjeta = ? ORDER BY %2")
+                .arg(columnList(allFields(), engine), engine.rowId());
+        }));
         if (!select.run({card}))
             return engine.error(StoreError::Kind::Read, select.query().lastError());
         std::vector<MemberRecord> rows;
@@ -310,8 +316,10 @@ StoreResult<MemberStore::Rewrite> MemberStore::rewriteFirst(const QString& card,
             return *locked;
         QVariant rowId;
         {
-            Statement select(engine, QStringLiteral("SELECT %1, %2 FROM ficha WHERE ntarjeta = ? ORDER BY %1 LIMIT 1%3")
-                                         .arg(engine.rowId(), columnList(allFields(), engine), engine.lockRow()));
+            Statement select(engine, engine.sql("rewrite/select", [&] {
+                return QStringLiteral("SELECT %1, %2 FROM ficha WHERE ntarjeta = ? ORDER BY %1 LIMIT 1%3")
+                    .arg(engine.rowId(), columnList(allFields(), engine), engine.lockRow());
+            }));
             if (!select.run({card}))
                 return engine.error(StoreError::Kind::Write, select.query().lastError());
             if (!select.query().next()) {
@@ -326,15 +334,17 @@ StoreResult<MemberStore::Rewrite> MemberStore::rewriteFirst(const QString& card,
             if (!(*stored == expected))
                 return Rewrite{Outcome::Changed, std::move(stored).value()};
         }
-        QStringList assignments;
         QVariantList values;
-        for (Field f : allFields()) {
-            assignments << QStringLiteral("%1 = ?").arg(QLatin1String(fieldName(f)));
+        for (Field f : allFields())
             values << record[f];
-        }
         values << rowId;
-        Statement update(engine, QStringLiteral("UPDATE ficha SET %1 WHERE %2 = ?")
-                                     .arg(assignments.join(QLatin1String(", ")), engine.rowId()));
+        Statement update(engine, engine.sql("rewrite/update", [&] {
+            QStringList assignments;
+            for (Field f : allFields())
+                assignments << QStringLiteral("%1 = ?").arg(QLatin1String(fieldName(f)));
+            return QStringLiteral("UPDATE ficha SET %1 WHERE %2 = ?")
+                .arg(assignments.join(QLatin1String(", ")), engine.rowId());
+        }));
         if (!update.run(values))
             return engine.error(StoreError::Kind::Write, update.query().lastError());
         if (record.puntos != expected.puntos)
@@ -355,8 +365,10 @@ StoreResult<MemberStore::PointsChange> MemberStore::changePoints(const QString& 
         QVariant rowId;
         QString balance;
         {
-            Statement select(engine, QStringLiteral("SELECT %1, %2 FROM ficha WHERE ntarjeta = ? ORDER BY %1 LIMIT 1%3")
-                                         .arg(engine.rowId(), engine.read(Field::puntos), engine.lockRow()));
+            Statement select(engine, engine.sql("points/select", [&] {
+                return QStringLiteral("SELECT %1, %2 FROM ficha WHERE ntarjeta = ? ORDER BY %1 LIMIT 1%3")
+                    .arg(engine.rowId(), engine.read(Field::puntos), engine.lockRow());
+            }));
             if (!select.run({card}))
                 return engine.error(StoreError::Kind::Write, select.query().lastError());
             if (!select.query().next()) {
@@ -375,7 +387,9 @@ StoreResult<MemberStore::PointsChange> MemberStore::changePoints(const QString& 
         if (!changed)
             return PointsChange{Outcome::Declined, {}};
         {
-            Statement update(engine, QStringLiteral("UPDATE ficha SET puntos = ? WHERE %1 = ?").arg(engine.rowId()));
+            Statement update(engine, engine.sql("points/update", [&] {
+                return QStringLiteral("UPDATE ficha SET puntos = ? WHERE %1 = ?").arg(engine.rowId());
+            }));
             if (!update.run({*changed, rowId}))
                 return engine.error(StoreError::Kind::Write, update.query().lastError());
         }

@@ -466,11 +466,12 @@ SqliteEngine::SqliteEngine(QString path) : StoreEngine(std::move(path)) {}
 
 SqliteEngine::~SqliteEngine()
 {
-    // A clean end: the log goes back into the file, which then stands alone.
+    // A clean end: the log goes back into the file, as far as other tills' reads allow without waiting for them;
+    // the last connection to close empties it, and the file then stands alone.
     if (m_connection && m_connection->access() == SqliteConnection::Access::ReadWrite && !m_readOnly &&
         m_connection->identity() == SqliteFile::identityOf(m_path)) {
         m_connection->setLimit(5s);
-        m_connection->exec(QStringLiteral("PRAGMA wal_checkpoint(TRUNCATE)"));
+        m_connection->exec(QStringLiteral("PRAGMA wal_checkpoint(PASSIVE)"));
     } else if (m_connection) {
         m_connection->abandon();
     }
@@ -498,6 +499,7 @@ StoreStatus SqliteEngine::connect()
     m_connection.reset();
     m_readOnly = false;
     m_degraded.reset();
+    forgetStatements();
 
     const SqliteFile::Identity identity = SqliteFile::identityOf(m_path);
     if (!identity.exists)
@@ -688,6 +690,9 @@ StoreStatus SqliteEngine::buildMissingIndexes()
                 return failed;
             }
         }
+        // The index went into the log; it goes into the file here, without waiting for anyone, rather than in the
+        // commit of whichever till saves next.
+        m_connection->exec(QStringLiteral("PRAGMA wal_checkpoint(PASSIVE)"));
     }
     return std::nullopt;
 }

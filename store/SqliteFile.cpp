@@ -5,6 +5,7 @@
 #include <QFileInfo>
 #include <QStringDecoder>
 
+#include <algorithm>
 #include <array>
 
 #ifdef Q_OS_UNIX
@@ -254,6 +255,8 @@ std::optional<bool> journalMatches(const QString& journalPath, const QString& da
 
 QString decodeText(const QByteArray& bytes)
 {
+    if (std::all_of(bytes.begin(), bytes.end(), [](char c) { return quint8(c) < 0x80; }))
+        return QString::fromLatin1(bytes); // plain ASCII, the most common text by far
     QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
     QString text = utf8(bytes);
     if (!utf8.hasError())

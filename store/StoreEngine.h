@@ -5,6 +5,7 @@
 
 #include "store/MemberStore.h"
 
+#include <QHash>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QVariant>
@@ -52,9 +53,24 @@ public:
 
     const QString& path() const { return m_path; }
 
+    // The text of a statement, built once per connection: `key` (a string literal) names it, `build` makes it.
+    template <typename Build> const QString& sql(const char* key, Build build)
+    {
+        auto found = m_sql.constFind(key);
+        if (found == m_sql.constEnd())
+            found = m_sql.insert(key, build());
+        return *found;
+    }
+
 protected:
     explicit StoreEngine(QString path) : m_path(std::move(path)) {}
+    // A new connection may read the row id under another name.
+    void forgetStatements() { m_sql.clear(); }
+
     QString m_path;
+
+private:
+    QHash<const char*, QString> m_sql;
 };
 
 // Binds values to a prepared statement and runs it; releases the statement (and any read it holds) when it goes.

@@ -68,6 +68,14 @@ void Control::addItem(const QString& line)
     m_form->notify(*this, Form1::Property::Items);
 }
 
+void Control::addItems(const QStringList& lines)
+{
+    if (lines.isEmpty())
+        return;
+    m_items += lines;
+    m_form->notify(*this, Form1::Property::Items);
+}
+
 void Control::click()
 {
     if (m_visible && m_enabled && m_onClick)

@@ -80,6 +80,8 @@ public:
     // List boxes.
     void clear();
     void addItem(const QString& line);
+    // Adds the lines in order, as addItem() one by one would, with one notification.
+    void addItems(const QStringList& lines);
     const QStringList& items() const { return m_items; }
 
     // Events, raised by the toolkit (or a test standing in for the operator).

@@ -147,7 +147,9 @@ StoreStatus Form1::fillBirthdayList(const MemberStore& store, QDate today)
             QStringLiteral("%1%2").arg(day.month(), 2, 10, QLatin1Char('0')).arg(day.day(), 2, 10, QLatin1Char('0')));
     }
     static constexpr Field kRead[] = {Field::fnacimiento, Field::nombre, Field::apellidos, Field::ntarjeta};
-    return store.scanBirthdays(monthDays, kRead, [&](const StoredRow& row) -> StoreStatus {
+    // The lines go to the list together: one change for the window, however many members are listed.
+    QStringList lines;
+    const StoreStatus failure = store.scanBirthdays(monthDays, kRead, [&](const StoredRow& row) -> StoreStatus {
         const StoreResult<QString> birth = row.text(Field::fnacimiento);
         if (!birth)
             return birth.error();
@@ -173,8 +175,10 @@ StoreStatus Form1::fillBirthdayList(const MemberStore& store, QDate today)
         const StoreResult<QString> ntarjeta = row.text(Field::ntarjeta);
         if (!ntarjeta)
             return ntarjeta.error();
-        List1.addItem(listColumn(*nombre) + listColumn(*apellidos) + leftChars(*ntarjeta, 4) + QLatin1Char('\t') +
-                      QString::number(daysLeft));
+        lines << listColumn(*nombre) + listColumn(*apellidos) + leftChars(*ntarjeta, 4) + QLatin1Char('\t') +
+                     QString::number(daysLeft);
         return std::nullopt;
     });
+    List1.addItems(lines);
+    return failure;
 }
