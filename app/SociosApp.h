@@ -36,6 +36,7 @@ public:
     bool checksDone() const;
 
     Form1& form() { return m_form; }
+    const MemberStore& store() const { return m_store; }
     // The window; exists once start() has succeeded.
     FormView* view() { return m_view.get(); }
 

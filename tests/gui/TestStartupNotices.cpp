@@ -1,0 +1,137 @@
+#include "app/Appearance.h"
+#include "app/Language.h"
+#include "app/SociosApp.h"
+#include "tests/support/GuiDriving.h"
+#include "tests/support/TestSupport.h"
+
+#include <QInputDialog>
+#include <QListView>
+#include <QMessageBox>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTimer>
+
+// What the operator is told about the member file once the window is on screen, what is checked in the background
+// meanwhile, and a prompt that the system closes by quitting the application.
+class TestStartupNotices : public QObject
+{
+    Q_OBJECT
+
+    std::optional<QTemporaryDir> m_dir;
+    QList<QStringList> m_undoes;
+
+    // Starts the application on `path` and collects the texts of the messages it shows until its checks end.
+    void start(const QString& path, std::unique_ptr<SociosApp>& app, QStringList& shown)
+    {
+        app = std::make_unique<SociosApp>(path);
+        QVERIFY(app->start(FixedClock(QDate(2026, 3, 10))));
+        QTimer watcher;
+        QObject::connect(&watcher, &QTimer::timeout, [&] {
+            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+                shown << box->text();
+                box->accept();
+            }
+        });
+        watcher.start(5);
+        app->view()->show();
+        QVERIFY(QTest::qWaitForWindowExposed(app->view()));
+        QTRY_VERIFY_WITH_TIMEOUT(app->checksDone(), 20000);
+        QTest::qWait(50); // a message queued by the checks
+    }
+
+private slots:
+    void initTestCase()
+    {
+        applyAppearance();
+        installSpanishTranslations();
+    }
+    void init() { m_dir.emplace(); }
+    void cleanup()
+    {
+        for (const QStringList& command : std::exchange(m_undoes, {}))
+            QProcess::execute(command.first(), command.mid(1));
+    }
+
+    void toldOnce_data()
+    {
+        const DataTable<QString, QString> row("file", "notice"); // notice: a part of the one message shown
+        row("a new, empty file", "new", "se ha creado uno nuevo y vacío");
+        row("a read-only file", "read-only", "solo lectura");
+        row("a damaged file", "damaged", "está dañado");
+        row("a sound file", "sound", "");
+    }
+
+    void toldOnce()
+    {
+        QFETCH(QString, file);
+        QFETCH(QString, notice);
+        QString path = m_dir->filePath("MIS PROGRAMAS/dorvel.mdb");
+        if (file != "new")
+            path = memberFileFromFixture(*m_dir, "members.sql");
+        if (file == "read-only" && !makeReadOnly(path, m_undoes))
+            QSKIP("this system cannot make the file read-only");
+        if (file == "damaged") {
+            // Pages of the card number index overwritten: start-up reads none of them, the check reads them all.
+            execSql(path, "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 3000) INSERT INTO "
+                          "ficha SELECT 'C' || i, '', '', '', '', '', '', '', '', '', '', '', '' FROM n");
+            const QList<QStringList> pages =
+                execSql(path, "SELECT pageno FROM dbstat WHERE name = 'ficha_ntarjeta' AND pagetype = 'leaf'");
+            QFile damaged(path);
+            QVERIFY(pages.size() > 2 && damaged.open(QIODevice::ReadWrite));
+            QVERIFY(damaged.seek((pages[1][0].toLongLong() - 1) * 4096) && damaged.write(QByteArray(4096, '\x55')));
+        }
+        std::unique_ptr<SociosApp> app;
+        QStringList shown;
+        start(path, app, shown);
+        QCOMPARE(shown.size(), notice.isEmpty() ? 0 : 1);
+        for (const QString& text : shown)
+            QVERIFY2(text.contains(notice) && text.contains(path), qPrintable(text));
+        // A damaged file takes no more saves; a sound one does.
+        const StoreResult<bool> saved = app->store().appendNew(sampleMember("0099"));
+        if (file == "damaged" || file == "read-only")
+            QVERIFY(!saved.ok() && saved.error().cause ==
+                                       (file == "damaged" ? StoreError::Cause::Damaged : StoreError::Cause::ReadOnly));
+        else
+            QVERIFY(saved.ok() && *saved);
+    }
+
+    void listOfAFileWithoutIndexes()
+    {
+        // Made by another program: no lookup indexes. The window comes first, the list when they are built.
+        const QString path = createMemberFile(*m_dir, {sampleMember("0007", "Ana", "13/03/1985")});
+        execSql(path, "DROP INDEX ficha_ntarjeta;\nDROP INDEX ficha_cumple");
+        std::unique_ptr<SociosApp> app;
+        QStringList shown;
+        start(path, app, shown);
+        QCOMPARE(shown, QStringList());
+        QCOMPARE(app->form().List1.items(), QStringList{"Ana\t\t Ruiz Gómez\t 0007\t3"});
+        QVERIFY(!app->view()->findChild<QWidget*>("listNote"));
+        QCOMPARE(execSql(path, "SELECT count(*) FROM sqlite_master WHERE type = 'index'"), QList<QStringList>{{"2"}});
+    }
+
+    void quittingWithAPromptOpen()
+    {
+        // The system logs off while "Consulta" asks for a card: the operation ends, and so does the application.
+        const QString path = memberFileFromFixture(*m_dir, "members.sql");
+        QObject scope;
+        int prompts = 0;
+        QTimer watcher;
+        QObject::connect(&watcher, &QTimer::timeout, &scope, [&] {
+            for (QWidget* top : QApplication::topLevelWidgets())
+                if (auto* button = top->findChild<QWidget*>("Command1"); button && top->isVisible() && !prompts) {
+                    ++prompts;
+                    QTimer::singleShot(0, &scope, [button] { QTest::mouseClick(button, Qt::LeftButton); });
+                    QTimer::singleShot(50, &scope, [&] {
+                        prompts += qobject_cast<QInputDialog*>(QApplication::activeModalWidget()) != nullptr;
+                        QApplication::quit();
+                    });
+                }
+        });
+        watcher.start(10);
+        QCOMPARE(runSocios(path, FixedClock(QDate(2026, 3, 10))), 0);
+        QCOMPARE(prompts, 2); // the window found, then one prompt: the quit ended it, and no other came
+    }
+};
+
+QTEST_MAIN(TestStartupNotices)
+#include "TestStartupNotices.moc"
