@@ -1,5 +1,6 @@
 #include "cli/CommandLine.h"
 
+#include "cli/DataCommands.h"
 #include "cli/ImportAccessCommand.h"
 #include "store/MemberStore.h"
 
@@ -24,11 +25,27 @@ constexpr ModeOption kModes[] = {
     {CommandLine::Mode::ImportAccess, "import-access", "FILE",
      "Copies table ficha of the Access file FILE into the member file, made as a first start makes it when there is "
      "none. Refused when the member file holds members."},
+    {CommandLine::Mode::ExportCsv, "export-csv", "FILE",
+     "Writes every member, in table order, to the CSV file FILE: a header with the field names, ';' between fields, "
+     "UTF-8 with a byte-order mark, as Excel and LibreOffice open it."},
+    {CommandLine::Mode::ImportCsv, "import-csv", "FILE",
+     "Copies the members of the CSV file FILE (as --export-csv writes it, or as a spreadsheet saves it: ';' or ',', "
+     "UTF-8 or Windows-1252) into the member file. Refused when the member file holds members."},
+    {CommandLine::Mode::Backup, "backup", "DIR",
+     "Writes a checked copy of the member file, named by the date and time, into the folder DIR, while tills may "
+     "go on working."},
+    {CommandLine::Mode::Restore, "restore", "COPY",
+     "Puts the checked copy COPY in place of the member file, keeping the current file under another name in the "
+     "same folder. Refused while a till has the member file open."},
+    {CommandLine::Mode::History, "history", "CARD",
+     "Prints the points history of the card number CARD, oldest first: date and time, operation, balance before, "
+     "change, balance after and computer, separated by tabs."},
 };
 
 // Options that QApplication takes for itself in window mode ("-platform offscreen"); accepted and left to it.
-constexpr const char* kToolkitOptions[] = {"platform", "platformtheme", "plugin", "style", "stylesheet", "session",
-                                           "display", "geometry", "qwindowgeometry", "qwindowtitle", "qwindowicon"};
+constexpr const char* kToolkitOptions[] = {"platform",        "platformtheme", "plugin",     "style",
+                                           "stylesheet",      "session",       "display",    "geometry",
+                                           "qwindowgeometry", "qwindowtitle",  "qwindowicon"};
 constexpr const char* kToolkitFlags[] = {"reverse", "widgetcount", "nograb", "dograb", "sync"};
 
 void describe(QCommandLineParser& parser)
@@ -67,15 +84,17 @@ CommandLine parseCommandLine(const QStringList& arguments)
     if (!parser.parse(arguments))
         return {CommandLine::Mode::UsageError, {}, parser.errorText()};
     if (!parser.positionalArguments().isEmpty())
-        return {CommandLine::Mode::UsageError, {},
+        return {CommandLine::Mode::UsageError,
+                {},
                 QStringLiteral("unexpected argument: %1").arg(parser.positionalArguments().constFirst())};
     for (const ModeOption& option : kModes) {
         const QString name = QLatin1String(option.name);
         if (!parser.isSet(name))
             continue;
         if (command.mode != CommandLine::Mode::Window)
-            return {CommandLine::Mode::UsageError, {}, QStringLiteral("--%1 cannot be combined with another mode")
-                                                            .arg(name)};
+            return {CommandLine::Mode::UsageError,
+                    {},
+                    QStringLiteral("--%1 cannot be combined with another mode").arg(name)};
         command.mode = option.mode;
         if (option.valueName)
             command.value = parser.value(name);
@@ -99,6 +118,16 @@ int runCommandLine(const CommandLine& command)
         return kExitOk;
     case CommandLine::Mode::ImportAccess:
         return runImportAccess(command.value, MemberStore::defaultPath(), out, err);
+    case CommandLine::Mode::ExportCsv:
+        return runExportCsv(command.value, MemberStore::defaultPath(), out, err);
+    case CommandLine::Mode::ImportCsv:
+        return runImportCsv(command.value, MemberStore::defaultPath(), out, err);
+    case CommandLine::Mode::Backup:
+        return runBackup(command.value, MemberStore::defaultPath(), out, err);
+    case CommandLine::Mode::Restore:
+        return runRestore(command.value, MemberStore::defaultPath(), out, err);
+    case CommandLine::Mode::History:
+        return runHistory(command.value, MemberStore::defaultPath(), out, err);
     case CommandLine::Mode::UsageError:
         err << "socios: " << command.error << "\nTry 'socios --help'.\n";
         return kExitUsage;

@@ -21,6 +21,11 @@ struct CommandLine
         Help,
         Version,
         ImportAccess,
+        ExportCsv,
+        ImportCsv,
+        Backup,
+        Restore,
+        History,
         UsageError,
     };
 

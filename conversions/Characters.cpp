@@ -1,6 +1,18 @@
 #include "conversions/Characters.h"
 
+#include <QStringDecoder>
+
+#include <algorithm>
+
 namespace {
+
+// Windows-1252 where it differs from Latin-1 (0x80-0x9F); the five bytes it leaves undefined keep their C1 code,
+// as Windows itself reads them.
+constexpr char16_t kWindows1252High[32] = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
+};
 
 // UTF-16 units of the character that starts at `unit`: 2 for a surrogate pair, else 1 (a lone surrogate
 // counts as a character of its own).
@@ -46,4 +58,21 @@ QString charsFrom(const QString& text, qsizetype first)
 QString midChars(const QString& text, qsizetype first, qsizetype count)
 {
     return leftChars(charsFrom(text, first), count);
+}
+
+QString textFromBytes(const QByteArray& bytes)
+{
+    if (std::all_of(bytes.begin(), bytes.end(), [](char c) { return quint8(c) < 0x80; }))
+        return QString::fromLatin1(bytes); // plain ASCII, the most common text by far
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    QString text = utf8(bytes);
+    if (!utf8.hasError())
+        return text;
+    text.resize(bytes.size());
+    QChar* out = text.data();
+    for (char byte : bytes) {
+        const auto b = quint8(byte);
+        *out++ = QChar(b >= 0x80 && b < 0xA0 ? kWindows1252High[b - 0x80] : char16_t(b));
+    }
+    return text;
 }

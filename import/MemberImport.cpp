@@ -96,10 +96,10 @@ bool replaceFile(const QString& from, const QString& to, QString& failure)
 #endif
 }
 
-// Builds a member file holding `records` under a temporary name beside `path`, and checks that it holds `counted`
-// rows. Returns its name; on failure nothing of it is left.
-ImportResult<QString> buildMemberFile(const QString& path, const std::vector<MemberRecord>& records, qint64 counted,
-                                      const QString& file)
+// Builds a member file holding what `produce` adds under a temporary name beside `path`, and checks that it holds
+// `expected` rows, when given. Returns its name; on failure nothing of it is left.
+ImportResult<QString> buildMemberFile(const QString& path, const MemberStore::RecordProducer& produce,
+                                      std::optional<qint64> expected, const QString& file)
 {
     const QString temporary = path + QStringLiteral(".new-") + QUuid::createUuid().toString(QUuid::Id128);
     const auto failed = [&](ImportError failure) {
@@ -109,17 +109,34 @@ ImportResult<QString> buildMemberFile(const QString& path, const std::vector<Mem
     const MemberStore store(temporary);
     if (StoreStatus failure = store.openOrCreate())
         return failed(storeError(file, *failure));
-    const StoreResult<bool> filled = store.fillEmpty(records);
+    qint64 produced = 0;
+    const StoreResult<bool> filled = store.fillEmpty([&](const MemberStore::AddRecord& add) {
+        return produce([&](const MemberRecord& record) {
+            ++produced;
+            return add(record);
+        });
+    });
     if (!filled)
         return failed(storeError(file, filled.error()));
     const StoreResult<qint64> rows = store.rowCount();
     if (!rows)
         return failed(storeError(file, rows.error()));
+    const qint64 counted = expected.value_or(produced);
     if (!*filled || *rows != counted)
         return failed(
             error(ImportError::Kind::Damaged, file,
-                  QStringLiteral("the new member file holds %1 rows, the table counts %2").arg(*rows).arg(counted)));
+                  QStringLiteral("the new member file holds %1 rows, the source counts %2").arg(*rows).arg(counted)));
     return temporary;
+}
+
+MemberStore::RecordProducer producerOf(const std::vector<MemberRecord>& records)
+{
+    return [&records](const MemberStore::AddRecord& add) -> StoreStatus {
+        for (const MemberRecord& record : records)
+            if (StoreStatus failure = add(record))
+                return failure;
+        return std::nullopt;
+    };
 }
 
 // Copies `path` to the first free name of keptOriginalPath()'s kind, and flushes the copy to the disk. A copy
@@ -270,41 +287,38 @@ ImportResult<qint64> countAccessMembers(const AccessReader& reader, const QStrin
     return head->rows;
 }
 
-ImportResult<ImportSummary> importAccessFile(const AccessReader& reader, const QString& file, const QString& memberPath,
-                                             const AccessReader::Progress& progress)
+ImportResult<qint64> putMembers(const MemberStore::RecordProducer& produce, std::optional<qint64> expected,
+                                const QString& source, const QString& memberPath)
 {
     const QFileInfo target(memberPath);
     if (target.exists() || target.isSymLink()) {
-        if (hasAccessHeader(memberPath)) {
-            if (QFileInfo(file).canonicalFilePath() == target.canonicalFilePath())
-                return replaceAccessMemberFile(reader, memberPath, progress);
-            return error(ImportError::Kind::AccessAtPath, file, memberPath);
-        }
+        if (hasAccessHeader(memberPath))
+            return error(ImportError::Kind::AccessAtPath, source, memberPath);
         // An existing member file: filled only while it holds no member, in one transaction.
         const MemberStore store(memberPath);
         if (StoreStatus failure = store.openOrCreate())
-            return storeError(file, *failure);
+            return storeError(source, *failure);
         const StoreResult<qint64> rows = store.rowCount();
         if (!rows)
-            return storeError(file, rows.error());
-        const QString holds = QStringLiteral("%1 holds %2 members").arg(memberPath);
+            return storeError(source, rows.error());
         if (*rows > 0)
-            return error(ImportError::Kind::HoldsMembers, file, holds.arg(*rows));
-        ImportResult<AccessMembers> members = readAccessMembers(reader, file, progress);
-        if (!members)
-            return members.error();
-        const StoreResult<bool> filled = store.fillEmpty(members->records);
+            return error(ImportError::Kind::HoldsMembers, source,
+                         QStringLiteral("%1 holds %2 members").arg(memberPath).arg(*rows));
+        qint64 produced = 0;
+        const StoreResult<bool> filled = store.fillEmpty([&](const MemberStore::AddRecord& add) {
+            return produce([&](const MemberRecord& record) {
+                ++produced;
+                return add(record);
+            });
+        });
         if (!filled)
-            return storeError(file, filled.error());
+            return storeError(source, filled.error());
         if (!*filled)
-            return error(ImportError::Kind::HoldsMembers, file, memberPath + QStringLiteral(" holds members"));
-        return members->summary;
+            return error(ImportError::Kind::HoldsMembers, source, memberPath + QStringLiteral(" holds members"));
+        return produced;
     }
 
     // No member file yet: made as a first start makes it (folder included), with the members in it.
-    ImportResult<AccessMembers> members = readAccessMembers(reader, file, progress);
-    if (!members)
-        return members.error();
     const QString folder = target.absolutePath();
     const bool folderExisted = QFileInfo(folder).isDir();
     const auto failed = [&](ImportError failure) {
@@ -312,16 +326,45 @@ ImportResult<ImportSummary> importAccessFile(const AccessReader& reader, const Q
             QDir().rmdir(folder); // only if still empty
         return failure;
     };
-    ImportResult<QString> built = buildMemberFile(memberPath, members->records, members->summary.members, file);
+    ImportResult<QString> built = buildMemberFile(memberPath, produce, expected, source);
     if (!built)
         return failed(built.error());
     // rename() never replaces a file: a member file made meanwhile by another program stays as it is.
     if (!QFile::rename(*built, memberPath)) {
         QFile::remove(*built);
-        return failed(error(ImportError::Kind::HoldsMembers, file,
+        return failed(error(ImportError::Kind::HoldsMembers, source,
                             memberPath + QStringLiteral(" was made by another program meanwhile")));
     }
     syncFolder(folder);
+    const StoreResult<qint64> rows = MemberStore(memberPath).rowCount();
+    if (!rows)
+        return storeError(source, rows.error());
+    return *rows;
+}
+
+ImportResult<ImportSummary> importAccessFile(const AccessReader& reader, const QString& file, const QString& memberPath,
+                                             const AccessReader::Progress& progress)
+{
+    const QFileInfo target(memberPath);
+    if (hasAccessHeader(memberPath)) {
+        if (QFileInfo(file).canonicalFilePath() == target.canonicalFilePath())
+            return replaceAccessMemberFile(reader, memberPath, progress);
+        return error(ImportError::Kind::AccessAtPath, file, memberPath);
+    }
+    if (target.exists()) {
+        // Refused before the Access file is read at all when the member file holds members.
+        const StoreResult<qint64> rows = MemberStore(memberPath).rowCount();
+        if (rows && *rows > 0)
+            return error(ImportError::Kind::HoldsMembers, file,
+                         QStringLiteral("%1 holds %2 members").arg(memberPath).arg(*rows));
+    }
+    ImportResult<AccessMembers> members = readAccessMembers(reader, file, progress);
+    if (!members)
+        return members.error();
+    const ImportResult<qint64> put =
+        putMembers(producerOf(members->records), members->summary.members, file, memberPath);
+    if (!put)
+        return put.error();
     return members->summary;
 }
 
@@ -332,7 +375,7 @@ ImportResult<ImportSummary> replaceAccessMemberFile(const AccessReader& reader, 
     ImportResult<AccessMembers> members = readAccessMembers(reader, path, progress);
     if (!members)
         return members.error();
-    ImportResult<QString> built = buildMemberFile(path, members->records, members->summary.members, path);
+    ImportResult<QString> built = buildMemberFile(path, producerOf(members->records), members->summary.members, path);
     if (!built)
         return built.error();
     const ImportResult<QString> kept = keepOriginal(path);

@@ -2,6 +2,7 @@
 
 #include "import/AccessReader.h"
 #include "store/MemberRecord.h"
+#include "store/MemberStore.h"
 
 #include <QString>
 #include <QStringList>
@@ -62,6 +63,13 @@ ImportResult<AccessMembers> readAccessMembers(const AccessReader& reader, const 
 
 // The number of members that table "ficha" counts, its fields checked, without reading its rows.
 ImportResult<qint64> countAccessMembers(const AccessReader& reader, const QString& file);
+
+// Puts the records that `produce` adds, read from `source`, into the member file at `memberPath`, in order, all or
+// nothing: into an existing member file only while it holds no member (HoldsMembers otherwise: an import never
+// merges), in one transaction; where there is none, as a new member file built beside its place and moved there
+// once complete and counted (`expected` rows when given). The members put there, on success.
+ImportResult<qint64> putMembers(const MemberStore::RecordProducer& produce, std::optional<qint64> expected,
+                                const QString& source, const QString& memberPath);
 
 // Copies table "ficha" of the Access file `file` into the member file at `memberPath`, made as a first start makes
 // it when there is none. Refused (HoldsMembers) when the member file holds members: an import never merges. When

@@ -135,6 +135,11 @@ StoreStatus MemberStore::buildMissingIndexes() const
     return m_engine->buildMissingIndexes();
 }
 
+StoreStatus MemberStore::backupTo(const QString& file) const
+{
+    return m_engine->backupTo(file);
+}
+
 StoreResult<bool> MemberStore::quickCheck() const
 {
     return m_engine->quickCheck();
@@ -150,11 +155,13 @@ StoreResult<MemberStore::Durability> MemberStore::durability() const
     return m_engine->durability();
 }
 
-template <typename Work> auto MemberStore::withEngine(Work work) const -> decltype(work(std::declval<StoreEngine&>()))
+template <typename Work>
+auto MemberStore::withEngine(Work work, std::optional<std::chrono::milliseconds> limit) const
+    -> decltype(work(std::declval<StoreEngine&>()))
 {
     // Every statement is stopped after the time limit: nothing that a file holds can freeze a till. The wait for
     // another till's lock comes on top.
-    if (StoreStatus failure = m_engine->prepareOperation(m_timeLimit))
+    if (StoreStatus failure = m_engine->prepareOperation(limit.value_or(m_timeLimit)))
         return *failure;
     return work(*m_engine);
 }
@@ -162,29 +169,32 @@ template <typename Work> auto MemberStore::withEngine(Work work) const -> declty
 // Runs `work` in one write transaction, committed only when the work succeeded; nothing of a failed work, or of a
 // failed commit, stays in the file.
 template <typename Work>
-auto MemberStore::inWriteTransaction(Work work) const -> decltype(work(std::declval<StoreEngine&>()))
+auto MemberStore::inWriteTransaction(Work work, std::optional<std::chrono::milliseconds> limit) const
+    -> decltype(work(std::declval<StoreEngine&>()))
 {
     using Result = decltype(work(std::declval<StoreEngine&>()));
-    return withEngine([&](StoreEngine& engine) -> Result {
-        if (m_refusedWrites)
-            return StoreError{
-                StoreError::Kind::Write, m_path, QStringLiteral("writes are refused"), *m_refusedWrites, {}};
-        {
-            Statement begin(engine, engine.beginWrite());
-            if (!begin.run())
-                return engine.error(StoreError::Kind::Write, begin.query().lastError());
-        }
-        Result result = work(engine);
-        if (!failed(result)) {
-            Statement commit(engine, QStringLiteral("COMMIT"));
-            if (commit.run())
-                return result;
-            result = engine.error(StoreError::Kind::Write, commit.query().lastError());
-        }
-        Statement rollback(engine, QStringLiteral("ROLLBACK"));
-        rollback.run();
-        return result;
-    });
+    return withEngine(
+        [&](StoreEngine& engine) -> Result {
+            if (m_refusedWrites)
+                return StoreError{
+                    StoreError::Kind::Write, m_path, QStringLiteral("writes are refused"), *m_refusedWrites, {}};
+            {
+                Statement begin(engine, engine.beginWrite());
+                if (!begin.run())
+                    return engine.error(StoreError::Kind::Write, begin.query().lastError());
+            }
+            Result result = work(engine);
+            if (!failed(result)) {
+                Statement commit(engine, QStringLiteral("COMMIT"));
+                if (commit.run())
+                    return result;
+                result = engine.error(StoreError::Kind::Write, commit.query().lastError());
+            }
+            Statement rollback(engine, QStringLiteral("ROLLBACK"));
+            rollback.run();
+            return result;
+        },
+        limit);
 }
 
 StoreStatus MemberStore::scan(std::span<const Field> fields, const RowVisitor& visit) const
@@ -262,21 +272,32 @@ StoreStatus MemberStore::append(const MemberRecord& record) const
 
 StoreResult<bool> MemberStore::fillEmpty(std::span<const MemberRecord> records) const
 {
-    return inWriteTransaction([&](StoreEngine& engine) -> StoreResult<bool> {
-        if (StoreStatus locked = engine.lockTable())
-            return *locked;
-        {
-            Statement any(engine, QStringLiteral("SELECT 1 FROM ficha LIMIT 1"));
-            if (!any.run())
-                return engine.error(StoreError::Kind::Write, any.query().lastError());
-            if (any.query().next())
-                return false;
-        }
+    return fillEmpty([records](const AddRecord& add) -> StoreStatus {
         for (const MemberRecord& record : records)
-            if (StoreStatus failure = insertRow(engine, record))
-                return *failure;
-        return true;
+            if (StoreStatus failure = add(record))
+                return failure;
+        return std::nullopt;
     });
+}
+
+StoreResult<bool> MemberStore::fillEmpty(const RecordProducer& produce) const
+{
+    return inWriteTransaction(
+        [&](StoreEngine& engine) -> StoreResult<bool> {
+            if (StoreStatus locked = engine.lockTable())
+                return *locked;
+            {
+                Statement any(engine, QStringLiteral("SELECT 1 FROM ficha LIMIT 1"));
+                if (!any.run())
+                    return engine.error(StoreError::Kind::Write, any.query().lastError());
+                if (any.query().next())
+                    return false;
+            }
+            if (StoreStatus failure = produce([&](const MemberRecord& record) { return insertRow(engine, record); }))
+                return *failure;
+            return true;
+        },
+        kBulkLimit);
 }
 
 StoreResult<qint64> MemberStore::rowCount() const

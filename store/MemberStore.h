@@ -88,6 +88,11 @@ public:
     // index at a time.
     StoreStatus buildMissingIndexes() const;
 
+    // Writes a consistent copy of the whole member file (members and points history) to `file`, which must not
+    // exist, while other tills may go on working; the copy is checked for damage before the call succeeds, and
+    // nothing is left at `file` when it fails.
+    StoreStatus backupTo(const QString& file) const;
+
     // Reads the whole file for damage; true when it is intact.
     StoreResult<bool> quickCheck() const;
 
@@ -129,6 +134,13 @@ public:
     // Fills a member file that holds no row with `records`, in order, in one transaction: all of them or none.
     // False, and nothing written, when the file holds a row already (imports never merge).
     StoreResult<bool> fillEmpty(std::span<const MemberRecord> records) const;
+
+    // The same, with the records handed over one by one as `produce` makes them (reading a large file, say), so
+    // that they need not all be held at once. `produce` calls `add` for each record in order; the first failure of
+    // either ends the fill, and nothing of it is kept.
+    using AddRecord = std::function<StoreStatus(const MemberRecord& record)>;
+    using RecordProducer = std::function<StoreStatus(const AddRecord& add)>;
+    StoreResult<bool> fillEmpty(const RecordProducer& produce) const;
 
     // The number of rows.
     StoreResult<qint64> rowCount() const;
@@ -173,8 +185,15 @@ private:
     StoreStatus visitRows(const QString& where, std::span<const QString> values, std::span<const Field> fields,
                           const RowVisitor& visit) const;
     // Runs `work` with the engine's connection open and fresh, under the time limit of one operation.
-    template <typename Work> auto withEngine(Work work) const -> decltype(work(std::declval<StoreEngine&>()));
-    template <typename Work> auto inWriteTransaction(Work work) const -> decltype(work(std::declval<StoreEngine&>()));
+    // The time limit of an operation that writes many rows: it runs as long as they take, but not for ever.
+    static constexpr std::chrono::minutes kBulkLimit{10};
+
+    template <typename Work>
+    auto withEngine(Work work, std::optional<std::chrono::milliseconds> limit = {}) const
+        -> decltype(work(std::declval<StoreEngine&>()));
+    template <typename Work>
+    auto inWriteTransaction(Work work, std::optional<std::chrono::milliseconds> limit = {}) const
+        -> decltype(work(std::declval<StoreEngine&>()));
 
     QString m_path;
     std::unique_ptr<StoreEngine> m_engine;

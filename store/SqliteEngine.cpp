@@ -1,5 +1,7 @@
 #include "store/SqliteEngine.h"
 
+#include "conversions/Characters.h"
+
 #include <QDateTime>
 #include <QDeadlineTimer>
 #include <QDir>
@@ -670,7 +672,7 @@ QString SqliteEngine::read(Field field) const
 
 QString SqliteEngine::text(const QVariant& value) const
 {
-    return SqliteFile::decodeText(value.toByteArray());
+    return textFromBytes(value.toByteArray());
 }
 
 StoreStatus SqliteEngine::buildMissingIndexes()
@@ -693,6 +695,47 @@ StoreStatus SqliteEngine::buildMissingIndexes()
         // The index went into the log; it goes into the file here, without waiting for anyone, rather than in the
         // commit of whichever till saves next.
         m_connection->exec(QStringLiteral("PRAGMA wal_checkpoint(PASSIVE)"));
+    }
+    return std::nullopt;
+}
+
+StoreStatus SqliteEngine::backupTo(const QString& file)
+{
+    if (StoreStatus failed = prepareOperation(kWholeFileLimit))
+        return failed;
+    const auto copyFailure = [&](StoreError::Cause cause, const QString& detail) {
+        QFile::remove(file);
+        QFile::remove(file + QStringLiteral("-journal"));
+        return failure(StoreError::Kind::Write, file, cause, detail);
+    };
+    if (QFileInfo::exists(file))
+        return failure(StoreError::Kind::Write, file, StoreError::Cause::Other,
+                       QStringLiteral("the copy exists already"));
+    {
+        SqliteConnection copy(file, SqliteConnection::Access::ReadWrite, true);
+        if (!copy.isOpen())
+            return copyFailure(causeOf(StoreError::Kind::Write, copy.openError().nativeErrorCode().toInt(),
+                                       copy.openError().databaseText(), file),
+                               engineText(copy.openError()));
+        // One step copies every page inside one read of the file: a consistent copy, while other tills go on
+        // saving.
+        sqlite3_backup* backup = sqlite3_backup_init(copy.handle(), "main", m_connection->handle(), "main");
+        const int stepped = backup ? sqlite3_backup_step(backup, -1) : sqlite3_errcode(copy.handle());
+        const int finished = backup ? sqlite3_backup_finish(backup) : stepped;
+        if (stepped != SQLITE_DONE || finished != SQLITE_OK) {
+            const int code = stepped != SQLITE_DONE ? stepped : finished;
+            return copyFailure(causeOf(StoreError::Kind::Write, sqlite3_extended_errcode(copy.handle()),
+                                       QString::fromUtf8(sqlite3_errmsg(copy.handle())), file),
+                               QString::fromUtf8(sqlite3_errstr(code)));
+        }
+        // The copy stands alone, with a rollback journal, and it is checked before it counts.
+        copy.setLimit(kWholeFileLimit);
+        copy.exec(QStringLiteral("PRAGMA journal_mode=DELETE"));
+        const std::optional<QStringList> verdict = copy.exec(QStringLiteral("PRAGMA quick_check"));
+        if (!verdict || *verdict != QStringList{QStringLiteral("ok")})
+            return copyFailure(StoreError::Cause::Damaged,
+                               QStringLiteral("the copy is damaged: ") +
+                                   (verdict ? verdict->join(QLatin1String("; ")) : engineText(copy.lastError())));
     }
     return std::nullopt;
 }

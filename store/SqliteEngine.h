@@ -42,6 +42,7 @@ public:
 
     StoreError error(StoreError::Kind kind, const QSqlError& error) const override;
 
+    StoreStatus backupTo(const QString& file) override;
     StoreStatus buildMissingIndexes() override;
     StoreResult<bool> quickCheck() override;
     StoreResult<MemberStore::Durability> durability() override;

@@ -3,9 +3,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QStringDecoder>
 
-#include <algorithm>
 #include <array>
 
 #ifdef Q_OS_UNIX
@@ -56,14 +54,6 @@ QByteArray headerOf(const QString& path, int size = 100)
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.read(size) : QByteArray();
 }
-
-// Windows-1252 where it differs from Latin-1 (0x80-0x9F); the five bytes it leaves undefined keep their C1 code,
-// as Windows itself reads them.
-constexpr char16_t kWindows1252High[32] = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
-};
 
 #ifdef Q_OS_UNIX
 // Whether another process holds a lock on any of the bytes [offset, offset + length) of the file.
@@ -251,23 +241,6 @@ std::optional<bool> journalMatches(const QString& journalPath, const QString& da
     if (records == 0)
         return true;
     return std::nullopt;
-}
-
-QString decodeText(const QByteArray& bytes)
-{
-    if (std::all_of(bytes.begin(), bytes.end(), [](char c) { return quint8(c) < 0x80; }))
-        return QString::fromLatin1(bytes); // plain ASCII, the most common text by far
-    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    QString text = utf8(bytes);
-    if (!utf8.hasError())
-        return text;
-    text.resize(bytes.size());
-    QChar* out = text.data();
-    for (char byte : bytes) {
-        const auto b = quint8(byte);
-        *out++ = QChar(b >= 0x80 && b < 0xA0 ? kWindows1252High[b - 0x80] : char16_t(b));
-    }
-    return text;
 }
 
 Affinity affinityOf(const QString& declaredType)

@@ -57,10 +57,6 @@ bool logInUse(const QString& databasePath);
 // and true when it holds nothing to replay.
 std::optional<bool> journalMatches(const QString& journalPath, const QString& databasePath);
 
-// The text of a stored value: UTF-8 when the bytes are valid UTF-8; otherwise Windows-1252, the code page of the
-// Spanish programs that wrote older files. Never produces U+FFFD in place of a byte.
-QString decodeText(const QByteArray& bytes);
-
 // SQLite's column affinity for a declared column type.
 enum class Affinity { Text, Numeric, Integer, Real, Blob };
 Affinity affinityOf(const QString& declaredType);

@@ -47,6 +47,10 @@ public:
     // The operator's view of an engine error.
     virtual StoreError error(StoreError::Kind kind, const QSqlError& error) const = 0;
 
+    // A consistent copy of the whole store as a member file at `file` (which must not exist), made while other
+    // tills may be working, and checked. Nothing is left at `file` when it fails.
+    virtual StoreStatus backupTo(const QString& file) = 0;
+
     virtual StoreStatus buildMissingIndexes() = 0;
     virtual StoreResult<bool> quickCheck() = 0;
     virtual StoreResult<MemberStore::Durability> durability() = 0;

@@ -1,0 +1,126 @@
+#include "cli/DataCommands.h"
+
+#include "backup/Backups.h"
+#include "cli/CommandLine.h"
+#include "cli/ImportAccessCommand.h"
+#include "csv/CsvTransfer.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QFileInfo>
+#include <QTextStream>
+
+namespace {
+
+// A member store failure: reading or writing the member file is what failed.
+int storeFailure(const StoreError& error, QTextStream& err)
+{
+    err << "socios: " << error.toString() << '\n';
+    return kExitStoreFailure;
+}
+
+// The member file must be there to be read: a command never creates it.
+std::optional<int> needsMemberFile(const QString& memberPath, QTextStream& err)
+{
+    if (QFileInfo::exists(memberPath))
+        return std::nullopt;
+    err << "socios: there is no member file at " << memberPath << '\n';
+    return kExitStoreFailure;
+}
+
+} // namespace
+
+int runExportCsv(const QString& file, const QString& memberPath, QTextStream& out, QTextStream& err)
+{
+    if (const std::optional<int> missing = needsMemberFile(memberPath, err))
+        return *missing;
+    const MemberStore store(memberPath);
+    const std::variant<CsvExported, CsvExportError> result = exportMembers(store, file);
+    if (const auto* failed = std::get_if<CsvExportError>(&result)) {
+        if (failed->store)
+            return storeFailure(*failed->store, err);
+        err << "socios: cannot write " << failed->file << ": " << failed->detail << '\n';
+        return kExitBadInput;
+    }
+    const CsvExported& exported = std::get<CsvExported>(result);
+    out << "socios: exported " << exported.members << " members from " << memberPath << " to " << file;
+    if (exported.noValue)
+        out << "; " << exported.noValue << " fields without a value written as \"" << kEmptyMark << '"';
+    out << '\n';
+    return kExitOk;
+}
+
+int runImportCsv(const QString& file, const QString& memberPath, QTextStream& out, QTextStream& err)
+{
+    const ImportResult<CsvImported> result = importMembers(file, memberPath);
+    if (!result) {
+        err << "socios: " << result.error().toString() << "\nsocios: nothing was changed.\n";
+        return exitCodeFor(result.error());
+    }
+    out << "socios: imported " << result->members << " members from " << file << " (fields separated by \""
+        << result->separator << "\") into " << memberPath << '\n';
+    return kExitOk;
+}
+
+int runBackup(const QString& folder, const QString& memberPath, QTextStream& out, QTextStream& err)
+{
+    if (const std::optional<int> missing = needsMemberFile(memberPath, err))
+        return *missing;
+    if (!QDir().mkpath(folder)) {
+        err << "socios: cannot create the folder " << folder << '\n';
+        return kExitBadInput;
+    }
+    const QFileInfo member(memberPath);
+    const QString copy = QDir(folder).absoluteFilePath(
+        QStringLiteral("%1-%2.%3")
+            .arg(member.completeBaseName(), QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd-HHmmss")),
+                 member.suffix()));
+    const MemberStore store(memberPath);
+    if (const StoreStatus failed = store.backupTo(copy))
+        return storeFailure(*failed, err);
+    out << "socios: copied " << memberPath << " to " << copy << ", checked\n";
+    return kExitOk;
+}
+
+int runRestore(const QString& copy, const QString& memberPath, QTextStream& out, QTextStream& err)
+{
+    const std::variant<Restored, RestoreError> result = restoreCopy(copy, memberPath);
+    if (const auto* failed = std::get_if<RestoreError>(&result)) {
+        err << "socios: " << failed->detail;
+        if (failed->store)
+            err << " (" << failed->store->toString() << ')';
+        err << "\nsocios: nothing was changed.\n";
+        switch (failed->kind) {
+        case RestoreError::Kind::BadCopy:
+            return kExitBadInput;
+        case RestoreError::Kind::InUse:
+            return kExitRefused;
+        case RestoreError::Kind::Failed:
+            break;
+        }
+        return kExitStoreFailure;
+    }
+    const Restored& restored = std::get<Restored>(result);
+    out << "socios: restored " << copy << " (" << restored.members << " members) as " << memberPath;
+    if (!restored.keptAside.isEmpty())
+        out << "; the file that was there is kept as " << restored.keptAside;
+    out << '\n';
+    return kExitOk;
+}
+
+int runHistory(const QString& card, const QString& memberPath, QTextStream& out, QTextStream& err)
+{
+    if (const std::optional<int> missing = needsMemberFile(memberPath, err))
+        return *missing;
+    const StoreResult<std::vector<Movement>> movements = MemberStore(memberPath).history(card);
+    if (!movements)
+        return storeFailure(movements.error(), err);
+    if (movements->empty())
+        err << "socios: no change of balance recorded for card " << card << '\n';
+    // One change a line, its fields separated by tabs: date and time, operation, balance before, change, balance
+    // after, computer.
+    for (const Movement& m : *movements)
+        out << m.fecha << '\t' << m.operacion << '\t' << m.antes << '\t' << m.cantidad << '\t' << m.despues << '\t'
+            << m.equipo << '\n';
+    return kExitOk;
+}

@@ -1,0 +1,120 @@
+#include "csv/Csv.h"
+
+#include "conversions/Characters.h"
+
+namespace {
+
+bool startsAFormula(const QString& cell)
+{
+    if (cell.isEmpty())
+        return false;
+    const QChar first = cell.at(0);
+    if (first == QLatin1Char('=') || first == QLatin1Char('+') || first == QLatin1Char('@') ||
+        first == QLatin1Char('\t') || first == QLatin1Char('\r'))
+        return true;
+    return first == QLatin1Char('-') && cell.size() > 1 && !cell.at(1).isDigit();
+}
+
+} // namespace
+
+namespace Csv {
+
+QString defuse(const QString& cell)
+{
+    return startsAFormula(cell) || cell.startsWith(QLatin1Char('\'')) ? QLatin1Char('\'') + cell : cell;
+}
+
+QString undefuse(const QString& cell)
+{
+    return cell.startsWith(QLatin1Char('\'')) ? cell.mid(1) : cell;
+}
+
+QByteArray record(const QStringList& cells, QChar separator)
+{
+    QString line;
+    for (qsizetype i = 0; i < cells.size(); ++i) {
+        if (i > 0)
+            line += separator;
+        const QString& cell = cells[i];
+        if (cell.contains(separator) || cell.contains(QLatin1Char('"')) || cell.contains(QLatin1Char('\n')) ||
+            cell.contains(QLatin1Char('\r'))) {
+            QString quoted = cell;
+            line += QLatin1Char('"') + quoted.replace(QLatin1Char('"'), QLatin1String("\"\"")) + QLatin1Char('"');
+        } else {
+            line += cell;
+        }
+    }
+    return (line + QLatin1String("\r\n")).toUtf8();
+}
+
+std::optional<ParseError> parse(const QByteArray& bytes, const RecordVisitor& record, QChar* separatorFound)
+{
+    const QString text = textFromBytes(bytes.startsWith(kByteOrderMark) ? bytes.mid(kByteOrderMark.size()) : bytes);
+
+    // The separator is the one that the header line uses.
+    const qsizetype headerEnd = text.indexOf(QLatin1Char('\n'));
+    const QStringView header = QStringView(text).left(headerEnd < 0 ? text.size() : headerEnd);
+    const QChar separator =
+        header.count(QLatin1Char(',')) > header.count(QLatin1Char(';')) ? QLatin1Char(',') : QLatin1Char(';');
+    if (separatorFound)
+        *separatorFound = separator;
+
+    int records = 0;
+    QStringList cells;
+    QString cell;
+    bool inQuotes = false;
+    bool quotedCell = false; // the cell began with a quote: what follows its closing quote is kept as it comes
+    bool pending = false;    // something of a record has been read since the last one ended
+    int line = 1, recordLine = 1;
+    const auto endCell = [&] {
+        cells << std::exchange(cell, QString());
+        quotedCell = false;
+    };
+    const auto endRecord = [&] {
+        endCell();
+        if (!(cells.size() == 1 && cells[0].isEmpty())) { // a blank line is no record
+            record(cells, recordLine);
+            ++records;
+        }
+        cells.clear();
+        pending = false;
+    };
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text.at(i);
+        if (inQuotes) {
+            if (c == QLatin1Char('"') && i + 1 < text.size() && text.at(i + 1) == QLatin1Char('"')) {
+                cell += c;
+                ++i;
+            } else if (c == QLatin1Char('"')) {
+                inQuotes = false;
+            } else {
+                line += c == QLatin1Char('\n');
+                cell += c;
+            }
+            continue;
+        }
+        if (c == QLatin1Char('\n') || c == QLatin1Char('\r')) {
+            if (c == QLatin1Char('\r') && i + 1 < text.size() && text.at(i + 1) == QLatin1Char('\n'))
+                ++i;
+            endRecord();
+            recordLine = ++line;
+            continue;
+        }
+        pending = true;
+        if (c == QLatin1Char('"') && cell.isEmpty() && !quotedCell)
+            inQuotes = quotedCell = true;
+        else if (c == separator)
+            endCell();
+        else
+            cell += c;
+    }
+    if (inQuotes)
+        return ParseError{recordLine, QStringLiteral("a quoted value is never closed")};
+    if (pending)
+        endRecord();
+    if (records == 0)
+        return ParseError{1, QStringLiteral("the file holds no header line")};
+    return std::nullopt;
+}
+
+} // namespace Csv
