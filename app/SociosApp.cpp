@@ -1,11 +1,13 @@
 #include "app/SociosApp.h"
 
 #include "app/AccessUpgrade.h"
+#include "backup/Backups.h"
 #include "window/Clock.h"
 
 #include <QApplication>
 #include <QEvent>
 #include <QLabel>
+#include <QLocale>
 #include <QLoggingCategory>
 #include <QThread>
 #include <QTimer>
@@ -129,18 +131,45 @@ void SociosApp::startChecks(QDate today, bool listLater)
             return;
         const StoreResult<bool> intact = store.quickCheck();
         qCInfo(lcStartup, "file checked");
-        if (intact.ok() && !*intact)
-            QMetaObject::invokeMethod(window, [this] {
-                // From now on nothing more is written to a damaged file.
-                m_store.refuseWrites(StoreError::Cause::Damaged);
-                m_messages.notice(QStringLiteral("El archivo de socios está dañado:\n%1\n\nSe pueden consultar los "
-                                                 "socios, pero no se guardará ningún cambio. Cierre el programa y "
-                                                 "recupere la última copia de seguridad.")
-                                      .arg(m_store.path()));
-            });
-        else if (!intact.ok())
+        if (!intact.ok()) {
             qWarning("socios: the check of the member file did not finish: %s",
                      qUtf8Printable(intact.error().toString()));
+            return;
+        }
+        // The first start of the day copies a sound file; a damaged one is never copied over the good copies.
+        const Backups backups(path);
+        const Backups::Daily daily =
+            *intact ? backups.makeDailyCopy(store, today) : Backups::Daily{Backups::Daily::Outcome::Failed, {}, {}, {}};
+        qCInfo(lcStartup, "daily copy: %d", int(daily.outcome));
+        const bool damaged = !*intact || (daily.error && daily.error->cause == StoreError::Cause::Damaged);
+        if (damaged) {
+            const std::optional<Backups::Copy> good = backups.newest();
+            QMetaObject::invokeMethod(window, [this, good] {
+                // From now on nothing more is written to a damaged file.
+                m_store.refuseWrites(StoreError::Cause::Damaged);
+                m_messages.notice(
+                    QStringLiteral("El archivo de socios está dañado:\n%1\n\nSe pueden consultar los socios, pero no "
+                                   "se guardará ningún cambio. ")
+                        .arg(m_store.path()) +
+                    (good ? QStringLiteral("La última copia de seguridad buena es la del %1:\n%2\n\nCierre el "
+                                           "programa y recupérela con la orden:\nsocios --restore \"%2\"")
+                                .arg(QLocale(QLocale::Spanish).toString(good->day, QLocale::LongFormat), good->path)
+                          : QStringLiteral(
+                                "No hay ninguna copia de seguridad buena. Cierre el programa y pida ayuda.")));
+            });
+        } else if (daily.error) {
+            const StoreError::Cause cause = daily.error->cause;
+            const QString folder = backups.folder();
+            QMetaObject::invokeMethod(window, [this, cause, folder] {
+                const QString why = cause == StoreError::Cause::DiskFull   ? QStringLiteral("El disco está lleno.")
+                                    : cause == StoreError::Cause::ReadOnly ? QStringLiteral("La carpeta es de solo "
+                                                                                            "lectura.")
+                                                                           : QString();
+                m_messages.notice(QStringLiteral("No se ha podido hacer la copia de seguridad de hoy en:\n%1\n\n%2%3El "
+                                                 "programa sigue funcionando con normalidad.")
+                                      .arg(folder, why, why.isEmpty() ? QString() : QStringLiteral("\n\n")));
+            });
+        }
     }));
     m_checks->start(QThread::LowPriority);
 }

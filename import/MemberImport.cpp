@@ -102,30 +102,33 @@ ImportResult<QString> buildMemberFile(const QString& path, const MemberStore::Re
                                       std::optional<qint64> expected, const QString& file)
 {
     const QString temporary = path + QStringLiteral(".new-") + QUuid::createUuid().toString(QUuid::Id128);
-    const auto failed = [&](ImportError failure) {
-        QFile::remove(temporary);
-        return failure;
-    };
-    const MemberStore store(temporary);
-    if (StoreStatus failure = store.openOrCreate())
-        return failed(storeError(file, *failure));
-    qint64 produced = 0;
-    const StoreResult<bool> filled = store.fillEmpty([&](const MemberStore::AddRecord& add) {
-        return produce([&](const MemberRecord& record) {
-            ++produced;
-            return add(record);
-        });
-    });
-    if (!filled)
-        return failed(storeError(file, filled.error()));
-    const StoreResult<qint64> rows = store.rowCount();
-    if (!rows)
-        return failed(storeError(file, rows.error()));
-    const qint64 counted = expected.value_or(produced);
-    if (!*filled || *rows != counted)
-        return failed(
-            error(ImportError::Kind::Damaged, file,
-                  QStringLiteral("the new member file holds %1 rows, the source counts %2").arg(*rows).arg(counted)));
+    std::optional<ImportError> failure;
+    {
+        const MemberStore store(temporary);
+        qint64 produced = 0;
+        const auto add = [&](const MemberStore::AddRecord& add) {
+            return produce([&](const MemberRecord& record) {
+                ++produced;
+                return add(record);
+            });
+        };
+        StoreStatus opened = store.openOrCreate();
+        const StoreResult<bool> filled = opened ? StoreResult<bool>(*opened) : store.fillEmpty(add);
+        const StoreResult<qint64> rows = filled ? store.rowCount() : StoreResult<qint64>(filled.error());
+        const qint64 counted = expected.value_or(produced);
+        if (!rows)
+            failure = storeError(file, rows.error());
+        else if (!*filled || *rows != counted)
+            failure = error(
+                ImportError::Kind::Damaged, file,
+                QStringLiteral("the new member file holds %1 rows, the source counts %2").arg(*rows).arg(counted));
+    }
+    if (failure) {
+        // Closed first: nothing of it is left, its journal and log included.
+        for (const char* suffix : {"", "-wal", "-shm", "-journal"})
+            QFile::remove(temporary + QLatin1String(suffix));
+        return *failure;
+    }
     return temporary;
 }
 

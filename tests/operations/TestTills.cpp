@@ -92,6 +92,13 @@ private slots:
         first.finish();
         second.finish();
         QCOMPARE(allRows(m_path).first().puntos, " 162"); // 150 + 5 + 7: neither addition lost
+        // Two records whose balances chain, whichever till came first.
+        const std::vector<Movement> changes = MemberStore(m_path).history("0001").value();
+        QCOMPARE(changes.size(), 2u);
+        QCOMPARE(changes[0].antes, " 150");
+        QCOMPARE(changes[0].despues, changes[1].antes);
+        QCOMPARE(changes[1].despues, " 162");
+        QCOMPARE(QSet<QString>({changes[0].cantidad, changes[1].cantidad}), QSet<QString>({" 5", " 7"}));
     }
 
     void editNeverUndoesPointsAddedMeanwhile()

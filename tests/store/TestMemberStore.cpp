@@ -1,5 +1,5 @@
-#include "conversions/Characters.h"
 #include "bench/MemberGenerator.h"
+#include "conversions/Characters.h"
 #include "store/MemberStore.h"
 #include "tests/support/TestSupport.h"
 #include "window/Form1.h"
@@ -9,6 +9,7 @@
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QRegularExpression>
+#include <QSysInfo>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -193,10 +194,50 @@ private slots:
                  Outcome::Declined);
         QCOMPARE(store.changePoints("9999", add5)->outcome, Outcome::NoRow);
 
+        // Each change of a balance, and only those, in the points history.
+        const std::vector<Movement> changes = store.history("0020").value();
+        QCOMPARE(changes.size(), 2u);
+        QCOMPARE(changes[1].fecha.size(), 19);
+        for (const Movement& m : changes)
+            QCOMPARE(m.equipo, QSysInfo::machineHostName());
+        QCOMPARE((QStringList{changes[0].ntarjeta, changes[0].antes, changes[0].cantidad, changes[0].despues,
+                              changes[0].operacion}),
+                 (QStringList{"0020", "10", " 140", " 150", "Modificar"}));
+        QCOMPARE((QStringList{changes[1].antes, changes[1].cantidad, changes[1].despues, changes[1].operacion}),
+                 (QStringList{"12", " 113", "125", "añadir puntos"}));
+        QVERIFY(store.history("0001")->empty());
+
         // A new row only for a number that no row holds as its exact text.
         QCOMPARE(store.appendNew(sampleMember("0012")).value(), false);
         QCOMPARE(store.appendNew(sampleMember("012")).value(), true);
         QCOMPARE(allRows(m_path), expected << sampleMember("012"));
+    }
+
+    void historyInTheSameTransaction()
+    {
+        // A history that refuses the record: the balance is not changed either.
+        execSql(m_path, "CREATE TABLE movimientos (fecha TEXT, ntarjeta TEXT, antes TEXT, cantidad TEXT, despues TEXT, "
+                        "operacion TEXT, equipo TEXT CHECK (equipo = 'ninguno'))");
+        const MemberStore store(m_path);
+        const QList<MemberRecord> before = allRows(m_path);
+        QVERIFY(!store.changePoints("0001", [](const QString&) { return std::optional<QString>(" 1"); }).ok());
+        MemberRecord changed = before[0];
+        changed.puntos = " 1";
+        QVERIFY(!store.rewriteFirst("0001", before[0], changed).ok());
+        QCOMPARE(allRows(m_path), before);
+        QCOMPARE(execSql(m_path, "SELECT count(*) FROM movimientos"), QList<QStringList>{{"0"}});
+
+        // An edit that leaves the balance as it was is no change of balance.
+        execSql(m_path, "DROP TABLE movimientos");
+        changed = before[0];
+        changed.telefono = "600 000 000";
+        QCOMPARE(store.rewriteFirst("0001", before[0], changed)->outcome, MemberStore::Rewrite::Outcome::Written);
+        QVERIFY(store.history("0001")->empty());
+        const MemberRecord edited = changed;
+        changed.puntos = "200";
+        QCOMPARE(store.rewriteFirst("0001", edited, changed)->outcome, MemberStore::Rewrite::Outcome::Written);
+        QCOMPARE(store.history("0001")->front().operacion, "Modificar");
+        QCOMPARE(store.history("0001")->front().cantidad, " 50");
     }
 
     void readOnly_data()

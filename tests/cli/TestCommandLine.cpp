@@ -1,0 +1,102 @@
+#include "store/MemberStore.h"
+#include "tests/support/TestSupport.h"
+
+#include <QDir>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+// The command-line modes of the real program, as an administrator runs them over ssh: no display, results on
+// stdout, problems on stderr, and an exit code for each kind of outcome.
+class TestCommandLine : public QObject
+{
+    Q_OBJECT
+
+    std::optional<QTemporaryDir> m_home;
+    QString m_memberPath;
+
+    struct Run
+    {
+        int exitCode = -1;
+        QString out, err;
+    };
+    Run socios(const QStringList& arguments)
+    {
+        QProcess process;
+        QProcessEnvironment environment;
+        environment.insert("HOME", m_home->path());
+        environment.insert("LC_ALL", "C.UTF-8");
+        environment.insert("PATH", qEnvironmentVariable("PATH"));
+        process.setProcessEnvironment(environment); // no DISPLAY, no QT_QPA_PLATFORM: a window could not open
+        process.start(QStringLiteral(SOCIOS_APP_PATH), arguments);
+        if (!process.waitForFinished(60000))
+            return {};
+        return {process.exitCode(), QString::fromUtf8(process.readAllStandardOutput()),
+                QString::fromUtf8(process.readAllStandardError())};
+    }
+
+private slots:
+    void init()
+    {
+        m_home.emplace();
+        m_memberPath = memberFileFromFixture(*m_home, QStringLiteral("members.sql"));
+        QCOMPARE(m_memberPath, m_home->filePath("MIS PROGRAMAS/dorvel.mdb"));
+        QVERIFY(MemberStore(m_memberPath)
+                    .changePoints("0001", [](const QString&) { return std::optional<QString>(" 175"); })
+                    .ok());
+    }
+
+    void modes_data()
+    {
+        // arguments: "HOME" stands for the home folder; out and err: parts of what is printed.
+        const DataTable<QStringList, int, QString, QString> row("arguments", "exit", "out", "err");
+        row("version", {"--version"}, 0, "socios ", "");
+        row("unknown option", {"--copiar"}, 2, "", "Unknown option 'copiar'");
+        row("two modes", {"--backup", "HOME/copias", "--history", "0001"}, 2, "", "cannot be combined");
+        row("export", {"--export-csv", "HOME/socios.csv"}, 0, "exported 6 members", "");
+        row("import into a file that holds members", {"--import-csv", "HOME/socios.csv"}, 4, "", "holds members");
+        row("history", {"--history", "0001"}, 0, "\tañadir puntos\t 150\t 25\t 175\t", "");
+        row("no history", {"--history", "0007"}, 0, "", "no change of balance recorded for card 0007");
+        row("backup", {"--backup", "HOME/copias"}, 0, "checked", "");
+        row("restore what is not a copy", {"--restore", "HOME/MIS PROGRAMAS"}, 3, "", "nothing was changed");
+    }
+
+    void modes()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(int, exit);
+        QFETCH(QString, out);
+        QFETCH(QString, err);
+        arguments.replaceInStrings("HOME", m_home->path());
+        if (arguments.contains("--import-csv"))
+            QCOMPARE(socios({"--export-csv", arguments.last()}).exitCode, 0);
+        const QByteArray before = fileBytes(m_memberPath);
+        const Run run = socios(arguments);
+        QCOMPARE(run.exitCode, exit);
+        QVERIFY2(run.out.contains(out) && run.err.contains(err), qPrintable(run.out + " | " + run.err));
+        QCOMPARE(fileBytes(m_memberPath), before); // none of these modes writes to the member file
+        if (arguments.contains("--backup") && exit == 0)
+            QCOMPARE(QDir(arguments[1]).entryList({"dorvel-*.mdb"}).size(), 1);
+    }
+
+    void movingThroughCsvAndBack()
+    {
+        // Export, a new member file from it, and a restore of a backup: the members come back the same.
+        const QList<MemberRecord> rows = allRows(m_memberPath);
+        QCOMPARE(socios({"--export-csv", m_home->filePath("socios.csv")}).exitCode, 0);
+        QCOMPARE(socios({"--backup", m_home->filePath("copias")}).exitCode, 0);
+        QVERIFY(QFile::remove(m_memberPath));
+        const Run imported = socios({"--import-csv", m_home->filePath("socios.csv")});
+        QCOMPARE(imported.exitCode, 0);
+        QCOMPARE(allRows(m_memberPath), rows);
+        const QString copy = QDir(m_home->filePath("copias")).entryInfoList({"dorvel-*.mdb"}).value(0).filePath();
+        const Run restored = socios({"--restore", copy});
+        QCOMPARE(restored.exitCode, 0);
+        QVERIFY2(restored.out.contains("kept as"), qPrintable(restored.out));
+        QCOMPARE(allRows(m_memberPath), rows);
+        QCOMPARE(socios({"--history", "0001"}).out.count('\n'), 1); // the copy holds the points history too
+    }
+};
+
+QTEST_GUILESS_MAIN(TestCommandLine)
+#include "TestCommandLine.moc"

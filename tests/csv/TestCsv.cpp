@@ -1,0 +1,128 @@
+#include "csv/Csv.h"
+#include "csv/CsvTransfer.h"
+#include "tests/support/TestSupport.h"
+
+#include <QDir>
+#include <QTemporaryDir>
+#include <QTest>
+
+using Kind = ImportError::Kind;
+Q_DECLARE_METATYPE(ImportError::Kind)
+
+// Members out to CSV and back, hostile texts included; files as spreadsheets save them; files refused with the
+// member file left as it was.
+class TestCsv : public QObject
+{
+    Q_OBJECT
+
+    std::optional<QTemporaryDir> m_dir;
+
+    QString write(const QByteArray& bytes)
+    {
+        const QString path = m_dir->filePath("socios.csv");
+        QFile file(path);
+        if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
+            qFatal("cannot write %s", qPrintable(path));
+        return path;
+    }
+
+private slots:
+    void init() { m_dir.emplace(); }
+
+    void roundTrip()
+    {
+        QList<MemberRecord> rows;
+        for (const QString& text :
+             QStringList{"Texto \"entre comillas\"; con punto y coma", "dos\r\nlíneas\nmás", "=1+1", "+34 600 000 000",
+                         "@SUMA(A1)", "-resta", "-5", " 17.5", "'ya con apóstrofo", "''dos", "\tcon tabulador",
+                         "😀 emoji", "עברית right to left", "", kEmptyMark}) {
+            MemberRecord row = sampleMember(QString::number(rows.size()), text);
+            row.observaciones = text;
+            rows << row;
+        }
+        const QString path = createMemberFile(*m_dir, rows);
+        const QString csv = m_dir->filePath("socios.csv");
+        const auto exported = exportMembers(MemberStore(path), csv);
+        QCOMPARE(std::get<CsvExported>(exported).members, rows.size());
+
+        // What a spreadsheet would run is defused; a negative number is not.
+        const QByteArray bytes = fileBytes(csv);
+        QVERIFY(bytes.startsWith(Csv::kByteOrderMark + "ntarjeta;nsocio;nombre;apellidos;"));
+        for (const char* cell : {";'=1+1;", ";'+34 600 000 000;", ";'@SUMA(A1);", ";'-resta;", ";-5;", ";''ya con",
+                                 ";\"Texto \"\"entre comillas\"\"; con punto y coma\";"})
+            QVERIFY2(bytes.contains(cell), cell);
+
+        const QString other = m_dir->filePath("otra/dorvel.mdb");
+        const ImportResult<CsvImported> imported = importMembers(csv, other);
+        QVERIFY2(imported.ok(), imported ? "" : qPrintable(imported.error().toString()));
+        QCOMPARE(imported->members, rows.size());
+        QCOMPARE(allRows(other), rows);
+    }
+
+    void spreadsheetFiles_data()
+    {
+        const DataTable<QByteArray, QStringList> row("bytes", "nombres"); // the names of the members read
+        const QByteArray header = "ntarjeta;nsocio;nombre;apellidos;calle;cp;ciudad;telefono;email;fnacimiento;"
+                                  "observaciones;puntos;fcaducidad\r\n";
+        row("Excel: ';' and Windows-1252, no mark",
+            header + "0001;1;Mu\xf1oz;Pe\xf1"
+                     "a;;;;;;;;;\r\n",
+            {"Muñoz"});
+        row("LibreOffice: ',' and UTF-8 with a mark, quoted",
+            Csv::kByteOrderMark + QByteArray(header).replace(';', ',') + "\"0001\",\"1\",\"José, el de la esquina\"" +
+                QByteArray(",x", 2).repeated(10) + "\n",
+            {"José, el de la esquina"});
+        row("columns in another order and case, one more, cells left out at the end",
+            "NOMBRE;Extra;ntarjeta;nsocio;apellidos;calle;cp;ciudad;telefono;email;fnacimiento;observaciones;"
+            "puntos;fcaducidad\nAna;x;0001\nEva;y;0002;;;\n",
+            {"Ana", "Eva"});
+        row("blank lines", header + "\r\n0001;1;Ana\r\n\r\n", {"Ana"});
+    }
+
+    void spreadsheetFiles()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QStringList, nombres);
+        const QString path = m_dir->filePath("dorvel.mdb");
+        QVERIFY(importMembers(write(bytes), path).ok());
+        QStringList read;
+        for (const MemberRecord& row : allRows(path))
+            read << row.nombre;
+        QCOMPARE(read, nombres);
+    }
+
+    void refused_data()
+    {
+        const DataTable<QByteArray, Kind, QString> row("bytes", "kind", "detail");
+        row("a field missing", "ntarjeta;nombre\n0001;Ana\n", Kind::MissingField, "nsocio");
+        row("a quote never closed",
+            "ntarjeta;nsocio;nombre;apellidos;calle;cp;ciudad;telefono;email;fnacimiento;observaciones;puntos;"
+            "fcaducidad\n0001;\"Ana\n0002\n",
+            Kind::BadValue, "line 2");
+        row("an empty file", "", Kind::BadValue, "no header");
+        row("members already there", "", Kind::HoldsMembers, "holds 1 members");
+    }
+
+    void refused()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(Kind, kind);
+        QFETCH(QString, detail);
+        const bool holding = kind == Kind::HoldsMembers;
+        const QString path = holding ? createMemberFile(*m_dir, {sampleMember("0001")}) : m_dir->filePath("dorvel.mdb");
+        const QString csv = holding ? m_dir->filePath("exportado.csv") : write(bytes);
+        if (holding)
+            QVERIFY(std::holds_alternative<CsvExported>(exportMembers(MemberStore(path), csv)));
+        const QByteArray before = fileBytes(path);
+        const ImportResult<CsvImported> refused = importMembers(csv, path);
+        QVERIFY(!refused.ok());
+        QCOMPARE(refused.error().kind, kind);
+        QVERIFY2(refused.error().toString().contains(detail), qPrintable(refused.error().toString()));
+        QCOMPARE(fileBytes(path), before);
+        if (!holding) // nothing made, not even a temporary file
+            QCOMPARE(QDir(m_dir->path()).entryList({"dorvel.mdb*"}), QStringList());
+    }
+};
+
+QTEST_GUILESS_MAIN(TestCsv)
+#include "TestCsv.moc"
