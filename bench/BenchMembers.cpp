@@ -234,12 +234,14 @@ void whileAnotherProgramReads(benchmark::State& state, int members)
     MemberRecord record;
     for (Field f : allFields())
         record[f] = QStringLiteral("Socio nuevo");
-    static int next = members + 200'000; // new numbers across repetitions too
+    static int used = 0; // new numbers across repetitions too
+    int next = members + 200'000 + used;
     double slowestSave = 0, slowestLookup = 0;
     for (auto _ : state) {
         QElapsedTimer timer;
         timer.start();
         record.ntarjeta = generatedCard(next++);
+        ++used;
         const auto added = store.appendNew(record);
         slowestSave = std::max(slowestSave, timer.nsecsElapsed() / 1e6);
         timer.restart();
@@ -263,7 +265,8 @@ void saveAfterLockReleased(benchmark::State& state, int members)
     MemberRecord record;
     for (Field f : allFields())
         record[f] = QStringLiteral("Socio nuevo");
-    static int next = members + 300'000; // new numbers across repetitions too
+    static int used = 0; // new numbers across repetitions too
+    int next = members + 300'000 + used;
     for (auto _ : state) {
         std::atomic<qint64> released{0};
         std::atomic<bool> locked{false};
@@ -283,6 +286,7 @@ void saveAfterLockReleased(benchmark::State& state, int members)
         while (!locked)
             std::this_thread::yield();
         record.ntarjeta = generatedCard(next++);
+        ++used;
         const auto added = store.appendNew(record);
         const qint64 done = clock.nsecsElapsed();
         other.join();

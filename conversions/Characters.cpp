@@ -62,15 +62,21 @@ QString midChars(const QString& text, qsizetype first, qsizetype count)
 
 QString textFromBytes(const QByteArray& bytes)
 {
-    if (std::all_of(bytes.begin(), bytes.end(), [](char c) { return quint8(c) < 0x80; }))
-        return QString::fromLatin1(bytes); // plain ASCII, the most common text by far
+    return textFromBytes(bytes.constData(), bytes.size());
+}
+
+QString textFromBytes(const char* bytes, qsizetype size)
+{
+    const QByteArrayView view(bytes, size);
+    if (std::all_of(view.begin(), view.end(), [](char c) { return quint8(c) < 0x80; }))
+        return QString::fromLatin1(view); // plain ASCII, the most common text by far
     QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    QString text = utf8(bytes);
+    QString text = utf8(view);
     if (!utf8.hasError())
         return text;
-    text.resize(bytes.size());
+    text.resize(size);
     QChar* out = text.data();
-    for (char byte : bytes) {
+    for (char byte : view) {
         const auto b = quint8(byte);
         *out++ = QChar(b >= 0x80 && b < 0xA0 ? kWindows1252High[b - 0x80] : char16_t(b));
     }

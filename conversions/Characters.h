@@ -23,3 +23,4 @@ QString midChars(const QString& text, qsizetype first, qsizetype count);
 // The text of bytes from a file: UTF-8 when they are valid UTF-8; otherwise Windows-1252, the code page of the
 // Spanish programs that wrote older files and of spreadsheets saved on Windows. Never U+FFFD in place of a byte.
 QString textFromBytes(const QByteArray& bytes);
+QString textFromBytes(const char* bytes, qsizetype size);

@@ -231,25 +231,27 @@ StoreStatus MemberStore::visitRows(const QString& where, std::span<const QString
 
 StoreResult<std::vector<MemberRecord>> MemberStore::rowsWithCard(const QString& card) const
 {
-    using Result = StoreResult<std::vector<MemberRecord>>;
-    return withEngine([&](StoreEngine& engine) -> Result {
-        Statement select(engine, engine.sql("rowsWithCard", [&] {
-            return QStringLiteral("SELECT %1 FROM ficha WHERE ntarjeta = ? ORDER BY %2")
-                .arg(columnList(allFields(), engine), engine.rowId());
-        }));
-        if (!select.run({card}))
-            return engine.error(StoreError::Kind::Read, select.query().lastError());
-        std::vector<MemberRecord> rows;
-        while (select.query().next()) {
-            StoreResult<MemberRecord> row = recordAt(select.query(), 0, engine);
-            if (!row)
-                return row.error();
-            rows.push_back(std::move(row).value());
-        }
-        if (select.query().lastError().isValid())
-            return engine.error(StoreError::Kind::Read, select.query().lastError());
-        return rows;
-    });
+    return withEngine([&](StoreEngine& engine) { return engine.rowsWithCard(card); });
+}
+
+StoreResult<std::vector<MemberRecord>> rowsWithCardThroughQt(StoreEngine& engine, const QString& card)
+{
+    Statement select(engine, engine.sql("rowsWithCard", [&] {
+        return QStringLiteral("SELECT %1 FROM ficha WHERE ntarjeta = ? ORDER BY %2")
+            .arg(columnList(allFields(), engine), engine.rowId());
+    }));
+    if (!select.run({card}))
+        return engine.error(StoreError::Kind::Read, select.query().lastError());
+    std::vector<MemberRecord> rows;
+    while (select.query().next()) {
+        StoreResult<MemberRecord> row = recordAt(select.query(), 0, engine);
+        if (!row)
+            return row.error();
+        rows.push_back(std::move(row).value());
+    }
+    if (select.query().lastError().isValid())
+        return engine.error(StoreError::Kind::Read, select.query().lastError());
+    return rows;
 }
 
 StoreResult<bool> MemberStore::holdsCard(const QString& card) const

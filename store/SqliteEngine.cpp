@@ -21,6 +21,7 @@
 #include <sqlite3.h>
 
 #include <atomic>
+#include <map>
 
 #ifdef Q_OS_UNIX
 #include <unistd.h>
@@ -135,6 +136,8 @@ public:
 
     ~SqliteConnection()
     {
+        for (const auto& [sql, statement] : m_statements)
+            sqlite3_finalize(statement);
         m_queries.clear();
         m_failed.reset();
         {
@@ -178,6 +181,19 @@ public:
             return *m_failed;
         }
         return *m_queries.emplace(sql, std::move(query)).first->second;
+    }
+
+    // A statement of SQLite's own interface, prepared once on this connection: the card pass reads its rows
+    // without the conversions of Qt's statements. Null when it cannot be prepared (lastRawError() says why).
+    sqlite3_stmt* raw(const QByteArray& sql)
+    {
+        if (auto found = m_statements.find(sql); found != m_statements.end())
+            return found->second;
+        sqlite3_stmt* statement = nullptr;
+        if (sqlite3_prepare_v3(m_handle, sql.constData(), int(sql.size()), SQLITE_PREPARE_PERSISTENT, &statement,
+                               nullptr) != SQLITE_OK)
+            return nullptr;
+        return m_statements.emplace(sql, statement).first->second;
     }
 
     // Runs one statement without keeping it; returns the first column of each row it gives.
@@ -232,6 +248,7 @@ private:
     QDeadlineTimer m_deadline = QDeadlineTimer(QDeadlineTimer::Forever);
     QElapsedTimer m_busy;
     std::unordered_map<QString, std::unique_ptr<QSqlQuery>> m_queries;
+    std::map<QByteArray, sqlite3_stmt*> m_statements;
     std::unique_ptr<QSqlQuery> m_failed;
 };
 
@@ -697,6 +714,51 @@ StoreStatus SqliteEngine::buildMissingIndexes()
         m_connection->exec(QStringLiteral("PRAGMA wal_checkpoint(PASSIVE)"));
     }
     return std::nullopt;
+}
+
+StoreResult<std::vector<MemberRecord>> SqliteEngine::rowsWithCard(const QString& card)
+{
+    sqlite3* handle = m_connection->handle();
+    const auto failed = [&](int code) {
+        return failure(StoreError::Kind::Read, m_path,
+                       causeOf(StoreError::Kind::Read, sqlite3_extended_errcode(handle),
+                               QString::fromUtf8(sqlite3_errmsg(handle)), m_path),
+                       QString::fromUtf8(code == SQLITE_ERROR ? sqlite3_errmsg(handle) : sqlite3_errstr(code)));
+    };
+    const QByteArray& sql = rawSql("rowsWithCard/raw", [&] {
+        QStringList names;
+        for (Field f : allFields())
+            names << QLatin1String(fieldName(f));
+        return QStringLiteral("SELECT %1 FROM ficha WHERE ntarjeta = ? ORDER BY %2")
+            .arg(names.join(QLatin1String(", ")), m_rowId)
+            .toUtf8();
+    });
+    sqlite3_stmt* statement = m_connection->raw(sql);
+    if (!statement)
+        return failed(sqlite3_errcode(handle));
+    const QByteArray key = card.toUtf8();
+    std::vector<MemberRecord> rows;
+    sqlite3_bind_text(statement, 1, key.constData(), int(key.size()), SQLITE_STATIC);
+    int stepped;
+    while ((stepped = sqlite3_step(statement)) == SQLITE_ROW) {
+        MemberRecord& record = rows.emplace_back();
+        for (Field f : allFields()) {
+            const int column = int(f);
+            if (sqlite3_column_type(statement, column) == SQLITE_NULL) {
+                sqlite3_reset(statement);
+                return StoreError{StoreError::Kind::NoValue, m_path, QLatin1String(fieldName(f)),
+                                  StoreError::Cause::Other, card};
+            }
+            // The stored bytes, so that text written in another code page is read as it was meant.
+            const auto* bytes = static_cast<const char*>(sqlite3_column_blob(statement, column));
+            record[f] = textFromBytes(bytes, sqlite3_column_bytes(statement, column));
+        }
+    }
+    const int reset = sqlite3_reset(statement);
+    sqlite3_clear_bindings(statement);
+    if (stepped != SQLITE_DONE)
+        return failed(reset);
+    return rows;
 }
 
 StoreStatus SqliteEngine::backupTo(const QString& file)

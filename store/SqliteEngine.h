@@ -37,6 +37,7 @@ public:
     StoreStatus lockTable() override { return std::nullopt; }
     QString lockRow() const override { return {}; }
 
+    StoreResult<std::vector<MemberRecord>> rowsWithCard(const QString& card) override;
     StoreStatus prepareHistory() override;
     StoreResult<bool> hasHistory() override;
 

@@ -44,6 +44,10 @@ public:
     // Whether the points history exists (an older file, or a read-only one, may have none).
     virtual StoreResult<bool> hasHistory() = 0;
 
+    // Every row whose card number is exactly `card`, in table order: the lookup of every card pass, which an engine
+    // may run more directly than through Qt's statements. rowsWithCardThroughQt() is the plain way.
+    virtual StoreResult<std::vector<MemberRecord>> rowsWithCard(const QString& card) = 0;
+
     // The operator's view of an engine error.
     virtual StoreError error(StoreError::Kind kind, const QSqlError& error) const = 0;
 
@@ -68,14 +72,30 @@ public:
 
 protected:
     explicit StoreEngine(QString path) : m_path(std::move(path)) {}
+
+    // The same, for the engine's own interface, in UTF-8.
+    template <typename Build> const QByteArray& rawSql(const char* key, Build build)
+    {
+        auto found = m_rawSql.constFind(key);
+        if (found == m_rawSql.constEnd())
+            found = m_rawSql.insert(key, build());
+        return *found;
+    }
     // A new connection may read the row id under another name.
-    void forgetStatements() { m_sql.clear(); }
+    void forgetStatements()
+    {
+        m_sql.clear();
+        m_rawSql.clear();
+    }
 
     QString m_path;
 
 private:
     QHash<const char*, QString> m_sql;
+    QHash<const char*, QByteArray> m_rawSql;
 };
+
+StoreResult<std::vector<MemberRecord>> rowsWithCardThroughQt(StoreEngine& engine, const QString& card);
 
 // Binds values to a prepared statement and runs it; releases the statement (and any read it holds) when it goes.
 class Statement
