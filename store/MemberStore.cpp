@@ -1,5 +1,6 @@
 #include "store/MemberStore.h"
 
+#include "store/PostgresEngine.h"
 #include "store/SqliteEngine.h"
 #include "store/StoreEngine.h"
 
@@ -35,6 +36,16 @@ bool failed(const StoreStatus& status)
 template <typename T> bool failed(const StoreResult<T>& result)
 {
     return !result.ok();
+}
+
+const StoreError& failureOf(const StoreStatus& status)
+{
+    return *status;
+}
+
+template <typename T> const StoreError& failureOf(const StoreResult<T>& result)
+{
+    return result.error();
 }
 
 // A row of all thirteen fields, read from the query's columns from `first` on.
@@ -106,7 +117,13 @@ StoreResult<QString> StoredRow::text(Field field) const
                       StoreError::Cause::Other, card};
 }
 
-MemberStore::MemberStore(QString path) : m_path(std::move(path)), m_engine(std::make_unique<SqliteEngine>(m_path)) {}
+MemberStore::MemberStore(QString path) : MemberStore(StoreAddress::file(path)) {}
+
+MemberStore::MemberStore(const StoreAddress& address)
+    : m_address(address), m_path(address.displayName()),
+      m_engine(address.isServer() ? std::unique_ptr<StoreEngine>(std::make_unique<PostgresEngine>(address))
+                                  : std::make_unique<SqliteEngine>(m_path))
+{}
 
 MemberStore::~MemberStore() = default;
 
@@ -156,31 +173,38 @@ template <typename Work> auto MemberStore::withEngine(Work work) const -> declty
 }
 
 // Runs `work` in one write transaction, committed only when the work succeeded; nothing of a failed work, or of a
-// failed commit, stays in the file.
+// failed commit, stays in the store. A transaction that the engine undid for a conflict with other tills'
+// transactions is tried again whole, a few times: `work` must do nothing outside the store.
 template <typename Work>
 auto MemberStore::inWriteTransaction(Work work) const -> decltype(work(std::declval<StoreEngine&>()))
 {
     using Result = decltype(work(std::declval<StoreEngine&>()));
-    return withEngine([&](StoreEngine& engine) -> Result {
-        if (m_refusedWrites)
-            return StoreError{
-                StoreError::Kind::Write, m_path, QStringLiteral("writes are refused"), *m_refusedWrites, {}};
-        {
-            Statement begin(engine, engine.beginWrite());
-            if (!begin.run())
-                return engine.error(StoreError::Kind::Write, begin.query().lastError());
-        }
-        Result result = work(engine);
-        if (!failed(result)) {
-            Statement commit(engine, QStringLiteral("COMMIT"));
-            if (commit.run())
-                return result;
-            result = engine.error(StoreError::Kind::Write, commit.query().lastError());
-        }
-        Statement rollback(engine, QStringLiteral("ROLLBACK"));
-        rollback.run();
-        return result;
-    });
+    constexpr int kAttempts = 5;
+    for (int attempt = 1;; ++attempt) {
+        Result result = withEngine([&](StoreEngine& engine) -> Result {
+            if (m_refusedWrites)
+                return StoreError{
+                    StoreError::Kind::Write, m_path, QStringLiteral("writes are refused"), *m_refusedWrites, {}};
+            if (const std::optional<QSqlError> refused = engine.run(engine.beginWrite()))
+                return engine.error(StoreError::Kind::Write, *refused);
+            Result done = work(engine);
+            if (!failed(done)) {
+                const std::optional<QSqlError> notCommitted = engine.run(QStringLiteral("COMMIT"));
+                if (!notCommitted)
+                    return done;
+                StoreError error = engine.error(StoreError::Kind::Write, *notCommitted);
+                // A server may have committed before the connection broke: whether the change is stored, nobody
+                // can tell from here.
+                if (error.cause == StoreError::Cause::ServerUnreachable)
+                    error.cause = StoreError::Cause::CommitUnknown;
+                done = error;
+            }
+            engine.run(QStringLiteral("ROLLBACK"));
+            return done;
+        });
+        if (!failed(result) || failureOf(result).cause != StoreError::Cause::Conflict || attempt == kAttempts)
+            return result;
+    }
 }
 
 StoreStatus MemberStore::scan(std::span<const Field> fields, const RowVisitor& visit) const

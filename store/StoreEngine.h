@@ -10,6 +10,7 @@
 #include <QVariant>
 
 #include <chrono>
+#include <optional>
 
 class StoreEngine
 {
@@ -24,6 +25,9 @@ public:
 
     // A statement prepared once per connection; its bound values are set before each run.
     virtual QSqlQuery& prepared(const QString& sql) = 0;
+    // Runs a statement that takes no values and gives no rows, such as transaction control, which an engine may
+    // be unable to prepare. The engine's error when it fails.
+    virtual std::optional<QSqlError> run(const QString& sql) = 0;
 
     // The name of the column that keeps table order.
     virtual QString rowId() const = 0;
@@ -32,7 +36,8 @@ public:
     virtual QString text(const QVariant& value) const = 0;
 
     // Write transactions. Inside one, lockCard() keeps other tills from adding or changing rows with that card
-    // number until the commit, and lockRow is added to a SELECT of a row that will be changed.
+    // number until the commit, lockTable() keeps them from adding or changing any row, and lockRow is added to a
+    // SELECT of a row that will be changed.
     virtual QString beginWrite() const = 0;
     virtual StoreStatus lockCard(const QString& card) = 0;
     virtual StoreStatus lockTable() = 0;
@@ -43,7 +48,7 @@ public:
     // Whether the points history exists (an older file, or a read-only one, may have none).
     virtual StoreResult<bool> hasHistory() = 0;
 
-    // The operator's view of an engine error.
+    // The operator's view of an engine error. Cause::Conflict: the transaction was undone and may be tried again.
     virtual StoreError error(StoreError::Kind kind, const QSqlError& error) const = 0;
 
     virtual StoreStatus buildMissingIndexes() = 0;

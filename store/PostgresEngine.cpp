@@ -1,0 +1,567 @@
+#include "store/PostgresEngine.h"
+
+#include <QCryptographicHash>
+#include <QSqlDatabase>
+#include <QSqlDriver>
+#include <QSqlRecord>
+
+#include <libpq-fe.h>
+
+#include <atomic>
+#include <unordered_map>
+
+using namespace std::chrono_literals;
+
+namespace {
+
+// How long a write waits for another till's lock before it gives up, as the SQLite engine's busy timeout.
+constexpr int kLockWaitMs = 3000;
+// A till that vanished inside a transaction (a network cut) releases its locks after this long.
+constexpr int kIdleInTransactionMs = 30000;
+// Building an index on a large table may take long, but not for ever.
+constexpr auto kWholeTableLimit = 10min;
+
+// Advisory lock keys. A card number: the two-key form, (schema, card). The table and the making of the schema:
+// the one-key form, which PostgreSQL keeps apart from the two-key form, each tagged so that they never meet.
+constexpr qint64 kTableLockTag = qint64(0x534F4349) << 32;  // "SOCI"
+constexpr qint64 kSchemaLockTag = qint64(0x534F4353) << 32; // "SOCS"
+
+// The same 32 bits on every till, whatever its platform or version.
+qint32 hash32(const QString& text)
+{
+    const QByteArray digest = QCryptographicHash::hash(text.toUtf8(), QCryptographicHash::Sha1);
+    return qint32(quint32(uchar(digest[0])) << 24 | quint32(uchar(digest[1])) << 16 | quint32(uchar(digest[2])) << 8 |
+                  quint32(uchar(digest[3])));
+}
+
+// What a connection asks for unless the address says otherwise: a short wait for a server that does not answer,
+// and, on TCP, keepalives and a user timeout, so that a lost network ends a statement within seconds instead of
+// the system's two hours.
+const QMap<QString, QString> kDefaultParameters = {
+    {QStringLiteral("connect_timeout"), QStringLiteral("5")},
+    {QStringLiteral("keepalives_idle"), QStringLiteral("10")},
+    {QStringLiteral("keepalives_interval"), QStringLiteral("3")},
+    {QStringLiteral("keepalives_count"), QStringLiteral("3")},
+    {QStringLiteral("tcp_user_timeout"), QStringLiteral("10000")},
+    {QStringLiteral("application_name"), QStringLiteral("socios")},
+};
+
+// The server's notices ("already exists, skipping") and the message of a server that closes an idle connection
+// ("terminating connection due to administrator command") are not for the operator's terminal: a closed
+// connection is noticed and made again.
+void dropNotice(void*, const char*) {}
+
+QString engineText(const QSqlError& error)
+{
+    const QString text = error.databaseText().trimmed();
+    return text.isEmpty() ? error.driverText().trimmed() : text;
+}
+
+// What an SQLSTATE says about the server, the database or the transaction.
+StoreError::Cause causeOf(const QString& code, StoreError::Kind kind)
+{
+    using Cause = StoreError::Cause;
+    if (code.startsWith(QLatin1String("08")) || code == QLatin1String("57P01") || code == QLatin1String("57P02") ||
+        code == QLatin1String("57P03"))
+        return Cause::ServerUnreachable; // connection failures; the server shutting down, crashed or starting
+    if (code.startsWith(QLatin1String("28")) || code == QLatin1String("3D000") || code == QLatin1String("53300"))
+        return Cause::ServerRefused; // authentication, no such database, too many connections
+    if (code == QLatin1String("40001") || code == QLatin1String("40P01"))
+        return Cause::Conflict; // serialization failure, deadlock: the transaction was undone
+    if (code == QLatin1String("55P03"))
+        return Cause::Locked; // lock_timeout: another till holds the lock
+    if (code == QLatin1String("57014"))
+        return Cause::TooSlow; // statement_timeout
+    if (code == QLatin1String("53100"))
+        return Cause::DiskFull;
+    if (code == QLatin1String("42P01") || code == QLatin1String("42703"))
+        return Cause::NotMemberFile; // no such table or column
+    if (code == QLatin1String("25006"))
+        return Cause::ReadOnly; // a standby, or a read-only transaction
+    if (code == QLatin1String("42501"))
+        return kind == StoreError::Kind::Write || kind == StoreError::Kind::Create ? Cause::ReadOnly
+                                                                                   : Cause::ServerRefused;
+    if (code == QLatin1String("XX001") || code == QLatin1String("XX002"))
+        return Cause::Damaged;
+    return Cause::Other;
+}
+
+// Why a connection could not be made: asks the server whether it accepts connections at all, without logging
+// in. One that does refused this one (password, permission, database); one that does not is unreachable.
+StoreError::Cause whyNotConnected(const StoreAddress& address)
+{
+    std::vector<QByteArray> keys, values;
+    for (auto it = address.parameters().begin(); it != address.parameters().end(); ++it) {
+        if (it.key() == QLatin1String("password") || it.key() == QLatin1String("connect_timeout"))
+            continue;
+        keys.push_back(it.key().toUtf8());
+        values.push_back(it.value().toUtf8());
+    }
+    keys.push_back("connect_timeout");
+    values.push_back("2");
+    std::vector<const char*> keyList, valueList;
+    for (std::size_t i = 0; i < keys.size(); ++i) {
+        keyList.push_back(keys[i].constData());
+        valueList.push_back(values[i].constData());
+    }
+    keyList.push_back(nullptr);
+    valueList.push_back(nullptr);
+    switch (PQpingParams(keyList.data(), valueList.data(), 0)) {
+    case PQPING_OK:
+        return StoreError::Cause::ServerRefused;
+    case PQPING_REJECT:
+    case PQPING_NO_RESPONSE:
+        return StoreError::Cause::ServerUnreachable;
+    case PQPING_NO_ATTEMPT:
+        break;
+    }
+    return StoreError::Cause::Other;
+}
+
+} // namespace
+
+// One connection through Qt's PostgreSQL driver, with its prepared statements.
+class PostgresConnection
+{
+public:
+    explicit PostgresConnection(const StoreAddress& address)
+        : m_name(QStringLiteral("socios-postgresql-%1").arg(++s_counter))
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), m_name);
+        db.setConnectOptions(address.connectOptions(kDefaultParameters));
+        if (!db.open()) {
+            m_openError = db.lastError();
+            return;
+        }
+        const QVariant handle = db.driver()->handle();
+        // The driver declares the handle by the name of the struct behind libpq's typedef.
+        if (handle.isValid() &&
+            (qstrcmp(handle.typeName(), "PGconn*") == 0 || qstrcmp(handle.typeName(), "pg_conn*") == 0))
+            m_handle = *static_cast<PGconn* const*>(handle.data());
+        if (m_handle)
+            PQsetNoticeProcessor(m_handle, &dropNotice, nullptr);
+    }
+
+    ~PostgresConnection()
+    {
+        m_queries.clear();
+        m_failed.reset();
+        {
+            QSqlDatabase db = QSqlDatabase::database(m_name, false);
+            if (db.isOpen())
+                db.close();
+        }
+        QSqlDatabase::removeDatabase(m_name);
+    }
+
+    PostgresConnection(const PostgresConnection&) = delete;
+    PostgresConnection& operator=(const PostgresConnection&) = delete;
+
+    bool isOpen() const { return m_handle != nullptr; }
+    const QSqlError& openError() const { return m_openError; }
+    QSqlDatabase database() const { return QSqlDatabase::database(m_name, false); }
+
+    // Whether the connection still reaches the server. Reads what the server sent while the connection was idle,
+    // without waiting: a server that stopped or restarted has closed it (after a message saying so, which takes a
+    // read of its own).
+    bool connected()
+    {
+        for (int read = 0; read < 2 && m_handle && PQstatus(m_handle) == CONNECTION_OK; ++read)
+            if (!PQconsumeInput(m_handle))
+                break;
+        if (!m_handle || PQstatus(m_handle) != CONNECTION_OK)
+            return false;
+        PQisBusy(m_handle); // takes in what was read: a message from the server goes to the notice processor
+        return PQstatus(m_handle) == CONNECTION_OK;
+    }
+
+    // Whether the connection is inside a transaction that an earlier operation left open.
+    bool inTransaction() const { return m_handle && PQtransactionStatus(m_handle) != PQTRANS_IDLE; }
+
+    // Whether the connection is broken, as the last failure left it (nothing is read).
+    bool broken() const { return !m_handle || PQstatus(m_handle) != CONNECTION_OK; }
+
+    QSqlQuery& prepared(const QString& sql)
+    {
+        if (auto found = m_queries.find(sql); found != m_queries.end())
+            return *found->second;
+        auto query = std::make_unique<QSqlQuery>(database());
+        query->setForwardOnly(true);
+        if (!query->prepare(sql)) {
+            // Running the query would only send the server an empty EXECUTE: its error is this one.
+            m_prepareFailure = query->lastError();
+            m_failed = std::move(query);
+            return *m_failed;
+        }
+        return *m_queries.emplace(sql, std::move(query)).first->second;
+    }
+    std::optional<QSqlError> takePrepareFailure() { return std::exchange(m_prepareFailure, std::nullopt); }
+
+    std::optional<QSqlError> run(const QString& sql)
+    {
+        QSqlQuery query(database());
+        query.setForwardOnly(true);
+        if (!query.exec(sql))
+            return query.lastError();
+        return std::nullopt;
+    }
+
+    // Runs one statement without keeping it; returns the rows it gives.
+    std::optional<QList<QVariantList>> rows(const QString& sql)
+    {
+        QSqlQuery query(database());
+        query.setForwardOnly(true);
+        if (!query.exec(sql)) {
+            m_lastError = query.lastError();
+            return std::nullopt;
+        }
+        QList<QVariantList> rows;
+        while (query.next()) {
+            QVariantList& row = rows.emplace_back();
+            for (int i = 0; i < query.record().count(); ++i)
+                row << query.value(i);
+        }
+        if (query.lastError().isValid()) {
+            m_lastError = query.lastError();
+            return std::nullopt;
+        }
+        return rows;
+    }
+    const QSqlError& lastError() const { return m_lastError; }
+
+    // The server stops each statement after `limit`; set again only when it changes.
+    std::optional<QSqlError> setLimit(std::chrono::milliseconds limit)
+    {
+        if (limit == m_limit)
+            return std::nullopt;
+        const std::optional<QSqlError> failed =
+            run(QStringLiteral("SELECT set_config('statement_timeout', '%1', false)").arg(limit.count()));
+        if (!failed)
+            m_limit = limit;
+        return failed;
+    }
+
+private:
+    static inline std::atomic<quint64> s_counter{0};
+
+    QString m_name;
+    PGconn* m_handle = nullptr;
+    QSqlError m_openError;
+    QSqlError m_lastError;
+    std::optional<QSqlError> m_prepareFailure;
+    std::chrono::milliseconds m_limit{0};
+    std::unordered_map<QString, std::unique_ptr<QSqlQuery>> m_queries;
+    std::unique_ptr<QSqlQuery> m_failed;
+};
+
+PostgresEngine::PostgresEngine(StoreAddress address) : StoreEngine(address.displayName()), m_address(std::move(address))
+{}
+
+PostgresEngine::~PostgresEngine() = default;
+
+StoreError PostgresEngine::failure(StoreError::Kind kind, StoreError::Cause cause, const QString& detail) const
+{
+    return StoreError{kind, m_path, detail, cause, {}};
+}
+
+StoreError PostgresEngine::error(StoreError::Kind kind, const QSqlError& error) const
+{
+    const QSqlError reported = (m_connection ? m_connection->takePrepareFailure() : std::nullopt).value_or(error);
+    StoreError::Cause cause = causeOf(reported.nativeErrorCode(), kind);
+    // libpq's own failures carry no SQLSTATE: "server closed the connection unexpectedly", "no connection to the
+    // server". The connection's state tells them.
+    if (cause == StoreError::Cause::Other && (!m_connection || m_connection->broken()))
+        cause = StoreError::Cause::ServerUnreachable;
+    if (cause == StoreError::Cause::ServerUnreachable)
+        m_broken = true;
+    return failure(kind, cause, engineText(reported));
+}
+
+StoreStatus PostgresEngine::connect()
+{
+    m_connection.reset();
+    m_broken = false;
+    if (!QSqlDatabase::isDriverAvailable(QStringLiteral("QPSQL")))
+        return failure(StoreError::Kind::Open, StoreError::Cause::Other,
+                       QStringLiteral("Qt's PostgreSQL driver (QPSQL) is not installed"));
+    auto connection = std::make_unique<PostgresConnection>(m_address);
+    if (!connection->isOpen())
+        return failure(StoreError::Kind::Open, whyNotConnected(m_address), engineText(connection->openError()));
+    // A lock held by another till is waited for as long as SQLite waits for one; a statement is stopped after the
+    // operation's time limit (set before each operation).
+    if (const std::optional<QSqlError> failed =
+            connection->run(QStringLiteral("SELECT set_config('lock_timeout', '%1', false), "
+                                           "set_config('idle_in_transaction_session_timeout', '%2', false)")
+                                .arg(kLockWaitMs)
+                                .arg(kIdleInTransactionMs))) {
+        m_connection = std::move(connection);
+        const StoreError reported = error(StoreError::Kind::Open, *failed);
+        m_connection.reset();
+        return reported;
+    }
+    m_connection = std::move(connection);
+    StoreResult<Schema> schema = examine();
+    if (!schema) {
+        m_connection.reset();
+        return schema.error();
+    }
+    m_schema = *schema;
+    return std::nullopt;
+}
+
+StoreResult<PostgresEngine::Schema> PostgresEngine::examine()
+{
+    // One round trip: ficha's kind, columns (name, type, filled in by the server), triggers and rules on the tables
+    // that socios writes, the tables beside it, whether rows may be written, the history, the indexes.
+    const std::optional<QList<QVariantList>> found = m_connection->rows(QStringLiteral(
+        "SELECT (SELECT relkind::text FROM pg_class WHERE oid = to_regclass('ficha')), "
+        "(SELECT string_agg(attname || ' ' || format_type(atttypid, atttypmod) || ' ' || "
+        "(attidentity <> '' OR atthasdef)::text, ',') FROM pg_attribute "
+        "WHERE attrelid = to_regclass('ficha') AND attnum > 0 AND NOT attisdropped), "
+        "(SELECT string_agg(c.relname || ' ' || t.tgname, ', ') FROM pg_trigger t JOIN pg_class c ON c.oid = t.tgrelid "
+        "WHERE t.tgrelid IN (to_regclass('ficha'), to_regclass('movimientos')) AND NOT t.tgisinternal), "
+        "(SELECT string_agg(c.relname || ' ' || r.rulename, ', ') FROM pg_rewrite r JOIN pg_class c ON c.oid = "
+        "r.ev_class WHERE r.ev_class IN (to_regclass('ficha'), to_regclass('movimientos')) AND r.rulename <> "
+        "'_RETURN'), "
+        "(SELECT count(*) FROM pg_class WHERE relkind IN ('r', 'v', 'm', 'f', 'p') AND relnamespace = "
+        "(SELECT oid FROM pg_namespace WHERE nspname = current_schema())), "
+        "current_schema(), "
+        "pg_is_in_recovery() OR current_setting('transaction_read_only') = 'on' OR NOT "
+        "coalesce(has_table_privilege(to_regclass('ficha'), 'INSERT') AND "
+        "has_table_privilege(to_regclass('ficha'), 'UPDATE'), true), "
+        "to_regclass('movimientos') IS NOT NULL, "
+        "(SELECT count(*) FROM pg_index i JOIN pg_class c ON c.oid = i.indexrelid WHERE i.indrelid = "
+        "to_regclass('ficha') AND i.indisvalid AND c.relname IN ('ficha_ntarjeta', 'ficha_cumple'))"));
+    if (!found || found->size() != 1)
+        return error(StoreError::Kind::Open, m_connection->lastError());
+    const QVariantList& row = found->front();
+    const auto refused = [&](StoreError::Cause cause, const QString& detail) {
+        return failure(StoreError::Kind::Open, cause, detail);
+    };
+
+    Schema schema;
+    const QString schemaName = row[5].toString();
+    m_schemaHash = hash32(schemaName);
+    schema.readOnly = row[6].toBool();
+    schema.history = row[7].toBool();
+    if (row[0].isNull()) {
+        if (row[5].isNull())
+            return refused(StoreError::Cause::CannotOpen,
+                           QStringLiteral("no schema of the search_path exists to hold table ficha"));
+        schema.empty = row[4].toLongLong() == 0;
+        schema.ficha = false;
+        return schema;
+    }
+    schema.ficha = true;
+    const QString kind = row[0].toString();
+    if (kind != QLatin1String("r"))
+        return refused(StoreError::Cause::UnsafeSchema,
+                       QStringLiteral("ficha is not a plain table (pg_class.relkind %1)").arg(kind));
+    QMap<QString, QStringList> columns;
+    for (const QString& column : row[1].toString().split(QLatin1Char(','), Qt::SkipEmptyParts)) {
+        const QStringList parts = column.split(QLatin1Char(' '));
+        columns.insert(parts.first(), parts.mid(1));
+    }
+    for (Field field : allFields()) {
+        const QString name = QLatin1String(fieldName(field));
+        if (!columns.contains(name))
+            return refused(StoreError::Cause::NotMemberFile, QStringLiteral("table ficha has no column %1").arg(name));
+        if (columns[name].value(0) != QLatin1String("text"))
+            return refused(
+                StoreError::Cause::UnsafeSchema,
+                QStringLiteral("column %1 of ficha is %2, not text").arg(name, columns[name].mid(0, 1).join(' ')));
+    }
+    const QStringList id = columns.value(QStringLiteral("id"));
+    if (id.isEmpty())
+        return refused(StoreError::Cause::NotMemberFile, QStringLiteral("table ficha has no column id"));
+    if ((id.value(0) != QLatin1String("bigint") && id.value(0) != QLatin1String("integer")) ||
+        id.value(1) != QLatin1String("true"))
+        return refused(StoreError::Cause::UnsafeSchema,
+                       QStringLiteral("column id of ficha is not a number that the server fills in"));
+    if (!row[2].isNull())
+        return refused(StoreError::Cause::UnsafeSchema,
+                       QStringLiteral("triggers act on the tables of socios: %1").arg(row[2].toString()));
+    if (!row[3].isNull())
+        return refused(StoreError::Cause::UnsafeSchema,
+                       QStringLiteral("rules act on the tables of socios: %1").arg(row[3].toString()));
+    schema.indexesMissing = row[8].toLongLong() < kIndexNames.size();
+    return schema;
+}
+
+StoreResult<bool> PostgresEngine::createSchema()
+{
+    QStringList columns;
+    for (Field field : allFields())
+        columns << QLatin1String(fieldName(field)) + QStringLiteral(" text");
+    const QString identity = QStringLiteral("id bigint GENERATED ALWAYS AS IDENTITY PRIMARY KEY");
+    QStringList statements = {
+        QStringLiteral("CREATE TABLE ficha (%1, %2)").arg(columns.join(QLatin1String(", ")), identity),
+    };
+    statements << kIndexes;
+    statements << QStringLiteral("CREATE TABLE IF NOT EXISTS movimientos (%1 text, %2)")
+                      .arg(kHistoryColumns.join(QLatin1String(" text, ")), identity)
+               << QStringLiteral("CREATE INDEX IF NOT EXISTS movimientos_ntarjeta ON movimientos (ntarjeta)");
+
+    const auto failed = [&](const QSqlError& sqlError) {
+        const StoreError reported = error(StoreError::Kind::Create, sqlError);
+        m_connection->run(QStringLiteral("ROLLBACK"));
+        return reported;
+    };
+    if (const std::optional<QSqlError> refused = m_connection->run(beginWrite()))
+        return failed(*refused);
+    // Two tills starting at once on an empty database: the second waits here, then finds the table made.
+    if (const std::optional<QSqlError> refused = m_connection->run(
+            QStringLiteral("SELECT pg_advisory_xact_lock(%1)").arg(kSchemaLockTag | quint32(m_schemaHash))))
+        return failed(*refused);
+    const std::optional<QList<QVariantList>> present =
+        m_connection->rows(QStringLiteral("SELECT to_regclass('ficha') IS NOT NULL"));
+    if (!present)
+        return failed(m_connection->lastError());
+    if (present->value(0).value(0).toBool()) {
+        m_connection->run(QStringLiteral("ROLLBACK"));
+        return false;
+    }
+    for (const QString& statement : statements)
+        if (const std::optional<QSqlError> refused = m_connection->run(statement))
+            return failed(*refused);
+    if (const std::optional<QSqlError> refused = m_connection->run(QStringLiteral("COMMIT")))
+        return failed(*refused);
+    return true;
+}
+
+StoreStatus PostgresEngine::openOrCreate(MemberStore::Startup& startup, MemberStore::Indexes indexes)
+{
+    startup = {};
+    if (StoreStatus failed = prepareOperation(5s))
+        return failed;
+    if (!m_schema.ficha) {
+        if (!m_schema.empty)
+            return failure(StoreError::Kind::Open, StoreError::Cause::NotMemberFile,
+                           QStringLiteral("the database holds other tables, but no table ficha"));
+        const StoreResult<bool> created = createSchema();
+        if (!created)
+            return created.error();
+        startup.created = *created;
+        StoreResult<Schema> schema = examine();
+        if (!schema)
+            return schema.error();
+        m_schema = *schema;
+    }
+    if (m_schema.readOnly)
+        startup.writesRefused = StoreError::Cause::ReadOnly;
+    startup.indexesMissing = m_schema.indexesMissing;
+    if (startup.indexesMissing && indexes == MemberStore::Indexes::Build && !m_schema.readOnly) {
+        if (StoreStatus failed = buildMissingIndexes())
+            qWarning("socios: lookups in %s stay unindexed: %s", qUtf8Printable(m_path),
+                     qUtf8Printable(failed->toString()));
+        else
+            startup.indexesMissing = false;
+    }
+    return std::nullopt;
+}
+
+StoreStatus PostgresEngine::prepareOperation(std::chrono::milliseconds limit)
+{
+    if (m_connection && (m_broken || !m_connection->connected()))
+        m_connection.reset();
+    if (m_connection && m_connection->inTransaction())
+        m_connection->run(QStringLiteral("ROLLBACK"));
+    if (!m_connection) {
+        if (StoreStatus failed = connect())
+            return failed;
+    }
+    if (const std::optional<QSqlError> failed = m_connection->setLimit(limit))
+        return error(StoreError::Kind::Open, *failed);
+    return std::nullopt;
+}
+
+QSqlQuery& PostgresEngine::prepared(const QString& sql)
+{
+    return m_connection->prepared(sql);
+}
+
+std::optional<QSqlError> PostgresEngine::run(const QString& sql)
+{
+    return m_connection->run(sql);
+}
+
+StoreStatus PostgresEngine::lockCard(const QString& card)
+{
+    // Shared on the table's key first, then the card's: always in this order, so two writers never wait for each
+    // other in a circle.
+    Statement lock(*this, QStringLiteral("SELECT pg_advisory_xact_lock_shared(?), pg_advisory_xact_lock(?, ?)"));
+    if (!lock.run({kTableLockTag | quint32(m_schemaHash), m_schemaHash, hash32(card)}))
+        return error(StoreError::Kind::Write, lock.query().lastError());
+    return std::nullopt;
+}
+
+StoreStatus PostgresEngine::lockTable()
+{
+    // The advisory key keeps tills out; the table lock keeps out any other program that writes rows.
+    Statement lock(*this, QStringLiteral("SELECT pg_advisory_xact_lock(?)"));
+    if (!lock.run({kTableLockTag | quint32(m_schemaHash)}))
+        return error(StoreError::Kind::Write, lock.query().lastError());
+    if (const std::optional<QSqlError> failed = run(QStringLiteral("LOCK TABLE ficha IN SHARE ROW EXCLUSIVE MODE")))
+        return error(StoreError::Kind::Write, *failed);
+    return std::nullopt;
+}
+
+StoreResult<bool> PostgresEngine::hasHistory()
+{
+    const std::optional<QList<QVariantList>> found =
+        m_connection->rows(QStringLiteral("SELECT to_regclass('movimientos') IS NOT NULL"));
+    if (!found)
+        return error(StoreError::Kind::Read, m_connection->lastError());
+    return found->value(0).value(0).toBool();
+}
+
+StoreStatus PostgresEngine::prepareHistory()
+{
+    // Made with the schema; made again here only when it was dropped since (under the schema's lock, so that two
+    // tills do not make it at once).
+    if (m_schema.history)
+        return std::nullopt;
+    for (const QString& statement :
+         {QStringLiteral("SELECT pg_advisory_xact_lock(%1)").arg(kSchemaLockTag | quint32(m_schemaHash)),
+          QStringLiteral("CREATE TABLE IF NOT EXISTS movimientos (%1 text, id bigint GENERATED ALWAYS AS IDENTITY "
+                         "PRIMARY KEY)")
+              .arg(kHistoryColumns.join(QLatin1String(" text, "))),
+          QStringLiteral("CREATE INDEX IF NOT EXISTS movimientos_ntarjeta ON movimientos (ntarjeta)")})
+        if (const std::optional<QSqlError> failed = run(statement))
+            return error(StoreError::Kind::Write, *failed);
+    return std::nullopt;
+}
+
+StoreStatus PostgresEngine::buildMissingIndexes()
+{
+    if (StoreStatus failed = prepareOperation(kWholeTableLimit))
+        return failed;
+    // One index per transaction: other tills' writes wait for one index at a time.
+    for (const QString& index : kIndexes) {
+        for (const QString& statement :
+             {beginWrite(),
+              QStringLiteral("SELECT pg_advisory_xact_lock(%1)").arg(kSchemaLockTag | quint32(m_schemaHash)), index,
+              QStringLiteral("COMMIT")}) {
+            if (const std::optional<QSqlError> failed = run(statement)) {
+                const StoreError reported = error(StoreError::Kind::Write, *failed);
+                run(QStringLiteral("ROLLBACK"));
+                return reported;
+            }
+        }
+    }
+    m_schema.indexesMissing = false;
+    return std::nullopt;
+}
+
+StoreResult<MemberStore::Durability> PostgresEngine::durability()
+{
+    if (StoreStatus failed = prepareOperation(5s))
+        return *failed;
+    const std::optional<QList<QVariantList>> settings =
+        m_connection->rows(QStringLiteral("SELECT current_setting('synchronous_commit'), current_setting('fsync')"));
+    if (!settings || settings->isEmpty())
+        return error(StoreError::Kind::Read, m_connection->lastError());
+    const bool durable = settings->front().value(0).toString() != QLatin1String("off") &&
+                         settings->front().value(1).toString() == QLatin1String("on");
+    return MemberStore::Durability{QStringLiteral("wal"), durable ? 2 : 0};
+}
