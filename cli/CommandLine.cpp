@@ -26,9 +26,13 @@ constexpr ModeOption kModes[] = {
      "none. Refused when the member file holds members."},
 };
 
+// The option that chooses the store, for the window and every mode alike.
+const char* const kDatabase = "database";
+
 // Options that QApplication takes for itself in window mode ("-platform offscreen"); accepted and left to it.
-constexpr const char* kToolkitOptions[] = {"platform", "platformtheme", "plugin", "style", "stylesheet", "session",
-                                           "display", "geometry", "qwindowgeometry", "qwindowtitle", "qwindowicon"};
+constexpr const char* kToolkitOptions[] = {"platform",        "platformtheme", "plugin",     "style",
+                                           "stylesheet",      "session",       "display",    "geometry",
+                                           "qwindowgeometry", "qwindowtitle",  "qwindowicon"};
 constexpr const char* kToolkitFlags[] = {"reverse", "widgetcount", "nograb", "dograb", "sync"};
 
 void describe(QCommandLineParser& parser)
@@ -45,6 +49,13 @@ void describe(QCommandLineParser& parser)
         parser.addOption(QCommandLineOption(names, QString::fromUtf8(option.description),
                                             option.valueName ? QString::fromUtf8(option.valueName) : QString()));
     }
+    parser.addOption(QCommandLineOption(
+        QLatin1String(kDatabase),
+        QStringLiteral("Uses the member store at URI for this run instead of the one in socios.conf or the member "
+                       "file at its usual place: a PostgreSQL server (postgresql://user@host:port/database, or "
+                       "postgresql:///database?host=/run/postgresql; the password comes from ~/.pgpass) or the path "
+                       "of a member file."),
+        QStringLiteral("URI")));
     for (const char* name : kToolkitOptions) {
         QCommandLineOption option(QLatin1String(name), QString(), QStringLiteral("value"));
         option.setFlags(QCommandLineOption::HiddenFromHelp);
@@ -65,20 +76,30 @@ CommandLine parseCommandLine(const QStringList& arguments)
     describe(parser);
     CommandLine command;
     if (!parser.parse(arguments))
-        return {CommandLine::Mode::UsageError, {}, parser.errorText()};
+        return {CommandLine::Mode::UsageError, {}, parser.errorText(), {}};
     if (!parser.positionalArguments().isEmpty())
-        return {CommandLine::Mode::UsageError, {},
-                QStringLiteral("unexpected argument: %1").arg(parser.positionalArguments().constFirst())};
+        return {CommandLine::Mode::UsageError,
+                {},
+                QStringLiteral("unexpected argument: %1").arg(parser.positionalArguments().constFirst()),
+                {}};
     for (const ModeOption& option : kModes) {
         const QString name = QLatin1String(option.name);
         if (!parser.isSet(name))
             continue;
         if (command.mode != CommandLine::Mode::Window)
-            return {CommandLine::Mode::UsageError, {}, QStringLiteral("--%1 cannot be combined with another mode")
-                                                            .arg(name)};
+            return {CommandLine::Mode::UsageError,
+                    {},
+                    QStringLiteral("--%1 cannot be combined with another mode").arg(name),
+                    {}};
         command.mode = option.mode;
         if (option.valueName)
             command.value = parser.value(name);
+    }
+    if (parser.isSet(QLatin1String(kDatabase))) {
+        command.database = parser.value(QLatin1String(kDatabase));
+        QString error;
+        if (!StoreAddress::parse(command.database, &error))
+            return {CommandLine::Mode::UsageError, {}, QStringLiteral("--database: ") + error, {}};
     }
     return command;
 }
@@ -97,8 +118,14 @@ int runCommandLine(const CommandLine& command)
     case CommandLine::Mode::Version:
         out << QCoreApplication::applicationName() << ' ' << QCoreApplication::applicationVersion() << '\n';
         return kExitOk;
-    case CommandLine::Mode::ImportAccess:
-        return runImportAccess(command.value, MemberStore::defaultPath(), out, err);
+    case CommandLine::Mode::ImportAccess: {
+        const StoreChoice store = chooseStore(command.database);
+        if (!store.address) {
+            err << "socios: " << store.error << '\n';
+            return kExitStoreFailure;
+        }
+        return runImportAccess(command.value, *store.address, out, err);
+    }
     case CommandLine::Mode::UsageError:
         err << "socios: " << command.error << "\nTry 'socios --help'.\n";
         return kExitUsage;

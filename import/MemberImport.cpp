@@ -281,24 +281,7 @@ ImportResult<ImportSummary> importAccessFile(const AccessReader& reader, const Q
             return error(ImportError::Kind::AccessAtPath, file, memberPath);
         }
         // An existing member file: filled only while it holds no member, in one transaction.
-        const MemberStore store(memberPath);
-        if (StoreStatus failure = store.openOrCreate())
-            return storeError(file, *failure);
-        const StoreResult<qint64> rows = store.rowCount();
-        if (!rows)
-            return storeError(file, rows.error());
-        const QString holds = QStringLiteral("%1 holds %2 members").arg(memberPath);
-        if (*rows > 0)
-            return error(ImportError::Kind::HoldsMembers, file, holds.arg(*rows));
-        ImportResult<AccessMembers> members = readAccessMembers(reader, file, progress);
-        if (!members)
-            return members.error();
-        const StoreResult<bool> filled = store.fillEmpty(members->records);
-        if (!filled)
-            return storeError(file, filled.error());
-        if (!*filled)
-            return error(ImportError::Kind::HoldsMembers, file, memberPath + QStringLiteral(" holds members"));
-        return members->summary;
+        return importAccessIntoStore(reader, file, MemberStore(memberPath), progress);
     }
 
     // No member file yet: made as a first start makes it (folder included), with the members in it.
@@ -322,6 +305,28 @@ ImportResult<ImportSummary> importAccessFile(const AccessReader& reader, const Q
                             memberPath + QStringLiteral(" was made by another program meanwhile")));
     }
     syncFolder(folder);
+    return members->summary;
+}
+
+ImportResult<ImportSummary> importAccessIntoStore(const AccessReader& reader, const QString& file,
+                                                  const MemberStore& store, const AccessReader::Progress& progress)
+{
+    if (StoreStatus failure = store.openOrCreate())
+        return storeError(file, *failure);
+    const StoreResult<qint64> rows = store.rowCount();
+    if (!rows)
+        return storeError(file, rows.error());
+    const QString holds = QStringLiteral("%1 holds %2 members").arg(store.path());
+    if (*rows > 0)
+        return error(ImportError::Kind::HoldsMembers, file, holds.arg(*rows));
+    ImportResult<AccessMembers> members = readAccessMembers(reader, file, progress);
+    if (!members)
+        return members.error();
+    const StoreResult<bool> filled = store.fillEmpty(members->records);
+    if (!filled)
+        return storeError(file, filled.error());
+    if (!*filled)
+        return error(ImportError::Kind::HoldsMembers, file, store.path() + QStringLiteral(" holds members"));
     return members->summary;
 }
 

@@ -7,6 +7,8 @@
 #include <QStringList>
 
 #include <array>
+
+class MemberStore;
 #include <vector>
 
 // Bringing the members of an Access member file (table "ficha" of a Jet 3, Jet 4 or ACE file) into a member file.
@@ -69,6 +71,13 @@ ImportResult<qint64> countAccessMembers(const AccessReader& reader, const QStrin
 // file there is refused (AccessAtPath).
 ImportResult<ImportSummary> importAccessFile(const AccessReader& reader, const QString& file, const QString& memberPath,
                                              const AccessReader::Progress& progress = {});
+
+// Copies table "ficha" of the Access file `file` into `store` (a member file or a server), made as a first start
+// makes it when it holds no "ficha" yet. Refused (HoldsMembers) when it holds members: an import never merges. All
+// the members go in one transaction.
+ImportResult<ImportSummary> importAccessIntoStore(const AccessReader& reader, const QString& file,
+                                                  const MemberStore& store,
+                                                  const AccessReader::Progress& progress = {});
 
 // Replaces the Access file at the member file's place `path` by a member file holding its members. The original is
 // first copied, byte for byte and flushed to disk, to keptOriginalPath(); the new member file then takes its place

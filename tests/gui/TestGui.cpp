@@ -169,7 +169,7 @@ void TestGui::startupFailureShowsMessageWithoutWindow()
             QApplication::quit();
         });
     });
-    QVERIFY(runSocios(path, FixedClock(QDate(2026, 3, 10))) != 0);
+    QVERIFY(runSocios(StoreAddress::file(path), FixedClock(QDate(2026, 3, 10))) != 0);
     QVERIFY(!windowShown);
     // The engine's English is in the details, which Qt's own button, in Spanish, shows.
     QCOMPARE(shown.size(), 4);
