@@ -102,8 +102,11 @@ EOF
     settings=(-c "listen_addresses=$listen" -c "port=$port" -c "unix_socket_directories=$cluster"
         -c "max_connections=100" -c "log_min_messages=warning" -c "log_min_error_statement=panic")
     if [ "$durable" -eq 0 ]; then settings+=(-c fsync=off -c full_page_writes=off); fi
-    as_server "$bindir/pg_ctl" start --pgdata="$cluster/data" --wait --silent --log="$cluster/server.log" \
-        -o "$(printf "%q " "${settings[@]}")" || fail "the server did not start: $(tail -n 20 "$cluster/server.log")"
+    # A server left running (by a run that was stopped half-way) is used as it is.
+    if ! as_server "$bindir/pg_ctl" status --pgdata="$cluster/data" >/dev/null 2>&1; then
+        as_server "$bindir/pg_ctl" start --pgdata="$cluster/data" --wait --silent --log="$cluster/server.log" \
+            -o "$(printf "%q " "${settings[@]}")" || fail "the server did not start: $(tail -n 20 "$cluster/server.log")"
+    fi
 
     psql=("$bindir/psql" --no-psqlrc --quiet --host="$cluster" --port="$port" --username=socios -v ON_ERROR_STOP=1)
     if [ "$("${psql[@]}" --dbname=postgres -tA -c "SELECT count(*) FROM pg_database WHERE datname = 'socios'")" = 0 ]; then

@@ -215,8 +215,11 @@ StoreStatus MemberStore::scan(std::span<const Field> fields, const RowVisitor& v
 StoreStatus MemberStore::scanBirthdays(std::span<const QString> monthDays, std::span<const Field> fields,
                                        const RowVisitor& visit) const
 {
-    const QString where =
-        QStringLiteral("WHERE %1 IN (%2) OR %1 IS NULL").arg(kBirthdayKey, placeholders(qsizetype(monthDays.size())));
+    // "IN ()" is SQLite's alone: no day to look for (the last day of the year) asks for the rows without a birth
+    // date only.
+    const QString where = monthDays.empty() ? QStringLiteral("WHERE %1 IS NULL").arg(kBirthdayKey)
+                                            : QStringLiteral("WHERE %1 IN (%2) OR %1 IS NULL")
+                                                  .arg(kBirthdayKey, placeholders(qsizetype(monthDays.size())));
     return visitRows(where, monthDays, fields, visit);
 }
 

@@ -1,12 +1,12 @@
 // socios-test-helper: the other process of the multi-process tests.
 //   lock PATH MILLISECONDS CARD  another till in the middle of saving member CARD: holds the write lock with the
 //                                row added, says "locked", and commits after that long
-//   write PATH                   step i adds member W<i> and sets the balance of W0 to i, saying "ack i" after it
+//   write STORE                  step i adds member W<i> and sets the balance of W0 to i, saying "ack i" after it
 //   interrupt PATH               a program in the middle of a large change with the rollback journal, after some of
 //                                its pages went to the file: says "interrupted" and waits to be killed
 //   read PATH MILLISECONDS       a program reading the file inside one transaction: says "reading" and ends the
 //                                transaction after that long
-//   till PATH                    a till without a screen, driven by lines on standard input: "click CONTROL
+//   till STORE                   a till without a screen, driven by lines on standard input: "click CONTROL
 //                                [ANSWER...]" (the answers to its card number prompts, then "*") and "set CONTROL
 //                                TEXT". After each it says "WINDOW | BOXES" as OperationFixture writes them, then
 //                                " | " and each message shown, if any.
@@ -74,9 +74,18 @@ int readInTransaction(const QString& path, int milliseconds)
     return query.exec(QStringLiteral("COMMIT")) ? 0 : 1;
 }
 
+// The store that socios --database would name: a member file's path, or a server's address.
+StoreAddress storeAt(const QString& text)
+{
+    const std::optional<StoreAddress> address = StoreAddress::parse(text);
+    if (!address)
+        qFatal("not a store: %s", qUtf8Printable(text));
+    return *address;
+}
+
 int writeForever(const QString& path)
 {
-    const MemberStore store(path);
+    const MemberStore store(storeAt(path));
     for (int i = 0;; ++i) {
         const auto added = store.appendNew(sampleMember(QStringLiteral("W%1").arg(i)));
         const auto changed = store.changePoints("W0", [i](const QString&) { return QString::number(i); });
@@ -88,7 +97,7 @@ int writeForever(const QString& path)
 
 int runTill(const QString& path)
 {
-    const MemberStore store(path);
+    const MemberStore store(storeAt(path));
     Form1 form;
     if (form.Form_Load(store, SystemClock()))
         return 1;
@@ -131,8 +140,8 @@ int main(int argc, char* argv[])
     if (args.size() == 3 && args[1] == QLatin1String("till"))
         return runTill(args[2]);
     std::fputs(
-        "usage: socios-test-helper lock PATH MILLISECONDS CARD | interrupt PATH | read PATH MILLISECONDS | write PATH "
-        "| till PATH\n",
+        "usage: socios-test-helper lock PATH MILLISECONDS CARD | interrupt PATH | read PATH MILLISECONDS | write STORE "
+        "| till STORE\n",
         stderr);
     return 2;
 }
