@@ -3,6 +3,7 @@
 #include <QCryptographicHash>
 #include <QSqlDatabase>
 #include <QSqlDriver>
+#include <QSqlField>
 #include <QSqlRecord>
 
 #include <libpq-fe.h>
@@ -121,6 +122,12 @@ StoreError::Cause whyNotConnected(const StoreAddress& address)
 } // namespace
 
 // One connection through Qt's PostgreSQL driver, with its prepared statements.
+//
+// The statements are prepared on the server under names of this connection's own (PREPARE, then EXECUTE with the
+// values as the driver quotes them), not through QSqlQuery::prepare(): the driver frees each of its statements on
+// the server when its query object goes, which on a lost connection fails, with a warning, for every one of them.
+// These die with the session instead. On a connection known to be lost nothing is sent: the failure is recorded,
+// and error() reports it.
 class PostgresConnection
 {
 public:
@@ -144,8 +151,8 @@ public:
 
     ~PostgresConnection()
     {
+        m_statements.clear();
         m_queries.clear();
-        m_failed.reset();
         {
             QSqlDatabase db = QSqlDatabase::database(m_name, false);
             if (db.isOpen())
@@ -187,18 +194,50 @@ public:
             return *found->second;
         auto query = std::make_unique<QSqlQuery>(database());
         query->setForwardOnly(true);
-        if (!query->prepare(sql)) {
-            // Running the query would only send the server an empty EXECUTE: its error is this one.
-            m_prepareFailure = query->lastError();
-            m_failed = std::move(query);
-            return *m_failed;
-        }
+        m_statements.emplace(query.get(), Prepared{QStringLiteral("socios_%1").arg(m_queries.size() + 1),
+                                                   numberedPlaceholders(sql), false});
         return *m_queries.emplace(sql, std::move(query)).first->second;
     }
-    std::optional<QSqlError> takePrepareFailure() { return std::exchange(m_prepareFailure, std::nullopt); }
+
+    bool execute(QSqlQuery& query, const QVariantList& values)
+    {
+        Prepared& statement = m_statements.at(&query);
+        if (broken()) {
+            m_failure = lost();
+            return false;
+        }
+        if (!statement.onServer) {
+            if (const std::optional<QSqlError> failed =
+                    run(QStringLiteral("PREPARE %1 AS %2").arg(statement.name, statement.sql))) {
+                m_failure = *failed;
+                return false;
+            }
+            statement.onServer = true;
+        }
+        QStringList literals;
+        QSqlField field;
+        for (const QVariant& value : values) {
+            field.setMetaType(value.metaType());
+            if (value.isNull())
+                field.clear();
+            else
+                field.setValue(value);
+            literals << database().driver()->formatValue(field);
+        }
+        return query.exec(
+            literals.isEmpty()
+                ? QStringLiteral("EXECUTE ") + statement.name
+                : QStringLiteral("EXECUTE %1 (%2)").arg(statement.name, literals.join(QLatin1String(", "))));
+    }
+
+    // The failure of the last statement that did not reach the query object: the preparation, or a connection
+    // known to be lost.
+    std::optional<QSqlError> takeFailure() { return std::exchange(m_failure, std::nullopt); }
 
     std::optional<QSqlError> run(const QString& sql)
     {
+        if (broken())
+            return lost();
         QSqlQuery query(database());
         query.setForwardOnly(true);
         if (!query.exec(sql))
@@ -209,6 +248,10 @@ public:
     // Runs one statement without keeping it; returns the rows it gives.
     std::optional<QList<QVariantList>> rows(const QString& sql)
     {
+        if (broken()) {
+            m_lastError = lost();
+            return std::nullopt;
+        }
         QSqlQuery query(database());
         query.setForwardOnly(true);
         if (!query.exec(sql)) {
@@ -242,16 +285,46 @@ public:
     }
 
 private:
+    struct Prepared
+    {
+        QString name;
+        QString sql;           // with $1, $2... for its placeholders
+        bool onServer = false; // prepared in this session
+    };
+
+    // "?" becomes $1, $2...; a "?" inside a quoted literal stays.
+    static QString numberedPlaceholders(const QString& sql)
+    {
+        QString numbered;
+        bool quoted = false;
+        int count = 0;
+        for (const QChar c : sql) {
+            if (c == QLatin1Char('\''))
+                quoted = !quoted;
+            if (c == QLatin1Char('?') && !quoted)
+                numbered += QLatin1Char('$') + QString::number(++count);
+            else
+                numbered += c;
+        }
+        return numbered;
+    }
+
+    QSqlError lost() const
+    {
+        const QString text = m_handle ? QString::fromUtf8(PQerrorMessage(m_handle)).trimmed() : QString();
+        return QSqlError(QStringLiteral("no connection to the server"), text, QSqlError::ConnectionError);
+    }
+
     static inline std::atomic<quint64> s_counter{0};
 
     QString m_name;
     PGconn* m_handle = nullptr;
     QSqlError m_openError;
     QSqlError m_lastError;
-    std::optional<QSqlError> m_prepareFailure;
+    std::optional<QSqlError> m_failure;
     std::chrono::milliseconds m_limit{0};
     std::unordered_map<QString, std::unique_ptr<QSqlQuery>> m_queries;
-    std::unique_ptr<QSqlQuery> m_failed;
+    std::unordered_map<const QSqlQuery*, Prepared> m_statements;
 };
 
 PostgresEngine::PostgresEngine(StoreAddress address) : StoreEngine(address.displayName()), m_address(std::move(address))
@@ -266,7 +339,7 @@ StoreError PostgresEngine::failure(StoreError::Kind kind, StoreError::Cause caus
 
 StoreError PostgresEngine::error(StoreError::Kind kind, const QSqlError& error) const
 {
-    const QSqlError reported = (m_connection ? m_connection->takePrepareFailure() : std::nullopt).value_or(error);
+    const QSqlError reported = (m_connection ? m_connection->takeFailure() : std::nullopt).value_or(error);
     StoreError::Cause cause = causeOf(reported.nativeErrorCode(), kind);
     // libpq's own failures carry no SQLSTATE: "server closed the connection unexpectedly", "no connection to the
     // server". The connection's state tells them.
@@ -311,80 +384,106 @@ StoreStatus PostgresEngine::connect()
 
 StoreResult<PostgresEngine::Schema> PostgresEngine::examine()
 {
-    // One round trip: ficha's kind, columns (name, type, filled in by the server), triggers and rules on the tables
-    // that socios writes, the tables beside it, whether rows may be written, the history, the indexes.
+    // One round trip. Each column of ficha as name, type, filled in by the server, generated, compared byte for
+    // byte (its collation is deterministic), separated by unit separators; columns by record separators.
     const std::optional<QList<QVariantList>> found = m_connection->rows(QStringLiteral(
-        "SELECT (SELECT relkind::text FROM pg_class WHERE oid = to_regclass('ficha')), "
-        "(SELECT string_agg(attname || ' ' || format_type(atttypid, atttypmod) || ' ' || "
-        "(attidentity <> '' OR atthasdef)::text, ',') FROM pg_attribute "
-        "WHERE attrelid = to_regclass('ficha') AND attnum > 0 AND NOT attisdropped), "
+        "SELECT f.relkind::text, "
+        "(SELECT string_agg(attname || chr(31) || format_type(atttypid, atttypmod) || chr(31) || "
+        "(attidentity <> '' OR (atthasdef AND attgenerated = ''))::text || chr(31) || (attgenerated <> '')::text || "
+        "chr(31) || coalesce((SELECT collisdeterministic FROM pg_collation WHERE oid = attcollation), true)::text, "
+        "chr(30)) FROM pg_attribute WHERE attrelid = f.oid AND attnum > 0 AND NOT attisdropped), "
         "(SELECT string_agg(c.relname || ' ' || t.tgname, ', ') FROM pg_trigger t JOIN pg_class c ON c.oid = t.tgrelid "
-        "WHERE t.tgrelid IN (to_regclass('ficha'), to_regclass('movimientos')) AND NOT t.tgisinternal), "
+        "WHERE t.tgrelid IN (f.oid, to_regclass('movimientos')) AND NOT t.tgisinternal), "
         "(SELECT string_agg(c.relname || ' ' || r.rulename, ', ') FROM pg_rewrite r JOIN pg_class c ON c.oid = "
-        "r.ev_class WHERE r.ev_class IN (to_regclass('ficha'), to_regclass('movimientos')) AND r.rulename <> "
-        "'_RETURN'), "
+        "r.ev_class WHERE r.ev_class IN (f.oid, to_regclass('movimientos')) AND r.rulename <> '_RETURN'), "
+        "f.relrowsecurity, "
+        "EXISTS (SELECT 1 FROM pg_index i JOIN pg_attribute a ON a.attrelid = i.indrelid AND a.attnum = i.indkey[0] "
+        "WHERE i.indrelid = f.oid AND i.indisunique AND i.indnatts = 1 AND i.indpred IS NULL AND a.attname = 'id'), "
         "(SELECT count(*) FROM pg_class WHERE relkind IN ('r', 'v', 'm', 'f', 'p') AND relnamespace = "
         "(SELECT oid FROM pg_namespace WHERE nspname = current_schema())), "
         "current_schema(), "
         "pg_is_in_recovery() OR current_setting('transaction_read_only') = 'on' OR NOT "
-        "coalesce(has_table_privilege(to_regclass('ficha'), 'INSERT') AND "
-        "has_table_privilege(to_regclass('ficha'), 'UPDATE'), true), "
+        "coalesce(has_table_privilege(f.oid, 'INSERT') AND has_table_privilege(f.oid, 'UPDATE'), true), "
         "to_regclass('movimientos') IS NOT NULL, "
-        "(SELECT count(*) FROM pg_index i JOIN pg_class c ON c.oid = i.indexrelid WHERE i.indrelid = "
-        "to_regclass('ficha') AND i.indisvalid AND c.relname IN ('ficha_ntarjeta', 'ficha_cumple'))"));
+        "(SELECT count(*) FROM pg_index i JOIN pg_class c ON c.oid = i.indexrelid WHERE i.indrelid = f.oid AND "
+        "i.indisvalid AND c.relname IN ('ficha_ntarjeta', 'ficha_cumple')) "
+        "FROM (SELECT to_regclass('ficha') AS oid) AS found LEFT JOIN pg_class f ON f.oid = found.oid"));
     if (!found || found->size() != 1)
         return error(StoreError::Kind::Open, m_connection->lastError());
+    enum Column {
+        Kind,
+        Columns,
+        Triggers,
+        Rules,
+        RowSecurity,
+        UniqueId,
+        Relations,
+        SchemaName,
+        ReadOnly,
+        History,
+        Indexes
+    };
     const QVariantList& row = found->front();
     const auto refused = [&](StoreError::Cause cause, const QString& detail) {
         return failure(StoreError::Kind::Open, cause, detail);
     };
 
     Schema schema;
-    const QString schemaName = row[5].toString();
-    m_schemaHash = hash32(schemaName);
-    schema.readOnly = row[6].toBool();
-    schema.history = row[7].toBool();
-    if (row[0].isNull()) {
-        if (row[5].isNull())
+    m_schemaHash = hash32(row[SchemaName].toString());
+    schema.readOnly = row[ReadOnly].toBool();
+    schema.history = row[History].toBool();
+    if (row[Kind].isNull()) {
+        if (row[SchemaName].isNull())
             return refused(StoreError::Cause::CannotOpen,
                            QStringLiteral("no schema of the search_path exists to hold table ficha"));
-        schema.empty = row[4].toLongLong() == 0;
-        schema.ficha = false;
+        schema.empty = row[Relations].toLongLong() == 0;
         return schema;
     }
     schema.ficha = true;
-    const QString kind = row[0].toString();
-    if (kind != QLatin1String("r"))
+    if (row[Kind].toString() != QLatin1String("r"))
         return refused(StoreError::Cause::UnsafeSchema,
-                       QStringLiteral("ficha is not a plain table (pg_class.relkind %1)").arg(kind));
+                       QStringLiteral("ficha is not a plain table (pg_class.relkind %1)").arg(row[Kind].toString()));
+    enum Part { Type, FilledIn, Generated, Deterministic };
     QMap<QString, QStringList> columns;
-    for (const QString& column : row[1].toString().split(QLatin1Char(','), Qt::SkipEmptyParts)) {
-        const QStringList parts = column.split(QLatin1Char(' '));
+    for (const QString& column : row[Columns].toString().split(QChar(30), Qt::SkipEmptyParts)) {
+        const QStringList parts = column.split(QChar(31));
         columns.insert(parts.first(), parts.mid(1));
     }
+    const QLatin1String yes("true");
     for (Field field : allFields()) {
         const QString name = QLatin1String(fieldName(field));
         if (!columns.contains(name))
             return refused(StoreError::Cause::NotMemberFile, QStringLiteral("table ficha has no column %1").arg(name));
-        if (columns[name].value(0) != QLatin1String("text"))
-            return refused(
-                StoreError::Cause::UnsafeSchema,
-                QStringLiteral("column %1 of ficha is %2, not text").arg(name, columns[name].mid(0, 1).join(' ')));
+        const QStringList& column = columns[name];
+        if (column.value(Type) != QLatin1String("text"))
+            return refused(StoreError::Cause::UnsafeSchema,
+                           QStringLiteral("column %1 of ficha is %2, not text").arg(name, column.value(Type)));
+        if (column.value(Generated) == yes)
+            return refused(StoreError::Cause::UnsafeSchema,
+                           QStringLiteral("column %1 of ficha is generated").arg(name));
+        if (column.value(Deterministic) != yes)
+            return refused(StoreError::Cause::UnsafeSchema,
+                           QStringLiteral("column %1 of ficha compares texts that differ as equal").arg(name));
     }
     const QStringList id = columns.value(QStringLiteral("id"));
     if (id.isEmpty())
         return refused(StoreError::Cause::NotMemberFile, QStringLiteral("table ficha has no column id"));
-    if ((id.value(0) != QLatin1String("bigint") && id.value(0) != QLatin1String("integer")) ||
-        id.value(1) != QLatin1String("true"))
+    if ((id.value(Type) != QLatin1String("bigint") && id.value(Type) != QLatin1String("integer")) ||
+        id.value(FilledIn) != yes)
         return refused(StoreError::Cause::UnsafeSchema,
                        QStringLiteral("column id of ficha is not a number that the server fills in"));
-    if (!row[2].isNull())
+    if (!row[UniqueId].toBool())
+        return refused(StoreError::Cause::UnsafeSchema, QStringLiteral("column id of ficha is not unique"));
+    if (!row[Triggers].isNull())
         return refused(StoreError::Cause::UnsafeSchema,
-                       QStringLiteral("triggers act on the tables of socios: %1").arg(row[2].toString()));
-    if (!row[3].isNull())
+                       QStringLiteral("triggers act on the tables of socios: %1").arg(row[Triggers].toString()));
+    if (!row[Rules].isNull())
         return refused(StoreError::Cause::UnsafeSchema,
-                       QStringLiteral("rules act on the tables of socios: %1").arg(row[3].toString()));
-    schema.indexesMissing = row[8].toLongLong() < kIndexNames.size();
+                       QStringLiteral("rules act on the tables of socios: %1").arg(row[Rules].toString()));
+    if (row[RowSecurity].toBool())
+        return refused(StoreError::Cause::UnsafeSchema,
+                       QStringLiteral("row security hides rows of ficha from some users"));
+    schema.indexesMissing = row[Indexes].toLongLong() < kIndexNames.size();
     return schema;
 }
 
@@ -413,8 +512,11 @@ StoreResult<bool> PostgresEngine::createSchema()
     if (const std::optional<QSqlError> refused = m_connection->run(
             QStringLiteral("SELECT pg_advisory_xact_lock(%1)").arg(kSchemaLockTag | quint32(m_schemaHash))))
         return failed(*refused);
-    const std::optional<QList<QVariantList>> present =
-        m_connection->rows(QStringLiteral("SELECT to_regclass('ficha') IS NOT NULL"));
+    // Read from pg_class itself, through the statement's snapshot: a lookup by name (to_regclass) may still answer
+    // from this session's cache, which hears of the other till's commit only at its next lock on a table.
+    const std::optional<QList<QVariantList>> present = m_connection->rows(
+        QStringLiteral("SELECT EXISTS (SELECT 1 FROM pg_class WHERE relname = 'ficha' AND relnamespace = "
+                       "(SELECT oid FROM pg_namespace WHERE nspname = current_schema()))"));
     if (!present)
         return failed(m_connection->lastError());
     if (present->value(0).value(0).toBool()) {
@@ -478,6 +580,11 @@ StoreStatus PostgresEngine::prepareOperation(std::chrono::milliseconds limit)
 QSqlQuery& PostgresEngine::prepared(const QString& sql)
 {
     return m_connection->prepared(sql);
+}
+
+bool PostgresEngine::execute(QSqlQuery& query, const QVariantList& values)
+{
+    return m_connection->execute(query, values);
 }
 
 std::optional<QSqlError> PostgresEngine::run(const QString& sql)

@@ -37,6 +37,7 @@ public:
     StoreStatus openOrCreate(MemberStore::Startup& startup, MemberStore::Indexes indexes) override;
     StoreStatus prepareOperation(std::chrono::milliseconds limit) override;
     QSqlQuery& prepared(const QString& sql) override;
+    bool execute(QSqlQuery& query, const QVariantList& values) override;
     std::optional<QSqlError> run(const QString& sql) override;
 
     QString rowId() const override { return QStringLiteral("id"); }

@@ -25,6 +25,14 @@ public:
 
     // A statement prepared once per connection; its bound values are set before each run.
     virtual QSqlQuery& prepared(const QString& sql) = 0;
+    // Runs a statement of prepared() with these values for its placeholders; false, with the query's (or the
+    // engine's) error, when it fails.
+    virtual bool execute(QSqlQuery& query, const QVariantList& values)
+    {
+        for (int i = 0; i < values.size(); ++i)
+            query.bindValue(i, values[i]);
+        return query.exec();
+    }
     // Runs a statement that takes no values and gives no rows, such as transaction control, which an engine may
     // be unable to prepare. The engine's error when it fails.
     virtual std::optional<QSqlError> run(const QString& sql) = 0;
@@ -66,20 +74,16 @@ protected:
 class Statement
 {
 public:
-    Statement(StoreEngine& engine, const QString& sql) : m_query(engine.prepared(sql)) {}
+    Statement(StoreEngine& engine, const QString& sql) : m_engine(engine), m_query(engine.prepared(sql)) {}
     ~Statement() { m_query.finish(); }
     Statement(const Statement&) = delete;
     Statement& operator=(const Statement&) = delete;
 
-    bool run(const QVariantList& values = {})
-    {
-        for (int i = 0; i < values.size(); ++i)
-            m_query.bindValue(i, values[i]);
-        return m_query.exec();
-    }
+    bool run(const QVariantList& values = {}) { return m_engine.execute(m_query, values); }
     QSqlQuery& query() { return m_query; }
 
 private:
+    StoreEngine& m_engine;
     QSqlQuery& m_query;
 };
 
