@@ -358,8 +358,15 @@ StoreStatus PostgresEngine::connect()
         return failure(StoreError::Kind::Open, StoreError::Cause::Other,
                        QStringLiteral("Qt's PostgreSQL driver (QPSQL) is not installed"));
     auto connection = std::make_unique<PostgresConnection>(m_address);
-    if (!connection->isOpen())
-        return failure(StoreError::Kind::Open, whyNotConnected(m_address), engineText(connection->openError()));
+    if (!connection->isOpen()) {
+        const StoreError::Cause cause = whyNotConnected(m_address);
+        // A server that accepts connections now may have refused this one only because it was still starting:
+        // tried once more, a refusal is this till's own (password, permission, database).
+        if (cause == StoreError::Cause::ServerRefused)
+            connection = std::make_unique<PostgresConnection>(m_address);
+        if (!connection->isOpen())
+            return failure(StoreError::Kind::Open, cause, engineText(connection->openError()));
+    }
     // A lock held by another till is waited for as long as SQLite waits for one; a statement is stopped after the
     // operation's time limit (set before each operation).
     if (const std::optional<QSqlError> failed =
