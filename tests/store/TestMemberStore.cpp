@@ -291,7 +291,10 @@ private slots:
     void killedWhileWriting()
     {
         QRandomGenerator random(20261206);
-        for (int round = 0; round < 25; ++round) {
+        // A file is left as the killed writer left it, at any of its writes; a server undoes a killed client's
+        // transaction itself, which a few rounds show.
+        const int rounds = testingServer() ? 8 : 25;
+        for (int round = 0; round < rounds; ++round) {
             QProcess writer;
             writer.start(qEnvironmentVariable("SOCIOS_TEST_HELPER"), {"write", m_store->uri()});
             QVERIFY(writer.waitForStarted());
