@@ -17,13 +17,13 @@
 
 #include <QCoreApplication>
 #include <QDir>
-#include <QSqlDatabase>
-#include <QSqlError>
-#include <QSqlQuery>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
 #include <QRandomGenerator>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QTextStream>
 
@@ -408,9 +408,8 @@ void latencyPoints(benchmark::State& state, BenchStore where, int members)
     for (auto _ : state) {
         const QString card = generatedCard(int(random.bounded(members)));
         latencies.time([&] {
-            const auto stored = store.changePoints(card, [](const QString& now) {
-                return std::optional<QString>(Str(Val(now) + 1));
-            });
+            const auto stored =
+                store.changePoints(card, [](const QString& now) { return std::optional<QString>(Str(Val(now) + 1)); });
             if (!stored || stored->outcome != MemberStore::PointsChange::Outcome::Written)
                 state.SkipWithError("points change failed");
         });
@@ -488,7 +487,8 @@ int main(int argc, char** argv)
         } else if (arg.startsWith(QLatin1String("--server="))) {
             const QString label = arg.mid(9).section(QLatin1Char('='), 0, 0);
             QString error;
-            const std::optional<StoreAddress> server = StoreAddress::parse(arg.mid(9).section(QLatin1Char('='), 1), &error);
+            const std::optional<StoreAddress> server =
+                StoreAddress::parse(arg.mid(9).section(QLatin1Char('='), 1), &error);
             if (label.isEmpty() || !server || !server->isServer())
                 qFatal("--server=LABEL=URI: %s", qUtf8Printable(error.isEmpty() ? arg : error));
             stores.push_back({label.toStdString(), server});
