@@ -6,7 +6,7 @@
 
 void MessageBoxSink::storeFailure(const StoreError& error)
 {
-    QMessageBox box(QMessageBox::Critical, storeErrorTitle(), storeErrorMessage(error), QMessageBox::Ok, m_parent);
+    QMessageBox box(QMessageBox::Critical, storeErrorTitle(error), storeErrorMessage(error), QMessageBox::Ok, m_parent);
     box.setObjectName(QStringLiteral("storeFailure"));
     // The engine speaks English: its words are there for whoever looks further, not in the operator's way.
     box.setDetailedText(storeErrorDetails(error));

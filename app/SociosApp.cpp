@@ -2,6 +2,7 @@
 
 #include "app/AccessUpgrade.h"
 #include "backup/Backups.h"
+#include "cli/CommandLine.h"
 #include "window/Clock.h"
 
 #include <QApplication>
@@ -9,6 +10,7 @@
 #include <QLabel>
 #include <QLocale>
 #include <QLoggingCategory>
+#include <QMessageBox>
 #include <QThread>
 #include <QTimer>
 
@@ -47,6 +49,8 @@ void whenFirstPainted(QWidget* widget, std::function<void()> then)
 } // namespace
 
 SociosApp::SociosApp(const QString& path) : m_store(path) {}
+
+SociosApp::SociosApp(const StoreAddress& store) : m_store(store) {}
 
 SociosApp::~SociosApp()
 {
@@ -93,6 +97,17 @@ bool SociosApp::start(const Clock& clock)
 void SociosApp::announceStartup()
 {
     const MemberStore::Startup& found = m_store.startup();
+    if (m_store.address().isServer()) {
+        if (found.created)
+            m_messages.notice(QStringLiteral("La base de datos del servidor de socios estaba vacía, así que se han "
+                                             "creado en ella las tablas de socios, sin ningún socio:\n%1")
+                                  .arg(m_store.path()));
+        if (found.writesRefused)
+            m_messages.notice(QStringLiteral("El servidor de socios solo permite consultar:\n%1\n\nSe pueden "
+                                             "consultar los socios, pero no dar altas ni guardar cambios.")
+                                  .arg(m_store.path()));
+        return;
+    }
     if (found.created)
         m_messages.notice(QStringLiteral("No había ningún archivo de socios, así que se ha creado uno nuevo y vacío "
                                          "en:\n%1\n\nSi esperaba ver sus socios, cierre el programa y compruebe que la "
@@ -110,10 +125,10 @@ void SociosApp::announceStartup()
 
 void SociosApp::startChecks(QDate today, bool listLater)
 {
-    const QString path = m_store.path();
+    const StoreAddress address = m_store.address();
     QObject* window = m_view.get();
-    m_checks.reset(QThread::create([this, path, window, listLater, today] {
-        const MemberStore store(path);
+    m_checks.reset(QThread::create([this, address, window, listLater, today] {
+        const MemberStore store(address);
         if (listLater) {
             const StoreStatus built = store.buildMissingIndexes();
             qCInfo(lcStartup, "indexes built");
@@ -136,8 +151,11 @@ void SociosApp::startChecks(QDate today, bool listLater)
                      qUtf8Printable(intact.error().toString()));
             return;
         }
-        // The first start of the day copies a sound file; a damaged one is never copied over the good copies.
-        const Backups backups(path);
+        // The first start of the day copies a sound file; a damaged one is never copied over the good copies. A
+        // server is backed up where it runs (pg_dump).
+        if (address.isServer())
+            return;
+        const Backups backups(address.path());
         const Backups::Daily daily =
             *intact ? backups.makeDailyCopy(store, today) : Backups::Daily{Backups::Daily::Outcome::Failed, {}, {}, {}};
         qCInfo(lcStartup, "daily copy: %d", int(daily.outcome));
@@ -179,14 +197,30 @@ bool SociosApp::checksDone() const
     return !m_checks || m_checks->isFinished();
 }
 
-int runSocios(const QString& path, const Clock& clock)
+int runSocios(const StoreAddress& store, const Clock& clock)
 {
-    if (const std::optional<int> exitCode = offerAccessUpgrade(path))
-        return *exitCode;
-    SociosApp app(path);
+    if (!store.isServer())
+        if (const std::optional<int> exitCode = offerAccessUpgrade(store.path()))
+            return *exitCode;
+    SociosApp app(store);
     if (!app.start(clock))
         return 1;
     app.view()->show();
     QTimer::singleShot(0, [] { qCInfo(lcStartup, "window shown"); });
     return QApplication::exec();
+}
+
+int reportConfigurationError(const QString& error)
+{
+    qWarning("socios: %s", qUtf8Printable(error));
+    QMessageBox box(QMessageBox::Critical, QStringLiteral("Socios"),
+                    QStringLiteral("No se puede saber dónde están los socios: el archivo de configuración\n%1\nno es "
+                                   "válido. Corríjalo (o bórrelo para usar el archivo de socios de este ordenador) y "
+                                   "vuelva a abrir el programa.")
+                        .arg(configurationFile()),
+                    QMessageBox::Ok);
+    box.setObjectName(QStringLiteral("configurationError"));
+    box.setDetailedText(error);
+    box.exec();
+    return kExitStoreFailure;
 }

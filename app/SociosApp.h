@@ -16,12 +16,13 @@ class Clock;
 class QLabel;
 class QThread;
 
-// The application on one member file: the window model, its widgets, the real dialogs and the operations,
-// wired together.
+// The application on one member store (a member file, or a server): the window model, its widgets, the real
+// dialogs and the operations, wired together.
 class SociosApp
 {
 public:
     explicit SociosApp(const QString& path);
+    explicit SociosApp(const StoreAddress& store);
     ~SociosApp();
 
     // Start-up: checks (or, on a first start, creates) the member file and loads the window. A file that
@@ -57,5 +58,8 @@ private:
 };
 
 // The whole application: start-up, then the window until it is closed. Returns the process exit code; needs a
-// QApplication.
-int runSocios(const QString& path, const Clock& clock);
+// QApplication. The question about the earlier program's Access file is asked only of a member file.
+int runSocios(const StoreAddress& store, const Clock& clock);
+
+// Says in a message box that the configuration file (or --database) cannot be used; returns the exit code.
+int reportConfigurationError(const QString& error);

@@ -62,6 +62,9 @@ int main(int argc, char* argv[])
     QApplication application(argc, argv);
     applyAppearance();
     installSpanishTranslations();
+    const StoreChoice store = chooseStore(command.database);
+    if (!store.address)
+        return reportConfigurationError(store.error);
     const SystemClock clock;
-    return runSocios(MemberStore::defaultPath(), clock);
+    return runSocios(*store.address, clock);
 }

@@ -1,10 +1,16 @@
 // socios-bench: what the operator waits for, on generated member files of growing size.
-//   socios-bench [--sizes=1000,100000,1000000] [--data=DIR] [Google Benchmark flags]
+//   socios-bench [--sizes=1000,100000,1000000] [--data=DIR] [--server=LABEL=URI ...] [Google Benchmark flags]
 // Member files are generated once into DIR (default: a folder in the system's temporary folder) and reused.
 // Writes run on a copy of each file. Each fast path runs beside the straightforward way (every row read), and
 // the ratios are printed at the end.
+//
+// latency/STORE/...: a card lookup and each write, one at a time, with the median and the 99th percentile of
+// their times (p50_ms, p99_ms), on the member file ("sqlite") and on each server given with --server (its label
+// names it: "socket", "tcp"). On a server the members are generated once into database socios_bench_N_vV (URI names
+// any database of the server, and its user may create databases); the writes run on a copy made for each label.
 
 #include "bench/MemberGenerator.h"
+#include "conversions/Conversions.h"
 #include "store/MemberStore.h"
 #include "window/Clock.h"
 #include "window/Form1.h"
@@ -15,6 +21,9 @@
 #include <QFile>
 #include <QProcess>
 #include <QRandomGenerator>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QTextStream>
 
@@ -25,6 +34,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <algorithm>
 #include <map>
 #include <thread>
 
@@ -395,6 +405,203 @@ void firstStartUnindexed(benchmark::State& state, int members)
     }
 }
 
+// Where the latency family runs: the member files, or a server.
+struct BenchStore
+{
+    std::string label;
+    std::optional<StoreAddress> server; // any database of the server: the benchmark makes its own
+
+    // Runs SQL on the server's database that `server` names.
+    void administer(const QString& sql) const
+    {
+        const QString connection = QStringLiteral("socios-bench-admin");
+        QString error;
+        {
+            QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), connection);
+            db.setConnectOptions(server->connectOptions());
+            QSqlQuery query(db);
+            if (!db.open())
+                error = db.lastError().text();
+            else if (!query.exec(QStringLiteral("SET client_min_messages = warning")) || !query.exec(sql))
+                error = query.lastError().text();
+        }
+        QSqlDatabase::removeDatabase(connection);
+        if (!error.isEmpty())
+            qFatal("%s: %s", qUtf8Printable(sql), qUtf8Printable(error));
+    }
+
+    StoreAddress database(const QString& name) const
+    {
+        QMap<QString, QString> parameters = server->parameters();
+        parameters.insert(QStringLiteral("dbname"), name);
+        return *StoreAddress::server(parameters);
+    }
+
+    // The generated members, read only.
+    StoreAddress members(int count) const
+    {
+        if (!server)
+            return StoreAddress::file(memberFile(count));
+        const QString name = QStringLiteral("socios_bench_%1_v%2").arg(count).arg(kGeneratorVersion);
+        const StoreAddress address = database(name);
+        const StoreResult<qint64> rows = MemberStore(address).rowCount();
+        if (!rows || *rows != count) {
+            QTextStream(stderr) << "generating " << address.displayName() << "...\n";
+            administer(QStringLiteral("DROP DATABASE IF EXISTS ") + name);
+            administer(QStringLiteral("CREATE DATABASE ") + name);
+            GeneratorOptions options;
+            options.members = count;
+            if (const StoreStatus failure = generateMembers(address, options))
+                qFatal("%s", qUtf8Printable(failure->toString()));
+        }
+        return address;
+    }
+
+    // A copy of them to write to, made once per run.
+    StoreAddress working(int count) const
+    {
+        if (!server)
+            return StoreAddress::file(workingCopy(count));
+        const QString name = QStringLiteral("socios_bench_%1_work_%2").arg(count).arg(QString::fromStdString(label));
+        if (!s_made.contains(name)) {
+            const StoreAddress source = members(count);
+            administer(QStringLiteral("DROP DATABASE IF EXISTS ") + name);
+            administer(QStringLiteral("CREATE DATABASE %1 TEMPLATE %2 STRATEGY FILE_COPY")
+                           .arg(name, source.parameter(QStringLiteral("dbname"))));
+            s_made.insert(name);
+        }
+        return database(name);
+    }
+
+    void dropCopies() const
+    {
+        for (const QString& name : std::as_const(s_made))
+            administer(QStringLiteral("DROP DATABASE IF EXISTS ") + name);
+        s_made.clear();
+    }
+
+    static inline QSet<QString> s_made;
+};
+
+// Times each operation on its own and reports, besides the mean, the median and the 99th percentile.
+class Latencies
+{
+public:
+    explicit Latencies(benchmark::State& state) : m_state(state) {}
+    ~Latencies()
+    {
+        if (m_times.empty())
+            return;
+        std::sort(m_times.begin(), m_times.end());
+        const auto at = [&](double share) {
+            return double(m_times[std::min(m_times.size() - 1, std::size_t(share * double(m_times.size())))]) / 1e6;
+        };
+        m_state.counters["p50_ms"] = at(0.50);
+        m_state.counters["p99_ms"] = at(0.99);
+    }
+
+    // Runs `operation` and records how long it took.
+    template <typename Operation> void time(Operation operation)
+    {
+        QElapsedTimer timer;
+        timer.start();
+        operation();
+        const qint64 nanoseconds = timer.nsecsElapsed();
+        m_times.push_back(nanoseconds);
+        m_state.SetIterationTime(double(nanoseconds) / 1e9);
+    }
+
+private:
+    benchmark::State& m_state;
+    std::vector<qint64> m_times;
+};
+
+void latencyLookup(benchmark::State& state, BenchStore where, int members, bool present)
+{
+    const MemberStore store(where.members(members));
+    QRandomGenerator random(17);
+    Latencies latencies(state);
+    for (auto _ : state) {
+        const int index = present ? int(random.bounded(members)) : members + int(random.bounded(1000));
+        latencies.time([&] {
+            const auto rows = store.rowsWithCard(generatedCard(index));
+            if (!rows || rows->empty() == present)
+                state.SkipWithError("wrong lookup result");
+        });
+    }
+}
+
+void latencyAppend(benchmark::State& state, BenchStore where, int members, int firstNew)
+{
+    const MemberStore store(where.working(members));
+    MemberRecord record;
+    for (Field f : allFields())
+        record[f] = QStringLiteral("Nuevo socio");
+    Latencies latencies(state);
+    int next = firstNew;
+    for (auto _ : state) {
+        record.ntarjeta = generatedCard(next++);
+        latencies.time([&] {
+            const StoreResult<bool> added = store.appendNew(record);
+            if (!added || !*added)
+                state.SkipWithError("append failed");
+        });
+    }
+}
+
+void latencyRewrite(benchmark::State& state, BenchStore where, int members)
+{
+    const MemberStore store(where.working(members));
+    QRandomGenerator random(19);
+    MemberRecord record;
+    for (Field f : allFields())
+        record[f] = QStringLiteral("Socio cambiado");
+    Latencies latencies(state);
+    for (auto _ : state) {
+        record.ntarjeta = generatedCard(int(random.bounded(members)));
+        const auto shown = store.rowsWithCard(record.ntarjeta); // the lookup that showed the member: not timed
+        if (!shown || shown->empty()) {
+            state.SkipWithError("lookup failed");
+            break;
+        }
+        latencies.time([&] {
+            const auto written = store.rewriteFirst(record.ntarjeta, shown->front(), record);
+            if (!written || written->outcome != MemberStore::Rewrite::Outcome::Written)
+                state.SkipWithError("rewrite failed");
+        });
+    }
+}
+
+void latencyPoints(benchmark::State& state, BenchStore where, int members)
+{
+    const MemberStore store(where.working(members));
+    QRandomGenerator random(23);
+    Latencies latencies(state);
+    for (auto _ : state) {
+        const QString card = generatedCard(int(random.bounded(members)));
+        latencies.time([&] {
+            const auto stored =
+                store.changePoints(card, [](const QString& now) { return std::optional<QString>(Str(Val(now) + 1)); });
+            if (!stored || stored->outcome != MemberStore::PointsChange::Outcome::Written)
+                state.SkipWithError("points change failed");
+        });
+    }
+}
+
+void latencyStartup(benchmark::State& state, BenchStore where, int members)
+{
+    const MemberStore store(where.members(members));
+    const FixedClock clock;
+    Latencies latencies(state);
+    for (auto _ : state) {
+        latencies.time([&] {
+            Form1 form;
+            if (form.Form_Load(store, clock))
+                state.SkipWithError("start-up failed");
+        });
+    }
+}
+
 // Prints, after the usual table, how many times faster each fast path is than the straightforward way.
 class RatioReporter : public benchmark::ConsoleReporter
 {
@@ -440,6 +647,7 @@ int main(int argc, char** argv)
     QCoreApplication app(argc, argv);
     QList<int> sizes = {1'000, 100'000, 1'000'000};
     g_dataDir = QDir::tempPath() + QStringLiteral("/socios-bench");
+    std::vector<BenchStore> stores = {{"sqlite", std::nullopt}};
     std::vector<char*> rest;
     for (int i = 0; i < argc; ++i) {
         const QString arg = QString::fromLocal8Bit(argv[i]);
@@ -449,6 +657,14 @@ int main(int argc, char** argv)
                 sizes << size.toInt();
         } else if (arg.startsWith(QLatin1String("--data="))) {
             g_dataDir = arg.mid(7);
+        } else if (arg.startsWith(QLatin1String("--server="))) {
+            const QString label = arg.mid(9).section(QLatin1Char('='), 0, 0);
+            QString error;
+            const std::optional<StoreAddress> server =
+                StoreAddress::parse(arg.mid(9).section(QLatin1Char('='), 1), &error);
+            if (label.isEmpty() || !server || !server->isServer())
+                qFatal("--server=LABEL=URI: %s", qUtf8Printable(error.isEmpty() ? arg : error));
+            stores.push_back({label.toStdString(), server});
         } else {
             rest.push_back(argv[i]);
         }
@@ -480,11 +696,34 @@ int main(int argc, char** argv)
         add("application/", applicationStart, n, false)->UseManualTime()->Iterations(3)->Repetitions(3);
         add("application/cold-file/", applicationStart, n, true)->UseManualTime()->Iterations(3)->Repetitions(3);
     }
+    // The latency family: the engines side by side, one size after the other.
+    for (int n : sizes) {
+        const std::string size = std::to_string(n);
+        for (std::size_t i = 0; i < stores.size(); ++i) {
+            const BenchStore& where = stores[i];
+            auto add = [&](const std::string& name, auto function, auto... args) {
+                return benchmark::RegisterBenchmark(("latency/" + where.label + '/' + name + size).c_str(), function,
+                                                    args...)
+                    ->Unit(benchmark::kMillisecond)
+                    ->UseManualTime();
+            };
+            add("lookup/present/", latencyLookup, where, n, true)->Iterations(2000);
+            add("lookup/absent/", latencyLookup, where, n, false)->Iterations(2000);
+            // New card numbers of their own for each store: the member files' copy is shared with append/.
+            add("append/", latencyAppend, where, n, n + 200'000 + 10'000 * int(i))->Iterations(500);
+            add("rewrite/", latencyRewrite, where, n)->Iterations(500);
+            add("points/", latencyPoints, where, n)->Iterations(500);
+            add("startup/", latencyStartup, where, n)->Iterations(20);
+        }
+    }
 
     int restCount = int(rest.size());
     benchmark::Initialize(&restCount, rest.data());
     RatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
     benchmark::Shutdown();
+    for (const BenchStore& where : stores)
+        if (where.server)
+            where.dropCopies();
     return 0;
 }

@@ -1,4 +1,5 @@
-// socios-generate MEMBERS PATH [SEED]: writes a new member file of realistic members, for measurements.
+// socios-generate MEMBERS PATH [SEED]: writes a new member file of realistic members, for measurements. PATH may
+// be a server's address (postgresql://...) whose database holds no members yet.
 
 #include "bench/MemberGenerator.h"
 
@@ -17,16 +18,19 @@ int main(int argc, char* argv[])
         options.members = args[1].toInt(&ok);
     if (ok && args.size() > 3)
         options.seed = args[3].toUInt(&ok);
-    if (!ok) {
-        out << "usage: socios-generate MEMBERS PATH [SEED]\n";
+    const std::optional<StoreAddress> store = ok ? StoreAddress::parse(args[2]) : std::nullopt;
+    if (!store) {
+        out << "usage: socios-generate MEMBERS PATH|URI [SEED]\n";
         return 2;
     }
     QElapsedTimer timer;
     timer.start();
-    if (const StoreStatus failure = generateMemberFile(args[2], options)) {
+    const StoreStatus failure =
+        store->isServer() ? generateMembers(*store, options) : generateMemberFile(store->path(), options);
+    if (failure) {
         out << failure->toString() << '\n';
         return 1;
     }
-    out << options.members << " members written to " << args[2] << " in " << timer.elapsed() << " ms\n";
+    out << options.members << " members written to " << store->displayName() << " in " << timer.elapsed() << " ms\n";
     return 0;
 }

@@ -42,6 +42,9 @@ constexpr ModeOption kModes[] = {
      "change, balance after and computer, separated by tabs."},
 };
 
+// The option that chooses the store, for the window and every mode alike.
+const char* const kDatabase = "database";
+
 // Options that QApplication takes for itself in window mode ("-platform offscreen"); accepted and left to it.
 constexpr const char* kToolkitOptions[] = {"platform",        "platformtheme", "plugin",     "style",
                                            "stylesheet",      "session",       "display",    "geometry",
@@ -62,6 +65,13 @@ void describe(QCommandLineParser& parser)
         parser.addOption(QCommandLineOption(names, QString::fromUtf8(option.description),
                                             option.valueName ? QString::fromUtf8(option.valueName) : QString()));
     }
+    parser.addOption(QCommandLineOption(
+        QLatin1String(kDatabase),
+        QStringLiteral("Uses the member store at URI for this run instead of the one in socios.conf or the member "
+                       "file at its usual place: a PostgreSQL server (postgresql://user@host:port/database, or "
+                       "postgresql:///database?host=/run/postgresql; the password comes from ~/.pgpass) or the path "
+                       "of a member file."),
+        QStringLiteral("URI")));
     for (const char* name : kToolkitOptions) {
         QCommandLineOption option(QLatin1String(name), QString(), QStringLiteral("value"));
         option.setFlags(QCommandLineOption::HiddenFromHelp);
@@ -82,11 +92,12 @@ CommandLine parseCommandLine(const QStringList& arguments)
     describe(parser);
     CommandLine command;
     if (!parser.parse(arguments))
-        return {CommandLine::Mode::UsageError, {}, parser.errorText()};
+        return {CommandLine::Mode::UsageError, {}, parser.errorText(), {}};
     if (!parser.positionalArguments().isEmpty())
         return {CommandLine::Mode::UsageError,
                 {},
-                QStringLiteral("unexpected argument: %1").arg(parser.positionalArguments().constFirst())};
+                QStringLiteral("unexpected argument: %1").arg(parser.positionalArguments().constFirst()),
+                {}};
     for (const ModeOption& option : kModes) {
         const QString name = QLatin1String(option.name);
         if (!parser.isSet(name))
@@ -94,10 +105,17 @@ CommandLine parseCommandLine(const QStringList& arguments)
         if (command.mode != CommandLine::Mode::Window)
             return {CommandLine::Mode::UsageError,
                     {},
-                    QStringLiteral("--%1 cannot be combined with another mode").arg(name)};
+                    QStringLiteral("--%1 cannot be combined with another mode").arg(name),
+                    {}};
         command.mode = option.mode;
         if (option.valueName)
             command.value = parser.value(name);
+    }
+    if (parser.isSet(QLatin1String(kDatabase))) {
+        command.database = parser.value(QLatin1String(kDatabase));
+        QString error;
+        if (!StoreAddress::parse(command.database, &error))
+            return {CommandLine::Mode::UsageError, {}, QStringLiteral("--database: ") + error, {}};
     }
     return command;
 }
@@ -117,17 +135,31 @@ int runCommandLine(const CommandLine& command)
         out << QCoreApplication::applicationName() << ' ' << QCoreApplication::applicationVersion() << '\n';
         return kExitOk;
     case CommandLine::Mode::ImportAccess:
-        return runImportAccess(command.value, MemberStore::defaultPath(), out, err);
     case CommandLine::Mode::ExportCsv:
-        return runExportCsv(command.value, MemberStore::defaultPath(), out, err);
     case CommandLine::Mode::ImportCsv:
-        return runImportCsv(command.value, MemberStore::defaultPath(), out, err);
     case CommandLine::Mode::Backup:
-        return runBackup(command.value, MemberStore::defaultPath(), out, err);
     case CommandLine::Mode::Restore:
-        return runRestore(command.value, MemberStore::defaultPath(), out, err);
-    case CommandLine::Mode::History:
-        return runHistory(command.value, MemberStore::defaultPath(), out, err);
+    case CommandLine::Mode::History: {
+        const StoreChoice store = chooseStore(command.database);
+        if (!store.address) {
+            err << "socios: " << store.error << '\n';
+            return kExitStoreFailure;
+        }
+        switch (command.mode) {
+        case CommandLine::Mode::ImportAccess:
+            return runImportAccess(command.value, *store.address, out, err);
+        case CommandLine::Mode::ExportCsv:
+            return runExportCsv(command.value, *store.address, out, err);
+        case CommandLine::Mode::ImportCsv:
+            return runImportCsv(command.value, *store.address, out, err);
+        case CommandLine::Mode::Backup:
+            return runBackup(command.value, *store.address, out, err);
+        case CommandLine::Mode::Restore:
+            return runRestore(command.value, *store.address, out, err);
+        default:
+            return runHistory(command.value, *store.address, out, err);
+        }
+    }
     case CommandLine::Mode::UsageError:
         err << "socios: " << command.error << "\nTry 'socios --help'.\n";
         return kExitUsage;

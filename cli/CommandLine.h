@@ -6,7 +6,7 @@
 // Exit codes of socios, in every mode. The manual page lists them (packaging/socios.h2m): a new one goes there too.
 enum ExitCode : int {
     kExitOk = 0,
-    kExitStoreFailure = 1, // the member store cannot be opened, read or written
+    kExitStoreFailure = 1, // the member store cannot be opened, read or written, or socios.conf cannot be used
     kExitUsage = 2,        // an unknown option, a missing value, or modes that exclude each other
     kExitBadInput = 3,     // the file given cannot be used: missing, unreadable, not of its kind, damaged, incomplete
     kExitRefused = 4,      // refused to protect the members: the member store already holds members, or is in use
@@ -30,8 +30,9 @@ struct CommandLine
     };
 
     Mode mode = Mode::Window;
-    QString value; // the mode option's value (a file, a folder, a card number)
-    QString error; // UsageError: what is wrong, in one line
+    QString value;    // the mode option's value (a file, a folder, a card number)
+    QString error;    // UsageError: what is wrong, in one line
+    QString database; // --database: the store for this run, in every mode (see chooseStore())
 };
 
 // Parses the arguments (program name first). Needs no application object, so that main() can choose between a

@@ -19,23 +19,22 @@ int storeFailure(const StoreError& error, QTextStream& err)
     return kExitStoreFailure;
 }
 
-// The member file must be there to be read: a command never creates it.
-std::optional<int> needsMemberFile(const QString& memberPath, QTextStream& err)
+// A member file must be there to be read: a command never creates it.
+std::optional<int> needsMemberFile(const StoreAddress& store, QTextStream& err)
 {
-    if (QFileInfo::exists(memberPath))
+    if (store.isServer() || QFileInfo::exists(store.path()))
         return std::nullopt;
-    err << "socios: there is no member file at " << memberPath << '\n';
+    err << "socios: there is no member file at " << store.path() << '\n';
     return kExitStoreFailure;
 }
 
 } // namespace
 
-int runExportCsv(const QString& file, const QString& memberPath, QTextStream& out, QTextStream& err)
+int runExportCsv(const QString& file, const StoreAddress& store, QTextStream& out, QTextStream& err)
 {
-    if (const std::optional<int> missing = needsMemberFile(memberPath, err))
+    if (const std::optional<int> missing = needsMemberFile(store, err))
         return *missing;
-    const MemberStore store(memberPath);
-    const std::variant<CsvExported, CsvExportError> result = exportMembers(store, file);
+    const std::variant<CsvExported, CsvExportError> result = exportMembers(MemberStore(store), file);
     if (const auto* failed = std::get_if<CsvExportError>(&result)) {
         if (failed->store)
             return storeFailure(*failed->store, err);
@@ -43,47 +42,52 @@ int runExportCsv(const QString& file, const QString& memberPath, QTextStream& ou
         return kExitBadInput;
     }
     const CsvExported& exported = std::get<CsvExported>(result);
-    out << "socios: exported " << exported.members << " members from " << memberPath << " to " << file;
+    out << "socios: exported " << exported.members << " members from " << store.displayName() << " to " << file;
     if (exported.noValue)
         out << "; " << exported.noValue << " fields without a value written as \"" << kEmptyMark << '"';
     out << '\n';
     return kExitOk;
 }
 
-int runImportCsv(const QString& file, const QString& memberPath, QTextStream& out, QTextStream& err)
+int runImportCsv(const QString& file, const StoreAddress& store, QTextStream& out, QTextStream& err)
 {
-    const ImportResult<CsvImported> result = importMembers(file, memberPath);
+    const ImportResult<CsvImported> result = importMembers(file, store);
     if (!result) {
         err << "socios: " << result.error().toString() << "\nsocios: nothing was changed.\n";
         return exitCodeFor(result.error());
     }
     out << "socios: imported " << result->members << " members from " << file << " (fields separated by \""
-        << result->separator << "\") into " << memberPath << '\n';
+        << result->separator << "\") into " << store.displayName() << '\n';
     return kExitOk;
 }
 
-int runBackup(const QString& folder, const QString& memberPath, QTextStream& out, QTextStream& err)
+int runBackup(const QString& folder, const StoreAddress& store, QTextStream& out, QTextStream& err)
 {
-    if (const std::optional<int> missing = needsMemberFile(memberPath, err))
+    if (const std::optional<int> missing = needsMemberFile(store, err))
         return *missing;
     if (!QDir().mkpath(folder)) {
         err << "socios: cannot create the folder " << folder << '\n';
         return kExitBadInput;
     }
-    const QFileInfo member(memberPath);
+    // A server's copy is a member file too, named after the server's database.
+    const QString name = store.isServer() ? QStringLiteral("socios-") + store.parameter(QStringLiteral("dbname"))
+                                          : QFileInfo(store.path()).completeBaseName();
     const QString copy = QDir(folder).absoluteFilePath(
-        QStringLiteral("%1-%2.%3")
-            .arg(member.completeBaseName(), QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd-HHmmss")),
-                 member.suffix()));
-    const MemberStore store(memberPath);
-    if (const StoreStatus failed = store.backupTo(copy))
+        QStringLiteral("%1-%2.mdb").arg(name, QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd-HHmmss"))));
+    if (const StoreStatus failed = MemberStore(store).backupTo(copy))
         return storeFailure(*failed, err);
-    out << "socios: copied " << memberPath << " to " << copy << ", checked\n";
+    out << "socios: copied " << store.displayName() << " to " << copy << ", checked\n";
     return kExitOk;
 }
 
-int runRestore(const QString& copy, const QString& memberPath, QTextStream& out, QTextStream& err)
+int runRestore(const QString& copy, const StoreAddress& store, QTextStream& out, QTextStream& err)
 {
+    if (store.isServer()) {
+        err << "socios: a server's members are restored with pg_restore (see docs/chain.md), not with --restore\n"
+               "socios: nothing was changed.\n";
+        return kExitRefused;
+    }
+    const QString memberPath = store.path();
     const std::variant<Restored, RestoreError> result = restoreCopy(copy, memberPath);
     if (const auto* failed = std::get_if<RestoreError>(&result)) {
         err << "socios: " << failed->detail;
@@ -108,11 +112,11 @@ int runRestore(const QString& copy, const QString& memberPath, QTextStream& out,
     return kExitOk;
 }
 
-int runHistory(const QString& card, const QString& memberPath, QTextStream& out, QTextStream& err)
+int runHistory(const QString& card, const StoreAddress& store, QTextStream& out, QTextStream& err)
 {
-    if (const std::optional<int> missing = needsMemberFile(memberPath, err))
+    if (const std::optional<int> missing = needsMemberFile(store, err))
         return *missing;
-    const StoreResult<std::vector<Movement>> movements = MemberStore(memberPath).history(card);
+    const StoreResult<std::vector<Movement>> movements = MemberStore(store).history(card);
     if (!movements)
         return storeFailure(movements.error(), err);
     if (movements->empty())

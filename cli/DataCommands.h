@@ -1,23 +1,25 @@
 #pragma once
 
+#include "store/StoreAddress.h"
+
 #include <QString>
 
 class QTextStream;
 
-// The command-line modes that take the shop's data out of the member file or put it back. Each writes what it did
-// to `out` and what went wrong to `err`, and returns the exit code (see ExitCode).
+// The command-line modes that take the shop's data out of the member store (the member file, or a server) or put
+// it back. Each writes what it did to `out` and what went wrong to `err`, and returns the exit code (see ExitCode).
 
 // socios --export-csv FILE: every member, in table order, to a CSV file for a spreadsheet.
-int runExportCsv(const QString& file, const QString& memberPath, QTextStream& out, QTextStream& err);
+int runExportCsv(const QString& file, const StoreAddress& store, QTextStream& out, QTextStream& err);
 
 // socios --import-csv FILE: the members of a CSV file into the member file, which must hold none.
-int runImportCsv(const QString& file, const QString& memberPath, QTextStream& out, QTextStream& err);
+int runImportCsv(const QString& file, const StoreAddress& store, QTextStream& out, QTextStream& err);
 
 // socios --backup DIR: a checked copy of the member file, named by the date and time, in the folder DIR.
-int runBackup(const QString& folder, const QString& memberPath, QTextStream& out, QTextStream& err);
+int runBackup(const QString& folder, const StoreAddress& store, QTextStream& out, QTextStream& err);
 
 // socios --restore COPY: a checked copy in place of the member file, the current one kept aside.
-int runRestore(const QString& copy, const QString& memberPath, QTextStream& out, QTextStream& err);
+int runRestore(const QString& copy, const StoreAddress& store, QTextStream& out, QTextStream& err);
 
 // socios --history CARD: the points history of a card number, oldest first, one change a line.
-int runHistory(const QString& card, const QString& memberPath, QTextStream& out, QTextStream& err);
+int runHistory(const QString& card, const StoreAddress& store, QTextStream& out, QTextStream& err);

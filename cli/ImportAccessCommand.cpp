@@ -2,6 +2,7 @@
 
 #include "cli/CommandLine.h"
 #include "import/MemberImport.h"
+#include "store/MemberStore.h"
 
 #include <QTextStream>
 
@@ -29,14 +30,16 @@ int exitCodeFor(const ImportError& error)
     return kExitStoreFailure;
 }
 
-int runImportAccess(const QString& file, const QString& memberPath, QTextStream& out, QTextStream& err)
+int runImportAccess(const QString& file, const StoreAddress& store, QTextStream& out, QTextStream& err)
 {
-    const ImportResult<ImportSummary> result = importAccessFile(AccessReader(), file, memberPath);
+    const ImportResult<ImportSummary> result = store.isServer()
+                                                   ? importAccessIntoStore(AccessReader(), file, MemberStore(store))
+                                                   : importAccessFile(AccessReader(), file, store.path());
     if (!result) {
         err << "socios: " << result.error().toString() << "\nsocios: nothing was changed.\n";
         return exitCodeFor(result.error());
     }
-    out << "socios: imported " << result->members << " members from " << file << " into " << memberPath << "; "
+    out << "socios: imported " << result->members << " members from " << file << " into " << store.displayName() << "; "
         << result->emptyMarks << " fields without a value stored as \"" << kEmptyMark << '"';
     if (!result->converted.isEmpty())
         out << "; converted to text: " << result->converted.join(QLatin1String(", "));

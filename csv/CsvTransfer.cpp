@@ -51,7 +51,7 @@ std::variant<CsvExported, CsvExportError> exportMembers(const MemberStore& store
     return exported;
 }
 
-ImportResult<CsvImported> importMembers(const QString& file, const QString& memberPath)
+ImportResult<CsvImported> importMembers(const QString& file, const StoreAddress& target)
 {
     QByteArray bytes;
     {
@@ -104,7 +104,7 @@ ImportResult<CsvImported> importMembers(const QString& file, const QString& memb
             return StoreError{StoreError::Kind::Read, file, fault->toString(), StoreError::Cause::Other, {}};
         return added;
     };
-    const ImportResult<qint64> put = putMembers(produce, std::nullopt, file, memberPath);
+    const ImportResult<qint64> put = putMembers(produce, std::nullopt, file, target);
     if (fault)
         return *fault;
     if (!put)

@@ -34,6 +34,6 @@ struct CsvImported
 
 // Reads the members of `file` (as exportMembers() writes it, or as Excel or LibreOffice save it: ";" or ",",
 // UTF-8 with or without a byte-order mark, or Windows-1252), matching the columns by their header, and puts them
-// into the member file at `memberPath` as every import does: all or nothing, and never into a file that holds
-// members.
-ImportResult<CsvImported> importMembers(const QString& file, const QString& memberPath);
+// into the store at `target` (a member file, or a server) as every import does: all or nothing, and never into a
+// store that holds members.
+ImportResult<CsvImported> importMembers(const QString& file, const StoreAddress& target);

@@ -291,14 +291,15 @@ ImportResult<qint64> countAccessMembers(const AccessReader& reader, const QStrin
 }
 
 ImportResult<qint64> putMembers(const MemberStore::RecordProducer& produce, std::optional<qint64> expected,
-                                const QString& source, const QString& memberPath)
+                                const QString& source, const StoreAddress& target)
 {
-    const QFileInfo target(memberPath);
-    if (target.exists() || target.isSymLink()) {
-        if (hasAccessHeader(memberPath))
-            return error(ImportError::Kind::AccessAtPath, source, memberPath);
-        // An existing member file: filled only while it holds no member, in one transaction.
-        const MemberStore store(memberPath);
+    Q_UNUSED(expected); // what a store holds is what its one transaction added
+    const QFileInfo file(target.path());
+    if (target.isServer() || file.exists() || file.isSymLink()) {
+        if (!target.isServer() && hasAccessHeader(target.path()))
+            return error(ImportError::Kind::AccessAtPath, source, target.path());
+        // A store that is there already: filled only while it holds no member, in one transaction.
+        const MemberStore store(target);
         if (StoreStatus failure = store.openOrCreate())
             return storeError(source, *failure);
         const StoreResult<qint64> rows = store.rowCount();
@@ -306,7 +307,7 @@ ImportResult<qint64> putMembers(const MemberStore::RecordProducer& produce, std:
             return storeError(source, rows.error());
         if (*rows > 0)
             return error(ImportError::Kind::HoldsMembers, source,
-                         QStringLiteral("%1 holds %2 members").arg(memberPath).arg(*rows));
+                         QStringLiteral("%1 holds %2 members").arg(store.path()).arg(*rows));
         qint64 produced = 0;
         const StoreResult<bool> filled = store.fillEmpty([&](const MemberStore::AddRecord& add) {
             return produce([&](const MemberRecord& record) {
@@ -317,12 +318,14 @@ ImportResult<qint64> putMembers(const MemberStore::RecordProducer& produce, std:
         if (!filled)
             return storeError(source, filled.error());
         if (!*filled)
-            return error(ImportError::Kind::HoldsMembers, source, memberPath + QStringLiteral(" holds members"));
+            return error(ImportError::Kind::HoldsMembers, source, store.path() + QStringLiteral(" holds members"));
         return produced;
     }
+    const QString memberPath = target.path();
+    const QFileInfo& targetFile = file;
 
     // No member file yet: made as a first start makes it (folder included), with the members in it.
-    const QString folder = target.absolutePath();
+    const QString folder = targetFile.absolutePath();
     const bool folderExisted = QFileInfo(folder).isDir();
     const auto failed = [&](ImportError failure) {
         if (!folderExisted)
@@ -365,7 +368,29 @@ ImportResult<ImportSummary> importAccessFile(const AccessReader& reader, const Q
     if (!members)
         return members.error();
     const ImportResult<qint64> put =
-        putMembers(producerOf(members->records), members->summary.members, file, memberPath);
+        putMembers(producerOf(members->records), members->summary.members, file, StoreAddress::file(memberPath));
+    if (!put)
+        return put.error();
+    return members->summary;
+}
+
+ImportResult<ImportSummary> importAccessIntoStore(const AccessReader& reader, const QString& file,
+                                                  const MemberStore& store, const AccessReader::Progress& progress)
+{
+    // Refused before the Access file is read at all when the store holds members.
+    if (StoreStatus failure = store.openOrCreate())
+        return storeError(file, *failure);
+    const StoreResult<qint64> rows = store.rowCount();
+    if (!rows)
+        return storeError(file, rows.error());
+    if (*rows > 0)
+        return error(ImportError::Kind::HoldsMembers, file,
+                     QStringLiteral("%1 holds %2 members").arg(store.path()).arg(*rows));
+    ImportResult<AccessMembers> members = readAccessMembers(reader, file, progress);
+    if (!members)
+        return members.error();
+    const ImportResult<qint64> put =
+        putMembers(producerOf(members->records), members->summary.members, file, store.address());
     if (!put)
         return put.error();
     return members->summary;

@@ -64,12 +64,12 @@ ImportResult<AccessMembers> readAccessMembers(const AccessReader& reader, const 
 // The number of members that table "ficha" counts, its fields checked, without reading its rows.
 ImportResult<qint64> countAccessMembers(const AccessReader& reader, const QString& file);
 
-// Puts the records that `produce` adds, read from `source`, into the member file at `memberPath`, in order, all or
-// nothing: into an existing member file only while it holds no member (HoldsMembers otherwise: an import never
-// merges), in one transaction; where there is none, as a new member file built beside its place and moved there
-// once complete and counted (`expected` rows when given). The members put there, on success.
+// Puts the records that `produce` adds, read from `source`, into the store at `target` (a member file or a server),
+// in order, all or nothing: into a store that is there only while it holds no member (HoldsMembers otherwise: an
+// import never merges), in one transaction; where there is no member file, as a new one built beside its place and
+// moved there once complete and counted (`expected` rows when given). The members put there, on success.
 ImportResult<qint64> putMembers(const MemberStore::RecordProducer& produce, std::optional<qint64> expected,
-                                const QString& source, const QString& memberPath);
+                                const QString& source, const StoreAddress& target);
 
 // Copies table "ficha" of the Access file `file` into the member file at `memberPath`, made as a first start makes
 // it when there is none. Refused (HoldsMembers) when the member file holds members: an import never merges. When
@@ -77,6 +77,13 @@ ImportResult<qint64> putMembers(const MemberStore::RecordProducer& produce, std:
 // file there is refused (AccessAtPath).
 ImportResult<ImportSummary> importAccessFile(const AccessReader& reader, const QString& file, const QString& memberPath,
                                              const AccessReader::Progress& progress = {});
+
+// Copies table "ficha" of the Access file `file` into `store` (a member file or a server), made as a first start
+// makes it when it holds no "ficha" yet. Refused (HoldsMembers) when it holds members: an import never merges. All
+// the members go in one transaction.
+ImportResult<ImportSummary> importAccessIntoStore(const AccessReader& reader, const QString& file,
+                                                  const MemberStore& store,
+                                                  const AccessReader::Progress& progress = {});
 
 // Replaces the Access file at the member file's place `path` by a member file holding its members. The original is
 // first copied, byte for byte and flushed to disk, to keptOriginalPath(); the new member file then takes its place

@@ -6,6 +6,9 @@ set -euo pipefail
 packages=(
     cmake ninja-build g++
     qt6-base-dev libqt6sql6-sqlite
+    # The member store on a server: Qt's PostgreSQL driver, libpq's headers, and the server that the tests and
+    # benchmarks start and stop themselves (scripts/test-postgres.sh).
+    libqt6sql6-psql libpq-dev postgresql
     # socios-mdb-reader: libmdb, the Access library, found through pkg-config.
     mdbtools-dev pkg-config
     # Qt's own texts in Spanish (qtbase_es: the dialogs' standard buttons, the boxes' context menus)

@@ -1,5 +1,6 @@
 #include "store/MemberStore.h"
 
+#include "store/PostgresEngine.h"
 #include "store/SqliteEngine.h"
 #include "store/StoreEngine.h"
 
@@ -7,6 +8,9 @@
 
 #include <QDateTime>
 #include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QUuid>
 #include <QSqlQuery>
 #include <QSysInfo>
 
@@ -35,6 +39,16 @@ bool failed(const StoreStatus& status)
 template <typename T> bool failed(const StoreResult<T>& result)
 {
     return !result.ok();
+}
+
+const StoreError& failureOf(const StoreStatus& status)
+{
+    return *status;
+}
+
+template <typename T> const StoreError& failureOf(const StoreResult<T>& result)
+{
+    return result.error();
 }
 
 // A row of all thirteen fields, read from the query's columns from `first` on.
@@ -87,6 +101,40 @@ StoreStatus recordMovement(StoreEngine& engine, const QString& card, const QStri
     return std::nullopt;
 }
 
+// Every record of the points history, in table order; none when the store has no history yet.
+StoreResult<std::vector<Movement>> allMovements(StoreEngine& engine)
+{
+    const StoreResult<bool> present = engine.hasHistory();
+    if (!present)
+        return present.error();
+    std::vector<Movement> movements;
+    if (!*present)
+        return movements;
+    Statement select(engine, QStringLiteral("SELECT %1 FROM movimientos ORDER BY %2")
+                                 .arg(kHistoryColumns.join(QLatin1String(", ")), engine.rowId()));
+    if (!select.run())
+        return engine.error(StoreError::Kind::Read, select.query().lastError());
+    while (select.query().next()) {
+        auto text = [&](int i) { return select.query().value(i).toString(); };
+        movements.push_back({text(0), text(1), text(2), text(3), text(4), text(5), text(6)});
+    }
+    return movements;
+}
+
+// Adds a record of another store's points history as it is.
+StoreStatus recordAsIs(StoreEngine& engine, const Movement& m)
+{
+    if (StoreStatus failure = engine.prepareHistory())
+        return failure;
+    Statement insert(engine, engine.sql("record", [] {
+        return QStringLiteral("INSERT INTO movimientos (%1) VALUES (%2)")
+            .arg(kHistoryColumns.join(QLatin1String(", ")), placeholders(kHistoryColumns.size()));
+    }));
+    if (!insert.run({m.fecha, m.ntarjeta, m.antes, m.cantidad, m.despues, m.operacion, m.equipo}))
+        return engine.error(StoreError::Kind::Write, insert.query().lastError());
+    return std::nullopt;
+}
+
 } // namespace
 
 StoredRow::StoredRow(const QSqlQuery& query, std::span<const Field> fields, const StoreEngine& engine)
@@ -110,7 +158,13 @@ StoreResult<QString> StoredRow::text(Field field) const
                       StoreError::Cause::Other, card};
 }
 
-MemberStore::MemberStore(QString path) : m_path(std::move(path)), m_engine(std::make_unique<SqliteEngine>(m_path)) {}
+MemberStore::MemberStore(QString path) : MemberStore(StoreAddress::file(path)) {}
+
+MemberStore::MemberStore(const StoreAddress& address)
+    : m_address(address), m_path(address.displayName()),
+      m_engine(address.isServer() ? std::unique_ptr<StoreEngine>(std::make_unique<PostgresEngine>(address))
+                                  : std::make_unique<SqliteEngine>(m_path))
+{}
 
 MemberStore::~MemberStore() = default;
 
@@ -137,7 +191,61 @@ StoreStatus MemberStore::buildMissingIndexes() const
 
 StoreStatus MemberStore::backupTo(const QString& file) const
 {
-    return m_engine->backupTo(file);
+    if (!m_address.isServer())
+        return m_engine->backupTo(file);
+
+    // A server's members and points history, read in table order into a new member file, which takes the copy's
+    // name only once it is complete and checked.
+    const auto failure = [&](const QString& detail) {
+        return StoreError{StoreError::Kind::Write, file, detail, StoreError::Cause::Other, {}};
+    };
+    if (QFileInfo::exists(file))
+        return failure(QStringLiteral("the copy exists already"));
+    const QString temporary = file + QStringLiteral(".new-") + QUuid::createUuid().toString(QUuid::Id128);
+    StoreStatus failed;
+    {
+        const MemberStore copy(temporary);
+        failed = copy.openOrCreate();
+        if (!failed) {
+            const StoreResult<bool> filled = copy.fillEmpty([&](const AddRecord& add) {
+                return scan(allFields(), [&](const StoredRow& row) -> StoreStatus {
+                    MemberRecord record;
+                    for (Field f : allFields()) {
+                        StoreResult<QString> text = row.text(f);
+                        if (!text)
+                            return text.error();
+                        record[f] = std::move(text).value();
+                    }
+                    return add(record);
+                });
+            });
+            failed = filled ? std::nullopt : StoreStatus(filled.error());
+        }
+        const StoreResult<std::vector<Movement>> movements =
+            failed ? StoreResult<std::vector<Movement>>(*failed) : withEngine([&](StoreEngine& engine) {
+                return allMovements(engine);
+            });
+        if (!failed && !movements)
+            failed = movements.error();
+        if (!failed && !movements->empty())
+            failed = copy.inWriteTransaction([&](StoreEngine& engine) -> StoreStatus {
+                for (const Movement& m : *movements)
+                    if (StoreStatus stored = recordAsIs(engine, m))
+                        return stored;
+                return std::nullopt;
+            });
+        if (!failed) {
+            const StoreResult<bool> intact = copy.quickCheck();
+            if (!intact || !*intact)
+                failed = intact ? failure(QStringLiteral("the copy is damaged")) : intact.error();
+        }
+    }
+    if (!failed && !QFile::rename(temporary, file))
+        failed = failure(QStringLiteral("cannot name the copy"));
+    if (failed)
+        for (const char* suffix : {"", "-wal", "-shm", "-journal"})
+            QFile::remove(temporary + QLatin1String(suffix));
+    return failed;
 }
 
 StoreResult<bool> MemberStore::quickCheck() const
@@ -167,34 +275,41 @@ auto MemberStore::withEngine(Work work, std::optional<std::chrono::milliseconds>
 }
 
 // Runs `work` in one write transaction, committed only when the work succeeded; nothing of a failed work, or of a
-// failed commit, stays in the file.
+// failed commit, stays in the store. A transaction that the engine undid for a conflict with other tills'
+// transactions is tried again whole, a few times: `work` must do nothing outside the store.
 template <typename Work>
 auto MemberStore::inWriteTransaction(Work work, std::optional<std::chrono::milliseconds> limit) const
     -> decltype(work(std::declval<StoreEngine&>()))
 {
     using Result = decltype(work(std::declval<StoreEngine&>()));
-    return withEngine(
-        [&](StoreEngine& engine) -> Result {
+    constexpr int kAttempts = 5;
+    for (int attempt = 1;; ++attempt) {
+        Result result = withEngine(
+            [&](StoreEngine& engine) -> Result {
             if (m_refusedWrites)
                 return StoreError{
                     StoreError::Kind::Write, m_path, QStringLiteral("writes are refused"), *m_refusedWrites, {}};
-            {
-                Statement begin(engine, engine.beginWrite());
-                if (!begin.run())
-                    return engine.error(StoreError::Kind::Write, begin.query().lastError());
+            if (const std::optional<QSqlError> refused = engine.run(engine.beginWrite()))
+                return engine.error(StoreError::Kind::Write, *refused);
+            Result done = work(engine);
+            if (!failed(done)) {
+                const std::optional<QSqlError> notCommitted = engine.run(QStringLiteral("COMMIT"));
+                if (!notCommitted)
+                    return done;
+                StoreError error = engine.error(StoreError::Kind::Write, *notCommitted);
+                // A server may have committed before the connection broke: whether the change is stored, nobody
+                // can tell from here.
+                if (error.cause == StoreError::Cause::ServerUnreachable)
+                    error.cause = StoreError::Cause::CommitUnknown;
+                done = error;
             }
-            Result result = work(engine);
-            if (!failed(result)) {
-                Statement commit(engine, QStringLiteral("COMMIT"));
-                if (commit.run())
-                    return result;
-                result = engine.error(StoreError::Kind::Write, commit.query().lastError());
-            }
-            Statement rollback(engine, QStringLiteral("ROLLBACK"));
-            rollback.run();
+            engine.run(QStringLiteral("ROLLBACK"));
+            return done;
+            },
+            limit);
+        if (!failed(result) || failureOf(result).cause != StoreError::Cause::Conflict || attempt == kAttempts)
             return result;
-        },
-        limit);
+    }
 }
 
 StoreStatus MemberStore::scan(std::span<const Field> fields, const RowVisitor& visit) const
@@ -205,8 +320,11 @@ StoreStatus MemberStore::scan(std::span<const Field> fields, const RowVisitor& v
 StoreStatus MemberStore::scanBirthdays(std::span<const QString> monthDays, std::span<const Field> fields,
                                        const RowVisitor& visit) const
 {
-    const QString where =
-        QStringLiteral("WHERE %1 IN (%2) OR %1 IS NULL").arg(kBirthdayKey, placeholders(qsizetype(monthDays.size())));
+    // "IN ()" is SQLite's alone: no day to look for (the last day of the year) asks for the rows without a birth
+    // date only.
+    const QString where = monthDays.empty() ? QStringLiteral("WHERE %1 IS NULL").arg(kBirthdayKey)
+                                            : QStringLiteral("WHERE %1 IN (%2) OR %1 IS NULL")
+                                                  .arg(kBirthdayKey, placeholders(qsizetype(monthDays.size())));
     return visitRows(where, monthDays, fields, visit);
 }
 

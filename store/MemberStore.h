@@ -1,6 +1,7 @@
 #pragma once
 
 #include "store/MemberRecord.h"
+#include "store/StoreAddress.h"
 #include "store/StoreError.h"
 
 #include <QString>
@@ -45,18 +46,21 @@ private:
     const StoreEngine& m_engine;
 };
 
-// The member file: table "ficha" of an SQLite database. The store keeps one connection to the file and checks at
-// every operation that the path still names the file it opened (a file replaced, moved or deleted meanwhile is
-// opened anew, or reported missing), so each operation sees the file as it is now, changes by other tills included.
-// Rows are in table order (the order in which they were added). Every write is one transaction: it is on disk when
-// the call returns successfully, and leaves nothing behind when it fails.
+// The member file: table "ficha" of an SQLite database, or of a PostgreSQL database that several shops share. The
+// store keeps one connection to the file and checks at every operation that the path still names the file it
+// opened (a file replaced, moved or deleted meanwhile is opened anew, or reported missing), or that the server is
+// still connected (a lost connection is made anew), so each operation sees the members as they are now, changes by
+// other tills included. Rows are in table order (the order in which they were added). Every write is one
+// transaction: it is on disk when the call returns successfully, and leaves nothing behind when it fails.
 //
 // Nothing in the file is run: triggers and views never act, a file whose "ficha" is not a plain table of text
 // columns is refused before anything is written, and every statement is stopped after a few seconds.
 class MemberStore
 {
 public:
+    // The SQLite member file at `path`.
     explicit MemberStore(QString path);
+    explicit MemberStore(const StoreAddress& address);
     ~MemberStore();
     MemberStore(const MemberStore&) = delete;
     MemberStore& operator=(const MemberStore&) = delete;
@@ -65,7 +69,9 @@ public:
     // $HOME/MIS PROGRAMAS/dorvel.mdb.
     static QString defaultPath();
 
+    // The member file, or the server's display name (StoreAddress::displayName()): what messages name.
     const QString& path() const { return m_path; }
+    const StoreAddress& address() const { return m_address; }
 
     // What start-up found that the operator is told once.
     struct Startup
@@ -93,7 +99,7 @@ public:
     // nothing is left at `file` when it fails.
     StoreStatus backupTo(const QString& file) const;
 
-    // Reads the whole file for damage; true when it is intact.
+    // Reads the whole file for damage; true when it is intact. A server checks its own data: always true there.
     StoreResult<bool> quickCheck() const;
 
     // From now on every write is refused for `cause` (a damaged file) and writes nothing.
@@ -105,8 +111,10 @@ public:
     // The durability in force on the store's connection.
     struct Durability
     {
-        QString journalMode; // "wal", or "delete" on a network share
-        int synchronous = 0; // 2: FULL, every commit is on disk when it returns
+        QString journalMode; // "wal", or "delete" on a network share; a server: "wal", its write-ahead log
+        // 2: FULL, every commit is on disk when it returns (a server: synchronous_commit is not off and fsync is
+        // on); 0: a commit may be lost when the computer stops.
+        int synchronous = 0;
     };
     StoreResult<Durability> durability() const;
 
@@ -195,6 +203,7 @@ private:
     auto inWriteTransaction(Work work, std::optional<std::chrono::milliseconds> limit = {}) const
         -> decltype(work(std::declval<StoreEngine&>()));
 
+    StoreAddress m_address;
     QString m_path;
     std::unique_ptr<StoreEngine> m_engine;
     mutable Startup m_startup;

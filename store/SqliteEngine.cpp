@@ -681,6 +681,15 @@ QSqlQuery& SqliteEngine::prepared(const QString& sql)
     return m_connection->prepared(sql);
 }
 
+std::optional<QSqlError> SqliteEngine::run(const QString& sql)
+{
+    // SQLite prepares transaction control too: kept like any other statement.
+    Statement statement(*this, sql);
+    if (!statement.run())
+        return statement.query().lastError();
+    return std::nullopt;
+}
+
 QString SqliteEngine::read(Field field) const
 {
     // The stored bytes, so that text written in another code page is read as it was meant, not replaced.

@@ -27,6 +27,7 @@ public:
     StoreStatus openOrCreate(MemberStore::Startup& startup, MemberStore::Indexes indexes) override;
     StoreStatus prepareOperation(std::chrono::milliseconds limit) override;
     QSqlQuery& prepared(const QString& sql) override;
+    std::optional<QSqlError> run(const QString& sql) override;
 
     QString rowId() const override { return m_rowId; }
     QString read(Field field) const override;

@@ -11,6 +11,7 @@
 #include <QVariant>
 
 #include <chrono>
+#include <optional>
 
 class StoreEngine
 {
@@ -25,6 +26,17 @@ public:
 
     // A statement prepared once per connection; its bound values are set before each run.
     virtual QSqlQuery& prepared(const QString& sql) = 0;
+    // Runs a statement of prepared() with these values for its placeholders; false, with the query's (or the
+    // engine's) error, when it fails.
+    virtual bool execute(QSqlQuery& query, const QVariantList& values)
+    {
+        for (int i = 0; i < values.size(); ++i)
+            query.bindValue(i, values[i]);
+        return query.exec();
+    }
+    // Runs a statement that takes no values and gives no rows, such as transaction control, which an engine may
+    // be unable to prepare. The engine's error when it fails.
+    virtual std::optional<QSqlError> run(const QString& sql) = 0;
 
     // The name of the column that keeps table order.
     virtual QString rowId() const = 0;
@@ -33,7 +45,8 @@ public:
     virtual QString text(const QVariant& value) const = 0;
 
     // Write transactions. Inside one, lockCard() keeps other tills from adding or changing rows with that card
-    // number until the commit, and lockRow is added to a SELECT of a row that will be changed.
+    // number until the commit, lockTable() keeps them from adding or changing any row, and lockRow is added to a
+    // SELECT of a row that will be changed.
     virtual QString beginWrite() const = 0;
     virtual StoreStatus lockCard(const QString& card) = 0;
     virtual StoreStatus lockTable() = 0;
@@ -48,7 +61,7 @@ public:
     // may run more directly than through Qt's statements. rowsWithCardThroughQt() is the plain way.
     virtual StoreResult<std::vector<MemberRecord>> rowsWithCard(const QString& card) = 0;
 
-    // The operator's view of an engine error.
+    // The operator's view of an engine error. Cause::Conflict: the transaction was undone and may be tried again.
     virtual StoreError error(StoreError::Kind kind, const QSqlError& error) const = 0;
 
     // A consistent copy of the whole store as a member file at `file` (which must not exist), made while other
@@ -101,20 +114,16 @@ StoreResult<std::vector<MemberRecord>> rowsWithCardThroughQt(StoreEngine& engine
 class Statement
 {
 public:
-    Statement(StoreEngine& engine, const QString& sql) : m_query(engine.prepared(sql)) {}
+    Statement(StoreEngine& engine, const QString& sql) : m_engine(engine), m_query(engine.prepared(sql)) {}
     ~Statement() { m_query.finish(); }
     Statement(const Statement&) = delete;
     Statement& operator=(const Statement&) = delete;
 
-    bool run(const QVariantList& values = {})
-    {
-        for (int i = 0; i < values.size(); ++i)
-            m_query.bindValue(i, values[i]);
-        return m_query.exec();
-    }
+    bool run(const QVariantList& values = {}) { return m_engine.execute(m_query, values); }
     QSqlQuery& query() { return m_query; }
 
 private:
+    StoreEngine& m_engine;
     QSqlQuery& m_query;
 };
 

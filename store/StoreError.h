@@ -31,10 +31,16 @@ struct StoreError
         Leftover,      // an interrupted save left a journal beside a file that is missing or was replaced
         NeedsRepair,   // an interrupted save must be undone, but the file or its folder cannot be written
         TooSlow,       // a statement ran past its time limit and was stopped
+        // A database server:
+        ServerUnreachable, // the server cannot be reached, or the connection to it was lost (down, restarting,
+                           // network); reconnected at the next operation
+        ServerRefused,     // the server refuses the connection: password, permission, or no such database
+        Conflict,          // other tills' changes kept conflicting with this one, which was tried again and gave up
+        CommitUnknown,     // the connection was lost while a change was committed: it may be stored or not
     };
 
     Kind kind = Kind::Read;
-    QString path;   // the member file
+    QString path;   // the member file, or the server (StoreAddress::displayName())
     QString detail; // the database engine's own message, or the field name for NoValue
     Cause cause = Cause::Other;
     QString card = {}; // NoValue: the card number of the row, when it has one

@@ -4,7 +4,8 @@
 
 #include <QString>
 
-// The operator's wording of a failure of the member file: what went wrong, the file, and what to do about it.
+// The operator's wording of a failure of the member file: what went wrong, the file (or the server), and what to
+// do about it.
 QString storeErrorMessage(const StoreError& error);
 
 // The database engine's own message, in its own language, for whoever looks further (empty when there is none).
@@ -13,3 +14,4 @@ QString storeErrorDetails(const StoreError& error);
 
 // The title of the message box that shows it.
 QString storeErrorTitle();
+QString storeErrorTitle(const StoreError& error);

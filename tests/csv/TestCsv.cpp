@@ -53,7 +53,7 @@ private slots:
             QVERIFY2(bytes.contains(cell), cell);
 
         const QString other = m_dir->filePath("otra/dorvel.mdb");
-        const ImportResult<CsvImported> imported = importMembers(csv, other);
+        const ImportResult<CsvImported> imported = importMembers(csv, StoreAddress::file(other));
         QVERIFY2(imported.ok(), imported ? "" : qPrintable(imported.error().toString()));
         QCOMPARE(imported->members, rows.size());
         QCOMPARE(allRows(other), rows);
@@ -84,7 +84,7 @@ private slots:
         QFETCH(QByteArray, bytes);
         QFETCH(QStringList, nombres);
         const QString path = m_dir->filePath("dorvel.mdb");
-        QVERIFY(importMembers(write(bytes), path).ok());
+        QVERIFY(importMembers(write(bytes), StoreAddress::file(path)).ok());
         QStringList read;
         for (const MemberRecord& row : allRows(path))
             read << row.nombre;
@@ -114,7 +114,7 @@ private slots:
         if (holding)
             QVERIFY(std::holds_alternative<CsvExported>(exportMembers(MemberStore(path), csv)));
         const QByteArray before = fileBytes(path);
-        const ImportResult<CsvImported> refused = importMembers(csv, path);
+        const ImportResult<CsvImported> refused = importMembers(csv, StoreAddress::file(path));
         QVERIFY(!refused.ok());
         QCOMPARE(refused.error().kind, kind);
         QVERIFY2(refused.error().toString().contains(detail), qPrintable(refused.error().toString()));

@@ -115,7 +115,7 @@ private slots:
             const struct rlimit limit = {rlim_t(fileLimit), saved.rlim_max};
             setrlimit(RLIMIT_FSIZE, &limit);
         }
-        const int exitCode = runSocios(path, FixedClock(QDate(2026, 3, 10)));
+        const int exitCode = runSocios(StoreAddress::file(path), FixedClock(QDate(2026, 3, 10)));
         setrlimit(RLIMIT_FSIZE, &saved);
 
         QTEST(exitCode, "exitCode");

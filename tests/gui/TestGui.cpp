@@ -31,6 +31,7 @@ private slots:
     void keysAndFocusReachTheModel();
     void buttonsPressOnlyWhenUsable_data();
     void buttonsPressOnlyWhenUsable();
+    void startupFailureShowsMessageWithoutWindow_data();
     void startupFailureShowsMessageWithoutWindow();
 
     void query();
@@ -144,21 +145,42 @@ void TestGui::buttonsPressOnlyWhenUsable()
     QCOMPARE(clicked, clicks);
 }
 
+void TestGui::startupFailureShowsMessageWithoutWindow_data()
+{
+    // store: a file that the test makes in its folder, or a server's address; named: how the message names it.
+    const DataTable<QString, QString, QString, QString> row("store", "named", "title", "details");
+    row("a foreign file", "otro.mdb", "otro.mdb", "Error en el archivo de socios",
+        "Mensaje de la base de datos: file is not a database");
+    // No server listens there. The password in the address is never shown.
+    row("a server that does not answer", "postgresql://caja:secreto@/socios?host=/nonexistent&port=5999",
+        "No se puede usar el servidor de socios:\npostgresql://caja@/socios?host=/nonexistent&port=5999",
+        "Error en el servidor de socios",
+        "Mensaje de la base de datos: connection to server on socket \"/nonexistent/.s.PGSQL.5999\" failed");
+}
+
 void TestGui::startupFailureShowsMessageWithoutWindow()
 {
-    const QString path = m_dir->filePath(QStringLiteral("otro.mdb"));
-    QFile foreign(path);
-    QVERIFY(foreign.open(QIODevice::WriteOnly) && foreign.write("no soy una base de datos") > 0 && foreign.flush());
+    QFETCH(QString, store);
+    QFETCH(QString, named);
+    QFETCH(QString, title);
+    QFETCH(QString, details);
+    std::optional<StoreAddress> address = StoreAddress::parse(store);
+    QVERIFY(address);
+    if (!address->isServer()) {
+        address = StoreAddress::file(m_dir->filePath(store));
+        QFile foreign(address->path());
+        QVERIFY(foreign.open(QIODevice::WriteOnly) && foreign.write("no soy una base de datos") > 0 && foreign.flush());
+    }
     m_app.reset();
 
     QObject scope;     // what is scheduled here ends with this test
-    QStringList shown; // the message, its details, its buttons
+    QStringList shown; // the title, the message, its details, its buttons
     bool windowShown = false;
     QTimer::singleShot(0, &scope, [&] {
         for (QWidget* w : QApplication::topLevelWidgets())
             windowShown = windowShown || (qobject_cast<FormView*>(w) && w->isVisible());
         if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
-            shown << box->text() << box->detailedText();
+            shown << box->windowTitle() << box->text() << box->detailedText();
             for (QAbstractButton* button : box->buttons())
                 shown << button->text();
             box->accept();
@@ -169,14 +191,18 @@ void TestGui::startupFailureShowsMessageWithoutWindow()
             QApplication::quit();
         });
     });
-    QVERIFY(runSocios(path, FixedClock(QDate(2026, 3, 10))) != 0);
+    QVERIFY(runSocios(*address, FixedClock(QDate(2026, 3, 10))) != 0);
     QVERIFY(!windowShown);
     // The engine's English is in the details, which Qt's own button, in Spanish, shows.
-    QCOMPARE(shown.size(), 4);
-    QVERIFY2(shown[0].contains(path) && !shown[0].contains(QLatin1String("database")), qPrintable(shown[0]));
-    QCOMPARE(shown[1], QStringLiteral("Mensaje de la base de datos: file is not a database"));
-    QCOMPARE(shown.mid(2), (QStringList{"Aceptar", "Mostrar los detalles..."}));
-    QCOMPARE(fileBytes(path), QByteArray("no soy una base de datos"));
+    QCOMPARE(shown.size(), 5);
+    QCOMPARE(shown[0], title);
+    QVERIFY2(shown[1].contains(named) && !shown[1].contains(QLatin1String("database")) &&
+                 !shown[1].contains(QLatin1String("secreto")),
+             qPrintable(shown[1]));
+    QVERIFY2(shown[2].startsWith(details), qPrintable(shown[2]));
+    QCOMPARE(shown.mid(3), (QStringList{"Aceptar", "Mostrar los detalles..."}));
+    if (!address->isServer())
+        QCOMPARE(fileBytes(address->path()), QByteArray("no soy una base de datos"));
 }
 
 void TestGui::query()

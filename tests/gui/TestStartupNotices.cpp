@@ -128,7 +128,7 @@ private slots:
                 }
         });
         watcher.start(10);
-        QCOMPARE(runSocios(path, FixedClock(QDate(2026, 3, 10))), 0);
+        QCOMPARE(runSocios(StoreAddress::file(path), FixedClock(QDate(2026, 3, 10))), 0);
         QCOMPARE(prompts, 2); // the window found, then one prompt: the quit ended it, and no other came
     }
 };

@@ -1,4 +1,5 @@
 #include "tests/support/OperationFixture.h"
+#include "tests/support/TestStore.h"
 
 #include <QProcess>
 #include <QTest>
@@ -40,19 +41,21 @@ private:
 
 const QString kIdleTill = kIdle + " | ";
 
-// Two tills on one member file.
+// Two tills on one member file, or on one server.
 class TestTills : public QObject
 {
     Q_OBJECT
 
-    std::optional<QTemporaryDir> m_dir;
-    QString m_path;
+    std::optional<TestStore> m_store;
+    QString m_path; // what names the store to a till
+
+    QList<MemberRecord> allRows() const { return m_store->allRows(); }
 
 private slots:
     void init()
     {
-        m_dir.emplace();
-        m_path = memberFileFromFixture(*m_dir, QStringLiteral("members.sql"));
+        m_store.emplace().createFromFixture(QStringLiteral("members.sql"));
+        m_path = m_store->uri();
     }
 
     void sameNewNumberAtOnceThenChanges()
@@ -67,7 +70,7 @@ private slots:
         const QStringList after = {tills[0].finish(), tills[1].finish()};
 
         // One till saved; the other was refused inside its write: it says that the number is taken, and leaves.
-        QCOMPARE(allRows(m_path).size(), 7);
+        QCOMPARE(allRows().size(), 7);
         const int refused = after[0] == kIdleTill ? 1 : 0;
         QCOMPARE(after[1 - refused], kIdleTill);
         QVERIFY2(after[refused].startsWith("Label14 command2 Command9 edit @Text25 | "), qPrintable(after[refused]));
@@ -91,9 +94,9 @@ private slots:
         second.send("click Command4");
         first.finish();
         second.finish();
-        QCOMPARE(allRows(m_path).first().puntos, " 162"); // 150 + 5 + 7: neither addition lost
+        QCOMPARE(allRows().first().puntos, " 162"); // 150 + 5 + 7: neither addition lost
         // Two records whose balances chain, whichever till came first.
-        const std::vector<Movement> changes = MemberStore(m_path).history("0001").value();
+        const std::vector<Movement> changes = MemberStore(m_store->address()).history("0001").value();
         QCOMPARE(changes.size(), 2u);
         QCOMPARE(changes[0].antes, " 150");
         QCOMPARE(changes[0].despues, changes[1].antes);
@@ -115,12 +118,12 @@ private slots:
         QVERIFY2(refused.startsWith("Label37 Command10 Command11 edit @Text25 | ") && refused.contains("Text2= 200") &&
                      refused.contains("Text38=915 555 123") && refused.contains("Otra caja"),
                  qPrintable(refused));
-        QCOMPARE(allRows(m_path).first().puntos, " 200");
+        QCOMPARE(allRows().first().puntos, " 200");
 
         // The change made again is saved, with the points kept.
         editor.run("set Text38 600 000 000");
         QCOMPARE(editor.run("click Command10"), "Label29 ops @Command1 | ");
-        const MemberRecord saved = allRows(m_path).first();
+        const MemberRecord saved = allRows().first();
         QVERIFY(saved.telefono == "600 000 000" && saved.puntos == " 200");
     }
 };

@@ -1,10 +1,12 @@
 #include "bench/MemberGenerator.h"
 #include "conversions/Characters.h"
 #include "store/MemberStore.h"
+#include "tests/support/TestStore.h"
 #include "tests/support/TestSupport.h"
 #include "window/Form1.h"
 #include "window/Messages.h"
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QProcess>
 #include <QRandomGenerator>
@@ -20,6 +22,12 @@
 using Cause = StoreError::Cause;
 Q_DECLARE_METATYPE(StoreError::Cause)
 
+// A test case about SQLite member files alone: skipped in the run on the server, which has its own
+// (TestServer).
+#define SQLITE_FILES_ONLY()                                                                                            \
+    if (testingServer())                                                                                               \
+    QSKIP("about SQLite member files")
+
 // Root on a POSIX system may make a file immutable (chattr) and mount a small file system for a test.
 static bool isPosixRoot()
 {
@@ -33,17 +41,28 @@ static bool isPosixRoot()
 // The member file: its creation, foreign files, lookups and writes, and real failures: a read-only file or folder,
 // a full disk, another till holding the lock, a writer killed in the middle of its writes. A refused write leaves
 // the file as it was, and the operator's message names the file. The indexed lookups (card numbers, the start-up
-// list) give what a plain scan of every row gives.
+// list) give what a plain scan of every row gives. The cases that are not about files run on the server too.
 class TestMemberStore : public QObject
 {
     Q_OBJECT
 
     std::optional<QTemporaryDir> m_dir;
-    QString m_path;              // a member file holding tests/data/members.sql
-    QList<QStringList> m_undoes; // commands that undo what a test changed beyond its folder
-    QTemporaryDir m_generatedDir;
-    QString m_generated;
+    std::optional<TestStore> m_store; // holding tests/data/members.sql
+    QString m_path;                   // its member file, when it is one
+    QList<QStringList> m_undoes;      // commands that undo what a test changed beyond its folder
+    std::optional<TestStore> m_generated;
     QList<MemberRecord> m_rows; // of m_generated, in table order
+
+    // Generated members with duplicate card numbers (the copies renamed, so that their order shows), empty marks
+    // and odd birth texts.
+    static void generate(const TestStore& store)
+    {
+        GeneratorOptions options;
+        options.members = 4000;
+        options.oddities = true;
+        QCOMPARE(generateMembers(store.address(), options), std::nullopt);
+        store.execSql("UPDATE ficha SET nombre = 'Copia de ' || nombre WHERE " + store.rowOrder() + " > 4000");
+    }
 
     // Start-up and lookups work; every write the operations make is refused for `cause`, with a message that names
     // the file and says `advice`, and leaves the file as it was.
@@ -76,21 +95,16 @@ class TestMemberStore : public QObject
 private slots:
     void initTestCase()
     {
-        // Generated members with duplicate card numbers (the copies renamed, so that their order shows), empty
-        // marks and odd birth texts.
-        m_generated = m_generatedDir.filePath(QStringLiteral("generado.mdb"));
-        GeneratorOptions options;
-        options.members = 4000;
-        options.oddities = true;
-        QCOMPARE(generateMemberFile(m_generated, options), std::nullopt);
-        execSql(m_generated, "UPDATE ficha SET nombre = 'Copia de ' || nombre WHERE rowid > 4000");
-        m_rows = allRows(m_generated);
+        m_generated.emplace();
+        generate(*m_generated);
+        m_rows = m_generated->allRows();
     }
 
     void init()
     {
         m_dir.emplace();
-        m_path = memberFileFromFixture(*m_dir, QStringLiteral("members.sql"));
+        m_store.emplace().createFromFixture(QStringLiteral("members.sql"));
+        m_path = m_store->onServer() ? QString() : m_store->address().path();
     }
 
     void cleanup()
@@ -101,6 +115,7 @@ private slots:
 
     void firstStartCreatesFolderAndFile()
     {
+        SQLITE_FILES_ONLY();
         // Only the start-up check creates the file: a lookup or a write finds none, in a new folder or an old one.
         const QString path = m_dir->filePath(QStringLiteral("nueva/carpeta con espacios/dorvel.mdb"));
         for (const QString& missing : {path, m_dir->filePath(QStringLiteral("dorvel.mdb"))}) {
@@ -144,6 +159,7 @@ private slots:
 
     void foreignFileIsLeftUntouched()
     {
+        SQLITE_FILES_ONLY();
         QFETCH(QByteArray, content);
         QFETCH(QString, sql);
         QFETCH(Cause, cause);
@@ -164,10 +180,10 @@ private slots:
 
     void noValueIsAFailure()
     {
-        execSql(m_path, "UPDATE ficha SET email = NULL WHERE ntarjeta = '12'"); // as only another program can
-        const MemberStore store(m_path);
+        m_store->execSql("UPDATE ficha SET email = NULL WHERE ntarjeta = '12'"); // as only another program can
+        const MemberStore store(m_store->address());
         const StoreError missing = store.rowsWithCard("12").error();
-        QCOMPARE(missing.toString(), "no value in field " + m_path + ": email");
+        QCOMPARE(missing.toString(), "no value in field " + store.path() + ": email");
         QVERIFY2(storeErrorMessage(missing).contains("«email» de la ficha de la tarjeta 12"),
                  qPrintable(storeErrorMessage(missing)));
         QVERIFY(store.rowsWithCard("0012").ok()); // rows not asked for are not read
@@ -176,16 +192,16 @@ private slots:
     void writesChangeTheFirstMatchingRow()
     {
         using Outcome = MemberStore::PointsChange::Outcome;
-        const MemberStore store(m_path);
+        const MemberStore store(m_store->address());
         using Rewritten = MemberStore::Rewrite::Outcome;
-        QList<MemberRecord> expected = allRows(m_path);
+        QList<MemberRecord> expected = m_store->allRows();
         const MemberRecord shown = expected[3];
         expected[3] = sampleMember("0020", "Cambiado");
         QCOMPARE(store.rewriteFirst("0020", shown, expected[3])->outcome, Rewritten::Written);
         QCOMPARE(store.rewriteFirst("9999", shown, expected[3])->outcome, Rewritten::NoRow);
 
         // A points change sees the balance stored now (not 20, the second row's), and may leave it alone.
-        execSql(m_path, "UPDATE ficha SET puntos = '12' WHERE rowid = 4");
+        m_store->execSql("UPDATE ficha SET puntos = '12' WHERE " + m_store->rowOrder() + " = 4");
         auto add5 = [](const QString& stored) { return std::optional(stored + '5'); };
         const auto written = store.changePoints("0020", add5);
         QVERIFY(written->outcome == Outcome::Written && written->stored == "125");
@@ -210,34 +226,37 @@ private slots:
         // A new row only for a number that no row holds as its exact text.
         QCOMPARE(store.appendNew(sampleMember("0012")).value(), false);
         QCOMPARE(store.appendNew(sampleMember("012")).value(), true);
-        QCOMPARE(allRows(m_path), expected << sampleMember("012"));
+        QCOMPARE(m_store->allRows(), expected << sampleMember("012"));
     }
 
     void historyInTheSameTransaction()
     {
-        // A history that refuses the record: the balance is not changed either.
-        execSql(m_path, "CREATE TABLE movimientos (fecha TEXT, ntarjeta TEXT, antes TEXT, cantidad TEXT, despues TEXT, "
-                        "operacion TEXT, equipo TEXT CHECK (equipo = 'ninguno'))");
-        const MemberStore store(m_path);
-        const QList<MemberRecord> before = allRows(m_path);
-        QVERIFY(!store.changePoints("0001", [](const QString&) { return std::optional<QString>(" 1"); }).ok());
-        MemberRecord changed = before[0];
-        changed.puntos = " 1";
-        QVERIFY(!store.rewriteFirst("0001", before[0], changed).ok());
-        QCOMPARE(allRows(m_path), before);
-        QCOMPARE(execSql(m_path, "SELECT count(*) FROM movimientos"), QList<QStringList>{{"0"}});
+        // An edit that leaves the balance as it was is no change of balance; one that changes it is recorded.
+        const QList<MemberRecord> before = m_store->allRows();
+        {
+            const MemberStore store(m_store->address());
+            MemberRecord changed = before[0];
+            changed.telefono = "600 000 000";
+            QCOMPARE(store.rewriteFirst("0001", before[0], changed)->outcome, MemberStore::Rewrite::Outcome::Written);
+            QVERIFY(store.history("0001")->empty());
+            MemberRecord edited = changed;
+            edited.puntos = "200";
+            QCOMPARE(store.rewriteFirst("0001", changed, edited)->outcome, MemberStore::Rewrite::Outcome::Written);
+            QCOMPARE(store.history("0001")->front().operacion, "Modificar");
+            QCOMPARE(store.history("0001")->front().cantidad, " 50");
+        }
 
-        // An edit that leaves the balance as it was is no change of balance.
-        execSql(m_path, "DROP TABLE movimientos");
-        changed = before[0];
-        changed.telefono = "600 000 000";
-        QCOMPARE(store.rewriteFirst("0001", before[0], changed)->outcome, MemberStore::Rewrite::Outcome::Written);
-        QVERIFY(store.history("0001")->empty());
-        const MemberRecord edited = changed;
-        changed.puntos = "200";
-        QCOMPARE(store.rewriteFirst("0001", edited, changed)->outcome, MemberStore::Rewrite::Outcome::Written);
-        QCOMPARE(store.history("0001")->front().operacion, "Modificar");
-        QCOMPARE(store.history("0001")->front().cantidad, " 50");
+        // A history that refuses the record: the balance is not changed either.
+        m_store->execSql("DROP TABLE IF EXISTS movimientos;\nCREATE TABLE movimientos (fecha TEXT, ntarjeta TEXT, antes "
+                         "TEXT, cantidad TEXT, despues TEXT, operacion TEXT, equipo TEXT CHECK (equipo = 'ninguno'))");
+        const MemberStore store(m_store->address());
+        const QList<MemberRecord> stored = m_store->allRows();
+        QVERIFY(!store.changePoints("0001", [](const QString&) { return std::optional<QString>(" 1"); }).ok());
+        MemberRecord changed = stored[0];
+        changed.puntos = " 1";
+        QVERIFY(!store.rewriteFirst("0001", stored[0], changed).ok());
+        QCOMPARE(m_store->allRows(), stored);
+        QCOMPARE(m_store->execSql("SELECT count(*) FROM movimientos"), QList<QStringList>{{"0"}});
     }
 
     void readOnly_data()
@@ -249,6 +268,7 @@ private slots:
 
     void readOnly()
     {
+        SQLITE_FILES_ONLY();
         QFETCH(bool, folder);
 #ifdef Q_OS_UNIX
         // chattr as root, for whom permission bits do not count; permission bits otherwise.
@@ -269,6 +289,7 @@ private slots:
 
     void diskFull()
     {
+        SQLITE_FILES_ONLY();
         // A small file system of its own, filled up: the engine meets a real "no space left".
         const QString mount = m_dir->filePath(QStringLiteral("disco"));
         QDir().mkpath(mount);
@@ -290,6 +311,7 @@ private slots:
 
     void anotherTillHoldsTheLock()
     {
+        SQLITE_FILES_ONLY();
         // Another till in the middle of saving member 0099. Lookups go on; a save waits a few seconds, then gives up
         // with a message, and works once that till is gone (its row was never saved).
         const MemberStore store(m_path);
@@ -313,9 +335,12 @@ private slots:
     void killedWhileWriting()
     {
         QRandomGenerator random(20261206);
-        for (int round = 0; round < 25; ++round) {
+        // A file is left as the killed writer left it, at any of its writes; a server undoes a killed client's
+        // transaction itself, which a few rounds show.
+        const int rounds = testingServer() ? 8 : 25;
+        for (int round = 0; round < rounds; ++round) {
             QProcess writer;
-            writer.start(qEnvironmentVariable("SOCIOS_TEST_HELPER"), {"write", m_path});
+            writer.start(qEnvironmentVariable("SOCIOS_TEST_HELPER"), {"write", m_store->uri()});
             QVERIFY(writer.waitForStarted());
             QTest::qWait(int(random.bounded(20, 150)));
             writer.kill(); // SIGKILL: no chance to finish a write
@@ -326,15 +351,16 @@ private slots:
 
             // Every acknowledged step is there: it added W<i> and set the balance of W0 to i. The step under way
             // may have done either or both.
-            QCOMPARE(execSql(m_path, "PRAGMA integrity_check"), QList<QStringList>{{"ok"}});
-            const QList<QStringList> saved =
-                execSql(m_path, "SELECT ntarjeta, puntos FROM ficha WHERE ntarjeta LIKE 'W%' ORDER BY rowid");
+            if (!m_store->onServer())
+                QCOMPARE(execSql(m_path, "PRAGMA integrity_check"), QList<QStringList>{{"ok"}});
+            const QList<QStringList> saved = m_store->execSql(
+                "SELECT ntarjeta, puntos FROM ficha WHERE ntarjeta LIKE 'W%' ORDER BY " + m_store->rowOrder());
             QVERIFY2(saved.size() == last + 1 || saved.size() == last + 2, qPrintable(QString::number(last)));
             for (int i = 0; i <= last; ++i)
                 QCOMPARE(saved[i][0], QStringLiteral("W%1").arg(i));
             if (last >= 0)
                 QVERIFY(saved[0][1] == QString::number(last) || saved[0][1] == QString::number(last + 1));
-            execSql(m_path, "DELETE FROM ficha WHERE ntarjeta LIKE 'W%'"); // the next writer starts at W0 again
+            m_store->execSql("DELETE FROM ficha WHERE ntarjeta LIKE 'W%'"); // the next writer starts at W0 again
         }
     }
 
@@ -354,7 +380,7 @@ private slots:
             const QString cut = leftChars(text, 17);
             return cut + (charCount(cut) > 7 ? "\t " : "\t\t ");
         };
-        const MemberStore store(m_generated);
+        const MemberStore store(m_generated->address());
         for (QDate today(year, 1, 1); today.year() == year; today = today.addDays(1)) {
             QStringList expected;
             for (const MemberRecord& row : m_rows) {
@@ -367,7 +393,8 @@ private slots:
                                     QString::number(days);
             }
             Form1 form;
-            QCOMPARE(form.Form_Load(store, FixedClock(today)), std::nullopt);
+            const StoreStatus failure = form.Form_Load(store, FixedClock(today));
+            QVERIFY2(!failure, failure ? qPrintable(failure->toString()) : "");
             QVERIFY2(form.List1.items() == expected, qPrintable(today.toString(Qt::ISODate)));
         }
     }
@@ -375,7 +402,7 @@ private slots:
     void cardLookups()
     {
         // Every third card (some held by several rows), and cards that no row holds as their exact text.
-        const MemberStore store(m_generated);
+        const MemberStore store(m_generated->address());
         QStringList cards = {"0", "", "0" + m_rows[0].ntarjeta, m_rows[0].ntarjeta + ' ', "1' OR '1'='1"};
         for (int i = 0; i < m_rows.size(); i += 3)
             cards << m_rows[i].ntarjeta;
@@ -395,11 +422,17 @@ private slots:
     void unindexedFileGivesTheSameRows()
     {
         // A file made by another program, or by an earlier version, has no indexes until the next start adds them.
-        const QString copy = m_dir->filePath(QStringLiteral("copia.mdb"));
-        const QString indexes = "SELECT sql FROM sqlite_master WHERE type = 'index' ORDER BY name";
-        QVERIFY(QFile::copy(m_generated, copy));
-        execSql(copy, "DROP INDEX ficha_ntarjeta;\nDROP INDEX ficha_cumple");
-        const MemberStore unindexed(copy), indexed(m_generated);
+        TestStore copy;
+        generate(copy);
+        const auto indexes = [](const TestStore& store) {
+            return store.onServer() ? store.execSql("SELECT indexname, regexp_replace(indexdef, ' ON \\S+', ' ON') "
+                                                    "FROM pg_indexes WHERE schemaname = current_schema() AND "
+                                                    "tablename = 'ficha' ORDER BY indexname")
+                                    : store.execSql("SELECT sql FROM sqlite_master WHERE type = 'index' ORDER BY name");
+        };
+        const QList<QStringList> made = indexes(copy);
+        copy.execSql("DROP INDEX ficha_ntarjeta;\nDROP INDEX ficha_cumple");
+        const MemberStore unindexed(copy.address()), indexed(m_generated->address());
         const QString card = m_rows[1234].ntarjeta;
         QCOMPARE(unindexed.rowsWithCard(card).value(), indexed.rowsWithCard(card).value());
         Form1 slow, fast;
@@ -408,11 +441,20 @@ private slots:
         QVERIFY(!fast.List1.items().isEmpty() && slow.List1.items() == fast.List1.items());
 
         QCOMPARE(unindexed.openOrCreate(), std::nullopt);
-        QCOMPARE(execSql(copy, indexes), execSql(m_generated, indexes));
-        QCOMPARE(allRows(copy), m_rows);
-        const QByteArray indexedOnce = fileBytes(copy);
+        QCOMPARE(indexes(copy), made);
+        QCOMPARE(copy.allRows(), m_rows);
+        // Added once, then left alone.
+        const auto state = [&] {
+            return copy.onServer()
+                       ? copy.execSql("SELECT indexrelid::int FROM pg_index WHERE indrelid = "
+                                      "'ficha'::regclass ORDER BY 1")
+                       : QList<QStringList>{{QString::fromLatin1(
+                             QCryptographicHash::hash(fileBytes(copy.address().path()), QCryptographicHash::Sha1)
+                                 .toHex())}};
+        };
+        const QList<QStringList> indexedOnce = state();
         QCOMPARE(unindexed.openOrCreate(), std::nullopt);
-        QCOMPARE(fileBytes(copy), indexedOnce); // added once, then left alone
+        QCOMPARE(state(), indexedOnce);
     }
 };
 

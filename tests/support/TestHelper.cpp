@@ -1,20 +1,26 @@
 // socios-test-helper: the other process of the multi-process tests.
 //   lock PATH MILLISECONDS CARD  another till in the middle of saving member CARD: holds the write lock with the
 //                                row added, says "locked", and commits after that long
-//   write PATH                   step i adds member W<i> and sets the balance of W0 to i, saying "ack i" after it
+//   write STORE                  step i adds member W<i> and sets the balance of W0 to i, saying "ack i" after it
 //   interrupt PATH               a program in the middle of a large change with the rollback journal, after some of
 //                                its pages went to the file: says "interrupted" and waits to be killed
 //   read PATH MILLISECONDS       a program reading the file inside one transaction: says "reading" and ends the
 //                                transaction after that long
-//   till PATH                    a till without a screen, driven by lines on standard input: "click CONTROL
+//   hold STORE MILLISECONDS CARD another till in the middle of adding a point to CARD: says "holding" once its
+//                                transaction has locked the member, and commits after that long
+//   till STORE                   a till without a screen, driven by lines on standard input: "click CONTROL
 //                                [ANSWER...]" (the answers to its card number prompts, then "*") and "set CONTROL
 //                                TEXT". After each it says "WINDOW | BOXES" as OperationFixture writes them, then
 //                                " | " and each message shown, if any.
+//   race STORE NUMBER COUNT      till NUMBER of several at work at once: COUNT operations at random (see race())
 
 #include "tests/support/OperationFixture.h"
 
+#include "conversions/Conversions.h"
+
 #include <QCoreApplication>
 #include <QFileInfo>
+#include <QRandomGenerator>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QTextStream>
@@ -74,9 +80,18 @@ int readInTransaction(const QString& path, int milliseconds)
     return query.exec(QStringLiteral("COMMIT")) ? 0 : 1;
 }
 
+// The store that socios --database would name: a member file's path, or a server's address.
+StoreAddress storeAt(const QString& text)
+{
+    const std::optional<StoreAddress> address = StoreAddress::parse(text);
+    if (!address)
+        qFatal("not a store: %s", qUtf8Printable(text));
+    return *address;
+}
+
 int writeForever(const QString& path)
 {
-    const MemberStore store(path);
+    const MemberStore store(storeAt(path));
     for (int i = 0;; ++i) {
         const auto added = store.appendNew(sampleMember(QStringLiteral("W%1").arg(i)));
         const auto changed = store.changePoints("W0", [i](const QString&) { return QString::number(i); });
@@ -86,20 +101,36 @@ int writeForever(const QString& path)
     }
 }
 
-int runTill(const QString& path)
+int holdCard(const QString& path, int milliseconds, const QString& card)
 {
-    const MemberStore store(path);
-    Form1 form;
-    if (form.Form_Load(store, SystemClock()))
-        return 1;
-    FakePrompt prompt;
-    FakeMessages messages;
-    CardOperations operations(form, store, prompt, messages);
-    operations.connectHandlers();
-    while (!in.atEnd()) {
-        const QStringList words = in.readLine().split(' ');
+    const MemberStore store(storeAt(path));
+    const auto added = store.changePoints(card, [&](const QString& stored) {
+        out << "holding" << Qt::endl;
+        QThread::msleep(milliseconds);
+        return std::optional<QString>(Str(Val(stored) + 1));
+    });
+    return added.ok() && added->outcome == MemberStore::PointsChange::Outcome::Written ? 0 : 1;
+}
+
+// The window model and the operations on a store, with a prompt and a message sink that the commands drive.
+class HeadlessTill
+{
+public:
+    explicit HeadlessTill(const QString& path) : m_store(storeAt(path)), m_operations(form, m_store, prompt, messages)
+    {
+        m_operations.connectHandlers();
+    }
+
+    StoreStatus load() { return form.Form_Load(m_store, SystemClock()); }
+
+    // "click CONTROL [ANSWER...]" (the answers to its card number prompts, then "*") or "set CONTROL TEXT". Returns
+    // "WINDOW | BOXES", then each message shown; the store failures stay in `failures` until the next command.
+    QString act(const QString& line)
+    {
+        const QStringList words = line.split(' ');
         Control* control = form.find(words.value(1));
         prompt.setAnswers(words.mid(2) << "*");
+        failures.clear();
         if (control && words[0] == "click")
             control->click();
         else if (control && words[0] == "set")
@@ -107,10 +138,98 @@ int runTill(const QString& path)
         else
             messages.notices << "unknown " + words.join(' ');
         QStringList shown = {OperationFixture::window(form, false), OperationFixture::boxes(form).join(' ')};
-        for (const StoreError& failure : std::exchange(messages.failures, {}))
+        failures = std::exchange(messages.failures, {});
+        for (const StoreError& failure : failures)
             shown << failure.toString();
-        out << (shown << std::exchange(messages.notices, {})).join(" | ") << Qt::endl;
+        return (shown << std::exchange(messages.notices, {})).join(" | ");
     }
+
+    Form1 form;
+    FakePrompt prompt;
+    FakeMessages messages;
+    QList<StoreError> failures;
+
+private:
+    const MemberStore m_store;
+    CardOperations m_operations;
+};
+
+int runTill(const QString& path)
+{
+    HeadlessTill till(path);
+    if (till.load())
+        return 1;
+    while (!in.atEnd())
+        out << till.act(in.readLine()) << Qt::endl;
+    return 0;
+}
+
+// One of several tills at work at once on the shared members 0001, 0007, 0012 and 12 of tests/data/members.sql and
+// on new numbers N0 to N59: `count` operations chosen at random (seeded with `number`), said one line each:
+//   points CARD AMOUNT     the amount was added (amounts are number * 1000 + the operation's, so that each is told
+//                          apart)
+//   new CARD | taken CARD  registered, or refused because another till has it
+//   edited CARD | changed CARD | looked CARD
+//   failed WHAT CARD [AMOUNT] cause=CAUSE   a store failure (StoreError::Cause as a number); the till waits 50 ms
+// then "done". While the store cannot be reached at start-up, it tries again every 50 ms.
+int race(const QString& path, int number, int count)
+{
+    HeadlessTill till(path);
+    while (till.load())
+        QThread::msleep(50);
+    QRandomGenerator random(quint32(number) + 1);
+    const QStringList shared = {"0001", "0007", "0012", "12"};
+    const auto failed = [&](const QString& what) {
+        if (till.failures.isEmpty())
+            return false;
+        out << "failed " << what << " cause=" << int(till.failures.first().cause) << Qt::endl;
+        QThread::msleep(50);
+        return true;
+    };
+    for (int i = 0; i < count; ++i) {
+        const int kind = int(random.bounded(10));
+        const QString card = shared[int(random.bounded(shared.size()))];
+        if (kind < 5) {
+            const QString amount = QString::number(number * 1000 + i + 1);
+            till.act("click Command6 " + card);
+            if (!failed("points " + card) && till.form.Text8.isVisible()) {
+                till.act("set Text8 " + amount);
+                till.act("click Command4");
+                if (!failed("points " + card + ' ' + amount))
+                    out << "points " << card << ' ' << amount << Qt::endl;
+            }
+        } else if (kind < 7) {
+            const QString newCard = QStringLiteral("N%1").arg(random.bounded(60));
+            till.act("click Command5 " + newCard);
+            if (!failed("new " + newCard)) {
+                if (till.form.command2.isVisible()) {
+                    till.act("set Text25 Caja" + QString::number(number));
+                    till.act("click command2");
+                    if (!failed("new " + newCard))
+                        out << (till.form.Label29.isVisible() ? "new " : "taken ") << newCard << Qt::endl;
+                } else {
+                    out << "taken " << newCard << Qt::endl;
+                }
+            }
+        } else if (kind < 9) {
+            till.act("click Command3 " + card);
+            if (!failed("edit " + card) && till.form.Command10.isEnabled()) {
+                till.act(QStringLiteral("set Text38 6%1").arg(number * 1000 + i, 8, 10, QLatin1Char('0')));
+                till.act("click Command10");
+                if (!failed("edit " + card))
+                    out << (till.form.Label29.isVisible() ? "edited " : "changed ") << card << Qt::endl;
+            }
+        } else {
+            till.act("click Command1 " + card);
+            if (!failed("query " + card))
+                out << "looked " << card << Qt::endl;
+        }
+        // Back to "elegir proceso" whatever happened: the way out of the operation left open.
+        for (Control* leave : {&till.form.Command7, &till.form.Command9, &till.form.Command11})
+            if (leave->isVisible() && leave->isEnabled())
+                till.act("click " + leave->name());
+    }
+    out << "done" << Qt::endl;
     return 0;
 }
 
@@ -128,11 +247,15 @@ int main(int argc, char* argv[])
         return readInTransaction(args[2], args[3].toInt());
     if (args.size() == 3 && args[1] == QLatin1String("write"))
         return writeForever(args[2]);
+    if (args.size() == 5 && args[1] == QLatin1String("hold"))
+        return holdCard(args[2], args[3].toInt(), args[4]);
     if (args.size() == 3 && args[1] == QLatin1String("till"))
         return runTill(args[2]);
+    if (args.size() == 5 && args[1] == QLatin1String("race"))
+        return race(args[2], args[3].toInt(), args[4].toInt());
     std::fputs(
-        "usage: socios-test-helper lock PATH MILLISECONDS CARD | interrupt PATH | read PATH MILLISECONDS | write PATH "
-        "| till PATH\n",
+        "usage: socios-test-helper lock PATH MILLISECONDS CARD | interrupt PATH | read PATH MILLISECONDS | write STORE "
+        "| hold STORE MILLISECONDS CARD | till STORE | race STORE NUMBER COUNT\n",
         stderr);
     return 2;
 }

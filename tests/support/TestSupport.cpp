@@ -1,5 +1,7 @@
 #include "tests/support/TestSupport.h"
 
+#include "tests/support/TestStore.h"
+
 #include "store/MemberStore.h"
 
 #include <QFile>
@@ -70,13 +72,21 @@ QString memberFileFromFixture(const QTemporaryDir& dir, const QString& script)
 
 QList<QStringList> execSql(const QString& path, const QString& sql)
 {
+    return execSql(StoreAddress::file(path), sql);
+}
+
+QList<QStringList> execSql(const StoreAddress& store, const QString& sql)
+{
     QList<QStringList> rows;
     const QString name = QStringLiteral("test-support");
     {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
-        db.setDatabaseName(path);
+        QSqlDatabase db = QSqlDatabase::addDatabase(store.isServer() ? "QPSQL" : "QSQLITE", name);
+        if (store.isServer())
+            db.setConnectOptions(store.connectOptions());
+        else
+            db.setDatabaseName(store.path());
         if (!db.open())
-            qFatal("cannot open %s: %s", qUtf8Printable(path), qUtf8Printable(db.lastError().text()));
+            qFatal("cannot open %s: %s", qUtf8Printable(store.displayName()), qUtf8Printable(db.lastError().text()));
         QSqlQuery query(db);
         QStringList lines = sql.split(QLatin1Char('\n'));
         lines.removeIf([](const QString& line) { return line.trimmed().startsWith(QLatin1String("--")); });

@@ -1,0 +1,358 @@
+#include "operations/CardOperations.h"
+#include "store/MemberStore.h"
+#include "tests/support/OperationFixture.h"
+#include "tests/support/TestStore.h"
+#include "tests/support/TestSupport.h"
+#include "window/Messages.h"
+
+#include <QFile>
+#include <QMutex>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QThread>
+
+#include <atomic>
+
+using Cause = StoreError::Cause;
+Q_DECLARE_METATYPE(StoreError::Cause)
+
+namespace {
+
+const QString kColumns = QStringLiteral("ntarjeta text, nsocio text, nombre text, apellidos text, calle text, cp text, "
+                                        "ciudad text, telefono text, email text, fnacimiento text, observaciones text, "
+                                        "puntos text, fcaducidad text");
+const QString kIdentity = QStringLiteral(", id bigint GENERATED ALWAYS AS IDENTITY PRIMARY KEY");
+
+const MemberStore::BalanceChange add5 = [](const QString& stored) { return std::optional<QString>(stored + '5'); };
+
+} // namespace
+
+// The member store on a PostgreSQL server of the test's own, which the tests stop and start: the schema made once
+// on an empty database, and a foreign one refused untouched; passwords from PGPASSFILE; a role that may only read;
+// another till holding a member; the server lost between operations, during one, and for a while. A failure is told
+// naming the server, leaves nothing half-written, and once the server is back the next operation works.
+class TestServer : public QObject
+{
+    Q_OBJECT
+
+    std::optional<PrivateServer> m_server;
+    std::optional<TestStore> m_store; // holding tests/data/members.sql
+
+    // The store's address with some of its connection parameters changed (a user, a database, a port).
+    StoreAddress with(const QMap<QString, QString>& changes) const
+    {
+        QMap<QString, QString> parameters = m_store->address().parameters();
+        parameters.insert(changes);
+        return *StoreAddress::server(parameters);
+    }
+
+    // Runs SQL as the server's superuser, in the server's database, outside any test's schema.
+    QList<QStringList> admin(const QString& sql) const { return execSql(*StoreAddress::parse(m_server->uri()), sql); }
+
+    // What the schema holds: each relation and its kind.
+    static QList<QStringList> relations(const TestStore& store)
+    {
+        return store.execSql("SELECT relname, relkind::text FROM pg_class WHERE relnamespace = "
+                             "current_schema()::regnamespace ORDER BY relname");
+    }
+
+private slots:
+    void initTestCase()
+    {
+        m_server.emplace();
+        // "caja" must give its password (a member of con_clave); "consulta" logs in without one.
+        admin("CREATE ROLE caja LOGIN PASSWORD 'secreto' IN ROLE con_clave;\nCREATE ROLE consulta LOGIN");
+    }
+
+    void init()
+    {
+        m_store.emplace(m_server->uri()).createFromFixture(QStringLiteral("members.sql"));
+        m_store->execSql("DO $$ BEGIN EXECUTE format('GRANT USAGE ON SCHEMA %I TO caja, consulta', current_schema()); "
+                         "END $$;\nGRANT SELECT, INSERT, UPDATE ON ficha, movimientos TO caja;\n"
+                         "GRANT SELECT ON ficha, movimientos TO consulta");
+    }
+
+    void cleanup()
+    {
+        QVERIFY(m_server->start()); // a test that failed half-way may have left it stopped
+        m_store.reset();
+    }
+
+    void firstStartMakesTheSchemaOnce()
+    {
+        // Four tills started at once on an empty database: one makes the tables, and all of them start.
+        TestStore empty(m_server->uri());
+        std::atomic<int> created{0};
+        QStringList failures;
+        QMutex mutex;
+        std::vector<std::unique_ptr<QThread>> tills;
+        for (int i = 0; i < 4; ++i)
+            tills.emplace_back(QThread::create([&] {
+                const MemberStore store(empty.address());
+                if (const StoreStatus failure = store.openOrCreate()) {
+                    const QMutexLocker lock(&mutex);
+                    failures << failure->toString();
+                } else {
+                    created += store.startup().created;
+                }
+            }));
+        for (const auto& till : tills)
+            till->start();
+        for (const auto& till : tills)
+            till->wait();
+        QVERIFY2(failures.isEmpty(), qPrintable(failures.join("\n")));
+        QCOMPARE(created.load(), 1);
+        QCOMPARE(relations(empty), (QList<QStringList>{{"ficha", "r"},
+                                                       {"ficha_cumple", "i"},
+                                                       {"ficha_id_seq", "S"},
+                                                       {"ficha_ntarjeta", "i"},
+                                                       {"ficha_pkey", "i"},
+                                                       {"movimientos", "r"},
+                                                       {"movimientos_id_seq", "S"},
+                                                       {"movimientos_ntarjeta", "i"},
+                                                       {"movimientos_pkey", "i"}}));
+    }
+
+    void foreignSchemaIsLeftUntouched_data()
+    {
+        // sql: what another program made in an empty schema.
+        const DataTable<QString, Cause, QString> row("sql", "cause", "detail");
+        auto ficha = [](const QString& from, const QString& to) {
+            return "CREATE TABLE ficha (" + QString(kColumns + kIdentity).replace(from, to) + ")";
+        };
+        const QString plain = ficha({}, {});
+        const QString trigger =
+            ";\nCREATE FUNCTION borra() RETURNS trigger LANGUAGE plpgsql AS 'BEGIN DELETE FROM ficha; "
+            "RETURN NULL; END';\nCREATE TRIGGER borra AFTER UPDATE ON ";
+        row("another program's tables", "CREATE TABLE clientes (nombre text)", Cause::NotMemberFile,
+            "other tables, but no table ficha");
+        row("a view", "CREATE TABLE socios (" + kColumns + kIdentity + ");\nCREATE VIEW ficha AS SELECT * FROM socios",
+            Cause::UnsafeSchema, "ficha is not a plain table");
+        row("a trigger on ficha", plain + trigger + "ficha FOR EACH ROW EXECUTE FUNCTION borra()", Cause::UnsafeSchema,
+            "triggers act on the tables of socios: ficha borra");
+        row("a trigger on the points history",
+            plain + ";\nCREATE TABLE movimientos (n text)" + trigger + "movimientos EXECUTE FUNCTION borra()",
+            Cause::UnsafeSchema, "movimientos borra");
+        row("a rule", plain + ";\nCREATE RULE borra AS ON UPDATE TO ficha DO ALSO DELETE FROM ficha",
+            Cause::UnsafeSchema, "rules act on the tables of socios: ficha borra");
+        row("numbers for card numbers", ficha("ntarjeta text", "ntarjeta integer"), Cause::UnsafeSchema,
+            "column ntarjeta of ficha is integer, not text");
+        row("postcodes of five characters", ficha("cp text", "cp varchar(5)"), Cause::UnsafeSchema,
+            "column cp of ficha is character varying(5), not text");
+        row("card numbers compared without case",
+            "CREATE COLLATION sin_mayusculas (provider = icu, locale = 'und-u-ks-level2', deterministic = false);\n" +
+                ficha("ntarjeta text", "ntarjeta text COLLATE sin_mayusculas"),
+            Cause::UnsafeSchema, "column ntarjeta of ficha compares texts that differ as equal");
+        row("a generated column", ficha("nsocio text", "nsocio text GENERATED ALWAYS AS (ntarjeta) STORED"),
+            Cause::UnsafeSchema, "column nsocio of ficha is generated");
+        row("rows hidden by row security", plain + ";\nALTER TABLE ficha ENABLE ROW LEVEL SECURITY",
+            Cause::UnsafeSchema, "row security");
+        row("a column missing", ficha("email text, ", ""), Cause::NotMemberFile, "table ficha has no column email");
+        row("no id", "CREATE TABLE ficha (" + kColumns + ")", Cause::NotMemberFile, "table ficha has no column id");
+        row("an id that nobody fills in", ficha(kIdentity, ", id bigint PRIMARY KEY"), Cause::UnsafeSchema,
+            "not a number that the server fills in");
+        row("ids that may repeat", ficha("PRIMARY KEY", ""), Cause::UnsafeSchema, "column id of ficha is not unique");
+    }
+
+    void foreignSchemaIsLeftUntouched()
+    {
+        QFETCH(QString, sql);
+        QFETCH(Cause, cause);
+        QFETCH(QString, detail);
+        TestStore foreign(m_server->uri());
+        foreign.execSql(sql);
+        const QList<QStringList> before = relations(foreign);
+
+        const MemberStore store(foreign.address());
+        const StoreStatus refused = store.openOrCreate();
+        QVERIFY(refused);
+        QCOMPARE(refused->cause, cause);
+        QVERIFY2(refused->detail.contains(detail), qPrintable(refused->detail));
+        const QString message = storeErrorMessage(*refused);
+        QVERIFY2(message.contains("No se ha modificado") && message.contains(store.path()), qPrintable(message));
+        QVERIFY(!store.appendNew(sampleMember("0001")).ok());
+        QCOMPARE(relations(foreign), before);
+    }
+
+    void passwords_data()
+    {
+        // pgpass: the password file's text (user caja); changes: to the store's address; cause: Other when it works.
+        const DataTable<QString, QStringList, Cause> row("pgpass", "changes", "cause");
+        row("the password from PGPASSFILE", "*:*:*:caja:secreto\n", {"user=caja"}, Cause::Other);
+        row("a wrong password", "*:*:*:caja:otra\n", {"user=caja"}, Cause::ServerRefused);
+        row("no password", "", {"user=caja"}, Cause::ServerRefused);
+        row("no such user", "", {"user=nadie"}, Cause::ServerRefused);
+        row("no such database", "", {"dbname=nada"}, Cause::ServerRefused);
+        row("no server at the port", "", {"port=1"}, Cause::ServerUnreachable);
+    }
+
+    void passwords()
+    {
+        QFETCH(QString, pgpass);
+        QFETCH(QStringList, changes);
+        QFETCH(Cause, cause);
+        QTemporaryDir home;
+        QFile file(home.filePath("pgpass"));
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(pgpass.toUtf8()) == pgpass.size());
+        file.close();
+        QVERIFY(file.setPermissions(QFile::ReadOwner | QFile::WriteOwner)); // libpq ignores a file others may read
+        const QByteArray kept = qgetenv("PGPASSFILE");
+        qputenv("PGPASSFILE", QFile::encodeName(file.fileName()));
+        QMap<QString, QString> parameters;
+        for (const QString& change : changes)
+            parameters.insert(change.section('=', 0, 0), change.section('=', 1));
+        const MemberStore store(with(parameters));
+        const StoreStatus failure = store.openOrCreate();
+        const StoreResult<bool> added = store.appendNew(sampleMember("0099"));
+        qputenv("PGPASSFILE", kept);
+
+        if (cause == Cause::Other) {
+            QCOMPARE(failure, std::nullopt);
+            QCOMPARE(added.value(), true); // a role that is no superuser adds rows: the identity needs no grant
+            return;
+        }
+        QVERIFY(failure);
+        QCOMPARE(failure->cause, cause);
+        QCOMPARE(added.error().cause, cause);
+        const QString message = storeErrorMessage(*failure);
+        QVERIFY2(message.contains("No se puede usar el servidor de socios:\n" + store.path()) &&
+                     message.contains(cause == Cause::ServerRefused ? ".pgpass" : "No hay conexión"),
+                 qPrintable(message));
+        QCOMPARE(m_store->allRows().size(), 6);
+    }
+
+    void roleThatMayOnlyRead()
+    {
+        const MemberStore store(with({{"user", "consulta"}}));
+        QCOMPARE(store.openOrCreate(), std::nullopt);
+        QCOMPARE(store.startup().writesRefused, Cause::ReadOnly);
+        QCOMPARE(store.rowsWithCard("0001")->size(), 1u);
+        const QList<MemberRecord> before = m_store->allRows();
+        for (const StoreError& error : {store.appendNew(sampleMember("0099")).error(),
+                                        store.rewriteFirst("0001", before[0], sampleMember("0001")).error(),
+                                        store.changePoints("0001", add5).error()}) {
+            QCOMPARE(error.kind, StoreError::Kind::Write);
+            QCOMPARE(error.cause, Cause::ReadOnly);
+            QVERIFY2(storeErrorMessage(error).contains("solo permite consultar"), qPrintable(storeErrorMessage(error)));
+        }
+        QCOMPARE(m_store->allRows(), before);
+    }
+
+    void anotherTillHoldsTheMember_data()
+    {
+        // Another till is in the middle of adding a point to 0001 for `hold` ms; this one tries the same under
+        // `limit`: it waits for the other till's lock for 3 s, or stops at its own time limit before that.
+        const DataTable<int, int, Cause, QString> row("hold", "limit", "cause", "advice");
+        row("held longer than a till waits", 3300, 5000, Cause::Locked, "Otra caja está guardando");
+        row("a time limit shorter than the wait", 700, 200, Cause::TooSlow, "ha tardado demasiado");
+    }
+
+    void anotherTillHoldsTheMember()
+    {
+        QFETCH(int, hold);
+        QFETCH(int, limit);
+        QFETCH(Cause, cause);
+        QFETCH(QString, advice);
+        QProcess holder;
+        holder.start(qEnvironmentVariable("SOCIOS_TEST_HELPER"),
+                     {"hold", m_store->uri(), QString::number(hold), "0001"});
+        QVERIFY(holder.waitForReadyRead(10000) && holder.readLine() == "holding\n");
+
+        MemberStore store(m_store->address());
+        store.setTimeLimit(std::chrono::milliseconds(limit));
+        // Lookups never wait, nor do writes that concern other members.
+        QCOMPARE(store.rowsWithCard("0001")->front().puntos, " 150");
+        QCOMPARE(store.changePoints("0007", add5)->stored, "*****5");
+        QCOMPARE(store.appendNew(sampleMember("0099")).value(), true);
+        const StoreError waited = store.changePoints("0001", add5).error();
+        QCOMPARE(waited.cause, cause);
+        QVERIFY2(storeErrorMessage(waited).contains(advice), qPrintable(storeErrorMessage(waited)));
+
+        QVERIFY(holder.waitForFinished(10000) && holder.exitCode() == 0);
+        QCOMPARE(store.changePoints("0001", add5)->stored, " 1515"); // the other till's point, then this one's 5
+    }
+
+    void serverRestartedBetweenOperations()
+    {
+        // The server stopped and started while the till was idle: the connection it kept is gone. The next
+        // operation notices, connects again, and works without a word to the operator.
+        const MemberStore store(m_store->address());
+        QCOMPARE(store.rowsWithCard("0001")->size(), 1u);
+        QVERIFY(m_server->stop());
+        QVERIFY(m_server->start());
+        QCOMPARE(store.rowsWithCard("0001")->size(), 1u);
+        QCOMPARE(store.changePoints("0001", add5)->stored, " 1505");
+    }
+
+    void connectionLostInTheMiddleOfASave()
+    {
+        // The server ends the till's connection while its transaction holds the member: nothing of the change is
+        // kept, neither the balance nor its record, and the next operation connects again.
+        const MemberStore store(m_store->address());
+        const QList<MemberRecord> before = m_store->allRows();
+        const auto cut = store.changePoints("0001", [&](const QString& stored) {
+            admin("SELECT pg_terminate_backend(pid) FROM pg_stat_activity WHERE application_name = 'socios' AND "
+                  "state = 'idle in transaction'");
+            return std::optional<QString>(stored + '5');
+        });
+        QCOMPARE(cut.error().kind, StoreError::Kind::Write);
+        QCOMPARE(cut.error().cause, Cause::ServerUnreachable);
+        QCOMPARE(m_store->allRows(), before);
+        QCOMPARE(m_store->execSql("SELECT count(*) FROM movimientos"), QList<QStringList>{{"0"}});
+        QCOMPARE(store.changePoints("0001", add5)->stored, " 1505");
+        QCOMPARE(m_store->execSql("SELECT count(*) FROM movimientos"), QList<QStringList>{{"1"}});
+    }
+
+    void serverDownForAWhile()
+    {
+        // The operator at the till while the server is down: each operation is refused with a message that names
+        // the server, the window goes back to "elegir proceso", and nothing is written. Once it is back, the
+        // operations work again in the same till.
+        const MemberStore store(m_store->address());
+        Form1 form;
+        FakePrompt prompt;
+        FakeMessages messages;
+        CardOperations operations(form, store, prompt, messages);
+        operations.connectHandlers();
+        QCOMPARE(form.Form_Load(store, FixedClock(QDate(2026, 3, 10))), std::nullopt);
+        const QList<MemberRecord> before = m_store->allRows();
+
+        QVERIFY(m_server->stop());
+        prompt.setAnswers({"0001"});
+        form.Command1.click();
+        QCOMPARE(messages.failures.size(), 1);
+        const StoreError lost = messages.failures.takeFirst();
+        QCOMPARE(lost.cause, Cause::ServerUnreachable);
+        QCOMPARE(storeErrorTitle(lost), "Error en el servidor de socios");
+        const QString message = storeErrorMessage(lost);
+        QVERIFY2(message.contains(" servidor de socios:\n" + store.path()) &&
+                     message.contains("No hay conexión con el servidor") && !message.contains("archivo"),
+                 qPrintable(message));
+        QCOMPARE(OperationFixture::window(form), kIdle);
+        QCOMPARE(store.changePoints("0001", add5).error().cause, Cause::ServerUnreachable);
+        QCOMPARE(store.appendNew(sampleMember("0099")).error().cause, Cause::ServerUnreachable);
+
+        // A start-up now fails, and so does a command-line mode, with its exit code; the password is never shown.
+        QCOMPARE(MemberStore(m_store->address()).openOrCreate()->cause, Cause::ServerUnreachable);
+        QProcess socios;
+        const QString withPassword = QString(m_store->uri()).replace("socios@", "socios:secreto@");
+        socios.start(SOCIOS_APP_PATH, {"--database", withPassword, "--import-access", testDataPath("ficha-jet4.mdb")});
+        QVERIFY(socios.waitForFinished(20000));
+        const QString said = QString::fromUtf8(socios.readAllStandardError());
+        QCOMPARE(socios.exitCode(), 1);
+        QVERIFY2(said.contains(store.path()) && !said.contains("secreto"), qPrintable(said));
+
+        QVERIFY(m_server->start());
+        QStringList shown;
+        prompt.setBeforeEachAnswer([&](int) { shown += OperationFixture::boxes(form); });
+        prompt.setAnswers({"0001", "*"});
+        form.Command1.click();
+        QCOMPARE(messages.failures.size(), 0);
+        QVERIFY2(shown.contains("Text25=Ana"), qPrintable(shown.join(' ')));
+        QCOMPARE(m_store->allRows(), before);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestServer)
+#include "TestServer.moc"
