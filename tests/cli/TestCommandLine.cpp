@@ -1,4 +1,5 @@
 #include "store/MemberStore.h"
+#include "tests/support/TestStore.h"
 #include "tests/support/TestSupport.h"
 
 #include <QDir>
@@ -48,6 +49,8 @@ private slots:
 
     void modes_data()
     {
+        if (testingServer())
+            QSKIP("about the member file: TestCommandLine");
         // arguments: "HOME" stands for the home folder; out and err: parts of what is printed.
         const DataTable<QStringList, int, QString, QString> row("arguments", "exit", "out", "err");
         row("version", {"--version"}, 0, "socios ", "");
@@ -81,6 +84,8 @@ private slots:
 
     void movingThroughCsvAndBack()
     {
+        if (testingServer())
+            QSKIP("about the member file: TestCommandLine");
         // Export, a new member file from it, and a restore of a backup: the members come back the same.
         const QList<MemberRecord> rows = allRows(m_memberPath);
         QCOMPARE(socios({"--export-csv", m_home->filePath("socios.csv")}).exitCode, 0);
@@ -95,6 +100,30 @@ private slots:
         QVERIFY2(restored.out.contains("kept as"), qPrintable(restored.out));
         QCOMPARE(allRows(m_memberPath), rows);
         QCOMPARE(socios({"--history", "0001"}).out.count('\n'), 1); // the copy holds the points history too
+    }
+    void movingAShopToTheServer()
+    {
+        if (!testingServer())
+            QSKIP("on the test server: TestCommandLine-postgresql");
+        // The shop's file out to CSV, then into the chain's empty server; a copy of the server comes back whole.
+        TestStore server;
+        server.create();
+        const QList<MemberRecord> rows = allRows(m_memberPath);
+        const QString csv = m_home->filePath("socios.csv");
+        QCOMPARE(socios({"--export-csv", csv}).exitCode, 0);
+        const Run imported = socios({"--database", server.uri(), "--import-csv", csv});
+        QVERIFY2(imported.exitCode == 0, qPrintable(imported.err));
+        QCOMPARE(server.allRows(), rows);
+        QCOMPARE(socios({"--database", server.uri(), "--import-csv", csv}).exitCode, 4); // never merged
+        QVERIFY(MemberStore(server.address())
+                    .changePoints("0001", [](const QString&) { return std::optional<QString>(" 9"); })
+                    .ok());
+        QVERIFY(socios({"--database", server.uri(), "--history", "0001"}).out.contains("\t 175\t-166\t 9\t"));
+        const Run copied = socios({"--database", server.uri(), "--backup", m_home->filePath("copias")});
+        QCOMPARE(copied.exitCode, 0);
+        const QString copy = QDir(m_home->filePath("copias")).entryInfoList({"socios-*.mdb"}).value(0).filePath();
+        QCOMPARE(allRows(copy).size(), rows.size());
+        QCOMPARE(MemberStore(copy).history("0001")->size(), 1u);
     }
 };
 
