@@ -1,9 +1,9 @@
 #include "app/AccessUpgrade.h"
 
+#include "app/Messages.h"
 #include "cli/CommandLine.h"
 #include "cli/ImportAccessCommand.h"
 #include "import/MemberImport.h"
-#include "window/Messages.h"
 
 #include <QApplication>
 #include <QFileInfo>

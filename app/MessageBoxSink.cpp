@@ -1,6 +1,6 @@
 #include "app/MessageBoxSink.h"
 
-#include "window/Messages.h"
+#include "app/Messages.h"
 
 #include <QMessageBox>
 

@@ -5,9 +5,9 @@
 // what reading the rows adds to reading the head alone. The parent's parts (the reader's output taken and mapped,
 // the member file written) are measured on --rows generated members, formatted as the reader writes them.
 
-#include "bench/MemberGenerator.h"
 #include "import/MemberImport.h"
 #include "store/MemberStore.h"
+#include "tools/MemberGenerator.h"
 
 #include <QCoreApplication>
 #include <QFile>

@@ -9,9 +9,9 @@
 // names it: "socket", "tcp"). On a server the members are generated once into database socios_bench_N_vV (URI names
 // any database of the server, and its user may create databases); the writes run on a copy made for each label.
 
-#include "bench/MemberGenerator.h"
 #include "conversions/Conversions.h"
 #include "store/MemberStore.h"
+#include "tools/MemberGenerator.h"
 #include "window/Clock.h"
 #include "window/Form1.h"
 
@@ -33,8 +33,8 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <algorithm>
+#include <atomic>
 #include <map>
 #include <thread>
 

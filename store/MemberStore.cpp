@@ -10,9 +10,9 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QUuid>
 #include <QSqlQuery>
 #include <QSysInfo>
+#include <QUuid>
 
 #include <cmath>
 
@@ -222,9 +222,8 @@ StoreStatus MemberStore::backupTo(const QString& file) const
             failed = filled ? std::nullopt : StoreStatus(filled.error());
         }
         const StoreResult<std::vector<Movement>> movements =
-            failed ? StoreResult<std::vector<Movement>>(*failed) : withEngine([&](StoreEngine& engine) {
-                return allMovements(engine);
-            });
+            failed ? StoreResult<std::vector<Movement>>(*failed)
+                   : withEngine([&](StoreEngine& engine) { return allMovements(engine); });
         if (!failed && !movements)
             failed = movements.error();
         if (!failed && !movements->empty())
@@ -286,25 +285,25 @@ auto MemberStore::inWriteTransaction(Work work, std::optional<std::chrono::milli
     for (int attempt = 1;; ++attempt) {
         Result result = withEngine(
             [&](StoreEngine& engine) -> Result {
-            if (m_refusedWrites)
-                return StoreError{
-                    StoreError::Kind::Write, m_path, QStringLiteral("writes are refused"), *m_refusedWrites, {}};
-            if (const std::optional<QSqlError> refused = engine.run(engine.beginWrite()))
-                return engine.error(StoreError::Kind::Write, *refused);
-            Result done = work(engine);
-            if (!failed(done)) {
-                const std::optional<QSqlError> notCommitted = engine.run(QStringLiteral("COMMIT"));
-                if (!notCommitted)
-                    return done;
-                StoreError error = engine.error(StoreError::Kind::Write, *notCommitted);
-                // A server may have committed before the connection broke: whether the change is stored, nobody
-                // can tell from here.
-                if (error.cause == StoreError::Cause::ServerUnreachable)
-                    error.cause = StoreError::Cause::CommitUnknown;
-                done = error;
-            }
-            engine.run(QStringLiteral("ROLLBACK"));
-            return done;
+                if (m_refusedWrites)
+                    return StoreError{
+                        StoreError::Kind::Write, m_path, QStringLiteral("writes are refused"), *m_refusedWrites, {}};
+                if (const std::optional<QSqlError> refused = engine.run(engine.beginWrite()))
+                    return engine.error(StoreError::Kind::Write, *refused);
+                Result done = work(engine);
+                if (!failed(done)) {
+                    const std::optional<QSqlError> notCommitted = engine.run(QStringLiteral("COMMIT"));
+                    if (!notCommitted)
+                        return done;
+                    StoreError error = engine.error(StoreError::Kind::Write, *notCommitted);
+                    // A server may have committed before the connection broke: whether the change is stored, nobody
+                    // can tell from here.
+                    if (error.cause == StoreError::Cause::ServerUnreachable)
+                        error.cause = StoreError::Cause::CommitUnknown;
+                    done = error;
+                }
+                engine.run(QStringLiteral("ROLLBACK"));
+                return done;
             },
             limit);
         if (!failed(result) || failureOf(result).cause != StoreError::Cause::Conflict || attempt == kAttempts)

@@ -622,8 +622,11 @@ StoreStatus PostgresEngine::lockTable()
 
 StoreStatus PostgresEngine::backupTo(const QString& file)
 {
-    return StoreError{StoreError::Kind::Write, file, QStringLiteral("a server's copy is made row by row"),
-                      StoreError::Cause::Other, {}};
+    return StoreError{StoreError::Kind::Write,
+                      file,
+                      QStringLiteral("a server's copy is made row by row"),
+                      StoreError::Cause::Other,
+                      {}};
 }
 
 StoreResult<bool> PostgresEngine::hasHistory()

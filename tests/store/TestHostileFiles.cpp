@@ -1,7 +1,7 @@
+#include "app/Messages.h"
 #include "store/MemberStore.h"
 #include "store/SqliteFile.h"
 #include "tests/support/TestSupport.h"
-#include "window/Messages.h"
 
 #include <QDateTime>
 #include <QDir>

@@ -1,10 +1,10 @@
-#include "bench/MemberGenerator.h"
+#include "app/Messages.h"
 #include "conversions/Characters.h"
 #include "store/MemberStore.h"
 #include "tests/support/TestStore.h"
 #include "tests/support/TestSupport.h"
+#include "tools/MemberGenerator.h"
 #include "window/Form1.h"
-#include "window/Messages.h"
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -247,8 +247,9 @@ private slots:
         }
 
         // A history that refuses the record: the balance is not changed either.
-        m_store->execSql("DROP TABLE IF EXISTS movimientos;\nCREATE TABLE movimientos (fecha TEXT, ntarjeta TEXT, antes "
-                         "TEXT, cantidad TEXT, despues TEXT, operacion TEXT, equipo TEXT CHECK (equipo = 'ninguno'))");
+        m_store->execSql(
+            "DROP TABLE IF EXISTS movimientos;\nCREATE TABLE movimientos (fecha TEXT, ntarjeta TEXT, antes "
+            "TEXT, cantidad TEXT, despues TEXT, operacion TEXT, equipo TEXT CHECK (equipo = 'ninguno'))");
         const MemberStore store(m_store->address());
         const QList<MemberRecord> stored = m_store->allRows();
         QVERIFY(!store.changePoints("0001", [](const QString&) { return std::optional<QString>(" 1"); }).ok());

@@ -1,9 +1,9 @@
+#include "app/Messages.h"
 #include "operations/CardOperations.h"
 #include "store/MemberStore.h"
 #include "tests/support/OperationFixture.h"
 #include "tests/support/TestStore.h"
 #include "tests/support/TestSupport.h"
-#include "window/Messages.h"
 
 #include <QFile>
 #include <QMutex>

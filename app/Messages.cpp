@@ -1,4 +1,4 @@
-#include "window/Messages.h"
+#include "app/Messages.h"
 
 #include "store/StoreAddress.h"
 

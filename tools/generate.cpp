@@ -1,7 +1,7 @@
 // socios-generate MEMBERS PATH [SEED]: writes a new member file of realistic members, for measurements. PATH may
 // be a server's address (postgresql://...) whose database holds no members yet.
 
-#include "bench/MemberGenerator.h"
+#include "tools/MemberGenerator.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

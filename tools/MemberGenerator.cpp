@@ -1,4 +1,4 @@
-#include "bench/MemberGenerator.h"
+#include "tools/MemberGenerator.h"
 
 #include "store/MemberRecord.h"
 #include "store/MemberStore.h"
