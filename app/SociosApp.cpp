@@ -63,7 +63,7 @@ SociosApp::~SociosApp()
 
 bool SociosApp::start(const Clock& clock)
 {
-    StoreStatus failure = m_store.openOrCreate(MemberStore::Indexes::Defer);
+    StoreFailure failure = m_store.openOrCreate(MemberStore::Indexes::Defer);
     // Without its indexes the list of a large file takes seconds to read: the window comes first.
     const bool listLater = !failure && m_store.startup().indexesMissing && !m_store.startup().writesRefused;
     if (!failure)
@@ -130,14 +130,14 @@ void SociosApp::startChecks(QDate today, bool listLater)
     m_checks.reset(QThread::create([this, address, window, listLater, today] {
         const MemberStore store(address);
         if (listLater) {
-            const StoreStatus built = store.buildMissingIndexes();
+            const StoreFailure built = store.buildMissingIndexes();
             qCInfo(lcStartup, "indexes built");
             if (built)
                 qWarning("socios: lookups stay unindexed: %s", qUtf8Printable(built->toString()));
             QMetaObject::invokeMethod(window, [this, today] {
                 delete m_listNote;
                 m_listNote = nullptr;
-                if (const StoreStatus failure = m_form.fillBirthdayList(m_store, today))
+                if (const StoreFailure failure = m_form.fillBirthdayList(m_store, today))
                     m_messages.storeFailure(*failure);
                 qCInfo(lcStartup, "birthday list filled");
             });

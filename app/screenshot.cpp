@@ -22,12 +22,6 @@
 
 namespace {
 
-class FixedClock : public Clock
-{
-public:
-    QDate today() const override { return QDate(2026, 3, 10); }
-};
-
 // Answers the given card numbers; when they are used up, grabs the window and leaves with "*".
 class ScriptedPrompt : public CardPrompt
 {
@@ -76,7 +70,7 @@ int main(int argc, char* argv[])
 
     QTemporaryDir folder;
     const MemberStore store(folder.filePath(QStringLiteral("dorvel.mdb")));
-    StoreStatus failure = store.openOrCreate();
+    StoreFailure failure = store.openOrCreate();
     const MemberRecord members[] = {
         member("0007", "Ana", "Ruiz Gómez", "13/03/1985"),
         member("0012", "José Antonio", "Núñez Peña", "11/03/1979"),
@@ -101,7 +95,7 @@ int main(int argc, char* argv[])
         failure = store.append(complete);
     Form1 form;
     if (!failure)
-        failure = form.Form_Load(store, FixedClock());
+        failure = form.Form_Load(store, FixedClock(QDate(2026, 3, 10)));
     if (failure) {
         err << failure->toString() << '\n';
         return 1;

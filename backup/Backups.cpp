@@ -94,7 +94,7 @@ Backups::Daily Backups::makeDailyCopy(const MemberStore& store, QDate today) con
     // Made under a temporary name and named as a copy only once it is complete and checked.
     const QString copy = QDir(folder()).filePath(copyName(m_memberPath, today));
     const QString temporary = copy + QStringLiteral(".new-") + QUuid::createUuid().toString(QUuid::Id128);
-    if (StoreStatus failed = store.backupTo(temporary)) {
+    if (StoreFailure failed = store.backupTo(temporary)) {
         daily.error = failed;
         return daily;
     }
@@ -136,7 +136,7 @@ std::variant<Restored, RestoreError> restoreCopy(const QString& copy, const QStr
     Restored restored;
     {
         const MemberStore check(incoming);
-        StoreStatus problem = check.openOrCreate();
+        StoreFailure problem = check.openOrCreate();
         const StoreResult<bool> intact = problem ? StoreResult<bool>(*problem) : check.quickCheck();
         const StoreResult<qint64> members = intact ? check.rowCount() : StoreResult<qint64>(intact.error());
         if (!members || !*intact) {

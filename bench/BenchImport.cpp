@@ -48,9 +48,9 @@ const std::vector<MemberRecord>& generatedMembers()
         GeneratorOptions options;
         options.members = g_rows;
         std::vector<MemberRecord> records;
-        StoreStatus failure = generateMemberFile(path, options);
+        StoreFailure failure = generateMemberFile(path, options);
         if (!failure)
-            failure = MemberStore(path).scan(allFields(), [&](const StoredRow& row) -> StoreStatus {
+            failure = MemberStore(path).scan(allFields(), [&](const StoredRow& row) -> StoreFailure {
                 MemberRecord& record = records.emplace_back();
                 for (Field f : allFields())
                     record[f] = row.text(f).value();

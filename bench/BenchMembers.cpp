@@ -43,12 +43,8 @@ namespace {
 // Bumped whenever the generator changes, so that stale files are not measured.
 constexpr int kGeneratorVersion = 1;
 
-class FixedClock : public Clock
-{
-public:
-    // A day whose next nine days lie in one month and the next: the list holds about 9/365 of the members.
-    QDate today() const override { return QDate(2026, 3, 27); }
-};
+// A day whose next nine days lie in one month and the next: the list holds about 9/365 of the members.
+const QDate kToday(2026, 3, 27);
 
 QString g_dataDir;
 QTemporaryDir* g_workDir = nullptr;
@@ -60,7 +56,7 @@ QString memberFile(int members)
         QTextStream(stderr) << "generating " << path << "...\n";
         GeneratorOptions options;
         options.members = members;
-        if (const StoreStatus failure = generateMemberFile(path, options))
+        if (const StoreFailure failure = generateMemberFile(path, options))
             qFatal("%s", qUtf8Printable(failure->toString()));
     }
     return path;
@@ -130,7 +126,7 @@ void lookupByReadingEveryRow(benchmark::State& state, int members)
     for (auto _ : state) {
         const QString card = generatedCard(int(random.bounded(members)));
         int found = 0;
-        const StoreStatus failure = store.scan(allFields(), [&](const StoredRow& row) -> StoreStatus {
+        const StoreFailure failure = store.scan(allFields(), [&](const StoredRow& row) -> StoreFailure {
             if (row.text(Field::ntarjeta).value() == card) {
                 MemberRecord record;
                 for (Field f : allFields())
@@ -148,7 +144,7 @@ void lookupByReadingEveryRow(benchmark::State& state, int members)
 void startup(benchmark::State& state, int members)
 {
     const MemberStore store(memberFile(members));
-    const FixedClock clock;
+    const FixedClock clock(kToday);
     qsizetype listed = 0;
     for (auto _ : state) {
         Form1 form;
@@ -165,7 +161,7 @@ void startupReadingEveryRow(benchmark::State& state, int members)
     const MemberStore store(memberFile(members));
     static constexpr Field kRead[] = {Field::fnacimiento, Field::nombre, Field::apellidos, Field::ntarjeta};
     for (auto _ : state) {
-        const StoreStatus failure = store.scan(kRead, [](const StoredRow& row) -> StoreStatus {
+        const StoreFailure failure = store.scan(kRead, [](const StoredRow& row) -> StoreFailure {
             benchmark::DoNotOptimize(row.text(Field::fnacimiento));
             return std::nullopt;
         });
@@ -451,7 +447,7 @@ struct BenchStore
             administer(QStringLiteral("CREATE DATABASE ") + name);
             GeneratorOptions options;
             options.members = count;
-            if (const StoreStatus failure = generateMembers(address, options))
+            if (const StoreFailure failure = generateMembers(address, options))
                 qFatal("%s", qUtf8Printable(failure->toString()));
         }
         return address;
@@ -591,7 +587,7 @@ void latencyPoints(benchmark::State& state, BenchStore where, int members)
 void latencyStartup(benchmark::State& state, BenchStore where, int members)
 {
     const MemberStore store(where.members(members));
-    const FixedClock clock;
+    const FixedClock clock(kToday);
     Latencies latencies(state);
     for (auto _ : state) {
         latencies.time([&] {

@@ -26,12 +26,6 @@
 
 namespace {
 
-class FixedClock : public Clock
-{
-public:
-    QDate today() const override { return QDate(2026, 3, 27); }
-};
-
 QTemporaryDir* g_dir = nullptr;
 
 // Enters the card number, then measures until the next prompt, by which time the window has been drawn.
@@ -83,7 +77,7 @@ QString memberFile(const QString& name, const std::vector<MemberRecord>& rows)
     if (QFile::exists(path))
         return path;
     const MemberStore store(path);
-    StoreStatus failure = store.openOrCreate();
+    StoreFailure failure = store.openOrCreate();
     if (!failure) {
         const StoreResult<bool> filled = store.fillEmpty(rows);
         if (!filled)
@@ -108,7 +102,7 @@ void queryPass(benchmark::State& state, const QString& path, const QString& card
 {
     const MemberStore store(path);
     Form1 form;
-    if (form.Form_Load(store, FixedClock()))
+    if (form.Form_Load(store, FixedClock(QDate(2026, 3, 27))))
         state.SkipWithError("start-up failed");
     FormView view(form);
     view.show();

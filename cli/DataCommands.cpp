@@ -75,7 +75,7 @@ int runBackup(const QString& folder, const StoreAddress& store, QTextStream& out
     const QString copy = QDir(folder).absoluteFilePath(
         QStringLiteral("%1-%2.mdb")
             .arg(name, QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd-HHmmss"))));
-    if (const StoreStatus failed = MemberStore(store).backupTo(copy))
+    if (const StoreFailure failed = MemberStore(store).backupTo(copy))
         return storeFailure(*failed, err);
     out << "socios: copied " << store.displayName() << " to " << copy << ", checked\n";
     return kExitOk;

@@ -27,7 +27,7 @@ std::variant<CsvExported, CsvExportError> exportMembers(const MemberStore& store
     QByteArray buffer = Csv::kByteOrderMark + Csv::record(header);
     CsvExported exported;
     QStringList cells;
-    const StoreStatus failure = store.scan(allFields(), [&](const StoredRow& row) -> StoreStatus {
+    const StoreFailure failure = store.scan(allFields(), [&](const StoredRow& row) -> StoreFailure {
         cells.clear();
         for (Field f : allFields()) {
             const StoreResult<QString> text = row.text(f);
@@ -67,11 +67,11 @@ ImportResult<CsvImported> importMembers(const QString& file, const StoreAddress&
     // (nothing of it is kept) and is reported as the file's.
     std::optional<ImportError> fault;
     QChar separator;
-    const MemberStore::RecordProducer produce = [&](const MemberStore::AddRecord& add) -> StoreStatus {
+    const MemberStore::RecordProducer produce = [&](const MemberStore::AddRecord& add) -> StoreFailure {
         // The columns by the names of their header, whatever their case and order; other columns are left out.
         std::array<qsizetype, kFieldCount> column{};
         bool headerRead = false;
-        StoreStatus added;
+        StoreFailure added;
         MemberRecord record;
         const std::optional<Csv::ParseError> failed = Csv::parse(
             bytes,

@@ -112,7 +112,7 @@ ImportResult<QString> buildMemberFile(const QString& path, const MemberStore::Re
                 return add(record);
             });
         };
-        StoreStatus opened = store.openOrCreate();
+        StoreFailure opened = store.openOrCreate();
         const StoreResult<bool> filled = opened ? StoreResult<bool>(*opened) : store.fillEmpty(add);
         const StoreResult<qint64> rows = filled ? store.rowCount() : StoreResult<qint64>(filled.error());
         const qint64 counted = expected.value_or(produced);
@@ -134,9 +134,9 @@ ImportResult<QString> buildMemberFile(const QString& path, const MemberStore::Re
 
 MemberStore::RecordProducer producerOf(const std::vector<MemberRecord>& records)
 {
-    return [&records](const MemberStore::AddRecord& add) -> StoreStatus {
+    return [&records](const MemberStore::AddRecord& add) -> StoreFailure {
         for (const MemberRecord& record : records)
-            if (StoreStatus failure = add(record))
+            if (StoreFailure failure = add(record))
                 return failure;
         return std::nullopt;
     };
@@ -300,7 +300,7 @@ ImportResult<qint64> putMembers(const MemberStore::RecordProducer& produce, std:
             return error(ImportError::Kind::AccessAtPath, source, target.path());
         // A store that is there already: filled only while it holds no member, in one transaction.
         const MemberStore store(target);
-        if (StoreStatus failure = store.openOrCreate())
+        if (StoreFailure failure = store.openOrCreate())
             return storeError(source, *failure);
         const StoreResult<qint64> rows = store.rowCount();
         if (!rows)
@@ -378,7 +378,7 @@ ImportResult<ImportSummary> importAccessIntoStore(const AccessReader& reader, co
                                                   const MemberStore& store, const AccessReader::Progress& progress)
 {
     // Refused before the Access file is read at all when the store holds members.
-    if (StoreStatus failure = store.openOrCreate())
+    if (StoreFailure failure = store.openOrCreate())
         return storeError(file, *failure);
     const StoreResult<qint64> rows = store.rowCount();
     if (!rows)

@@ -53,7 +53,7 @@ void CardOperations::enterCardEntry()
     f.Label17.setVisible(false);
 }
 
-StoreStatus CardOperations::showMembersPass()
+StoreFailure CardOperations::showMembersPass()
 {
     Form1& f = m_form;
     promptIntoText52();

@@ -54,7 +54,7 @@ private:
     // One pass of the card entry of "Consulta", "Modificar" and "Añadir Puntos": the answer into Text52, the member
     // boxes emptied and light yellow, the entry normalised, and every row holding it shown in table order (the
     // last one stays on screen).
-    StoreStatus showMembersPass();
+    StoreFailure showMembersPass();
     // After a pass of "Modificar" or "Añadir Puntos": true when a member is on screen, and "*" in Text52 then ends
     // the card entry; otherwise Label35 says that no member holds the number, and the prompt comes again.
     bool memberFound();

@@ -34,7 +34,7 @@ void CardOperations::Command3_Click()
     // Every pass runs in full, the one in which "*" is entered included: it clears the boxes and, since no row
     // holds "*", shows Label35, which stays on screen after leaving.
     while (!text52IsLeave()) {
-        if (const StoreStatus failure = showMembersPass())
+        if (const StoreFailure failure = showMembersPass())
             return fail(*failure);
         memberFound();
     }

@@ -32,7 +32,7 @@ void CardOperations::Command6_Click()
     f.LockMemberBoxes();
 
     while (!text52IsLeave()) {
-        if (const StoreStatus failure = showMembersPass())
+        if (const StoreFailure failure = showMembersPass())
             return fail(*failure);
         // A row whose card number holds the empty mark shows an empty Text4 and counts as not found.
         if (memberFound()) {

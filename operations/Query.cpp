@@ -11,7 +11,7 @@ void CardOperations::Command1_Click()
 
     // The pass in which "*" is entered is carried out in full, like any other.
     while (!text52IsLeave()) {
-        if (const StoreStatus failure = showMembersPass())
+        if (const StoreFailure failure = showMembersPass())
             return fail(*failure);
     }
 

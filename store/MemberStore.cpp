@@ -31,7 +31,7 @@ QString placeholders(qsizetype count)
     return QStringList(count, QStringLiteral("?")).join(QLatin1String(", "));
 }
 
-bool failed(const StoreStatus& status)
+bool failed(const StoreFailure& status)
 {
     return status.has_value();
 }
@@ -41,7 +41,7 @@ template <typename T> bool failed(const StoreResult<T>& result)
     return !result.ok();
 }
 
-const StoreError& failureOf(const StoreStatus& status)
+const StoreError& failureOf(const StoreFailure& status)
 {
     return *status;
 }
@@ -67,7 +67,7 @@ StoreResult<MemberRecord> recordAt(const QSqlQuery& query, int first, const Stor
     return record;
 }
 
-StoreStatus insertRow(StoreEngine& engine, const MemberRecord& record)
+StoreFailure insertRow(StoreEngine& engine, const MemberRecord& record)
 {
     QVariantList values;
     for (Field f : allFields())
@@ -85,10 +85,10 @@ StoreStatus insertRow(StoreEngine& engine, const MemberRecord& record)
 }
 
 // Records a change of balance in the points history, inside the write transaction that makes it.
-StoreStatus recordMovement(StoreEngine& engine, const QString& card, const QString& before, const QString& after,
-                           const QString& operation)
+StoreFailure recordMovement(StoreEngine& engine, const QString& card, const QString& before, const QString& after,
+                            const QString& operation)
 {
-    if (StoreStatus failure = engine.prepareHistory())
+    if (StoreFailure failure = engine.prepareHistory())
         return failure;
     const double change = Val(after) - Val(before);
     Statement insert(engine, engine.sql("record", [] {
@@ -122,9 +122,9 @@ StoreResult<std::vector<Movement>> allMovements(StoreEngine& engine)
 }
 
 // Adds a record of another store's points history as it is.
-StoreStatus recordAsIs(StoreEngine& engine, const Movement& m)
+StoreFailure recordAsIs(StoreEngine& engine, const Movement& m)
 {
-    if (StoreStatus failure = engine.prepareHistory())
+    if (StoreFailure failure = engine.prepareHistory())
         return failure;
     Statement insert(engine, engine.sql("record", [] {
         return QStringLiteral("INSERT INTO movimientos (%1) VALUES (%2)")
@@ -177,19 +177,19 @@ QString MemberStore::defaultPath()
 #endif
 }
 
-StoreStatus MemberStore::openOrCreate(Indexes indexes) const
+StoreFailure MemberStore::openOrCreate(Indexes indexes) const
 {
     return m_engine->openOrCreate(m_startup, indexes);
 }
 
-StoreStatus MemberStore::buildMissingIndexes() const
+StoreFailure MemberStore::buildMissingIndexes() const
 {
     if (m_refusedWrites)
         return StoreError{StoreError::Kind::Write, m_path, QStringLiteral("writes are refused"), *m_refusedWrites, {}};
     return m_engine->buildMissingIndexes();
 }
 
-StoreStatus MemberStore::backupTo(const QString& file) const
+StoreFailure MemberStore::backupTo(const QString& file) const
 {
     if (!m_address.isServer())
         return m_engine->backupTo(file);
@@ -202,13 +202,13 @@ StoreStatus MemberStore::backupTo(const QString& file) const
     if (QFileInfo::exists(file))
         return failure(QStringLiteral("the copy exists already"));
     const QString temporary = file + QStringLiteral(".new-") + QUuid::createUuid().toString(QUuid::Id128);
-    StoreStatus failed;
+    StoreFailure failed;
     {
         const MemberStore copy(temporary);
         failed = copy.openOrCreate();
         if (!failed) {
             const StoreResult<bool> filled = copy.fillEmpty([&](const AddRecord& add) {
-                return scan(allFields(), [&](const StoredRow& row) -> StoreStatus {
+                return scan(allFields(), [&](const StoredRow& row) -> StoreFailure {
                     MemberRecord record;
                     for (Field f : allFields()) {
                         StoreResult<QString> text = row.text(f);
@@ -219,7 +219,7 @@ StoreStatus MemberStore::backupTo(const QString& file) const
                     return add(record);
                 });
             });
-            failed = filled ? std::nullopt : StoreStatus(filled.error());
+            failed = filled ? std::nullopt : StoreFailure(filled.error());
         }
         const StoreResult<std::vector<Movement>> movements =
             failed ? StoreResult<std::vector<Movement>>(*failed)
@@ -227,9 +227,9 @@ StoreStatus MemberStore::backupTo(const QString& file) const
         if (!failed && !movements)
             failed = movements.error();
         if (!failed && !movements->empty())
-            failed = copy.inWriteTransaction([&](StoreEngine& engine) -> StoreStatus {
+            failed = copy.inWriteTransaction([&](StoreEngine& engine) -> StoreFailure {
                 for (const Movement& m : *movements)
-                    if (StoreStatus stored = recordAsIs(engine, m))
+                    if (StoreFailure stored = recordAsIs(engine, m))
                         return stored;
                 return std::nullopt;
             });
@@ -268,7 +268,7 @@ auto MemberStore::withEngine(Work work, std::optional<std::chrono::milliseconds>
 {
     // Every statement is stopped after the time limit: nothing that a file holds can freeze a till. The wait for
     // another till's lock comes on top.
-    if (StoreStatus failure = m_engine->prepareOperation(limit.value_or(m_timeLimit)))
+    if (StoreFailure failure = m_engine->prepareOperation(limit.value_or(m_timeLimit)))
         return *failure;
     return work(*m_engine);
 }
@@ -311,13 +311,13 @@ auto MemberStore::inWriteTransaction(Work work, std::optional<std::chrono::milli
     }
 }
 
-StoreStatus MemberStore::scan(std::span<const Field> fields, const RowVisitor& visit) const
+StoreFailure MemberStore::scan(std::span<const Field> fields, const RowVisitor& visit) const
 {
     return visitRows(QString(), {}, fields, visit);
 }
 
-StoreStatus MemberStore::scanBirthdays(std::span<const QString> monthDays, std::span<const Field> fields,
-                                       const RowVisitor& visit) const
+StoreFailure MemberStore::scanBirthdays(std::span<const QString> monthDays, std::span<const Field> fields,
+                                        const RowVisitor& visit) const
 {
     // "IN ()" is SQLite's alone: no day to look for (the last day of the year) asks for the rows without a birth
     // date only.
@@ -327,17 +327,17 @@ StoreStatus MemberStore::scanBirthdays(std::span<const QString> monthDays, std::
     return visitRows(where, monthDays, fields, visit);
 }
 
-StoreStatus MemberStore::visitRows(const QString& where, std::span<const QString> values, std::span<const Field> fields,
-                                   const RowVisitor& visit) const
+StoreFailure MemberStore::visitRows(const QString& where, std::span<const QString> values,
+                                    std::span<const Field> fields, const RowVisitor& visit) const
 {
-    return withEngine([&](StoreEngine& engine) -> StoreStatus {
+    return withEngine([&](StoreEngine& engine) -> StoreFailure {
         Statement select(engine, QStringLiteral("SELECT %1 FROM ficha %2 ORDER BY %3")
                                      .arg(columnList(fields, engine), where, engine.rowId()));
         if (!select.run(QVariantList(values.begin(), values.end())))
             return engine.error(StoreError::Kind::Read, select.query().lastError());
         const StoredRow row(select.query(), fields, engine);
         while (select.query().next()) {
-            if (StoreStatus stop = visit(row))
+            if (StoreFailure stop = visit(row))
                 return stop;
         }
         if (select.query().lastError().isValid())
@@ -384,16 +384,16 @@ StoreResult<bool> MemberStore::holdsCard(const QString& card) const
     });
 }
 
-StoreStatus MemberStore::append(const MemberRecord& record) const
+StoreFailure MemberStore::append(const MemberRecord& record) const
 {
-    return inWriteTransaction([&](StoreEngine& engine) -> StoreStatus { return insertRow(engine, record); });
+    return inWriteTransaction([&](StoreEngine& engine) -> StoreFailure { return insertRow(engine, record); });
 }
 
 StoreResult<bool> MemberStore::fillEmpty(std::span<const MemberRecord> records) const
 {
-    return fillEmpty([records](const AddRecord& add) -> StoreStatus {
+    return fillEmpty([records](const AddRecord& add) -> StoreFailure {
         for (const MemberRecord& record : records)
-            if (StoreStatus failure = add(record))
+            if (StoreFailure failure = add(record))
                 return failure;
         return std::nullopt;
     });
@@ -403,7 +403,7 @@ StoreResult<bool> MemberStore::fillEmpty(const RecordProducer& produce) const
 {
     return inWriteTransaction(
         [&](StoreEngine& engine) -> StoreResult<bool> {
-            if (StoreStatus locked = engine.lockTable())
+            if (StoreFailure locked = engine.lockTable())
                 return *locked;
             {
                 Statement any(engine, QStringLiteral("SELECT 1 FROM ficha LIMIT 1"));
@@ -412,7 +412,7 @@ StoreResult<bool> MemberStore::fillEmpty(const RecordProducer& produce) const
                 if (any.query().next())
                     return false;
             }
-            if (StoreStatus failure = produce([&](const MemberRecord& record) { return insertRow(engine, record); }))
+            if (StoreFailure failure = produce([&](const MemberRecord& record) { return insertRow(engine, record); }))
                 return *failure;
             return true;
         },
@@ -432,7 +432,7 @@ StoreResult<qint64> MemberStore::rowCount() const
 StoreResult<bool> MemberStore::appendNew(const MemberRecord& record) const
 {
     return inWriteTransaction([&](StoreEngine& engine) -> StoreResult<bool> {
-        if (StoreStatus locked = engine.lockCard(record.ntarjeta))
+        if (StoreFailure locked = engine.lockCard(record.ntarjeta))
             return *locked;
         {
             Statement taken(engine, QStringLiteral("SELECT 1 FROM ficha WHERE ntarjeta = ? LIMIT 1"));
@@ -441,7 +441,7 @@ StoreResult<bool> MemberStore::appendNew(const MemberRecord& record) const
             if (taken.query().next())
                 return false;
         }
-        if (StoreStatus failure = insertRow(engine, record))
+        if (StoreFailure failure = insertRow(engine, record))
             return *failure;
         return true;
     });
@@ -452,7 +452,7 @@ StoreResult<MemberStore::Rewrite> MemberStore::rewriteFirst(const QString& card,
 {
     using Outcome = Rewrite::Outcome;
     return inWriteTransaction([&](StoreEngine& engine) -> StoreResult<Rewrite> {
-        if (StoreStatus locked = engine.lockCard(card))
+        if (StoreFailure locked = engine.lockCard(card))
             return *locked;
         QVariant rowId;
         {
@@ -488,7 +488,7 @@ StoreResult<MemberStore::Rewrite> MemberStore::rewriteFirst(const QString& card,
         if (!update.run(values))
             return engine.error(StoreError::Kind::Write, update.query().lastError());
         if (record.puntos != expected.puntos)
-            if (StoreStatus failure =
+            if (StoreFailure failure =
                     recordMovement(engine, card, expected.puntos, record.puntos, QStringLiteral("Modificar")))
                 return *failure;
         return Rewrite{Outcome::Written, {}};
@@ -500,7 +500,7 @@ StoreResult<MemberStore::PointsChange> MemberStore::changePoints(const QString& 
 {
     using Outcome = PointsChange::Outcome;
     return inWriteTransaction([&](StoreEngine& engine) -> StoreResult<PointsChange> {
-        if (StoreStatus locked = engine.lockCard(card))
+        if (StoreFailure locked = engine.lockCard(card))
             return *locked;
         QVariant rowId;
         QString balance;
@@ -543,7 +543,7 @@ StoreResult<MemberStore::PointsChange> MemberStore::changePoints(const QString& 
                 return engine.error(StoreError::Kind::Write, readBack.query().lastError());
             written = engine.text(readBack.query().value(0));
         }
-        if (StoreStatus failure = recordMovement(engine, card, balance, written, operation))
+        if (StoreFailure failure = recordMovement(engine, card, balance, written, operation))
             return *failure;
         return PointsChange{Outcome::Written, written};
     });

@@ -87,17 +87,17 @@ public:
     // A file that may be foreign is examined without writing to it: it must be a database whose "ficha" is a plain
     // table with the thirteen columns as text. A member file may then be written to: an interrupted save is undone,
     // the journal mode is set, and with Indexes::Build the lookup indexes are added when missing.
-    StoreStatus openOrCreate(Indexes indexes = Indexes::Build) const;
+    StoreFailure openOrCreate(Indexes indexes = Indexes::Build) const;
     const Startup& startup() const { return m_startup; }
 
     // Adds the lookup indexes a file lacks, each in a transaction of its own, so that other tills wait for one
     // index at a time.
-    StoreStatus buildMissingIndexes() const;
+    StoreFailure buildMissingIndexes() const;
 
     // Writes a consistent copy of the whole member file (members and points history) to `file`, which must not
     // exist, while other tills may go on working; the copy is checked for damage before the call succeeds, and
     // nothing is left at `file` when it fails.
-    StoreStatus backupTo(const QString& file) const;
+    StoreFailure backupTo(const QString& file) const;
 
     // Reads the whole file for damage; true when it is intact. A server checks its own data: always true there.
     StoreResult<bool> quickCheck() const;
@@ -120,15 +120,15 @@ public:
 
     // Visits every row in table order, reading the given fields. The visitor stops the scan by returning an
     // error, which the scan then returns.
-    using RowVisitor = std::function<StoreStatus(const StoredRow&)>;
-    StoreStatus scan(std::span<const Field> fields, const RowVisitor& visit) const;
+    using RowVisitor = std::function<StoreFailure(const StoredRow&)>;
+    StoreFailure scan(std::span<const Field> fields, const RowVisitor& visit) const;
 
     // Visits, in table order, every row whose birth date has its day (characters 1-2) and month (characters 4-5)
     // in `monthDays`, each written month then day ("0311" for 11 March), and every row whose birth date holds no
     // value; reads the given fields. The file's index on the birthday makes this cost the rows found, not the
     // rows stored.
-    StoreStatus scanBirthdays(std::span<const QString> monthDays, std::span<const Field> fields,
-                              const RowVisitor& visit) const;
+    StoreFailure scanBirthdays(std::span<const QString> monthDays, std::span<const Field> fields,
+                               const RowVisitor& visit) const;
 
     // Every row whose card number is exactly `card` (case and blanks count), in table order.
     StoreResult<std::vector<MemberRecord>> rowsWithCard(const QString& card) const;
@@ -137,7 +137,7 @@ public:
     StoreResult<bool> holdsCard(const QString& card) const;
 
     // Adds the record as the last row.
-    StoreStatus append(const MemberRecord& record) const;
+    StoreFailure append(const MemberRecord& record) const;
 
     // Fills a member file that holds no row with `records`, in order, in one transaction: all of them or none.
     // False, and nothing written, when the file holds a row already (imports never merge).
@@ -146,8 +146,8 @@ public:
     // The same, with the records handed over one by one as `produce` makes them (reading a large file, say), so
     // that they need not all be held at once. `produce` calls `add` for each record in order; the first failure of
     // either ends the fill, and nothing of it is kept.
-    using AddRecord = std::function<StoreStatus(const MemberRecord& record)>;
-    using RecordProducer = std::function<StoreStatus(const AddRecord& add)>;
+    using AddRecord = std::function<StoreFailure(const MemberRecord& record)>;
+    using RecordProducer = std::function<StoreFailure(const AddRecord& add)>;
     StoreResult<bool> fillEmpty(const RecordProducer& produce) const;
 
     // The number of rows.
@@ -190,8 +190,8 @@ public:
     StoreResult<std::vector<Movement>> history(const QString& card) const;
 
 private:
-    StoreStatus visitRows(const QString& where, std::span<const QString> values, std::span<const Field> fields,
-                          const RowVisitor& visit) const;
+    StoreFailure visitRows(const QString& where, std::span<const QString> values, std::span<const Field> fields,
+                           const RowVisitor& visit) const;
     // Runs `work` with the engine's connection open and fresh, under the time limit of one operation.
     // The time limit of an operation that writes many rows: it runs as long as they take, but not for ever.
     static constexpr std::chrono::minutes kBulkLimit{10};

@@ -350,7 +350,7 @@ StoreError PostgresEngine::error(StoreError::Kind kind, const QSqlError& error) 
     return failure(kind, cause, engineText(reported));
 }
 
-StoreStatus PostgresEngine::connect()
+StoreFailure PostgresEngine::connect()
 {
     m_connection.reset();
     m_broken = false;
@@ -538,10 +538,10 @@ StoreResult<bool> PostgresEngine::createSchema()
     return true;
 }
 
-StoreStatus PostgresEngine::openOrCreate(MemberStore::Startup& startup, MemberStore::Indexes indexes)
+StoreFailure PostgresEngine::openOrCreate(MemberStore::Startup& startup, MemberStore::Indexes indexes)
 {
     startup = {};
-    if (StoreStatus failed = prepareOperation(5s))
+    if (StoreFailure failed = prepareOperation(5s))
         return failed;
     if (!m_schema.ficha) {
         if (!m_schema.empty)
@@ -560,7 +560,7 @@ StoreStatus PostgresEngine::openOrCreate(MemberStore::Startup& startup, MemberSt
         startup.writesRefused = StoreError::Cause::ReadOnly;
     startup.indexesMissing = m_schema.indexesMissing;
     if (startup.indexesMissing && indexes == MemberStore::Indexes::Build && !m_schema.readOnly) {
-        if (StoreStatus failed = buildMissingIndexes())
+        if (StoreFailure failed = buildMissingIndexes())
             qWarning("socios: lookups in %s stay unindexed: %s", qUtf8Printable(m_path),
                      qUtf8Printable(failed->toString()));
         else
@@ -569,14 +569,14 @@ StoreStatus PostgresEngine::openOrCreate(MemberStore::Startup& startup, MemberSt
     return std::nullopt;
 }
 
-StoreStatus PostgresEngine::prepareOperation(std::chrono::milliseconds limit)
+StoreFailure PostgresEngine::prepareOperation(std::chrono::milliseconds limit)
 {
     if (m_connection && (m_broken || !m_connection->connected()))
         m_connection.reset();
     if (m_connection && m_connection->inTransaction())
         m_connection->run(QStringLiteral("ROLLBACK"));
     if (!m_connection) {
-        if (StoreStatus failed = connect())
+        if (StoreFailure failed = connect())
             return failed;
     }
     if (const std::optional<QSqlError> failed = m_connection->setLimit(limit))
@@ -599,7 +599,7 @@ std::optional<QSqlError> PostgresEngine::run(const QString& sql)
     return m_connection->run(sql);
 }
 
-StoreStatus PostgresEngine::lockCard(const QString& card)
+StoreFailure PostgresEngine::lockCard(const QString& card)
 {
     // Shared on the table's key first, then the card's: always in this order, so two writers never wait for each
     // other in a circle.
@@ -609,7 +609,7 @@ StoreStatus PostgresEngine::lockCard(const QString& card)
     return std::nullopt;
 }
 
-StoreStatus PostgresEngine::lockTable()
+StoreFailure PostgresEngine::lockTable()
 {
     // The advisory key keeps tills out; the table lock keeps out any other program that writes rows.
     Statement lock(*this, QStringLiteral("SELECT pg_advisory_xact_lock(?)"));
@@ -620,7 +620,7 @@ StoreStatus PostgresEngine::lockTable()
     return std::nullopt;
 }
 
-StoreStatus PostgresEngine::backupTo(const QString& file)
+StoreFailure PostgresEngine::backupTo(const QString& file)
 {
     return StoreError{StoreError::Kind::Write,
                       file,
@@ -638,7 +638,7 @@ StoreResult<bool> PostgresEngine::hasHistory()
     return found->value(0).value(0).toBool();
 }
 
-StoreStatus PostgresEngine::prepareHistory()
+StoreFailure PostgresEngine::prepareHistory()
 {
     // Made with the schema; made again here only when it was dropped since (under the schema's lock, so that two
     // tills do not make it at once).
@@ -655,9 +655,9 @@ StoreStatus PostgresEngine::prepareHistory()
     return std::nullopt;
 }
 
-StoreStatus PostgresEngine::buildMissingIndexes()
+StoreFailure PostgresEngine::buildMissingIndexes()
 {
-    if (StoreStatus failed = prepareOperation(kWholeTableLimit))
+    if (StoreFailure failed = prepareOperation(kWholeTableLimit))
         return failed;
     // One index per transaction: other tills' writes wait for one index at a time.
     for (const QString& index : kIndexes) {
@@ -678,7 +678,7 @@ StoreStatus PostgresEngine::buildMissingIndexes()
 
 StoreResult<MemberStore::Durability> PostgresEngine::durability()
 {
-    if (StoreStatus failed = prepareOperation(5s))
+    if (StoreFailure failed = prepareOperation(5s))
         return *failed;
     const std::optional<QList<QVariantList>> settings =
         m_connection->rows(QStringLiteral("SELECT current_setting('synchronous_commit'), current_setting('fsync')"));

@@ -34,8 +34,8 @@ public:
     explicit PostgresEngine(StoreAddress address);
     ~PostgresEngine() override;
 
-    StoreStatus openOrCreate(MemberStore::Startup& startup, MemberStore::Indexes indexes) override;
-    StoreStatus prepareOperation(std::chrono::milliseconds limit) override;
+    StoreFailure openOrCreate(MemberStore::Startup& startup, MemberStore::Indexes indexes) override;
+    StoreFailure prepareOperation(std::chrono::milliseconds limit) override;
     QSqlQuery& prepared(const QString& sql) override;
     bool execute(QSqlQuery& query, const QVariantList& values) override;
     std::optional<QSqlError> run(const QString& sql) override;
@@ -45,8 +45,8 @@ public:
     QString text(const QVariant& value) const override { return value.toString(); }
 
     QString beginWrite() const override { return QStringLiteral("BEGIN ISOLATION LEVEL READ COMMITTED"); }
-    StoreStatus lockCard(const QString& card) override;
-    StoreStatus lockTable() override;
+    StoreFailure lockCard(const QString& card) override;
+    StoreFailure lockTable() override;
     QString lockRow() const override { return QStringLiteral(" FOR UPDATE"); }
 
     StoreResult<std::vector<MemberRecord>> rowsWithCard(const QString& card) override
@@ -54,13 +54,13 @@ public:
         return rowsWithCardThroughQt(*this, card);
     }
     // A server's copy is made row by row by MemberStore::backupTo().
-    StoreStatus backupTo(const QString& file) override;
-    StoreStatus prepareHistory() override;
+    StoreFailure backupTo(const QString& file) override;
+    StoreFailure prepareHistory() override;
     StoreResult<bool> hasHistory() override;
 
     StoreError error(StoreError::Kind kind, const QSqlError& error) const override;
 
-    StoreStatus buildMissingIndexes() override;
+    StoreFailure buildMissingIndexes() override;
     // A server has no check of its files that a client may start; it checks its pages itself (data checksums).
     StoreResult<bool> quickCheck() override { return true; }
     StoreResult<MemberStore::Durability> durability() override;
@@ -77,7 +77,7 @@ private:
     };
 
     // Opens the kept connection and examines the database.
-    StoreStatus connect();
+    StoreFailure connect();
     StoreResult<Schema> examine();
     // Makes the tables and indexes in the empty database; false when another till made them meanwhile.
     StoreResult<bool> createSchema();

@@ -442,7 +442,7 @@ StoreResult<bool> createDatabase(const QString& path)
         return failure(StoreError::Kind::Create, path, StoreError::Cause::ReadOnly,
                        QStringLiteral("cannot create folder ") + target.absolutePath());
     const QString temporary = path + QStringLiteral(".new-") + QUuid::createUuid().toString(QUuid::Id128);
-    StoreStatus error;
+    StoreFailure error;
     {
         SqliteConnection connection(temporary, SqliteConnection::Access::ReadWrite, true);
         if (!connection.isOpen()) {
@@ -511,7 +511,7 @@ StoreError SqliteEngine::error(StoreError::Kind kind, const QSqlError& error) co
     return errorOf(kind, error, code);
 }
 
-StoreStatus SqliteEngine::connect()
+StoreFailure SqliteEngine::connect()
 {
     if (m_connection)
         m_connection->abandon();
@@ -617,7 +617,7 @@ StoreStatus SqliteEngine::connect()
     return std::nullopt;
 }
 
-StoreStatus SqliteEngine::openOrCreate(MemberStore::Startup& startup, MemberStore::Indexes indexes)
+StoreFailure SqliteEngine::openOrCreate(MemberStore::Startup& startup, MemberStore::Indexes indexes)
 {
     startup = {};
     removeStaleTemporaries(m_path);
@@ -632,7 +632,7 @@ StoreStatus SqliteEngine::openOrCreate(MemberStore::Startup& startup, MemberStor
             return created.error();
         startup.created = *created;
     }
-    if (StoreStatus failed = connect())
+    if (StoreFailure failed = connect())
         return failed;
     if (m_readOnly)
         startup.writesRefused = m_degraded.value_or(StoreError::Cause::ReadOnly);
@@ -642,7 +642,7 @@ StoreStatus SqliteEngine::openOrCreate(MemberStore::Startup& startup, MemberStor
                                .arg(kIndexNames.join(QLatin1String("', '"))));
     startup.indexesMissing = !present || present->size() < kIndexNames.size();
     if (startup.indexesMissing && indexes == MemberStore::Indexes::Build && !m_readOnly) {
-        if (StoreStatus failed = buildMissingIndexes())
+        if (StoreFailure failed = buildMissingIndexes())
             qWarning("socios: lookups in %s stay unindexed: %s", qUtf8Printable(m_path),
                      qUtf8Printable(failed->toString()));
         else
@@ -651,7 +651,7 @@ StoreStatus SqliteEngine::openOrCreate(MemberStore::Startup& startup, MemberStor
     return std::nullopt;
 }
 
-StoreStatus SqliteEngine::prepareOperation(std::chrono::milliseconds limit)
+StoreFailure SqliteEngine::prepareOperation(std::chrono::milliseconds limit)
 {
     if (m_connection && m_degraded && m_connection->identity() == SqliteFile::identityOf(m_path)) {
         // Reading goes on through the connection that cannot write until the file can be opened properly again.
@@ -669,7 +669,7 @@ StoreStatus SqliteEngine::prepareOperation(std::chrono::milliseconds limit)
         m_connection.reset();
     }
     if (!m_connection) {
-        if (StoreStatus failed = connect())
+        if (StoreFailure failed = connect())
             return failed;
     }
     m_connection->setLimit(limit);
@@ -701,9 +701,9 @@ QString SqliteEngine::text(const QVariant& value) const
     return textFromBytes(value.toByteArray());
 }
 
-StoreStatus SqliteEngine::buildMissingIndexes()
+StoreFailure SqliteEngine::buildMissingIndexes()
 {
-    if (StoreStatus failed = prepareOperation(kWholeFileLimit))
+    if (StoreFailure failed = prepareOperation(kWholeFileLimit))
         return failed;
     for (int i = 0; i < kIndexes.size(); ++i) {
         const std::optional<QStringList> present = m_connection->exec(
@@ -770,9 +770,9 @@ StoreResult<std::vector<MemberRecord>> SqliteEngine::rowsWithCard(const QString&
     return rows;
 }
 
-StoreStatus SqliteEngine::backupTo(const QString& file)
+StoreFailure SqliteEngine::backupTo(const QString& file)
 {
-    if (StoreStatus failed = prepareOperation(kWholeFileLimit))
+    if (StoreFailure failed = prepareOperation(kWholeFileLimit))
         return failed;
     const auto copyFailure = [&](StoreError::Cause cause, const QString& detail) {
         QFile::remove(file);
@@ -820,7 +820,7 @@ StoreResult<bool> SqliteEngine::hasHistory()
     return !found->isEmpty();
 }
 
-StoreStatus SqliteEngine::prepareHistory()
+StoreFailure SqliteEngine::prepareHistory()
 {
     const StoreResult<bool> present = hasHistory();
     if (!present)
@@ -837,7 +837,7 @@ StoreStatus SqliteEngine::prepareHistory()
 
 StoreResult<bool> SqliteEngine::quickCheck()
 {
-    if (StoreStatus failed = prepareOperation(kWholeFileLimit))
+    if (StoreFailure failed = prepareOperation(kWholeFileLimit))
         return *failed;
     const std::optional<QStringList> verdict = m_connection->exec(QStringLiteral("PRAGMA quick_check"));
     if (!verdict) {
@@ -851,7 +851,7 @@ StoreResult<bool> SqliteEngine::quickCheck()
 
 StoreResult<MemberStore::Durability> SqliteEngine::durability()
 {
-    if (StoreStatus failed = prepareOperation(5s))
+    if (StoreFailure failed = prepareOperation(5s))
         return *failed;
     const std::optional<QStringList> mode = m_connection->exec(QStringLiteral("PRAGMA journal_mode"));
     const std::optional<QStringList> synchronous = m_connection->exec(QStringLiteral("PRAGMA synchronous"));

@@ -24,8 +24,8 @@ public:
     explicit SqliteEngine(QString path);
     ~SqliteEngine() override;
 
-    StoreStatus openOrCreate(MemberStore::Startup& startup, MemberStore::Indexes indexes) override;
-    StoreStatus prepareOperation(std::chrono::milliseconds limit) override;
+    StoreFailure openOrCreate(MemberStore::Startup& startup, MemberStore::Indexes indexes) override;
+    StoreFailure prepareOperation(std::chrono::milliseconds limit) override;
     QSqlQuery& prepared(const QString& sql) override;
     std::optional<QSqlError> run(const QString& sql) override;
 
@@ -34,24 +34,24 @@ public:
     QString text(const QVariant& value) const override;
 
     QString beginWrite() const override { return QStringLiteral("BEGIN IMMEDIATE"); }
-    StoreStatus lockCard(const QString&) override { return std::nullopt; } // BEGIN IMMEDIATE took the whole file
-    StoreStatus lockTable() override { return std::nullopt; }
+    StoreFailure lockCard(const QString&) override { return std::nullopt; } // BEGIN IMMEDIATE took the whole file
+    StoreFailure lockTable() override { return std::nullopt; }
     QString lockRow() const override { return {}; }
 
     StoreResult<std::vector<MemberRecord>> rowsWithCard(const QString& card) override;
-    StoreStatus prepareHistory() override;
+    StoreFailure prepareHistory() override;
     StoreResult<bool> hasHistory() override;
 
     StoreError error(StoreError::Kind kind, const QSqlError& error) const override;
 
-    StoreStatus backupTo(const QString& file) override;
-    StoreStatus buildMissingIndexes() override;
+    StoreFailure backupTo(const QString& file) override;
+    StoreFailure buildMissingIndexes() override;
     StoreResult<bool> quickCheck() override;
     StoreResult<MemberStore::Durability> durability() override;
 
 private:
     // Opens the kept connection on the file now at the path, after examining it.
-    StoreStatus connect();
+    StoreFailure connect();
     StoreError errorOf(StoreError::Kind kind, const QSqlError& error, int extendedCode) const;
 
     std::unique_ptr<SqliteConnection> m_connection;

@@ -19,10 +19,10 @@ public:
     virtual ~StoreEngine() = default;
 
     // Start-up: examines the store, creates it when there is none, and makes it ready for work.
-    virtual StoreStatus openOrCreate(MemberStore::Startup& startup, MemberStore::Indexes indexes) = 0;
+    virtual StoreFailure openOrCreate(MemberStore::Startup& startup, MemberStore::Indexes indexes) = 0;
     // Before each operation: makes sure the connection is open and still reaches the store the path names, and
     // stops every statement of the operation after `limit`.
-    virtual StoreStatus prepareOperation(std::chrono::milliseconds limit) = 0;
+    virtual StoreFailure prepareOperation(std::chrono::milliseconds limit) = 0;
 
     // A statement prepared once per connection; its bound values are set before each run.
     virtual QSqlQuery& prepared(const QString& sql) = 0;
@@ -48,12 +48,12 @@ public:
     // number until the commit, lockTable() keeps them from adding or changing any row, and lockRow is added to a
     // SELECT of a row that will be changed.
     virtual QString beginWrite() const = 0;
-    virtual StoreStatus lockCard(const QString& card) = 0;
-    virtual StoreStatus lockTable() = 0;
+    virtual StoreFailure lockCard(const QString& card) = 0;
+    virtual StoreFailure lockTable() = 0;
     virtual QString lockRow() const = 0;
 
     // Inside a write transaction: makes sure the points history exists, creating it when the store has none yet.
-    virtual StoreStatus prepareHistory() = 0;
+    virtual StoreFailure prepareHistory() = 0;
     // Whether the points history exists (an older file, or a read-only one, may have none).
     virtual StoreResult<bool> hasHistory() = 0;
 
@@ -66,9 +66,9 @@ public:
 
     // A consistent copy of the whole store as a member file at `file` (which must not exist), made while other
     // tills may be working, and checked. Nothing is left at `file` when it fails.
-    virtual StoreStatus backupTo(const QString& file) = 0;
+    virtual StoreFailure backupTo(const QString& file) = 0;
 
-    virtual StoreStatus buildMissingIndexes() = 0;
+    virtual StoreFailure buildMissingIndexes() = 0;
     virtual StoreResult<bool> quickCheck() = 0;
     virtual StoreResult<MemberStore::Durability> durability() = 0;
 

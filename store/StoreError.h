@@ -49,11 +49,17 @@ struct StoreError
     QString toString() const;
 };
 
-// No value on success, the error otherwise.
-using StoreStatus = std::optional<StoreError>;
+// What an operation of the store that gives nothing else returns: empty when it succeeded, the error otherwise.
+// It must be looked at: a dropped failure does not build.
+class [[nodiscard]] StoreFailure : public std::optional<StoreError>
+{
+public:
+    using std::optional<StoreError>::optional;
+    StoreFailure(std::optional<StoreError> failure) : std::optional<StoreError>(std::move(failure)) {}
+};
 
-// A value on success, the error otherwise.
-template <typename T> class StoreResult
+// A value on success, the error otherwise. It must be looked at: a dropped result does not build.
+template <typename T> class [[nodiscard]] StoreResult
 {
 public:
     StoreResult(T value) : m_state(std::in_place_index<0>, std::move(value)) {}

@@ -213,17 +213,17 @@ QString generatedCard(int index)
     return QString::number(kFirst + (qint64(index) * kStep + 4242) % kRange);
 }
 
-StoreStatus generateMemberFile(const QString& path, const GeneratorOptions& options)
+StoreFailure generateMemberFile(const QString& path, const GeneratorOptions& options)
 {
     if (QFile::exists(path))
         return StoreError{StoreError::Kind::Create, path, QStringLiteral("the file exists already")};
     return generateMembers(StoreAddress::file(path), options);
 }
 
-StoreStatus generateMembers(const StoreAddress& store, const GeneratorOptions& options)
+StoreFailure generateMembers(const StoreAddress& store, const GeneratorOptions& options)
 {
     const QString name = store.displayName();
-    if (StoreStatus failure = MemberStore(store).openOrCreate())
+    if (StoreFailure failure = MemberStore(store).openOrCreate())
         return failure;
     const StoreResult<qint64> rows = MemberStore(store).rowCount();
     if (!rows)

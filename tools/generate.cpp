@@ -25,7 +25,7 @@ int main(int argc, char* argv[])
     }
     QElapsedTimer timer;
     timer.start();
-    const StoreStatus failure =
+    const StoreFailure failure =
         store->isServer() ? generateMembers(*store, options) : generateMemberFile(store->path(), options);
     if (failure) {
         out << failure->toString() << '\n';

@@ -9,7 +9,9 @@
 Form1::Form1()
     : m_memberBoxes{&Text25, &Text26, &Text47, &Text28, &Text29, &Text30, &Text34, &Text35,
                     &Text36, &Text38, &Text40, &Text1,  &Text45, &Text46, &Text4,  &Text2},
-      m_operationButtons{&Command1, &Command5, &Command6, &Command3}
+      m_operationButtons{&Command1, &Command5, &Command6, &Command3}, m_finishingButtons{
+                                                                          &command2,  &Command10, &Command4, &Command9,
+                                                                          &Command11, &Command7,  &Command8}
 {
     for (const CatalogueEntry& entry : formCatalogue()) {
         Control& control = this->*entry.member;
@@ -17,22 +19,7 @@ Form1::Form1()
         m_controls.push_back(&control);
     }
 
-    Text25.setKeyPressHandler([this](int& KeyAscii) { Text25_KeyPress(KeyAscii); });
-    Text26.setKeyPressHandler([this](int& KeyAscii) { Text26_KeyPress(KeyAscii); });
-    Text28.setKeyPressHandler([this](int& KeyAscii) { Text28_KeyPress(KeyAscii); });
-    Text29.setKeyPressHandler([this](int& KeyAscii) { Text29_KeyPress(KeyAscii); });
-    Text30.setKeyPressHandler([this](int& KeyAscii) { Text30_KeyPress(KeyAscii); });
-    Text34.setKeyPressHandler([this](int& KeyAscii) { Text34_KeyPress(KeyAscii); });
-    Text35.setKeyPressHandler([this](int& KeyAscii) { Text35_KeyPress(KeyAscii); });
-    Text36.setKeyPressHandler([this](int& KeyAscii) { Text36_KeyPress(KeyAscii); });
-    Text38.setKeyPressHandler([this](int& KeyAscii) { Text38_KeyPress(KeyAscii); });
-    Text40.setKeyPressHandler([this](int& KeyAscii) { Text40_KeyPress(KeyAscii); });
-    Text1.setKeyPressHandler([this](int& KeyAscii) { Text1_KeyPress(KeyAscii); });
-    Text45.setKeyPressHandler([this](int& KeyAscii) { Text45_KeyPress(KeyAscii); });
-    Text46.setKeyPressHandler([this](int& KeyAscii) { Text46_KeyPress(KeyAscii); });
-    Text2.setKeyPressHandler([this](int& KeyAscii) { Text2_KeyPress(KeyAscii); });
-    Text47.setKeyPressHandler([this](int& KeyAscii) { Text47_KeyPress(KeyAscii); });
-    Text8.setKeyPressHandler([this](int& KeyAscii) { Text8_KeyPress(KeyAscii); });
+    connectKeyPressHandlers();
 }
 
 Form1::~Form1() = default;
@@ -100,43 +87,25 @@ QString listColumn(const QString& text)
 
 } // namespace
 
-StoreStatus Form1::Form_Load(const MemberStore& store, const Clock& clock, BirthdayList list)
+StoreFailure Form1::Form_Load(const MemberStore& store, const Clock& clock, BirthdayList list)
 {
     List1.clear();
     List1.setEnabled(false);
-
-    for (Control* button : {&Command5, &Command1, &Command6, &Command3})
-        button->setEnabled(true);
-    for (Control* button : {&command2, &Command9, &Command4, &Command7, &Command8, &Command10, &Command11}) {
-        button->setEnabled(false);
-        button->setVisible(false);
-    }
-
+    showIdleState();
+    // What only start-up does: the controls without a role and the working boxes out of sight.
     Data1.setVisible(false);
-    Label12.setVisible(false);
-    Label5.setVisible(false);
-
-    for (Control* box : m_memberBoxes)
-        box->setEnabled(false);
-
     Text52.setEnabled(false);
-    for (Control* box : {&Text52, &Text3, &Text5, &Text6, &Text7, &Text9, &Text8})
+    for (Control* box : {&Text52, &Text3, &Text5, &Text6, &Text7, &Text9})
         box->setVisible(false);
-
-    cumple.setVisible(false);
     Text47.setText(QString());
 
-    for (Control* label : {&Label14, &Label17, &Label18, &Label28, &Label35, &Label36, &Label37})
-        label->setVisible(false);
-    Label29.setVisible(true);
-
-    const StoreStatus failure = list == BirthdayList::Now ? fillBirthdayList(store, clock.today()) : std::nullopt;
+    const StoreFailure failure = list == BirthdayList::Now ? fillBirthdayList(store, clock.today()) : std::nullopt;
     for (Control* box : {&Text28, &Text29, &Text30})
         box->setText(QString());
     return failure;
 }
 
-StoreStatus Form1::fillBirthdayList(const MemberStore& store, QDate today)
+StoreFailure Form1::fillBirthdayList(const MemberStore& store, QDate today)
 {
     // Only rows with a birthday 1 to 9 days ahead in this calendar year can be listed: the store hands out those
     // (and rows whose birth date holds no value, which fail) instead of every row. Each is checked in full below.
@@ -149,7 +118,7 @@ StoreStatus Form1::fillBirthdayList(const MemberStore& store, QDate today)
     static constexpr Field kRead[] = {Field::fnacimiento, Field::nombre, Field::apellidos, Field::ntarjeta};
     // The lines go to the list together: one change for the window, however many members are listed.
     QStringList lines;
-    const StoreStatus failure = store.scanBirthdays(monthDays, kRead, [&](const StoredRow& row) -> StoreStatus {
+    const StoreFailure failure = store.scanBirthdays(monthDays, kRead, [&](const StoredRow& row) -> StoreFailure {
         const StoreResult<QString> birth = row.text(Field::fnacimiento);
         if (!birth)
             return birth.error();

@@ -54,11 +54,14 @@ public:
     // BirthdayList::Later leaves the list empty for fillBirthdayList(), when reading it would keep the window from
     // showing (a large file whose lookup indexes are still being built).
     enum class BirthdayList { Now, Later };
-    StoreStatus Form_Load(const MemberStore& store, const Clock& clock, BirthdayList list = BirthdayList::Now);
-    StoreStatus fillBirthdayList(const MemberStore& store, QDate today);
+    StoreFailure Form_Load(const MemberStore& store, const Clock& clock, BirthdayList list = BirthdayList::Now);
+    StoreFailure fillBirthdayList(const MemberStore& store, QDate today);
 
-    // After a failure of the member file in the middle of an operation: the idle state that start-up sets, with
-    // the member boxes empty, locked and light yellow and nothing of the broken operation left on screen.
+    // The idle state, "elegir proceso": the operation buttons enabled, every button that finishes an operation
+    // hidden, the message labels but Label29 hidden, the member boxes locked, the amount box hidden.
+    void showIdleState();
+    // After a failure of the member file in the middle of an operation: the idle state, with the member boxes
+    // empty and light yellow and nothing of the broken operation left on screen.
     void restoreIdleState();
 
     // Member form routines: the sixteen member boxes and one row of "ficha".
@@ -82,6 +85,9 @@ public:
     MemberRecord StoreMemberBoxes(StoreVariant variant);
 
     const std::array<Control*, 4>& operationButtons() const { return m_operationButtons; }
+    // The buttons that finish an operation: "salvar", "Salvar registro", "añadir puntos", the three ways out,
+    // "reset puntos".
+    const std::array<Control*, 7>& finishingButtons() const { return m_finishingButtons; }
 
     // Key-press handlers: Enter (13) moves the focus to the next member box of a ring in screen order, and from
     // the points amount box Text8 to "añadir puntos". The key is never changed or consumed.
@@ -134,12 +140,15 @@ private:
     void notify(Control& control, Property property);
     void giveFocus(Control& control);
     void loseFocusIfUnusable(Control& control);
+    // Makes each box of the Enter table run its key-press handler.
+    void connectKeyPressHandlers();
     // Enter in `box` gives the focus to its target; every other key is left alone.
     void enterMovesFocus(Control& box, int keyAscii);
 
     std::vector<Control*> m_controls;
     std::array<Control*, 16> m_memberBoxes{};
     std::array<Control*, 4> m_operationButtons{};
+    std::array<Control*, 7> m_finishingButtons{};
     Control* m_focused = nullptr;
     int m_focusErrors = 0;
 };

@@ -204,22 +204,27 @@ MemberRecord Form1::StoreMemberBoxes(StoreVariant variant)
     return row;
 }
 
-void Form1::restoreIdleState()
+void Form1::showIdleState()
 {
     for (Control* button : m_operationButtons)
         button->setEnabled(true);
-    for (Control* button : {&command2, &Command9, &Command4, &Command7, &Command8, &Command10, &Command11}) {
-        button->setVisible(false);
+    for (Control* button : m_finishingButtons) {
         button->setEnabled(false);
+        button->setVisible(false);
     }
     for (Control* label :
-         {&Label14, &Label17, &Label18, &Label28, &Label35, &Label36, &Label37, &Label5, &Label12, &cumple})
+         {&Label12, &Label5, &Label14, &Label17, &Label18, &Label28, &Label35, &Label36, &Label37, &cumple})
         label->setVisible(false);
     Label29.setVisible(true);
-    ClearMemberBoxes();
     LockMemberBoxes();
+    Text8.setVisible(false);
+}
+
+void Form1::restoreIdleState()
+{
+    showIdleState();
+    ClearMemberBoxes();
     ResetMemberBoxColours();
     Text8.setText(QString());
-    Text8.setVisible(false);
     Text52.setText(QString());
 }

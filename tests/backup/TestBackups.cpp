@@ -114,7 +114,7 @@ private slots:
         writer.start(qEnvironmentVariable("SOCIOS_TEST_HELPER"), {"write", m_path});
         QVERIFY(writer.waitForReadyRead(10000));
         const QString copy = m_dir->filePath("copia.mdb");
-        const StoreStatus copied = MemberStore(m_path).backupTo(copy);
+        const StoreFailure copied = MemberStore(m_path).backupTo(copy);
         writer.kill();
         writer.waitForFinished();
         QCOMPARE(copied, std::nullopt);

@@ -112,7 +112,7 @@ private slots:
         const QString path = m_dir->filePath(QStringLiteral("ajeno.mdb"));
         execSql(path, sql);
         const auto before = folderContents(path);
-        const StoreStatus refused = MemberStore(path).openOrCreate();
+        const StoreFailure refused = MemberStore(path).openOrCreate();
         QVERIFY(refused);
         QCOMPARE(refused->cause, cause);
         QVERIFY2(refused->detail.contains(detail), qPrintable(refused->detail));
@@ -197,7 +197,7 @@ private slots:
 
         const auto before = folderContents(m_path);
         const MemberStore store(m_path);
-        const StoreStatus started = store.openOrCreate();
+        const StoreFailure started = store.openOrCreate();
         if (cause == Cause::Other) {
             QCOMPARE(started, std::nullopt);
             QCOMPARE(allRows(m_path), committed);
@@ -299,7 +299,7 @@ private slots:
                         "INSERT INTO ficha SELECT 'N' || i, '', '', '', '', '', '', '', '', '', '', '', '' FROM n");
         MemberStore store(m_path);
         store.setTimeLimit(std::chrono::milliseconds(50));
-        const StoreStatus stopped = store.scan(std::array{Field::ntarjeta}, [](const StoredRow&) -> StoreStatus {
+        const StoreFailure stopped = store.scan(std::array{Field::ntarjeta}, [](const StoredRow&) -> StoreFailure {
             QThread::usleep(500);
             return std::nullopt;
         });

@@ -171,7 +171,7 @@ private slots:
         const QByteArray before = fileBytes(path);
 
         const MemberStore store(path);
-        const StoreStatus failure = store.openOrCreate();
+        const StoreFailure failure = store.openOrCreate();
         QVERIFY(failure && failure->kind == StoreError::Kind::Open && failure->path == path);
         QCOMPARE(failure->cause, cause);
         QVERIFY(!store.appendNew(sampleMember("0001")).ok());
@@ -394,7 +394,7 @@ private slots:
                                     QString::number(days);
             }
             Form1 form;
-            const StoreStatus failure = form.Form_Load(store, FixedClock(today));
+            const StoreFailure failure = form.Form_Load(store, FixedClock(today));
             QVERIFY2(!failure, failure ? qPrintable(failure->toString()) : "");
             QVERIFY2(form.List1.items() == expected, qPrintable(today.toString(Qt::ISODate)));
         }

@@ -90,7 +90,7 @@ private slots:
         for (int i = 0; i < 4; ++i)
             tills.emplace_back(QThread::create([&] {
                 const MemberStore store(empty.address());
-                if (const StoreStatus failure = store.openOrCreate()) {
+                if (const StoreFailure failure = store.openOrCreate()) {
                     const QMutexLocker lock(&mutex);
                     failures << failure->toString();
                 } else {
@@ -165,7 +165,7 @@ private slots:
         const QList<QStringList> before = relations(foreign);
 
         const MemberStore store(foreign.address());
-        const StoreStatus refused = store.openOrCreate();
+        const StoreFailure refused = store.openOrCreate();
         QVERIFY(refused);
         QCOMPARE(refused->cause, cause);
         QVERIFY2(refused->detail.contains(detail), qPrintable(refused->detail));
@@ -203,7 +203,7 @@ private slots:
         for (const QString& change : changes)
             parameters.insert(change.section('=', 0, 0), change.section('=', 1));
         const MemberStore store(with(parameters));
-        const StoreStatus failure = store.openOrCreate();
+        const StoreFailure failure = store.openOrCreate();
         const StoreResult<bool> added = store.appendNew(sampleMember("0099"));
         qputenv("PGPASSFILE", kept);
 

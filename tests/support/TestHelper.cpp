@@ -121,7 +121,7 @@ public:
         m_operations.connectHandlers();
     }
 
-    StoreStatus load() { return form.Form_Load(m_store, SystemClock()); }
+    StoreFailure load() { return form.Form_Load(m_store, SystemClock()); }
 
     // "click CONTROL [ANSWER...]" (the answers to its card number prompts, then "*") or "set CONTROL TEXT". Returns
     // "WINDOW | BOXES", then each message shown; the store failures stay in `failures` until the next command.

@@ -70,7 +70,7 @@ TestStore::~TestStore()
 TestStore& TestStore::create(const QList<MemberRecord>& rows)
 {
     const MemberStore store(m_address);
-    StoreStatus failure = store.openOrCreate();
+    StoreFailure failure = store.openOrCreate();
     for (const MemberRecord& row : rows)
         if (!failure)
             failure = store.append(row);

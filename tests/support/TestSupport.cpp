@@ -51,7 +51,7 @@ QString createMemberFile(const QTemporaryDir& dir, const QList<MemberRecord>& ro
 {
     const QString path = dir.filePath(QStringLiteral("MIS PROGRAMAS/dorvel.mdb"));
     const MemberStore store(path);
-    StoreStatus failure = store.openOrCreate();
+    StoreFailure failure = store.openOrCreate();
     for (const MemberRecord& row : rows)
         if (!failure)
             failure = store.append(row);

@@ -36,13 +36,6 @@ public:
 // Lets QCOMPARE print a row that differs.
 char* toString(const MemberRecord& record);
 
-struct FixedClock : Clock
-{
-    explicit FixedClock(QDate date) : date(date) {}
-    QDate today() const override { return date; }
-    QDate date;
-};
-
 // A prompt that hands out queued answers, each once. Running out of answers fails the test and answers "*",
 // which ends every card entry, so a test never hangs.
 class FakePrompt : public CardPrompt

@@ -16,7 +16,7 @@ class TestStartup : public QObject
         if (!sql.isEmpty())
             execSql(path, sql);
         Form1 form;
-        const StoreStatus failure = form.Form_Load(MemberStore(path), FixedClock(today));
+        const StoreFailure failure = form.Form_Load(MemberStore(path), FixedClock(today));
         return failure ? QStringList{failure->toString().replace(path, "F")} : form.List1.items();
     }
 
