@@ -270,7 +270,7 @@ private slots:
         const MemberStore store(m_path);
         QCOMPARE(store.openOrCreate(), std::nullopt);
         QProcess reader;
-        QVERIFY(startHelper(reader, {"read", m_path, "1500"}, "reading"));
+        QVERIFY(startHelper(reader, {"read", m_path, "3000"}, "reading"));
         QCOMPARE(store.appendNew(sampleMember("0099")).value(), true);
         QCOMPARE(store.changePoints("0001", [](const QString&) { return std::optional<QString>(" 9"); })->stored, " 9");
         QCOMPARE(store.rowsWithCard("0099")->size(), 1u);
