@@ -69,6 +69,11 @@ answer="$("${installed[@]}" --version)" || fail "socios --version failed"
 [ "$answer" = "socios $version" ] || fail "socios --version says '$answer', the package is $version"
 help="$("${installed[@]}" --help)" || fail "socios --help failed"
 grep -q -- "--version" <<<"$help" || fail "socios --help lists no --version: $help"
+# The Access reader is installed where socios looks for it.
+mkdir -p "$root/home"
+imported="$("${installed[@]}" --import-access "$PWD/tests/data/ficha-jet4.mdb")" ||
+    fail "the installed socios cannot import an Access file"
+grep -q "imported 242 members" <<<"$imported" || fail "the installed socios imported: $imported"
 
 step "done"
 echo "$deb: $(stat -c %s "$deb") bytes, $(dpkg-deb -f "$deb" Installed-Size) KiB installed"
