@@ -42,23 +42,4 @@ struct ImportError
 using ImportStatus = std::optional<ImportError>;
 
 // A value on success, the error otherwise.
-template <typename T> class ImportResult
-{
-public:
-    ImportResult(T value) : m_state(std::in_place_index<0>, std::move(value)) {}
-    ImportResult(ImportError error) : m_state(std::in_place_index<1>, std::move(error)) {}
-
-    bool ok() const { return m_state.index() == 0; }
-    explicit operator bool() const { return ok(); }
-
-    const T& value() const& { return std::get<0>(m_state); }
-    T& value() & { return std::get<0>(m_state); }
-    T&& value() && { return std::get<0>(std::move(m_state)); }
-    const T& operator*() const& { return value(); }
-    const T* operator->() const { return &value(); }
-
-    const ImportError& error() const { return std::get<1>(m_state); }
-
-private:
-    std::variant<T, ImportError> m_state;
-};
+template <typename T> using ImportResult = Result<T, ImportError>;

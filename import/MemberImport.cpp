@@ -290,6 +290,20 @@ ImportResult<qint64> countAccessMembers(const AccessReader& reader, const QStrin
     return head->rows;
 }
 
+// An import never merges: a store that holds members is refused, with nothing read or written.
+ImportStatus refuseIfHoldsMembers(const MemberStore& store, const QString& source)
+{
+    if (StoreFailure failure = store.openOrCreate())
+        return storeError(source, *failure);
+    const StoreResult<qint64> rows = store.rowCount();
+    if (!rows)
+        return storeError(source, rows.error());
+    if (*rows > 0)
+        return error(ImportError::Kind::HoldsMembers, source,
+                     QStringLiteral("%1 holds %2 members").arg(store.path()).arg(*rows));
+    return std::nullopt;
+}
+
 ImportResult<qint64> putMembers(const MemberStore::RecordProducer& produce, std::optional<qint64> expected,
                                 const QString& source, const StoreAddress& target)
 {
@@ -300,14 +314,8 @@ ImportResult<qint64> putMembers(const MemberStore::RecordProducer& produce, std:
             return error(ImportError::Kind::AccessAtPath, source, target.path());
         // A store that is there already: filled only while it holds no member, in one transaction.
         const MemberStore store(target);
-        if (StoreFailure failure = store.openOrCreate())
-            return storeError(source, *failure);
-        const StoreResult<qint64> rows = store.rowCount();
-        if (!rows)
-            return storeError(source, rows.error());
-        if (*rows > 0)
-            return error(ImportError::Kind::HoldsMembers, source,
-                         QStringLiteral("%1 holds %2 members").arg(store.path()).arg(*rows));
+        if (ImportStatus refused = refuseIfHoldsMembers(store, source))
+            return *refused;
         qint64 produced = 0;
         const StoreResult<bool> filled = store.fillEmpty([&](const MemberStore::AddRecord& add) {
             return produce([&](const MemberRecord& record) {
@@ -378,14 +386,8 @@ ImportResult<ImportSummary> importAccessIntoStore(const AccessReader& reader, co
                                                   const MemberStore& store, const AccessReader::Progress& progress)
 {
     // Refused before the Access file is read at all when the store holds members.
-    if (StoreFailure failure = store.openOrCreate())
-        return storeError(file, *failure);
-    const StoreResult<qint64> rows = store.rowCount();
-    if (!rows)
-        return storeError(file, rows.error());
-    if (*rows > 0)
-        return error(ImportError::Kind::HoldsMembers, file,
-                     QStringLiteral("%1 holds %2 members").arg(store.path()).arg(*rows));
+    if (ImportStatus refused = refuseIfHoldsMembers(store, file))
+        return *refused;
     ImportResult<AccessMembers> members = readAccessMembers(reader, file, progress);
     if (!members)
         return members.error();

@@ -59,11 +59,11 @@ public:
 };
 
 // A value on success, the error otherwise. It must be looked at: a dropped result does not build.
-template <typename T> class [[nodiscard]] StoreResult
+template <typename T, typename Error> class [[nodiscard]] Result
 {
 public:
-    StoreResult(T value) : m_state(std::in_place_index<0>, std::move(value)) {}
-    StoreResult(StoreError error) : m_state(std::in_place_index<1>, std::move(error)) {}
+    Result(T value) : m_state(std::in_place_index<0>, std::move(value)) {}
+    Result(Error error) : m_state(std::in_place_index<1>, std::move(error)) {}
 
     bool ok() const { return m_state.index() == 0; }
     explicit operator bool() const { return ok(); }
@@ -74,8 +74,10 @@ public:
     const T& operator*() const& { return value(); }
     const T* operator->() const { return &value(); }
 
-    const StoreError& error() const { return std::get<1>(m_state); }
+    const Error& error() const { return std::get<1>(m_state); }
 
 private:
-    std::variant<T, StoreError> m_state;
+    std::variant<T, Error> m_state;
 };
+
+template <typename T> using StoreResult = Result<T, StoreError>;
