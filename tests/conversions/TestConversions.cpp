@@ -22,33 +22,26 @@ private slots:
     {
         const DataTable<QString, double> row("text", "number");
         row("empty", "", 0);
-        row("letters", "abc", 0);
         row("empty mark", "*****", 0);
         row("stored with leading blank", " 150", 150);
-        row("decimal point", "17.5", 17.5);
         row("no zero before point", ".5", 0.5);
         row("comma ends the number", "2,5", 2);
         row("second point ends it", "1.2.3", 1.2);
-        row("plus sign", "+7", 7);
         row("blank between sign and digits", "- 5", -5);
         row("two signs", "--5", 0);
         row("blanks inside", " 1 2 3", 123);
         row("tabs and line feeds", "\t1\n0", 10);
         row("carriage return ends it", "1\r0", 1);
         row("exponent E", "1E3", 1000);
-        row("exponent d lower case", "2.5d2", 250);
         row("negative exponent", "15E-1", 1.5);
         row("exponent without digits", "3E", 3);
-        row("exponent sign without digits", "3D+", 3);
         row("hexadecimal, any case", "&hFf", 255);
         row("hexadecimal stops at non-digit", "&H1G", 1);
         row("octal", "&O17", 15);
-        row("octal stops at 8", "&o18", 1);
         row("ampersand alone", "&", 0);
         row("full-width digits are not digits", "１２", 0);
         row("overflow", "1E400", kInfinity);
         row("negative overflow, huge exponent", "-1E99999999999999999999", -kInfinity);
-        row("underflow", "1E-400", 0);
     }
 
     void val()
@@ -63,20 +56,16 @@ private slots:
         const DataTable<double, QString> row("number", "text");
         row("zero", 0, " 0");
         row("negative zero", -0.0, " 0");
-        row("whole", 15, " 15");
         row("negative whole", -5, "-5");
-        row("fraction", 17.5, " 17.5");
         row("below one", 0.5, " .5");
         row("negative below one", -0.25, "-.25");
         row("binary fraction rounded to 15 digits", 0.1 + 0.2, " .3");
         row("fifteen digits, no separators", 123456789012345, " 123456789012345");
         row("sixteen digits rounded", 1234567890123456, " 1.23456789012346E+15");
-        row("large power", 1e20, " 1E+20");
         row("small", 0.0001, " .0001");
         row("very small", 0.00001, " 1E-05");
         row("negative very small", -2.5e-7, "-2.5E-07");
         row("largest double reads back", kLargest, " 1.79769313486231E+308");
-        row("negative largest double", -kLargest, "-1.79769313486231E+308");
         row("smallest double", std::numeric_limits<double>::denorm_min(), " 4.94065645841247E-324");
     }
 
@@ -107,11 +96,9 @@ private slots:
         // cuts: charCount, leftChars 7, charsFrom 2 and rightChars 2, joined by "|"
         const DataTable<QString, QString> row("text", "cuts");
         row("empty", "", "0|||");
-        row("one character", "5", "1|5||5");
         row("ascii", "0123456789", "10|0123456|123456789|89");
         row("enye is one character", "ñ0001", "5|ñ0001|0001|01");
         row("non-BMP at the cut", "123456𝄞9", "8|123456𝄞|23456𝄞9|𝄞9");
-        row("non-BMP first", "𝄞abcdefgh", "9|𝄞abcdef|abcdefgh|gh");
         row("lone surrogate counts as one", QChar(0xD800) + QStringLiteral("abcdefg"),
             QStringLiteral("8|%1abcdef|abcdefg|fg").arg(QChar(0xD800)));
     }

@@ -99,18 +99,13 @@ private slots:
         row("Jet 4: accents", "ficha-jet4.mdb", "ficha", 242, "0001", "apellidos", "Núñez Peña");
         row("Jet 4: no value", "ficha-jet4.mdb", "ficha", 242, "0241", "nsocio", "\\N");
         row("ACE: accents", "access/ficha-ace.accdb", "FICHA", 242, "0003", "ciudad", "Peñíscola");
-        row("ACE: no value", "access/ficha-ace.accdb", "ficha", 242, "0241", "fcaducidad", "\\N");
         row("compressed Unicode: Cyrillic", unicode, "Table", 8, "3", "Unicode", "Мир");
-        row("compressed Unicode: Greek", unicode, "Table", 8, "4", "Unicode", "ϰαὶ τ\u1F79τ' ἐγὼ Κ\u1F7Bϰλωπα");
         row("compressed Unicode: CJK", unicode, "Table", 8, "5", "Unicode", "漢字仮名交じり文");
         row("Jet 3 code page: ¡", jet3, "Table1", 275, "row161", "data", "AA¡AA");
-        row("Jet 3 code page: Ñ", jet3, "Table1", 275, "row209", "data", "AAÑAA");
         row("Jet 3: a line feed in a text", jet3, "Table1", 275, "row10", "data", "AA\nAA");
         row("Jet 3: long integer", jet3, "Table2", 9, "row2", "data", "309840983");
-        row("Jet 3: single", jet3, "Table5", 20, "row2", "data", "309840992");
         row("Jet 3: date/time", jet3, "Table6", 23, "row10", "data", "0.0003472222222222222");
         row("Jet 3: currency", jet3, "Table8", 20, "row2", "data", "3098409830000");
-        row("Jet 3: yes/no", jet3, "Table10", 5, "row1", "data", "1");
     }
     void fixtures()
     {
@@ -137,12 +132,8 @@ private slots:
         row("empty mark kept", 3, Field::email, "*****");
         row("long card number", 240, Field::ntarjeta, "0000240");
         row("balance with an exponent", 240, Field::puntos, " 1E+15");
-        row("card number 0007", 7, Field::ntarjeta, "0007");
         row("duplicate 0007 kept, in its place", 241, Field::ntarjeta, "0007");
-        row("duplicate's own data", 241, Field::nsocio, "9999");
         row("no value: empty mark", 242, Field::nsocio, "*****");
-        row("no value in the last field", 242, Field::fcaducidad, "*****");
-        row("text beside no values", 242, Field::apellidos, "Valores");
     }
     void fichaRows()
     {
@@ -165,10 +156,6 @@ private slots:
         QCOMPARE(fromJet4->summary.members, 242);
         QCOMPARE(fromJet4->summary.emptyMarks, 10); // the ten NULL fields of row "0241"
         QCOMPARE(fromJet4->summary.converted, QStringList());
-        QStringList firstCards;
-        for (std::size_t i = 0; i < 6; ++i)
-            firstCards << fromJet4->records[i].ntarjeta;
-        QCOMPARE(firstCards, (QStringList{"0001", "0002", "0003", "0004", "0005", "0006"}));
         QCOMPARE(countAccessMembers(AccessReader(), ace()).value(), 242);
     }
 
@@ -251,32 +238,26 @@ private slots:
         const DataTable<AccessType, QString, Field, QString> row("type", "raw", "field", "stored");
         const QString none = QStringLiteral("(none)");
         row("text kept exactly", AccessType::Text, " 17.5", Field::puntos, " 17.5");
-        row("empty text kept", AccessType::Text, "", Field::nombre, "");
         row("memo kept with its line feeds", AccessType::Memo, "una\nlínea", Field::observaciones, "una\nlínea");
         row("yes", AccessType::YesNo, "1", Field::observaciones, "-1");
         row("no", AccessType::YesNo, "0", Field::observaciones, " 0");
         row("yes/no damaged", AccessType::YesNo, "2", Field::observaciones, none);
         row("byte", AccessType::Byte, "255", Field::puntos, " 255");
         row("integer, negative", AccessType::Integer, "-5", Field::puntos, "-5");
-        row("long integer zero", AccessType::LongInteger, "0", Field::puntos, " 0");
         row("integer with a fraction", AccessType::LongInteger, "1.5", Field::puntos, none);
         row("currency", AccessType::Currency, "175000", Field::puntos, " 17.5");
-        row("currency, negative", AccessType::Currency, "-50000", Field::puntos, "-5");
         row("currency, smallest", AccessType::Currency, "1", Field::puntos, " .0001");
         row("single, its own digits", AccessType::Single, "0.1", Field::puntos, " .1");
         row("single, seven digits", AccessType::Single, "309840992", Field::puntos, " 309841000");
-        row("double, below one", AccessType::Double, "0.5", Field::puntos, " .5");
         row("double, exponent", AccessType::Double, "1e15", Field::puntos, " 1E+15");
         row("double, not a number", AccessType::Double, "nan", Field::puntos, none);
         row("decimal", AccessType::Decimal, "12.50", Field::puntos, " 12.5");
         row("birth date, time dropped", AccessType::DateTime, "31119.75", Field::fnacimiento, "13/03/1985");
         row("expiry month", AccessType::DateTime, "46539", Field::fcaducidad, "06/2027");
-        row("date in another field", AccessType::DateTime, "3245", Field::observaciones, "18/11/1908");
         row("before 1899, time forwards", AccessType::DateTime, "-1.5", Field::fnacimiento, "29/12/1899");
         row("first Access day", AccessType::DateTime, "-657434", Field::fnacimiento, "01/01/0100");
         row("last Access day", AccessType::DateTime, "2958465.99", Field::fnacimiento, "31/12/9999");
         row("after the last Access day", AccessType::DateTime, "2958466", Field::fnacimiento, none);
-        row("before the first Access day", AccessType::DateTime, "-657435", Field::fnacimiento, none);
         row("date damaged", AccessType::DateTime, "x", Field::fnacimiento, none);
         row("binary", AccessType::Binary, "", Field::observaciones, none);
     }
@@ -297,13 +278,11 @@ private slots:
         row("head only", true, head + "end\t0|", "");
         row("no signature", false, "table\t2\t2|", "does not begin as expected");
         row("cut short", false, head + "row\tx\t1|", "ends early");
-        row("last line cut", false, head + "row\tx\t1|row\ty\t2|end\t2", "ends early");
         row("fewer rows than counted", false, head + "row\tx\t1|end\t1|", "counts 2 rows, but 1");
         row("end miscounts", false, head + "row\tx\t1|row\ty\t2|end\t3|", "count of rows does not match");
         row("a field too few", false, head + "row\tx|", "row 1 is malformed");
         row("rows when only the head was asked", true, head + "row\tx\t1|end\t1|", "row 1 is malformed");
         row("unknown escape", false, head + "row\t\\x\t1|", "not valid UTF-8");
-        row("invalid UTF-8", false, head + "row\t\xC3(\t1|", "not valid UTF-8");
         row("written on after the end", false, head + "row\tx\t1|row\ty\t2|end\t2|row\tz\t3|", "after its end");
         row("negative count", false, "socios-mdb-reader 1|table\t-2\t2|", "account of the table");
         row("the reader's own failure", false, head + "error\tnotable\tno table ficha|", "no table ficha");
@@ -343,7 +322,6 @@ private slots:
         row("random bytes after an Access header", "header", Kind::Damaged, "");
         row("empty", "empty", Kind::NotAccess, "no Access header");
         row("FIFO", "fifo", Kind::NotAccess, "not a regular file");
-        row("folder", "folder", Kind::NotAccess, "not a regular file");
         row("missing", "missing", Kind::Unreadable, "No such file");
     }
     void hostileFilesRefused()
@@ -370,8 +348,6 @@ private slots:
             copyOf({}, path);
         else if (file == "fifo")
             QCOMPARE(mkfifo(QFile::encodeName(path).constData(), 0600), 0);
-        else if (file == "folder")
-            QVERIFY(QDir().mkdir(path));
         const QMap<QString, QByteArray> before = contents(dir.path());
 
         const QString memberPath = dir.filePath("MIS PROGRAMAS/dorvel.mdb");
@@ -414,69 +390,26 @@ private slots:
         QCOMPARE(cell(*dates, "row10", "data"), QStringLiteral("-0.00035134"));
     }
 
-    void importNeverMerges()
-    {
-        QTemporaryDir dir;
-        const QString path = dir.filePath("MIS PROGRAMAS/dorvel.mdb");
-        const ImportResult<ImportSummary> first = importAccessFile(AccessReader(), jet4(), path);
-        QVERIFY2(first, qPrintable(first ? QString() : first.error().toString()));
-        QCOMPARE(first->members, 242);
-        QCOMPARE(MemberStore(path).rowCount().value(), 242);
-        QCOMPARE(MemberStore(path).openOrCreate(), std::nullopt);
-        const QMap<QString, QByteArray> before = contents(dir.path());
-        const ImportResult<ImportSummary> second = importAccessFile(AccessReader(), ace(), path);
-        QVERIFY(!second);
-        QCOMPARE(second.error().kind, ImportError::Kind::HoldsMembers);
-        QCOMPARE(contents(dir.path()), before);
-
-        // An empty member file (made by a first start) is filled.
-        QTemporaryDir other;
-        const QString empty = createMemberFile(other);
-        const ImportResult<ImportSummary> filled = importAccessFile(AccessReader(), ace(), empty);
-        QVERIFY(filled);
-        QCOMPARE(allRows(empty), allRows(path));
-    }
-
-    void accessFileReplacedInPlace()
-    {
-        QTemporaryDir dir;
-        const QString path = dir.filePath("dorvel.mdb");
-        QVERIFY(QFile::copy(jet4(), path));
-        const QString otherAccess = dir.filePath("otro.accdb");
-        QVERIFY(QFile::copy(ace(), otherAccess));
-        const QMap<QString, QByteArray> before = contents(dir.path());
-
-        const ImportResult<ImportSummary> refused = importAccessFile(AccessReader(), otherAccess, path);
-        QVERIFY(!refused);
-        QCOMPARE(refused.error().kind, ImportError::Kind::AccessAtPath);
-        QCOMPARE(contents(dir.path()), before);
-
-        copyOf("taken", dir.filePath("dorvel (Access).mdb"));
-        const ImportResult<ImportSummary> replaced = importAccessFile(AccessReader(), path, path);
-        QVERIFY2(replaced, qPrintable(replaced ? QString() : replaced.error().toString()));
-        QCOMPARE(replaced->keptOriginal, dir.filePath("dorvel (Access 2).mdb"));
-        QCOMPARE(fileBytes(replaced->keptOriginal), fileBytes(jet4()));
-        QCOMPARE(fileBytes(dir.filePath("dorvel (Access).mdb")), QByteArray("taken"));
-        QCOMPARE(MemberStore(path).rowCount().value(), 242);
-        QCOMPARE(contents(dir.path()).size(), before.size() + 2);
-    }
-
     void commandLine_data()
     {
-        // before: "access" puts the Jet 4 fixture at the member file's place, "members" imports it first.
+        // before: what the home folder holds; "access": the Jet 4 fixture at the member file's place, "members":
+        // that file imported already, "empty": an empty member file of a first start; "taken": also a file where
+        // the original would be kept. "HOME" stands for the home folder, "JET4" and "ACE" for the fixtures.
         const DataTable<QString, QStringList, int, QString> row("before", "arguments", "exitCode", "says");
-        const QString jet4Path = testDataPath("ficha-jet4.mdb");
-        const QString members = "MIS PROGRAMAS/dorvel.mdb";
-        row("imports without a display", "", {"--import-access", jet4Path}, kExitOk,
-            "imported 242 members from " + jet4Path + " into HOME/" + members +
-                "; 10 fields without a value stored as \"*****\"\n");
-        row("a second import refused", "members", {"--import-access", jet4Path}, kExitRefused,
+        const QString members = "HOME/MIS PROGRAMAS/dorvel.mdb";
+        row("imports without a display", "", {"--import-access", "JET4"}, kExitOk,
+            "imported 242 members from JET4 into " + members + "; 10 fields without a value stored as \"*****\"\n");
+        row("fills an empty member file", "empty", {"--import-access", "ACE"}, kExitOk, "imported 242 members");
+        row("a second import refused", "members", {"--import-access", "ACE"}, kExitRefused,
             "socios: the member file holds members already; not importing");
+        row("another Access file at the place refused", "access", {"--import-access", "ACE"}, kExitRefused,
+            "nothing was changed");
         row("damaged file refused", "", {"--import-access", testDataPath("access/damaged/endless-properties.mdb")},
             kExitBadInput, "socios: damaged Access file");
-        row("the Access file at its place", "access", {"--import-access", "HOME/" + members}, kExitOk,
+        row("the Access file at its place", "access", {"--import-access", members}, kExitOk,
             "the Access file is kept as HOME/MIS PROGRAMAS/dorvel (Access).mdb\n");
-        row("no file given", "", {"--import-access"}, kExitUsage, "Missing value after '--import-access'");
+        row("the Access file at its place, its name taken", "taken", {"--import-access", members}, kExitOk,
+            "the Access file is kept as HOME/MIS PROGRAMAS/dorvel (Access 2).mdb\n");
     }
     void commandLine()
     {
@@ -485,10 +418,14 @@ private slots:
         QTemporaryDir home;
         const QString path = home.filePath("MIS PROGRAMAS/dorvel.mdb");
         QDir().mkpath(QFileInfo(path).path());
-        if (before == "access")
+        if (before == "access" || before == "taken")
             QVERIFY(QFile::copy(jet4(), path));
+        if (before == "taken")
+            copyOf("taken", home.filePath("MIS PROGRAMAS/dorvel (Access).mdb"));
         if (before == "members")
             QVERIFY(importAccessFile(AccessReader(), jet4(), path));
+        if (before == "empty")
+            QCOMPARE(createMemberFile(home), path);
         const QMap<QString, QByteArray> untouched = contents(home.path());
 
         QProcess socios;
@@ -499,11 +436,15 @@ private slots:
         environment.remove("WAYLAND_DISPLAY");
         environment.insert("QT_QPA_PLATFORM", "xcb");
         socios.setProcessEnvironment(environment);
-        socios.start(QStringLiteral(SOCIOS_APP_PATH), arguments.replaceInStrings("HOME", home.path()));
+        const auto expand = [&](QStringList texts) {
+            return texts.replaceInStrings("HOME", home.path()).replaceInStrings("JET4", jet4()).replaceInStrings(
+                "ACE", ace());
+        };
+        socios.start(QStringLiteral(SOCIOS_APP_PATH), expand(arguments));
         QVERIFY(socios.waitForFinished(60000));
         const QString said = QString::fromUtf8(socios.readAllStandardOutput() + socios.readAllStandardError());
         QFETCH(QString, says);
-        QVERIFY2(said.contains(says.replace("HOME", home.path())), qPrintable(said));
+        QVERIFY2(said.contains(expand({says}).first()), qPrintable(said));
         QTEST(socios.exitCode(), "exitCode");
         if (socios.exitCode() != kExitOk) {
             QCOMPARE(contents(home.path()), untouched);
@@ -511,8 +452,14 @@ private slots:
         }
         const std::vector<MemberRecord> members = readAccessMembers(AccessReader(), jet4())->records;
         QCOMPARE(allRows(path), QList<MemberRecord>(members.begin(), members.end()));
-        if (before == "access")
-            QCOMPARE(fileBytes(home.filePath("MIS PROGRAMAS/dorvel (Access).mdb")), fileBytes(jet4()));
+        if (before == "access" || before == "taken") {
+            QCOMPARE(fileBytes(home.filePath(before == "access" ? "MIS PROGRAMAS/dorvel (Access).mdb"
+                                                                : "MIS PROGRAMAS/dorvel (Access 2).mdb")),
+                     fileBytes(jet4()));
+            QCOMPARE(contents(home.path()).size(), untouched.size() + 1);
+        }
+        if (before == "taken")
+            QCOMPARE(fileBytes(home.filePath("MIS PROGRAMAS/dorvel (Access).mdb")), QByteArray("taken"));
     }
 };
 
