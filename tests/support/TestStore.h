@@ -71,8 +71,6 @@ public:
     bool stop();
     // The address of its database "socios" over the Unix socket.
     QString uri() const;
-    // The server's folder (its socket is there).
-    QString folder() const;
 
 private:
     bool script(const QString& command);
