@@ -50,13 +50,6 @@ class TestMemberStore : public QObject
         store.execSql("UPDATE ficha SET nombre = 'Copia de ' || nombre WHERE " + store.rowOrder() + " > 4000");
     }
 
-    // Starts the helper that holds the write lock while it saves member `card`, and waits until it holds it.
-    static bool startLockHolder(QProcess& holder, const QString& path, int milliseconds, const QString& card)
-    {
-        holder.start(qEnvironmentVariable("SOCIOS_TEST_HELPER"), {"lock", path, QString::number(milliseconds), card});
-        return holder.waitForReadyRead(10000) && holder.readLine() == "locked\n";
-    }
-
 private slots:
     void initTestCase()
     {
@@ -238,7 +231,7 @@ private slots:
         // with a message, and works once that till is gone (its row was never saved).
         const MemberStore store(m_path);
         QProcess holder;
-        QVERIFY(startLockHolder(holder, m_path, 60000, "0099"));
+        QVERIFY(startHelper(holder, {"lock", m_path, "60000", "0099"}, "locked"));
         QCOMPARE(store.rowsWithCard("0001")->size(), 1u);
         const StoreError error = store.appendNew(sampleMember("0098")).error();
         QCOMPARE(error.cause, Cause::Locked);
@@ -248,7 +241,7 @@ private slots:
         QCOMPARE(store.appendNew(sampleMember("0099")).value(), true);
 
         // Another till saves 0098 while this one waits to save it too: the number is checked once the lock is ours.
-        QVERIFY(startLockHolder(holder, m_path, 1000, "0098"));
+        QVERIFY(startHelper(holder, {"lock", m_path, "1000", "0098"}, "locked"));
         QCOMPARE(store.appendNew(sampleMember("0098")).value(), false);
         QVERIFY(holder.waitForFinished() && holder.exitCode() == 0);
         QCOMPARE(store.rowsWithCard("0098")->size(), 1u);

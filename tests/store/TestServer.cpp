@@ -240,9 +240,7 @@ private slots:
         QFETCH(Cause, cause);
         QFETCH(QString, advice);
         QProcess holder;
-        holder.start(qEnvironmentVariable("SOCIOS_TEST_HELPER"),
-                     {"hold", m_store->uri(), QString::number(hold), "0001"});
-        QVERIFY(holder.waitForReadyRead(10000) && holder.readLine() == "holding\n");
+        QVERIFY(startHelper(holder, {"hold", m_store->uri(), QString::number(hold), "0001"}, "holding"));
 
         MemberStore store(m_store->address());
         store.setTimeLimit(std::chrono::milliseconds(limit));

@@ -111,6 +111,12 @@ QList<MemberRecord> TestStore::allRows() const
     return rows;
 }
 
+bool startHelper(QProcess& helper, const QStringList& arguments, const QByteArray& ready)
+{
+    helper.start(qEnvironmentVariable("SOCIOS_TEST_HELPER"), arguments);
+    return helper.waitForReadyRead(20000) && helper.readLine() == ready + '\n';
+}
+
 PrivateServer::PrivateServer()
 {
     if (!start())

@@ -3,6 +3,7 @@
 #include "store/MemberStore.h"
 
 #include <QList>
+#include <QProcess>
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
@@ -52,6 +53,9 @@ private:
     QString m_uri;
     StoreAddress m_address;
 };
+
+// Starts socios-test-helper with `arguments` and waits until it says `ready` (a line of its own).
+bool startHelper(QProcess& helper, const QStringList& arguments, const QByteArray& ready);
 
 // Runs SQL on a store outside it; see TestStore::execSql.
 QList<QStringList> execSql(const StoreAddress& store, const QString& sql);
