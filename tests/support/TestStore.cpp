@@ -18,13 +18,11 @@ bool testingServer()
 
 QString testServerUri()
 {
-    const QString path = qEnvironmentVariable("SOCIOS_TEST_POSTGRES");
-    QFile file(path);
-    if (path.isEmpty() || !file.open(QIODevice::ReadOnly))
-        qFatal("the test server is not running: %s names no address (CTest starts the server with "
-               "scripts/test-postgres.sh; PostgreSQL must be installed: scripts/setup.sh)",
-               path.isEmpty() ? "SOCIOS_TEST_POSTGRES" : qUtf8Printable(path));
-    return QString::fromUtf8(file.readAll()).trimmed();
+    const QString uri = QString::fromUtf8(fileBytes(qEnvironmentVariable("SOCIOS_TEST_POSTGRES"))).trimmed();
+    if (uri.isEmpty())
+        qFatal("the test server is not running: SOCIOS_TEST_POSTGRES names no address (CTest starts the server with "
+               "scripts/test-postgres.sh; PostgreSQL must be installed: scripts/setup.sh)");
+    return uri;
 }
 
 TestStore::TestStore(const QString& serverUri)
@@ -113,6 +111,12 @@ QList<MemberRecord> TestStore::allRows() const
     return rows;
 }
 
+bool startHelper(QProcess& helper, const QStringList& arguments, const QByteArray& ready)
+{
+    helper.start(qEnvironmentVariable("SOCIOS_TEST_HELPER"), arguments);
+    return helper.waitForReadyRead(20000) && helper.readLine() == ready + '\n';
+}
+
 PrivateServer::PrivateServer()
 {
     if (!start())
@@ -144,12 +148,5 @@ bool PrivateServer::stop()
 
 QString PrivateServer::uri() const
 {
-    QFile file(m_dir.filePath(QStringLiteral("uri")));
-    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()).trimmed() : QString();
-}
-
-QString PrivateServer::folder() const
-{
-    QFile file(m_dir.filePath(QStringLiteral("cluster")));
-    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()).trimmed() : QString();
+    return QString::fromUtf8(fileBytes(m_dir.filePath(QStringLiteral("uri")))).trimmed();
 }

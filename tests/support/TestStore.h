@@ -3,6 +3,7 @@
 #include "store/MemberStore.h"
 
 #include <QList>
+#include <QProcess>
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
@@ -53,6 +54,9 @@ private:
     StoreAddress m_address;
 };
 
+// Starts socios-test-helper with `arguments` and waits until it says `ready` (a line of its own).
+bool startHelper(QProcess& helper, const QStringList& arguments, const QByteArray& ready);
+
 // Runs SQL on a store outside it; see TestStore::execSql.
 QList<QStringList> execSql(const StoreAddress& store, const QString& sql);
 
@@ -71,8 +75,6 @@ public:
     bool stop();
     // The address of its database "socios" over the Unix socket.
     QString uri() const;
-    // The server's folder (its socket is there).
-    QString folder() const;
 
 private:
     bool script(const QString& command);
