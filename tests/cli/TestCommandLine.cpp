@@ -3,7 +3,6 @@
 #include "tests/support/TestSupport.h"
 
 #include <QDir>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -16,25 +15,7 @@ class TestCommandLine : public QObject
     std::optional<QTemporaryDir> m_home;
     QString m_memberPath;
 
-    struct Run
-    {
-        int exitCode = -1;
-        QString out, err;
-    };
-    Run socios(const QStringList& arguments)
-    {
-        QProcess process;
-        QProcessEnvironment environment;
-        environment.insert("HOME", m_home->path());
-        environment.insert("LC_ALL", "C.UTF-8");
-        environment.insert("PATH", qEnvironmentVariable("PATH"));
-        process.setProcessEnvironment(environment); // no DISPLAY, no QT_QPA_PLATFORM: a window could not open
-        process.start(QStringLiteral(SOCIOS_APP_PATH), arguments);
-        if (!process.waitForFinished(60000))
-            return {};
-        return {process.exitCode(), QString::fromUtf8(process.readAllStandardOutput()),
-                QString::fromUtf8(process.readAllStandardError())};
-    }
+    SociosRun socios(const QStringList& arguments) { return runSocios(m_home->path(), arguments); }
 
 private slots:
     void init()
@@ -74,7 +55,7 @@ private slots:
         if (arguments.contains("--import-csv"))
             QCOMPARE(socios({"--export-csv", arguments.last()}).exitCode, 0);
         const QByteArray before = fileBytes(m_memberPath);
-        const Run run = socios(arguments);
+        const SociosRun run = socios(arguments);
         QCOMPARE(run.exitCode, exit);
         QVERIFY2(run.out.contains(out) && run.err.contains(err), qPrintable(run.out + " | " + run.err));
         QCOMPARE(fileBytes(m_memberPath), before); // none of these modes writes to the member file
@@ -91,11 +72,11 @@ private slots:
         QCOMPARE(socios({"--export-csv", m_home->filePath("socios.csv")}).exitCode, 0);
         QCOMPARE(socios({"--backup", m_home->filePath("copias")}).exitCode, 0);
         QVERIFY(QFile::remove(m_memberPath));
-        const Run imported = socios({"--import-csv", m_home->filePath("socios.csv")});
+        const SociosRun imported = socios({"--import-csv", m_home->filePath("socios.csv")});
         QCOMPARE(imported.exitCode, 0);
         QCOMPARE(allRows(m_memberPath), rows);
         const QString copy = QDir(m_home->filePath("copias")).entryInfoList({"dorvel-*.mdb"}).value(0).filePath();
-        const Run restored = socios({"--restore", copy});
+        const SociosRun restored = socios({"--restore", copy});
         QCOMPARE(restored.exitCode, 0);
         QVERIFY2(restored.out.contains("kept as"), qPrintable(restored.out));
         QCOMPARE(allRows(m_memberPath), rows);
@@ -111,7 +92,7 @@ private slots:
         const QList<MemberRecord> rows = allRows(m_memberPath);
         const QString csv = m_home->filePath("socios.csv");
         QCOMPARE(socios({"--export-csv", csv}).exitCode, 0);
-        const Run imported = socios({"--database", server.uri(), "--import-csv", csv});
+        const SociosRun imported = socios({"--database", server.uri(), "--import-csv", csv});
         QVERIFY2(imported.exitCode == 0, qPrintable(imported.err));
         QCOMPARE(server.allRows(), rows);
         QCOMPARE(socios({"--database", server.uri(), "--import-csv", csv}).exitCode, 4); // never merged
@@ -119,7 +100,7 @@ private slots:
                     .changePoints("0001", [](const QString&) { return std::optional<QString>(" 9"); })
                     .ok());
         QVERIFY(socios({"--database", server.uri(), "--history", "0001"}).out.contains("\t 175\t-166\t 9\t"));
-        const Run copied = socios({"--database", server.uri(), "--backup", m_home->filePath("copias")});
+        const SociosRun copied = socios({"--database", server.uri(), "--backup", m_home->filePath("copias")});
         QCOMPARE(copied.exitCode, 0);
         const QString copy = QDir(m_home->filePath("copias")).entryInfoList({"socios-*.mdb"}).value(0).filePath();
         QCOMPARE(allRows(copy).size(), rows.size());

@@ -4,7 +4,6 @@
 #include "tests/support/TestSupport.h"
 
 #include <QDirIterator>
-#include <QProcess>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QTest>
@@ -428,25 +427,15 @@ private slots:
             QCOMPARE(createMemberFile(home), path);
         const QMap<QString, QByteArray> untouched = contents(home.path());
 
-        QProcess socios;
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert("HOME", home.path());
-        // With no display, a QApplication would end the program: a command-line mode must not make one.
-        environment.remove("DISPLAY");
-        environment.remove("WAYLAND_DISPLAY");
-        environment.insert("QT_QPA_PLATFORM", "xcb");
-        socios.setProcessEnvironment(environment);
         const auto expand = [&](QStringList texts) {
             return texts.replaceInStrings("HOME", home.path()).replaceInStrings("JET4", jet4()).replaceInStrings(
                 "ACE", ace());
         };
-        socios.start(QStringLiteral(SOCIOS_APP_PATH), expand(arguments));
-        QVERIFY(socios.waitForFinished(60000));
-        const QString said = QString::fromUtf8(socios.readAllStandardOutput() + socios.readAllStandardError());
+        const SociosRun run = runSocios(home.path(), expand(arguments));
         QFETCH(QString, says);
-        QVERIFY2(said.contains(expand({says}).first()), qPrintable(said));
-        QTEST(socios.exitCode(), "exitCode");
-        if (socios.exitCode() != kExitOk) {
+        QVERIFY2((run.out + run.err).contains(expand({says}).first()), qPrintable(run.out + run.err));
+        QTEST(run.exitCode, "exitCode");
+        if (run.exitCode != kExitOk) {
             QCOMPARE(contents(home.path()), untouched);
             return;
         }

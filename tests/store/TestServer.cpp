@@ -6,6 +6,7 @@
 #include "tests/support/TestSupport.h"
 
 #include <QFile>
+#include <QDir>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
@@ -311,13 +312,11 @@ private slots:
 
         // A start-up now fails, and so does a command-line mode, with its exit code; the password is never shown.
         QCOMPARE(MemberStore(m_store->address()).openOrCreate()->cause, Cause::ServerUnreachable);
-        QProcess socios;
         const QString withPassword = QString(m_store->uri()).replace("socios@", "socios:secreto@");
-        socios.start(SOCIOS_APP_PATH, {"--database", withPassword, "--import-access", testDataPath("ficha-jet4.mdb")});
-        QVERIFY(socios.waitForFinished(20000));
-        const QString said = QString::fromUtf8(socios.readAllStandardError());
-        QCOMPARE(socios.exitCode(), 1);
-        QVERIFY2(said.contains(store.path()) && !said.contains("secreto"), qPrintable(said));
+        const SociosRun run = runSocios(QDir::homePath(), {"--database", withPassword, "--import-access",
+                                                           testDataPath("ficha-jet4.mdb")});
+        QCOMPARE(run.exitCode, 1);
+        QVERIFY2(run.err.contains(store.path()) && !run.err.contains("secreto"), qPrintable(run.err));
 
         QVERIFY(m_server->start());
         QStringList shown;

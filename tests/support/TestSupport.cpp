@@ -131,6 +131,21 @@ bool makeReadOnly(const QString& path, QList<QStringList>& undoes)
 #endif
 }
 
+SociosRun runSocios(const QString& home, const QStringList& arguments)
+{
+    QProcess process;
+    QProcessEnvironment environment;
+    environment.insert(QStringLiteral("HOME"), home);
+    environment.insert(QStringLiteral("LC_ALL"), QStringLiteral("C.UTF-8"));
+    environment.insert(QStringLiteral("PATH"), qEnvironmentVariable("PATH"));
+    process.setProcessEnvironment(environment);
+    process.start(qEnvironmentVariable("SOCIOS_APP"), arguments);
+    if (!process.waitForFinished(60000))
+        return {};
+    return {process.exitCode(), QString::fromUtf8(process.readAllStandardOutput()),
+            QString::fromUtf8(process.readAllStandardError())};
+}
+
 QString testDataPath(const QString& name)
 {
     return qEnvironmentVariable("SOCIOS_TEST_DATA") + QLatin1Char('/') + name;

@@ -87,6 +87,15 @@ QList<MemberRecord> allRows(const QString& path);
 
 QString testDataPath(const QString& name);
 
+// The real socios program run to its end with `home` as its home folder, as over ssh: no display, no platform
+// chosen, a UTF-8 locale. Its exit code is -1 when it did not end within a minute.
+struct SociosRun
+{
+    int exitCode = -1;
+    QString out, err;
+};
+SociosRun runSocios(const QString& home, const QStringList& arguments);
+
 // Makes a file or folder read-only for this process, even as root (chattr), and adds the command that undoes it
 // to `undoes`. False where the system cannot.
 bool makeReadOnly(const QString& path, QList<QStringList>& undoes);
