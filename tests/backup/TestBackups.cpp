@@ -1,4 +1,5 @@
 #include "backup/Backups.h"
+#include "tests/support/TestStore.h"
 #include "tests/support/TestSupport.h"
 
 #include <QDir>
@@ -138,8 +139,7 @@ private slots:
 
         // Refused while another program holds the file open.
         QProcess reader;
-        reader.start(qEnvironmentVariable("SOCIOS_TEST_HELPER"), {"read", m_path, "60000"});
-        QVERIFY(reader.waitForReadyRead(10000));
+        QVERIFY(startHelper(reader, {"sql", m_path, "60000", "BEGIN", "SELECT count(*) FROM ficha"}, "ready"));
         const auto refused = restoreCopy(copy, m_path);
         reader.kill();
         reader.waitForFinished();

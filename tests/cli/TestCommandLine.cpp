@@ -15,7 +15,7 @@ class TestCommandLine : public QObject
     std::optional<QTemporaryDir> m_home;
     QString m_memberPath;
 
-    SociosRun socios(const QStringList& arguments) { return runSocios(m_home->path(), arguments); }
+    SociosRun socios(const QStringList& arguments) { return runCommandLine(m_home->path(), arguments); }
 
 private slots:
     void init()

@@ -428,10 +428,11 @@ private slots:
         const QMap<QString, QByteArray> untouched = contents(home.path());
 
         const auto expand = [&](QStringList texts) {
-            return texts.replaceInStrings("HOME", home.path()).replaceInStrings("JET4", jet4()).replaceInStrings(
-                "ACE", ace());
+            return texts.replaceInStrings("HOME", home.path())
+                .replaceInStrings("JET4", jet4())
+                .replaceInStrings("ACE", ace());
         };
-        const SociosRun run = runSocios(home.path(), expand(arguments));
+        const SociosRun run = runCommandLine(home.path(), expand(arguments));
         QFETCH(QString, says);
         QVERIFY2((run.out + run.err).contains(expand({says}).first()), qPrintable(run.out + run.err));
         QTEST(run.exitCode, "exitCode");

@@ -184,7 +184,11 @@ private slots:
         const QByteArray beforeChange = fileBytes(m_path);
 
         QProcess writer;
-        QVERIFY(startHelper(writer, {"interrupt", m_path}, "interrupted"));
+        // A cache of a few pages: the change spills into the file long before its commit.
+        QVERIFY(startHelper(writer,
+                            {"sql", m_path, "600000", "PRAGMA cache_size=10", "BEGIN IMMEDIATE",
+                             "PRAGMA user_version=7", "UPDATE ficha SET observaciones = hex(randomblob(3000))"},
+                            "ready"));
         writer.kill();
         writer.waitForFinished();
         QVERIFY(fileBytes(m_path) != beforeChange); // the change reached the file; its journal can undo it
@@ -273,7 +277,7 @@ private slots:
         const MemberStore store(m_path);
         QCOMPARE(store.openOrCreate(), std::nullopt);
         QProcess reader;
-        QVERIFY(startHelper(reader, {"read", m_path, "3000"}, "reading"));
+        QVERIFY(startHelper(reader, {"sql", m_path, "3000", "BEGIN", "SELECT count(*) FROM ficha"}, "ready"));
         QCOMPARE(store.appendNew(sampleMember("0099")).value(), true);
         QCOMPARE(store.changePoints("0001", [](const QString&) { return std::optional<QString>(" 9"); })->stored, " 9");
         QCOMPARE(store.rowsWithCard("0099")->size(), 1u);

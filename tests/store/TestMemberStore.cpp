@@ -231,7 +231,8 @@ private slots:
         // with a message, and works once that till is gone (its row was never saved).
         const MemberStore store(m_path);
         QProcess holder;
-        QVERIFY(startHelper(holder, {"lock", m_path, "60000", "0099"}, "locked"));
+        const QString insert = "INSERT INTO ficha VALUES ('%1'" + QString(", ''").repeated(12) + ")";
+        QVERIFY(startHelper(holder, {"sql", m_path, "60000", "BEGIN IMMEDIATE", insert.arg("0099")}, "ready"));
         QCOMPARE(store.rowsWithCard("0001")->size(), 1u);
         const StoreError error = store.appendNew(sampleMember("0098")).error();
         QCOMPARE(error.cause, Cause::Locked);
@@ -241,7 +242,7 @@ private slots:
         QCOMPARE(store.appendNew(sampleMember("0099")).value(), true);
 
         // Another till saves 0098 while this one waits to save it too: the number is checked once the lock is ours.
-        QVERIFY(startHelper(holder, {"lock", m_path, "1000", "0098"}, "locked"));
+        QVERIFY(startHelper(holder, {"sql", m_path, "1000", "BEGIN IMMEDIATE", insert.arg("0098")}, "ready"));
         QCOMPARE(store.appendNew(sampleMember("0098")).value(), false);
         QVERIFY(holder.waitForFinished() && holder.exitCode() == 0);
         QCOMPARE(store.rowsWithCard("0098")->size(), 1u);

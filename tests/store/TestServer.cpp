@@ -5,8 +5,8 @@
 #include "tests/support/TestStore.h"
 #include "tests/support/TestSupport.h"
 
-#include <QFile>
 #include <QDir>
+#include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
@@ -313,8 +313,8 @@ private slots:
         // A start-up now fails, and so does a command-line mode, with its exit code; the password is never shown.
         QCOMPARE(MemberStore(m_store->address()).openOrCreate()->cause, Cause::ServerUnreachable);
         const QString withPassword = QString(m_store->uri()).replace("socios@", "socios:secreto@");
-        const SociosRun run = runSocios(QDir::homePath(), {"--database", withPassword, "--import-access",
-                                                           testDataPath("ficha-jet4.mdb")});
+        const SociosRun run = runCommandLine(
+            QDir::homePath(), {"--database", withPassword, "--import-access", testDataPath("ficha-jet4.mdb")});
         QCOMPARE(run.exitCode, 1);
         QVERIFY2(run.err.contains(store.path()) && !run.err.contains("secreto"), qPrintable(run.err));
 

@@ -1,11 +1,8 @@
 // socios-test-helper: the other process of the multi-process tests.
-//   lock PATH MILLISECONDS CARD  another till in the middle of saving member CARD: holds the write lock with the
-//                                row added, says "locked", and commits after that long
+//   sql PATH MILLISECONDS STATEMENT...
+//                                another program on the file: runs the statements, says "ready", and commits after
+//                                that long
 //   write STORE                  step i adds member W<i> and sets the balance of W0 to i, saying "ack i" after it
-//   interrupt PATH               a program in the middle of a large change with the rollback journal, after some of
-//                                its pages went to the file: says "interrupted" and waits to be killed
-//   read PATH MILLISECONDS       a program reading the file inside one transaction: says "reading" and ends the
-//                                transaction after that long
 //   hold STORE MILLISECONDS CARD another till in the middle of adding a point to CARD: says "holding" once its
 //                                transaction has locked the member, and commits after that long
 //   till STORE                   a till without a screen, driven by lines on standard input: "click CONTROL
@@ -33,51 +30,22 @@ namespace {
 QTextStream out(stdout);
 QTextStream in(stdin);
 
-int holdLock(const QString& path, int milliseconds, const QString& card)
+// Another program at work on the file: runs each statement, says "ready", and after that long commits what it
+// began (when it began anything).
+int runSql(const QString& path, int milliseconds, const QStringList& statements)
 {
     QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"));
     db.setDatabaseName(path);
     QSqlQuery query(db);
-    const QString values = QStringList(kFieldCount, QLatin1Char('\'') + card + QLatin1Char('\'')).join(',');
-    if (!db.open() || !query.exec(QStringLiteral("BEGIN IMMEDIATE")) ||
-        !query.exec(QStringLiteral("INSERT INTO ficha VALUES (%1)").arg(values)))
-        return 1;
-    out << "locked" << Qt::endl;
-    QThread::msleep(milliseconds);
-    return query.exec(QStringLiteral("COMMIT")) ? 0 : 1;
-}
-
-int interruptChange(const QString& path)
-{
-    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"));
-    db.setDatabaseName(path);
-    QSqlQuery query(db);
-    // A cache of a few pages: the change spills into the file long before its commit.
     if (!db.open())
         return 1;
-    for (const char* statement : {"PRAGMA journal_mode=DELETE", "PRAGMA cache_size=10", "BEGIN IMMEDIATE",
-                                  "PRAGMA user_version=7", "UPDATE ficha SET observaciones = hex(randomblob(3000))"})
-        if (!query.exec(QLatin1String(statement)))
+    for (const QString& statement : statements)
+        if (!query.exec(statement))
             return 1;
-    if (QFileInfo(path + QStringLiteral("-journal")).size() < 4096)
-        return 1;
-    out << "interrupted" << Qt::endl;
-    QThread::sleep(600);
-    return 1;
-}
-
-int readInTransaction(const QString& path, int milliseconds)
-{
-    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"));
-    db.setDatabaseName(path);
-    QSqlQuery query(db);
-    if (!db.open() || !query.exec(QStringLiteral("BEGIN")) ||
-        !query.exec(QStringLiteral("SELECT count(*) FROM ficha")) || !query.next())
-        return 1;
-    out << "reading" << Qt::endl;
+    out << "ready" << Qt::endl;
     QThread::msleep(milliseconds);
     query.finish();
-    return query.exec(QStringLiteral("COMMIT")) ? 0 : 1;
+    return query.exec(QStringLiteral("COMMIT")) || statements.filter(QStringLiteral("BEGIN")).isEmpty() ? 0 : 1;
 }
 
 // The store that socios --database would name: a member file's path, or a server's address.
@@ -239,12 +207,8 @@ int main(int argc, char* argv[])
 {
     QCoreApplication application(argc, argv);
     const QStringList args = QCoreApplication::arguments();
-    if (args.size() == 5 && args[1] == QLatin1String("lock"))
-        return holdLock(args[2], args[3].toInt(), args[4]);
-    if (args.size() == 3 && args[1] == QLatin1String("interrupt"))
-        return interruptChange(args[2]);
-    if (args.size() == 4 && args[1] == QLatin1String("read"))
-        return readInTransaction(args[2], args[3].toInt());
+    if (args.size() >= 4 && args[1] == QLatin1String("sql"))
+        return runSql(args[2], args[3].toInt(), args.mid(4));
     if (args.size() == 3 && args[1] == QLatin1String("write"))
         return writeForever(args[2]);
     if (args.size() == 5 && args[1] == QLatin1String("hold"))
@@ -253,9 +217,8 @@ int main(int argc, char* argv[])
         return runTill(args[2]);
     if (args.size() == 5 && args[1] == QLatin1String("race"))
         return race(args[2], args[3].toInt(), args[4].toInt());
-    std::fputs(
-        "usage: socios-test-helper lock PATH MILLISECONDS CARD | interrupt PATH | read PATH MILLISECONDS | write STORE "
-        "| hold STORE MILLISECONDS CARD | till STORE | race STORE NUMBER COUNT\n",
-        stderr);
+    std::fputs("usage: socios-test-helper sql PATH MILLISECONDS STATEMENT... | write STORE | hold STORE MILLISECONDS "
+               "CARD | till STORE | race STORE NUMBER COUNT\n",
+               stderr);
     return 2;
 }

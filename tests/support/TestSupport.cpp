@@ -131,7 +131,7 @@ bool makeReadOnly(const QString& path, QList<QStringList>& undoes)
 #endif
 }
 
-SociosRun runSocios(const QString& home, const QStringList& arguments)
+SociosRun runCommandLine(const QString& home, const QStringList& arguments)
 {
     QProcess process;
     QProcessEnvironment environment;

@@ -94,7 +94,7 @@ struct SociosRun
     int exitCode = -1;
     QString out, err;
 };
-SociosRun runSocios(const QString& home, const QStringList& arguments);
+SociosRun runCommandLine(const QString& home, const QStringList& arguments);
 
 // Makes a file or folder read-only for this process, even as root (chattr), and adds the command that undoes it
 // to `undoes`. False where the system cannot.
