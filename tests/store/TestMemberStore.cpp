@@ -145,6 +145,9 @@ private slots:
                  (QStringList{"12", " 113", "125", "añadir puntos"}));
         QVERIFY(store.history("0001")->empty());
 
+        // An import fills a store only while it holds no member.
+        QCOMPARE(store.fillEmpty([](const MemberStore::AddRecord& add) { return add(sampleMember("0099")); }).value(),
+                 false);
         // A new row only for a number that no row holds as its exact text.
         QCOMPARE(store.appendNew(sampleMember("0012")).value(), false);
         QCOMPARE(store.appendNew(sampleMember("012")).value(), true);

@@ -221,6 +221,17 @@ private slots:
             QVERIFY2(storeErrorMessage(error).contains("solo permite consultar"), qPrintable(storeErrorMessage(error)));
         }
         QCOMPARE(m_store->allRows(), before);
+
+        // Rights taken away while a till works: the server's own refusal reads the same for writes; for reads it is
+        // a refusal of the server.
+        m_store->execSql("GRANT INSERT, UPDATE ON ficha, movimientos TO consulta");
+        const MemberStore till(with({{"user", "consulta"}}));
+        QCOMPARE(till.openOrCreate(), std::nullopt);
+        m_store->execSql("REVOKE INSERT, UPDATE ON ficha, movimientos FROM consulta");
+        QCOMPARE(till.changePoints("0001", add5).error().cause, Cause::ReadOnly);
+        m_store->execSql("REVOKE SELECT ON ficha, movimientos FROM consulta");
+        QCOMPARE(till.rowsWithCard("0001").error().cause, Cause::ServerRefused);
+        QCOMPARE(m_store->allRows(), before);
     }
 
     void anotherTillHoldsTheMember_data()
