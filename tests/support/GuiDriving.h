@@ -1,8 +1,10 @@
 #pragma once
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QInputDialog>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QTest>
 #include <QTimer>
 
@@ -63,4 +65,61 @@ private:
 
     QTimer m_timer;
     QList<PromptStep> m_steps;
+};
+
+// Answers message boxes as they open and notes what each one showed. The start-up question "accessImportQuestion"
+// gets the button `answer` ("Escape" closes it); any other box is accepted. Once the application's window has shown
+// and `quitAfter` boxes have been answered, ends the application's event loop.
+class MessageBoxDriver : public QObject
+{
+public:
+    struct Box
+    {
+        QString name, title, text, details;
+        QStringList buttons;
+    };
+
+    explicit MessageBoxDriver(QString answer = {}, qsizetype quitAfter = -1)
+        : m_answer(std::move(answer)), m_quitAfter(quitAfter)
+    {
+        connect(&m_timer, &QTimer::timeout, this, &MessageBoxDriver::poll);
+        m_timer.start(5);
+    }
+    QStringList names() const
+    {
+        QStringList names;
+        for (const Box& box : boxes)
+            names << box.name;
+        return names;
+    }
+
+    QList<Box> boxes;
+    bool windowShown = false;
+
+private:
+    void poll()
+    {
+        for (QWidget* w : QApplication::topLevelWidgets())
+            windowShown = windowShown || (w->objectName() == QLatin1String("Form1Window") && w->isVisible());
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (box && !box->property("handledByTest").toBool()) {
+            box->setProperty("handledByTest", true);
+            Box& seen = boxes.emplace_back(Box{box->objectName(), box->windowTitle(), box->text(), box->detailedText(), {}});
+            for (QAbstractButton* button : box->buttons())
+                seen.buttons << button->text();
+            if (seen.name != QLatin1String("accessImportQuestion"))
+                box->accept();
+            else if (m_answer == QLatin1String("Escape"))
+                QTest::keyClick(box, Qt::Key_Escape);
+            for (QAbstractButton* button : box->buttons())
+                if (seen.name == QLatin1String("accessImportQuestion") && button->text() == m_answer)
+                    button->click();
+        }
+        if (windowShown && m_quitAfter >= 0 && boxes.size() >= m_quitAfter)
+            QApplication::quit();
+    }
+
+    QString m_answer;
+    qsizetype m_quitAfter;
+    QTimer m_timer;
 };
