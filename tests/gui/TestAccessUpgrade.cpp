@@ -78,11 +78,12 @@ private slots:
         const QString last = driver.boxes.last().text;
         QVERIFY2(last.contains(says.replace("DIR", dir.path())), qPrintable(last));
         if (boxes.first() == QLatin1String("accessImportQuestion"))
-            QCOMPARE(driver.boxes.first().text, "El archivo de socios\n" + path +
-                                               "\nes el del programa anterior (Access) y tiene 242 socios.\n\n"
-                                               "¿Importar los socios al nuevo archivo de socios? El archivo original "
-                                               "se conservará sin cambios en la misma carpeta con el nombre «dorvel "
-                                               "(Access).mdb».");
+            QCOMPARE(driver.boxes.first().text,
+                     "El archivo de socios\n" + path +
+                         "\nes el del programa anterior (Access) y tiene 242 socios.\n\n"
+                         "¿Importar los socios al nuevo archivo de socios? El archivo original "
+                         "se conservará sin cambios en la misma carpeta con el nombre «dorvel "
+                         "(Access).mdb».");
         if (exitCode != kExitOk) {
             QVERIFY(!driver.windowShown);
             QCOMPARE(contents(dir.path()), before);

@@ -86,7 +86,8 @@ private slots:
         else
             QVERIFY(saved.ok() && *saved);
         // The birthday list is there, and the lookup indexes too.
-        QCOMPARE(m_app->form().List1.items(), file == "new" ? QStringList() : QStringList{"Ana\t\t Ruiz Gómez\t 0001\t3"});
+        QCOMPARE(m_app->form().List1.items(),
+                 file == "new" ? QStringList() : QStringList{"Ana\t\t Ruiz Gómez\t 0001\t3"});
         QVERIFY(!m_app->view()->findChild<QWidget*>("listNote"));
         QCOMPARE(execSql(path, "SELECT count(*) FROM sqlite_master WHERE type = 'index'"), QList<QStringList>{{"2"}});
     }

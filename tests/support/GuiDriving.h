@@ -104,7 +104,8 @@ private:
         auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
         if (box && !box->property("handledByTest").toBool()) {
             box->setProperty("handledByTest", true);
-            Box& seen = boxes.emplace_back(Box{box->objectName(), box->windowTitle(), box->text(), box->detailedText(), {}});
+            Box& seen =
+                boxes.emplace_back(Box{box->objectName(), box->windowTitle(), box->text(), box->detailedText(), {}});
             for (QAbstractButton* button : box->buttons())
                 seen.buttons << button->text();
             if (seen.name != QLatin1String("accessImportQuestion"))
