@@ -237,8 +237,7 @@ private slots:
         QFETCH(QRect, screen);
         QFETCH(QSize, dialog);
         QFETCH(QList<QRect>, avoid);
-        QFETCH(QPoint, placed);
-        QCOMPARE(placeDialog(screen, dialog, screen.topLeft() + QPoint(767, 467), avoid), placed);
+        QTEST(placeDialog(screen, dialog, screen.topLeft() + QPoint(767, 467), avoid), "placed");
     }
 
     void longStoredText_data()
