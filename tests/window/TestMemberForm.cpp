@@ -42,15 +42,15 @@ private slots:
     void manyRowsShownAtOnce_data()
     {
         // Rows of one card number, as only an outside change can leave them, shown in one pass.
-        QTest::addColumn<QList<MemberRecord>>("rows");
+        const DataTable<QList<MemberRecord>> row("rows");
         const MemberRecord full = sampleMember("0007");
         const MemberRecord noEmail = OperationFixture::changed(full, {"email=*****", "nombre=Segundo"});
         const MemberRecord noDates = OperationFixture::changed(full, {"fnacimiento=*****", "fcaducidad=*****"});
-        QTest::newRow("one row") << QList<MemberRecord>{noEmail};
-        QTest::newRow("marks in the first row only") << QList<MemberRecord>{emptyMarks(), full};
-        QTest::newRow("marks in the last row only") << QList<MemberRecord>{full, full, emptyMarks()};
-        QTest::newRow("different marks in each") << QList<MemberRecord>{noEmail, noDates, full};
-        QTest::newRow("a thousand rows") << QList<MemberRecord>(999, full) + QList<MemberRecord>{noDates, noEmail};
+        row("one row", {noEmail});
+        row("marks in the first row only", {emptyMarks(), full});
+        row("marks in the last row only", {full, full, emptyMarks()});
+        row("different marks in each", {noEmail, noDates, full});
+        row("a thousand rows", QList<MemberRecord>(999, full) + QList<MemberRecord>{noDates, noEmail});
     }
 
     void manyRowsShownAtOnce()
