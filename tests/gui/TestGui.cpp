@@ -181,25 +181,6 @@ private slots:
         QVERIFY(widget("Label29")->isVisible() && widget("Command1")->isEnabled());
     }
 
-    void newMember()
-    {
-        QList<MemberRecord> expected = allRows(m_path);
-        // A number already taken, then a new one.
-        QWidget* focus = startOperation("Command5", {answer(QStringLiteral("0001")), answer(QStringLiteral("ñ0040"))});
-        QCOMPARE(focus, widget("Text25"));
-        // The whole member from the keyboard: Enter leads round the boxes and back to "nombre".
-        for (const char* text : {"Zoë 😀", "O'Brien \"Ñoño\"", "31", "4", "1990", "", "", "A Coruña", "", "", "", "", "",
-                                 "5", "llamar antes de las 10; 'urgente'"})
-            typeText(QApplication::focusWidget(), QString::fromUtf8(text) + QLatin1Char('\r'));
-        QCOMPARE(QApplication::focusWidget(), widget("Text25"));
-        QTest::mouseClick(widget("command2"), Qt::LeftButton); // 31 April: refused, nothing stored
-        retype("Text28", QStringLiteral("30"));
-        QTest::mouseClick(widget("command2"), Qt::LeftButton);
-        expected.append({"0040", "*****", "Zoë 😀", "O'Brien \"Ñoño\"", "*****", "*****", "A Coruña", "*****", "*****",
-                         "30/04/1990", "llamar antes de las 10; 'urgente'", "5", "00/0000"});
-        QCOMPARE(allRows(m_path), expected);
-    }
-
     void editMemberAndAddPoints()
     {
         QList<MemberRecord> expected = allRows(m_path);
@@ -211,6 +192,7 @@ private slots:
         retype("Text46", QString());
         retype("Text45", QString());
         QTest::mouseClick(widget("Command10"), Qt::LeftButton);
+        verifyMarked(widget("Command1"));
         // Then five points, with the keypad's Enter in the amount box and on "añadir puntos".
         QWidget* amount = startOperation("Command6", {answer(QStringLiteral("0001"))});
         QCOMPARE(amount, widget("Text8"));

@@ -1,8 +1,6 @@
 #include "app/Appearance.h"
-#include "app/FocusMark.h"
 #include "app/InputDialogPrompt.h"
 #include "app/Language.h"
-#include "conversions/Characters.h"
 #include "tests/support/GuiFixture.h"
 
 #include <QListView>
@@ -136,58 +134,13 @@ private slots:
         }
     }
 
-    void focusIsMarked_data()
-    {
-        // The operation started with a card number and the keys typed then; the control that ends with the focus
-        const DataTable<QString, QString, QString, QString> row("operation", "card", "keys", "focused");
-        row("Enter in the points box", "Command6", "0001", "5\r", "Command4");
-        row("Alta opens the boxes", "Command5", "0100", "", "Text25");
-        row("Enter goes round the boxes", "Command5", "0100", "Ana\r", "Text26");
-        row("after Salvar registro", "Command3", "0001", "", "Command1");
-    }
-
-    void focusIsMarked()
-    {
-        QFETCH(QString, operation);
-        QFETCH(QString, card);
-        QFETCH(QString, keys);
-        QFETCH(QString, focused);
-        startApp();
-        QWidget* target = widget(qPrintable(focused));
-        auto* mark = m_app->view()->findChild<FocusMark*>();
-        const PromptStep noMarkOverThePrompt = [&](QInputDialog* prompt) {
-            QVERIFY(QTest::qWaitForWindowActive(prompt));
-            QTRY_VERIFY(!mark->isVisible());
-            answer(card)(prompt);
-        };
-        QWidget* focus = startOperation(qPrintable(operation), {noMarkOverThePrompt});
-        typeText(focus, keys);
-        if (operation == QLatin1String("Command3"))
-            QTest::mouseClick(widget("Command10"), Qt::LeftButton);
-        QCOMPARE(QApplication::focusWidget(), target);
-
-        // A dark ring inside the control, around its face; once the focus has gone, the control as it was.
-        QCOMPARE(mark->marked(), target);
-        const QImage marked = target->grab().toImage();
-        QTest::keyClick(target, Qt::Key_Tab);
-        QVERIFY(!target->hasFocus());
-        const QImage unmarked = target->grab().toImage();
-        const QPoint face(target->width() / 2, FocusMark::kRingWidth + FocusMark::kInnerWidth + 1);
-        for (const QPoint& ring : {QPoint(1, target->height() / 2), QPoint(target->width() / 2, 1),
-                                   QPoint(target->width() - 2, target->height() - 3)}) {
-            QCOMPARE(marked.pixelColor(ring), FocusMark::kRingColour);
-            QVERIFY(unmarked.pixelColor(ring) != FocusMark::kRingColour);
-        }
-        QCOMPARE(marked.pixelColor(FocusMark::kRingWidth, target->height() / 2), FocusMark::kInnerColour);
-        QCOMPARE(marked.pixelColor(face), unmarked.pixelColor(face));
-    }
-
-    void smallScreen()
+    void newMemberOnASmallScreen()
     {
         startApp({}, "small");
         FormView* view = m_app->view();
         const QRect screen = screenNamed("small")->availableGeometry();
         QVERIFY(screen.contains(view->frameGeometry()));
+        QList<MemberRecord> expected = allRows(m_path);
 
         // Scrolled to its far corner, the window shows the form's bottom right corner.
         QVERIFY(view->horizontalScrollBar()->isVisible() && view->verticalScrollBar()->isVisible());
@@ -196,23 +149,35 @@ private slots:
         QCOMPARE(view->surface()->mapTo(view->viewport(), QPoint(879, 641)),
                  QPoint(view->viewport()->width(), view->viewport()->height()));
 
-        // The box that the focus moves to is scrolled into view; the card prompt is whole on the screen, over none
-        // of the boxes that show the member's points, expiry date and card number.
-        const PromptStep prompt = [&](QInputDialog* dialog) {
+        // The card prompt is whole on the screen, over none of the boxes that show the member's points, expiry date
+        // and card number, and without the focus mark over it. A number already taken, then a new one.
+        const PromptStep taken = [&](QInputDialog* dialog) {
+            QVERIFY(QTest::qWaitForWindowActive(dialog));
+            QTRY_VERIFY(!view->findChild<FocusMark*>()->isVisible());
             const QRect frame = dialog->frameGeometry();
             QVERIFY(screen.contains(frame));
             for (const char* box : {"Text2", "Text45", "Text46", "Text4"}) {
                 const QRect onScreen(widget(box)->mapToGlobal(QPoint(0, 0)), widget(box)->size());
                 QVERIFY2(!frame.intersects(onScreen), box);
             }
-            answer(QStringLiteral("0100"))(dialog);
+            answer(QStringLiteral("0001"))(dialog);
         };
-        QWidget* focus = startOperation("Command5", {prompt});
-        for (int i = 0; i < 14; ++i)
-            QTest::keyClick(focus = QApplication::focusWidget(), Qt::Key_Return);
-        QCOMPARE(QApplication::focusWidget(), widget("Text47"));
-        QVERIFY(view->viewport()->rect().contains(
-            QRect(widget("Text47")->mapTo(view->viewport(), QPoint(0, 0)), widget("Text47")->size())));
+        QCOMPARE(startOperation("Command5", {taken, answer(QStringLiteral("ñ0040"))}), widget("Text25"));
+        // The whole member from the keyboard: Enter leads round the boxes, each scrolled into view, and back to
+        // "nombre".
+        for (const char* text : {"Zoë 😀", "O'Brien \"Ñoño\"", "31", "4", "1990", "", "", "A Coruña", "", "", "", "", "",
+                                 "5", "llamar antes de las 10; 'urgente'"}) {
+            QWidget* box = QApplication::focusWidget();
+            QVERIFY(view->viewport()->rect().contains(QRect(box->mapTo(view->viewport(), QPoint(0, 0)), box->size())));
+            typeText(box, QString::fromUtf8(text) + QLatin1Char('\r'));
+        }
+        verifyMarked(widget("Text25"));
+        QTest::mouseClick(widget("command2"), Qt::LeftButton); // 31 April: refused, nothing stored
+        retype("Text28", QStringLiteral("30"));
+        QTest::mouseClick(widget("command2"), Qt::LeftButton);
+        expected.append({"0040", "*****", "Zoë 😀", "O'Brien \"Ñoño\"", "*****", "*****", "A Coruña", "*****", "*****",
+                         "30/04/1990", "llamar antes de las 10; 'urgente'", "5", "00/0000"});
+        QCOMPARE(allRows(m_path), expected);
     }
 
     void dialogPlacement_data()

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/FocusMark.h"
 #include "app/SociosApp.h"
 #include "tests/support/GuiDriving.h"
 #include "tests/support/TestSupport.h"
@@ -66,6 +67,26 @@ protected:
         QTest::keyClick(widget(box), Qt::Key_A, Qt::ControlModifier);
         QTest::keyClick(widget(box), Qt::Key_Backspace);
         typeText(widget(box), text);
+    }
+
+    // `target` has the focus and the focus mark: a dark ring inside the control, around its face. Once the focus
+    // has gone (Tab), the control as it was.
+    void verifyMarked(QWidget* target)
+    {
+        QCOMPARE(QApplication::focusWidget(), target);
+        QCOMPARE(m_app->view()->findChild<FocusMark*>()->marked(), target);
+        const QImage marked = target->grab().toImage();
+        QTest::keyClick(target, Qt::Key_Tab);
+        QVERIFY(!target->hasFocus());
+        const QImage unmarked = target->grab().toImage();
+        const QPoint face(target->width() / 2, FocusMark::kRingWidth + FocusMark::kInnerWidth + 1);
+        for (const QPoint& ring : {QPoint(1, target->height() / 2), QPoint(target->width() / 2, 1),
+                                   QPoint(target->width() - 2, target->height() - 3)}) {
+            QCOMPARE(marked.pixelColor(ring), FocusMark::kRingColour);
+            QVERIFY(unmarked.pixelColor(ring) != FocusMark::kRingColour);
+        }
+        QCOMPARE(marked.pixelColor(FocusMark::kRingWidth, target->height() / 2), FocusMark::kInnerColour);
+        QCOMPARE(marked.pixelColor(face), unmarked.pixelColor(face));
     }
 
     std::unique_ptr<QTemporaryDir> m_dir;
