@@ -61,7 +61,7 @@ private slots:
 
         QFETCH(QString, answer);
         QFETCH(QStringList, boxes);
-        MessageBoxDriver driver(answer, boxes.size());
+        DialogDriver driver({}, answer, boxes.size());
         struct rlimit saved = {};
         getrlimit(RLIMIT_FSIZE, &saved);
         if (fileLimit) {

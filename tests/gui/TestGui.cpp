@@ -137,12 +137,12 @@ private slots:
         }
         m_app.reset();
 
-        MessageBoxDriver boxes({}, 0); // ends the event loop if the window shows
+        DialogDriver boxes({}, {}, 0); // ends the event loop if the window shows
         QVERIFY(runSocios(*address, FixedClock(QDate(2026, 3, 10))) != 0);
         QVERIFY(!boxes.windowShown);
         // The engine's English is in the details, which Qt's own button, in Spanish, shows.
         QCOMPARE(boxes.boxes.size(), 1);
-        const MessageBoxDriver::Box& box = boxes.boxes.first();
+        const DialogDriver::Box& box = boxes.boxes.first();
         QTEST(box.title, "title");
         QVERIFY2(box.text.contains(named) && !box.text.contains("database") && !box.text.contains("secreto"),
                  qPrintable(box.text));

@@ -16,12 +16,12 @@ class TestStartupNotices : public QObject
     std::optional<QTemporaryDir> m_dir;
     QList<QStringList> m_undoes;
     std::unique_ptr<SociosApp> m_app;
-    std::optional<MessageBoxDriver> m_boxes;
+    std::optional<DialogDriver> m_boxes;
 
     // Starts the application on `path`; m_boxes notes the messages it shows until its checks end.
     void start(const QString& path)
     {
-        m_boxes.emplace();
+        m_boxes.emplace(QList<PromptStep>());
         m_app = std::make_unique<SociosApp>(path);
         QVERIFY(m_app->start(FixedClock(QDate(2026, 3, 10))));
         m_app->view()->show();
@@ -39,6 +39,7 @@ private slots:
     void cleanup()
     {
         m_app.reset();
+        m_boxes.reset();
         for (const QStringList& command : std::exchange(m_undoes, {}))
             QProcess::execute(command.first(), command.mid(1));
     }
@@ -76,7 +77,7 @@ private slots:
         }
         start(path);
         QCOMPARE(m_boxes->boxes.size(), notice.isEmpty() ? 0 : 1);
-        for (const MessageBoxDriver::Box& box : m_boxes->boxes)
+        for (const DialogDriver::Box& box : m_boxes->boxes)
             QVERIFY2(box.text.contains(notice) && box.text.contains(path), qPrintable(box.text));
         // A damaged file takes no more saves; a sound one does.
         const StoreResult<bool> saved = m_app->store().appendNew(sampleMember("0099"));
