@@ -1,16 +1,12 @@
 #include "app/Appearance.h"
-#include "app/FormView.h"
 #include "app/SociosApp.h"
 #include "cli/CommandLine.h"
 #include "store/MemberStore.h"
+#include "tests/support/GuiDriving.h"
 #include "tests/support/TestSupport.h"
 
-#include <QApplication>
 #include <QDirIterator>
-#include <QMessageBox>
-#include <QPushButton>
 #include <QTemporaryDir>
-#include <QTimer>
 
 #include <csignal>
 #include <sys/resource.h>
@@ -21,49 +17,6 @@
 class TestAccessUpgrade : public QObject
 {
     Q_OBJECT
-
-    // Answers start-up's message boxes as they open, noting each one's name and text: the question with the button
-    // `answer` ("Escape" closes it), any other box with OK. Once the window shows, ends the event loop after the
-    // message that comes with it.
-    class Driver : public QObject
-    {
-    public:
-        explicit Driver(QString answer) : m_answer(std::move(answer))
-        {
-            connect(&m_timer, &QTimer::timeout, this, &Driver::poll);
-            m_timer.start(5);
-        }
-        QStringList names;
-        QStringList texts;
-        bool windowShown = false;
-
-    private:
-        void poll()
-        {
-            for (QWidget* w : QApplication::topLevelWidgets())
-                windowShown = windowShown || (qobject_cast<FormView*>(w) && w->isVisible());
-            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-            if (!box || box->property("handledByTest").toBool())
-                return;
-            box->setProperty("handledByTest", true);
-            names << box->objectName();
-            texts << box->text();
-            if (box->objectName() != QLatin1String("accessImportQuestion")) {
-                box->accept();
-            } else if (m_answer == QLatin1String("Escape")) {
-                QTest::keyClick(box, Qt::Key_Escape);
-            } else {
-                for (QAbstractButton* button : box->buttons())
-                    if (button->text() == m_answer)
-                        button->click();
-            }
-            if (windowShown)
-                QTimer::singleShot(0, qApp, &QApplication::quit);
-        }
-
-        QString m_answer;
-        QTimer m_timer;
-    };
 
     static QMap<QString, QByteArray> contents(const QString& folder)
     {
@@ -107,7 +60,8 @@ private slots:
         const QMap<QString, QByteArray> before = contents(dir.path());
 
         QFETCH(QString, answer);
-        Driver driver(answer);
+        QFETCH(QStringList, boxes);
+        DialogDriver driver({}, answer, boxes.size());
         struct rlimit saved = {};
         getrlimit(RLIMIT_FSIZE, &saved);
         if (fileLimit) {
@@ -119,15 +73,17 @@ private slots:
         setrlimit(RLIMIT_FSIZE, &saved);
 
         QTEST(exitCode, "exitCode");
-        QTEST(driver.names, "boxes");
+        QCOMPARE(driver.names(), boxes);
         QFETCH(QString, says);
-        QVERIFY2(driver.texts.last().contains(says.replace("DIR", dir.path())), qPrintable(driver.texts.last()));
-        if (driver.names.first() == QLatin1String("accessImportQuestion"))
-            QCOMPARE(driver.texts.first(), "El archivo de socios\n" + path +
-                                               "\nes el del programa anterior (Access) y tiene 242 socios.\n\n"
-                                               "¿Importar los socios al nuevo archivo de socios? El archivo original "
-                                               "se conservará sin cambios en la misma carpeta con el nombre «dorvel "
-                                               "(Access).mdb».");
+        const QString last = driver.boxes.last().text;
+        QVERIFY2(last.contains(says.replace("DIR", dir.path())), qPrintable(last));
+        if (boxes.first() == QLatin1String("accessImportQuestion"))
+            QCOMPARE(driver.boxes.first().text,
+                     "El archivo de socios\n" + path +
+                         "\nes el del programa anterior (Access) y tiene 242 socios.\n\n"
+                         "¿Importar los socios al nuevo archivo de socios? El archivo original "
+                         "se conservará sin cambios en la misma carpeta con el nombre «dorvel "
+                         "(Access).mdb».");
         if (exitCode != kExitOk) {
             QVERIFY(!driver.windowShown);
             QCOMPARE(contents(dir.path()), before);

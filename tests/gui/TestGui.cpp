@@ -6,9 +6,7 @@
 #include <QAccessible>
 #include <QFile>
 #include <QListView>
-#include <QMessageBox>
 #include <QScreen>
-#include <QTemporaryDir>
 
 // The application on the offscreen platform: the widgets bound to the window model, and the operations end to end
 // through the real card number prompt and real key and mouse events. What each operation does with the window and
@@ -26,269 +24,189 @@ private slots:
     void init() { startApp(); }
     void cleanup() { stopApp(); }
 
-    void widgetsFollowTheDesign();
-    void modelChangesReachTheWidgets();
-    void keysAndFocusReachTheModel();
-    void buttonsPressOnlyWhenUsable_data();
-    void buttonsPressOnlyWhenUsable();
-    void startupFailureShowsMessageWithoutWindow_data();
-    void startupFailureShowsMessageWithoutWindow();
-
-    void query();
-    void newMember();
-    void editMember();
-    void addPointsWithTheKeyboard_data();
-    void addPointsWithTheKeyboard();
-};
-
-void TestGui::widgetsFollowTheDesign()
-{
-    for (Control* control : form().controls()) {
-        const ControlDesign& design = control->design();
-        QWidget* w = widget(design.name);
-        QCOMPARE(w->parentWidget()->objectName(), QLatin1String(design.container ? design.container : "Form1"));
-        const Twips& g = design.geometry;
-        QCOMPARE(w->geometry(), QRect(g.left / 15, g.top / 15, g.width / 15, g.height / 15));
-        QCOMPARE(w->isVisibleTo(m_app->view()), control->isVisible());
-        if (auto* list = qobject_cast<QListView*>(w)) // disabled, yet it scrolls: only its lines cannot be selected
-            QCOMPARE(list->selectionMode() == QAbstractItemView::NoSelection, !control->isEnabled());
-        else
-            QCOMPARE(w->isEnabled(), control->isEnabled());
-        // Frames and boxes are announced by the caption that names them on screen.
-        const char* caption = design.kind == ControlKind::Frame ? design.caption
-                              : design.kind == ControlKind::TextBox && design.label
-                                  ? form().find(design.label)->design().caption
-                                  : nullptr;
-        if (caption)
-            QCOMPARE(QAccessible::queryAccessibleInterface(w)->text(QAccessible::Name), QString::fromUtf8(caption));
-    }
-    // On a screen that holds the whole form, the window is the form, of the design's size.
-    QCOMPARE(m_app->view()->maximumSize(), QSize(879, 641));
-    QCOMPARE(m_app->view()->size(), QSize(879, 641));
-    // Not children of "Acciones", yet drawn over it and clicked there.
-    for (const char* name : {"Command6", "Command3"})
-        QCOMPARE(m_app->view()->childAt(widget(name)->geometry().center()), widget(name));
-    QCOMPARE(widget("Text25")->accessibleName(), QStringLiteral("nombre"));
-}
-
-void TestGui::modelChangesReachTheWidgets()
-{
-    form().Text47.setText(QString(FormView::kShownChars, QLatin1Char('x'))); // the longest text shown whole
-    form().Text47.setEnabled(true);
-    form().Label29.setVisible(false);
-    form().List1.clear();
-    form().List1.addItem(QStringLiteral("Ana\tRuiz"));
-    QCOMPARE(widget<QLineEdit>("Text47")->text(), form().Text47.text());
-    QVERIFY(widget("Text47")->isEnabled() && !widget<QLineEdit>("Text47")->isReadOnly());
-    QVERIFY(!widget("Label29")->isVisible());
-    QCOMPARE(widget<QListView>("List1")->model()->index(0, 0).data().toString(), QStringLiteral("Ana\tRuiz"));
-}
-
-void TestGui::keysAndFocusReachTheModel()
-{
-    QList<int> codes;
-    QStringList textBefore; // the handler runs before the box has the character
-    form().Text25.setKeyPressHandler([&](int& keyAscii) {
-        codes << keyAscii;
-        textBefore << form().Text25.text();
-    });
-    form().Text25.setEnabled(true);
-    form().Text25.setFocus();
-    form().Text26.setFocus(); // disabled: counted and refused
-    QCOMPARE(form().focusErrors(), 1);
-    QWidget* box = QApplication::focusWidget();
-    QCOMPARE(box, widget("Text25"));
-    typeText(box, QStringLiteral("Añ"));
-    QTest::keyClick(box, Qt::Key_Return);
-    QTest::keyClick(box, Qt::Key_Enter, Qt::KeypadModifier);
-    QTest::keyClick(box, Qt::Key_Tab); // the toolkit's: it moves the focus, and the model follows
-    QCOMPARE(form().Text25.text(), QStringLiteral("Añ"));
-    QCOMPARE(codes, (QList<int>{'A', 0xF1, 13, 13}));
-    QCOMPARE(textBefore, (QStringList{"", "A", "Añ", "Añ"}));
-    QVERIFY(QApplication::focusWidget() != box);
-    QCOMPARE(form().focusedControl(), form().find(QApplication::focusWidget()->objectName()));
-}
-
-void TestGui::buttonsPressOnlyWhenUsable_data()
-{
-    QTest::addColumn<bool>("enabled");
-    QTest::addColumn<bool>("visible");
-    QTest::addColumn<int>("key"); // 0: mouse
-    QTest::addColumn<int>("clicks");
-
-    QTest::newRow("mouse") << true << true << 0 << 1;
-    QTest::newRow("Enter") << true << true << int(Qt::Key_Return) << 1;
-    QTest::newRow("keypad Enter") << true << true << int(Qt::Key_Enter) << 1;
-    QTest::newRow("Space") << true << true << int(Qt::Key_Space) << 1;
-    QTest::newRow("other key") << true << true << int(Qt::Key_A) << 0;
-    QTest::newRow("disabled") << false << true << 0 << 0;
-    QTest::newRow("hidden") << true << false << 0 << 0;
-}
-
-void TestGui::buttonsPressOnlyWhenUsable()
-{
-    QFETCH(bool, enabled);
-    QFETCH(bool, visible);
-    QFETCH(int, key);
-    QFETCH(int, clicks);
-    int clicked = 0;
-    form().Command1.setClickHandler([&] { ++clicked; });
-    form().Command1.setFocus();
-    form().Command1.setEnabled(enabled);
-    form().Command1.setVisible(visible);
-    QWidget* button = widget("Command1");
-    QCOMPARE(button->hasFocus(), enabled && visible);
-    if (key)
-        QTest::keyClick(button, Qt::Key(key), key == Qt::Key_Enter ? Qt::KeypadModifier : Qt::NoModifier);
-    else
-        QTest::mouseClick(button, Qt::LeftButton);
-    QCOMPARE(clicked, clicks);
-}
-
-void TestGui::startupFailureShowsMessageWithoutWindow_data()
-{
-    // store: a file that the test makes in its folder, or a server's address; named: how the message names it.
-    const DataTable<QString, QString, QString, QString> row("store", "named", "title", "details");
-    row("a foreign file", "otro.mdb", "otro.mdb", "Error en el archivo de socios",
-        "Mensaje de la base de datos: file is not a database");
-    // No server listens there. The password in the address is never shown.
-    row("a server that does not answer", "postgresql://caja:secreto@/socios?host=/nonexistent&port=5999",
-        "No se puede usar el servidor de socios:\npostgresql://caja@/socios?host=/nonexistent&port=5999",
-        "Error en el servidor de socios",
-        "Mensaje de la base de datos: connection to server on socket \"/nonexistent/.s.PGSQL.5999\" failed");
-}
-
-void TestGui::startupFailureShowsMessageWithoutWindow()
-{
-    QFETCH(QString, store);
-    QFETCH(QString, named);
-    QFETCH(QString, title);
-    QFETCH(QString, details);
-    std::optional<StoreAddress> address = StoreAddress::parse(store);
-    QVERIFY(address);
-    if (!address->isServer()) {
-        address = StoreAddress::file(m_dir->filePath(store));
-        QFile foreign(address->path());
-        QVERIFY(foreign.open(QIODevice::WriteOnly) && foreign.write("no soy una base de datos") > 0 && foreign.flush());
-    }
-    m_app.reset();
-
-    QObject scope;     // what is scheduled here ends with this test
-    QStringList shown; // the title, the message, its details, its buttons
-    bool windowShown = false;
-    QTimer::singleShot(0, &scope, [&] {
-        for (QWidget* w : QApplication::topLevelWidgets())
-            windowShown = windowShown || (qobject_cast<FormView*>(w) && w->isVisible());
-        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
-            shown << box->windowTitle() << box->text() << box->detailedText();
-            for (QAbstractButton* button : box->buttons())
-                shown << button->text();
-            box->accept();
+    void widgetsFollowTheDesign()
+    {
+        for (Control* control : form().controls()) {
+            const ControlDesign& design = control->design();
+            QWidget* w = widget(design.name);
+            QCOMPARE(w->parentWidget()->objectName(), QLatin1String(design.container ? design.container : "Form1"));
+            const Twips& g = design.geometry;
+            QCOMPARE(w->geometry(), QRect(g.left / 15, g.top / 15, g.width / 15, g.height / 15));
+            QCOMPARE(w->isVisibleTo(m_app->view()), control->isVisible());
+            if (auto* list = qobject_cast<QListView*>(w)) // disabled, yet it scrolls: only its lines cannot be selected
+                QCOMPARE(list->selectionMode() == QAbstractItemView::NoSelection, !control->isEnabled());
+            else
+                QCOMPARE(w->isEnabled(), control->isEnabled());
+            // Frames and boxes are announced by the caption that names them on screen.
+            const char* caption = design.kind == ControlKind::Frame ? design.caption
+                                  : design.kind == ControlKind::TextBox && design.label
+                                      ? form().find(design.label)->design().caption
+                                      : nullptr;
+            if (caption)
+                QCOMPARE(QAccessible::queryAccessibleInterface(w)->text(QAccessible::Name), QString::fromUtf8(caption));
         }
-        // Runs only if runSocios goes on into an event loop: the window it should not have.
-        QTimer::singleShot(0, &scope, [&] {
-            windowShown = true;
-            QApplication::quit();
+        // On a screen that holds the whole form, the window is the form, of the design's size.
+        QCOMPARE(m_app->view()->maximumSize(), QSize(879, 641));
+        QCOMPARE(m_app->view()->size(), QSize(879, 641));
+        // Not children of "Acciones", yet drawn over it and clicked there.
+        for (const char* name : {"Command6", "Command3"})
+            QCOMPARE(m_app->view()->childAt(widget(name)->geometry().center()), widget(name));
+    }
+
+    void keysAndFocusReachTheModel()
+    {
+        QList<int> codes;
+        QStringList textBefore; // the handler runs before the box has the character
+        form().Text25.setKeyPressHandler([&](int& keyAscii) {
+            codes << keyAscii;
+            textBefore << form().Text25.text();
         });
-    });
-    QVERIFY(runSocios(*address, FixedClock(QDate(2026, 3, 10))) != 0);
-    QVERIFY(!windowShown);
-    // The engine's English is in the details, which Qt's own button, in Spanish, shows.
-    QCOMPARE(shown.size(), 5);
-    QCOMPARE(shown[0], title);
-    QVERIFY2(shown[1].contains(named) && !shown[1].contains(QLatin1String("database")) &&
-                 !shown[1].contains(QLatin1String("secreto")),
-             qPrintable(shown[1]));
-    QVERIFY2(shown[2].startsWith(details), qPrintable(shown[2]));
-    QCOMPARE(shown.mid(3), (QStringList{"Aceptar", "Mostrar los detalles..."}));
-    if (!address->isServer())
-        QCOMPARE(fileBytes(address->path()), QByteArray("no soy una base de datos"));
-}
+        form().Text25.setEnabled(true);
+        form().Text25.setFocus();
+        form().Text26.setFocus(); // disabled: counted and refused
+        QCOMPARE(form().focusErrors(), 1);
+        QWidget* box = QApplication::focusWidget();
+        QCOMPARE(box, widget("Text25"));
+        typeText(box, QStringLiteral("Añ"));
+        QTest::keyClick(box, Qt::Key_Return);
+        QTest::keyClick(box, Qt::Key_Enter, Qt::KeypadModifier);
+        QTest::keyClick(box, Qt::Key_Tab); // the toolkit's: it moves the focus, and the model follows
+        QCOMPARE(form().Text25.text(), QStringLiteral("Añ"));
+        QCOMPARE(codes, (QList<int>{'A', 0xF1, 13, 13}));
+        QCOMPARE(textBefore, (QStringList{"", "A", "Añ", "Añ"}));
+        QVERIFY(QApplication::focusWidget() != box);
+        QCOMPARE(form().focusedControl(), form().find(QApplication::focusWidget()->objectName()));
+    }
 
-void TestGui::query()
-{
-    const PromptStep firstPrompt = [](QInputDialog* prompt) {
-        QCOMPARE(prompt->windowTitle(), QStringLiteral("introducir datos"));
-        QCOMPARE(prompt->labelText(),
-                 QStringLiteral("introducir número por teclado,tarjeta magnética o lector de código de barras"));
-        QCOMPARE(prompt->textValue(), QString());
-        QStringList buttons;
-        for (const QAbstractButton* button : prompt->findChildren<QAbstractButton*>())
-            buttons << button->text();
-        QCOMPARE(buttons, (QStringList{"Aceptar", "Cancelar"}));
-        // 11500 x 7000 twips from the corner of a screen that holds it there.
-        QCOMPARE(prompt->frameGeometry().topLeft(), prompt->screen()->geometry().topLeft() + QPoint(767, 467));
-        typeText(prompt->findChild<QLineEdit*>(), QStringLiteral("ñ0007\r")); // a card reader's burst
-    };
-    const PromptStep cancel = [this](QInputDialog* prompt) {
-        // Member 0007 left every field empty: disabled boxes drawn red.
-        QCOMPARE(widget("Text25")->grab().toImage().pixelColor(widget("Text25")->rect().center()), QColor(Qt::red));
-        typeText(prompt->findChild<QLineEdit*>(), QStringLiteral("0001"));
-        QTest::keyClick(prompt, Qt::Key_Escape); // nothing is searched; the prompt comes again
-    };
-    const PromptStep leave = [this](QInputDialog* prompt) {
-        QCOMPARE(widget<QLineEdit>("Text4")->text(), QString());
-        typeText(prompt->findChild<QLineEdit*>(), QStringLiteral("*\r"));
-    };
-    startOperation("Command1", {firstPrompt, cancel, leave});
-    QVERIFY(widget("Label29")->isVisible() && widget("Command1")->isEnabled());
-}
+    void buttonsPressOnlyWhenUsable_data()
+    {
+        const DataTable<bool, bool, int, int> row("enabled", "visible", "key", "clicks"); // key 0: the mouse
+        row("mouse", true, true, 0, 1);
+        row("Enter", true, true, Qt::Key_Return, 1);
+        row("keypad Enter", true, true, Qt::Key_Enter, 1);
+        row("Space", true, true, Qt::Key_Space, 1);
+        row("other key", true, true, Qt::Key_A, 0);
+        row("disabled", false, true, 0, 0);
+        row("hidden", true, false, 0, 0);
+    }
 
-void TestGui::newMember()
-{
-    QList<MemberRecord> expected = allRows(m_path);
-    // A number already taken, then a new one.
-    QWidget* focus = startOperation("Command5", {answer(QStringLiteral("0001")), answer(QStringLiteral("ñ0040"))});
-    QCOMPARE(focus, widget("Text25"));
-    // The whole member from the keyboard: Enter leads round the boxes and back to "nombre".
-    for (const char* text : {"Zoë 😀", "O'Brien \"Ñoño\"", "31", "4", "1990", "", "", "A Coruña", "", "", "", "", "",
-                             "5", "llamar antes de las 10; 'urgente'"})
-        typeText(QApplication::focusWidget(), QString::fromUtf8(text) + QLatin1Char('\r'));
-    QCOMPARE(QApplication::focusWidget(), widget("Text25"));
-    QTest::mouseClick(widget("command2"), Qt::LeftButton); // 31 April: refused, nothing stored
-    retype("Text28", QStringLiteral("30"));
-    QTest::mouseClick(widget("command2"), Qt::LeftButton);
-    expected.append({"0040", "*****", "Zoë 😀", "O'Brien \"Ñoño\"", "*****", "*****", "A Coruña", "*****", "*****",
-                     "30/04/1990", "llamar antes de las 10; 'urgente'", "5", "00/0000"});
-    QCOMPARE(allRows(m_path), expected);
-}
+    void buttonsPressOnlyWhenUsable()
+    {
+        QFETCH(bool, enabled);
+        QFETCH(bool, visible);
+        QFETCH(int, key);
+        int clicked = 0;
+        form().Command1.setClickHandler([&] { ++clicked; });
+        form().Command1.setFocus();
+        form().Command1.setEnabled(enabled);
+        form().Command1.setVisible(visible);
+        QWidget* button = widget("Command1");
+        QCOMPARE(button->hasFocus(), enabled && visible);
+        if (key)
+            QTest::keyClick(button, Qt::Key(key), key == Qt::Key_Enter ? Qt::KeypadModifier : Qt::NoModifier);
+        else
+            QTest::mouseClick(button, Qt::LeftButton);
+        QTEST(clicked, "clicks");
+    }
 
-void TestGui::editMember()
-{
-    QList<MemberRecord> expected = allRows(m_path);
-    // A number without a row, then one with a row.
-    QWidget* nombre = startOperation("Command3", {answer(QStringLiteral("9999")), answer(QStringLiteral("ñ0001"))});
-    QCOMPARE(nombre, widget("Text25"));
-    retype("Text25", QStringLiteral("Anabel Ñúñez"));
-    retype("Text28", QStringLiteral("5"));
-    retype("Text46", QString());
-    retype("Text45", QString());
-    QTest::mouseClick(widget("Command10"), Qt::LeftButton);
-    expected[0].nombre = QStringLiteral("Anabel Ñúñez");
-    expected[0].fnacimiento = QStringLiteral("05/03/1985");
-    expected[0].fcaducidad = QStringLiteral("00/0000");
-    QCOMPARE(allRows(m_path), expected);
-}
+    void startupFailureShowsMessageWithoutWindow_data()
+    {
+        // store: a file that the test makes in its folder, or a server's address; named: how the message names it.
+        const DataTable<QString, QString, QString, QString> row("store", "named", "title", "details");
+        row("a foreign file", "otro.mdb", "otro.mdb", "Error en el archivo de socios",
+            "Mensaje de la base de datos: file is not a database");
+        // No server listens there. The password in the address is never shown.
+        row("a server that does not answer", "postgresql://caja:secreto@/socios?host=/nonexistent&port=5999",
+            "No se puede usar el servidor de socios:\npostgresql://caja@/socios?host=/nonexistent&port=5999",
+            "Error en el servidor de socios",
+            "Mensaje de la base de datos: connection to server on socket \"/nonexistent/.s.PGSQL.5999\" failed");
+    }
 
-void TestGui::addPointsWithTheKeyboard_data()
-{
-    QTest::addColumn<int>("modifier");
-    QTest::newRow("Return") << int(Qt::NoModifier);
-    QTest::newRow("keypad Enter") << int(Qt::KeypadModifier);
-}
+    void startupFailureShowsMessageWithoutWindow()
+    {
+        QFETCH(QString, store);
+        QFETCH(QString, named);
+        QFETCH(QString, details);
+        std::optional<StoreAddress> address = StoreAddress::parse(store);
+        QVERIFY(address);
+        if (!address->isServer()) {
+            address = StoreAddress::file(m_dir->filePath(store));
+            QFile foreign(address->path());
+            QVERIFY(foreign.open(QIODevice::WriteOnly) && foreign.write("no soy una base de datos") > 0 &&
+                    foreign.flush());
+        }
+        m_app.reset();
 
-void TestGui::addPointsWithTheKeyboard()
-{
-    QFETCH(int, modifier);
-    const Qt::Key enter = modifier == Qt::KeypadModifier ? Qt::Key_Enter : Qt::Key_Return;
-    QWidget* amount = startOperation("Command6", {answer(QStringLiteral("ñ0001"))});
-    QCOMPARE(amount, widget("Text8"));
-    typeText(amount, QStringLiteral("5"));
-    QTest::keyClick(amount, enter, Qt::KeyboardModifiers(modifier));
-    QCOMPARE(QApplication::focusWidget(), widget("Command4"));
-    QTest::keyClick(QApplication::focusWidget(), enter, Qt::KeyboardModifiers(modifier));
-    QCOMPARE(allRows(m_path).first().puntos, QStringLiteral(" 155"));
-}
+        DialogDriver boxes({}, {}, 0); // ends the event loop if the window shows
+        QVERIFY(runSocios(*address, FixedClock(QDate(2026, 3, 10))) != 0);
+        QVERIFY(!boxes.windowShown);
+        // The engine's English is in the details, which Qt's own button, in Spanish, shows.
+        QCOMPARE(boxes.boxes.size(), 1);
+        const DialogDriver::Box& box = boxes.boxes.first();
+        QTEST(box.title, "title");
+        QVERIFY2(box.text.contains(named) && !box.text.contains("database") && !box.text.contains("secreto"),
+                 qPrintable(box.text));
+        QVERIFY2(box.details.startsWith(details), qPrintable(box.details));
+        QCOMPARE(box.buttons, (QStringList{"Aceptar", "Mostrar los detalles..."}));
+        if (!address->isServer())
+            QCOMPARE(fileBytes(address->path()), QByteArray("no soy una base de datos"));
+    }
+
+    void query()
+    {
+        const PromptStep firstPrompt = [](QInputDialog* prompt) {
+            QCOMPARE(prompt->windowTitle(), QStringLiteral("introducir datos"));
+            QCOMPARE(prompt->labelText(),
+                     QStringLiteral("introducir número por teclado,tarjeta magnética o lector de código de barras"));
+            QCOMPARE(prompt->textValue(), QString());
+            QStringList buttons;
+            for (const QAbstractButton* button : prompt->findChildren<QAbstractButton*>())
+                buttons << button->text();
+            QCOMPARE(buttons, (QStringList{"Aceptar", "Cancelar"}));
+            // 11500 x 7000 twips from the corner of a screen that holds it there.
+            QCOMPARE(prompt->frameGeometry().topLeft(), prompt->screen()->geometry().topLeft() + QPoint(767, 467));
+            typeText(prompt->findChild<QLineEdit*>(), QStringLiteral("ñ0007\r")); // a card reader's burst
+        };
+        const PromptStep cancel = [this](QInputDialog* prompt) {
+            // Member 0007 left every field empty: disabled boxes drawn red.
+            QCOMPARE(widget("Text25")->grab().toImage().pixelColor(widget("Text25")->rect().center()), QColor(Qt::red));
+            typeText(prompt->findChild<QLineEdit*>(), QStringLiteral("0001"));
+            QTest::keyClick(prompt, Qt::Key_Escape); // nothing is searched; the prompt comes again
+        };
+        const PromptStep leave = [this](QInputDialog* prompt) {
+            QCOMPARE(widget<QLineEdit>("Text4")->text(), QString());
+            typeText(prompt->findChild<QLineEdit*>(), QStringLiteral("*\r"));
+        };
+        startOperation("Command1", {firstPrompt, cancel, leave});
+        QVERIFY(widget("Label29")->isVisible() && widget("Command1")->isEnabled());
+    }
+
+    void editMemberAndAddPoints()
+    {
+        QList<MemberRecord> expected = allRows(m_path);
+        // A number without a row, then one with a row.
+        QWidget* nombre = startOperation("Command3", {answer(QStringLiteral("9999")), answer(QStringLiteral("ñ0001"))});
+        QCOMPARE(nombre, widget("Text25"));
+        retype("Text25", QStringLiteral("Anabel Ñúñez"));
+        retype("Text28", QStringLiteral("5"));
+        retype("Text46", QString());
+        retype("Text45", QString());
+        QTest::mouseClick(widget("Command10"), Qt::LeftButton);
+        verifyMarked(widget("Command1"));
+        // Then five points, with the keypad's Enter in the amount box and on "añadir puntos".
+        QWidget* amount = startOperation("Command6", {answer(QStringLiteral("0001"))});
+        QCOMPARE(amount, widget("Text8"));
+        typeText(amount, QStringLiteral("5"));
+        QTest::keyClick(amount, Qt::Key_Enter, Qt::KeypadModifier);
+        QCOMPARE(QApplication::focusWidget(), widget("Command4"));
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Enter, Qt::KeypadModifier);
+        expected[0].puntos = QStringLiteral(" 155");
+        expected[0].nombre = QStringLiteral("Anabel Ñúñez");
+        expected[0].fnacimiento = QStringLiteral("05/03/1985");
+        expected[0].fcaducidad = QStringLiteral("00/0000");
+        QCOMPARE(allRows(m_path), expected);
+    }
+};
 
 QTEST_MAIN(TestGui)
 #include "TestGui.moc"

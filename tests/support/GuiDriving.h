@@ -1,8 +1,10 @@
 #pragma once
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QInputDialog>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QTest>
 #include <QTimer>
 
@@ -29,38 +31,76 @@ inline PromptStep answer(const QString& text)
     return [text](QInputDialog* prompt) { typeText(prompt->findChild<QLineEdit*>(), text + QLatin1Char('\r')); };
 }
 
-// Acts on card number prompts as they open, one step per prompt, while the code under test waits in their exec().
-// A step that leaves its prompt open gets it cancelled. Any other dialog, or a prompt after the last step, fails
-// the test and is closed ("*" for a prompt), so a test never hangs.
-class ModalDriver : public QObject
+// Acts on dialogs as they open, while the code under test waits in their exec(). Card number prompts: one step per
+// prompt; a step that leaves its prompt open gets it cancelled, and a prompt after the last step fails the test and
+// is answered "*", so a test never hangs. Message boxes: what each one showed is noted in `boxes`; the start-up
+// question "accessImportQuestion" gets the button `answer` ("Escape" closes it), any other box is accepted. Other
+// dialogs (a progress window) are left alone. Once the application's window has shown and `quitAfter` boxes have
+// been answered, ends the application's event loop.
+class DialogDriver : public QObject
 {
 public:
-    explicit ModalDriver(QList<PromptStep> steps) : m_steps(std::move(steps))
+    struct Box
     {
-        connect(&m_timer, &QTimer::timeout, this, &ModalDriver::poll);
+        QString name, title, text, details;
+        QStringList buttons;
+    };
+
+    explicit DialogDriver(QList<PromptStep> steps, QString answer = {}, qsizetype quitAfter = -1)
+        : m_steps(std::move(steps)), m_answer(std::move(answer)), m_quitAfter(quitAfter)
+    {
+        connect(&m_timer, &QTimer::timeout, this, &DialogDriver::poll);
         m_timer.start(5);
     }
-
     bool finished() const { return m_steps.isEmpty(); }
+    QStringList names() const
+    {
+        QStringList names;
+        for (const Box& box : boxes)
+            names << box.name;
+        return names;
+    }
+
+    QList<Box> boxes;
+    bool windowShown = false;
 
 private:
     void poll()
     {
+        for (QWidget* w : QApplication::topLevelWidgets())
+            windowShown = windowShown || (w->objectName() == QLatin1String("Form1Window") && w->isVisible());
         auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
-        if (!dialog || dialog->property("handledByTest").toBool())
-            return;
-        dialog->setProperty("handledByTest", true);
-        auto* prompt = qobject_cast<QInputDialog*>(dialog);
-        if (!prompt || m_steps.isEmpty()) {
-            QTest::qFail("an unexpected dialog opened", __FILE__, __LINE__);
-            m_steps = {answer(QStringLiteral("*"))};
+        if (dialog && !dialog->property("handledByTest").toBool()) {
+            dialog->setProperty("handledByTest", true);
+            if (auto* prompt = qobject_cast<QInputDialog*>(dialog)) {
+                if (m_steps.isEmpty()) {
+                    QTest::qFail("a prompt after the last step", __FILE__, __LINE__);
+                    m_steps = {answer(QStringLiteral("*"))};
+                }
+                m_steps.takeFirst()(prompt);
+                if (prompt->isVisible())
+                    prompt->reject();
+            } else if (auto* box = qobject_cast<QMessageBox*>(dialog)) {
+                Box& seen = boxes.emplace_back(
+                    Box{box->objectName(), box->windowTitle(), box->text(), box->detailedText(), {}});
+                const bool question = seen.name == QLatin1String("accessImportQuestion");
+                for (QAbstractButton* button : box->buttons()) {
+                    seen.buttons << button->text();
+                    if (question && button->text() == m_answer)
+                        button->click();
+                }
+                if (!question)
+                    box->accept();
+                else if (m_answer == QLatin1String("Escape"))
+                    QTest::keyClick(box, Qt::Key_Escape);
+            }
         }
-        if (prompt)
-            m_steps.takeFirst()(prompt);
-        if (dialog->isVisible())
-            dialog->reject();
+        if (windowShown && m_quitAfter >= 0 && boxes.size() >= m_quitAfter)
+            QApplication::quit();
     }
 
-    QTimer m_timer;
     QList<PromptStep> m_steps;
+    QString m_answer;
+    qsizetype m_quitAfter;
+    QTimer m_timer;
 };

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/FocusMark.h"
 #include "app/SociosApp.h"
 #include "tests/support/GuiDriving.h"
 #include "tests/support/TestSupport.h"
@@ -50,9 +51,10 @@ protected:
     // Clicks the operation's button and runs the prompt's steps; returns where the operation left the focus.
     QWidget* startOperation(const char* button, QList<PromptStep> steps)
     {
-        ModalDriver driver(std::move(steps));
+        DialogDriver driver(std::move(steps));
         QTest::mouseClick(widget(button), Qt::LeftButton);
-        if (!QTest::qVerify(driver.finished(), "driver.finished()", "a prompt step was left", __FILE__, __LINE__))
+        if (!QTest::qVerify(driver.finished() && driver.boxes.isEmpty(), "driver.finished() && driver.boxes.isEmpty()",
+                            "a prompt step was left, or a message box opened", __FILE__, __LINE__))
             return nullptr;
         // A desktop's window manager activates the window again when the prompt closes; the offscreen platform
         // leaves that to us.
@@ -66,6 +68,26 @@ protected:
         QTest::keyClick(widget(box), Qt::Key_A, Qt::ControlModifier);
         QTest::keyClick(widget(box), Qt::Key_Backspace);
         typeText(widget(box), text);
+    }
+
+    // `target` has the focus and the focus mark: a dark ring inside the control, around its face. Once the focus
+    // has gone (Tab), the control as it was.
+    void verifyMarked(QWidget* target)
+    {
+        QCOMPARE(QApplication::focusWidget(), target);
+        QCOMPARE(m_app->view()->findChild<FocusMark*>()->marked(), target);
+        const QImage marked = target->grab().toImage();
+        QTest::keyClick(target, Qt::Key_Tab);
+        QVERIFY(!target->hasFocus());
+        const QImage unmarked = target->grab().toImage();
+        const QPoint face(target->width() / 2, FocusMark::kRingWidth + FocusMark::kInnerWidth + 1);
+        for (const QPoint& ring : {QPoint(1, target->height() / 2), QPoint(target->width() / 2, 1),
+                                   QPoint(target->width() - 2, target->height() - 3)}) {
+            QCOMPARE(marked.pixelColor(ring), FocusMark::kRingColour);
+            QVERIFY(unmarked.pixelColor(ring) != FocusMark::kRingColour);
+        }
+        QCOMPARE(marked.pixelColor(FocusMark::kRingWidth, target->height() / 2), FocusMark::kInnerColour);
+        QCOMPARE(marked.pixelColor(face), unmarked.pixelColor(face));
     }
 
     std::unique_ptr<QTemporaryDir> m_dir;

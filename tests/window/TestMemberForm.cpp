@@ -21,15 +21,6 @@ class TestMemberForm : public QObject
 
     std::optional<Form1> f;
 
-    // Types over the date boxes: day, month and year of birth, expiry month and year, joined by "|".
-    void typeDates(const QString& dates)
-    {
-        const QStringList texts = dates.split('|');
-        Control* boxes[] = {&f->Text28, &f->Text29, &f->Text30, &f->Text45, &f->Text46};
-        for (int i = 0; i < 5; ++i)
-            boxes[i]->setText(texts[i]);
-    }
-
 private slots:
     void init() { f.emplace(); }
 
@@ -51,15 +42,15 @@ private slots:
     void manyRowsShownAtOnce_data()
     {
         // Rows of one card number, as only an outside change can leave them, shown in one pass.
-        QTest::addColumn<QList<MemberRecord>>("rows");
+        const DataTable<QList<MemberRecord>> row("rows");
         const MemberRecord full = sampleMember("0007");
         const MemberRecord noEmail = OperationFixture::changed(full, {"email=*****", "nombre=Segundo"});
         const MemberRecord noDates = OperationFixture::changed(full, {"fnacimiento=*****", "fcaducidad=*****"});
-        QTest::newRow("one row") << QList<MemberRecord>{noEmail};
-        QTest::newRow("marks in the first row only") << QList<MemberRecord>{emptyMarks(), full};
-        QTest::newRow("marks in the last row only") << QList<MemberRecord>{full, full, emptyMarks()};
-        QTest::newRow("different marks in each") << QList<MemberRecord>{noEmail, noDates, full};
-        QTest::newRow("a thousand rows") << QList<MemberRecord>(999, full) + QList<MemberRecord>{noDates, noEmail};
+        row("one row", {noEmail});
+        row("marks in the first row only", {emptyMarks(), full});
+        row("marks in the last row only", {full, full, emptyMarks()});
+        row("different marks in each", {noEmail, noDates, full});
+        row("a thousand rows", QList<MemberRecord>(999, full) + QList<MemberRecord>{noDates, noEmail});
     }
 
     void manyRowsShownAtOnce()
@@ -89,42 +80,38 @@ private slots:
     void save_data()
     {
         // typed: over the date boxes, if any; saved: the verdict in Text7, then fnacimiento and fcaducidad stored
-        const DataTable<MemberRecord, QString, Variant, QString> table("shown", "typed", "variant", "saved");
+        const DataTable<QString, Variant, QString, MemberRecord> row("typed", "variant", "saved", "shown");
         const MemberRecord full = sampleMember("0001");
-        auto row = [&](const char* name, const QString& typed, Variant variant, const QString& saved,
-                       const MemberRecord& shown = {}) {
-            table(name, shown == MemberRecord() ? full : shown, typed, variant, saved);
-        };
         const MemberRecord noDates = OperationFixture::changed(full, {"fnacimiento=00/00/0000", "fcaducidad=00/0000"});
         const MemberRecord blanks = OperationFixture::changed(full, {"nombre= ", "observaciones=';DROP TABLE ficha;😀"});
         // Members shown and saved again without typing.
-        row("full member", "", Variant::New, "true 13/03/1985 06/2027");
+        row("full member", "", Variant::New, "true 13/03/1985 06/2027", full);
         row("empty marks, new", "", Variant::New, "true 00/00/0000 00/0000", emptyMarks());
         row("empty marks, edited", "", Variant::Edited, "true ***** 00/0000", emptyMarks());
         row("no birth date, new", "", Variant::New, "true 00/00/0000 00/0000", noDates);
         row("no birth date, edited", "", Variant::Edited, "true ***** 00/0000", noDates);
         row("a single blank stays a blank", "", Variant::Edited, "true 13/03/1985 06/2027", blanks);
         // Dates typed: the check, the zero rule whatever the verdict, the padding.
-        row("31 April", "31|4|1990||", Variant::New, "false 31/04/1990 00/0000");
-        row("30 April", "30|04|1990||", Variant::New, "true 30/04/1990 00/0000");
-        row("31 December", "31|12|1990||", Variant::New, "true 31/12/1990 00/0000");
-        row("32 January", "32|1|1990||", Variant::New, "false 32/01/1990 00/0000");
-        row("29 February, any year", "29|2|2001||", Variant::New, "true 29/02/2001 00/0000");
-        row("30 February", "30|2|2000||", Variant::New, "false 30/02/2000 00/0000");
-        row("year and expiry year 2100", "1|1|2100|12|2100", Variant::New, "true 01/01/2100 12/2100");
-        row("year 2101", "1|1|2101||", Variant::New, "false 01/01/2101 00/0000");
-        row("expiry month 13", "1|1|1990|13|2027", Variant::New, "false 01/01/1990 13/2027");
-        row("expiry year 2101", "1|1|1990|6|2101", Variant::New, "false 01/01/1990 06/2101");
-        row("no month: day not checked, zeros", "45||1980||", Variant::New, "true 00/00/1980 00/0000");
-        row("month 13 fails, zeros all the same", "|13|||", Variant::New, "false 00/00/0000 00/0000");
-        row("no lower bound", "-5|1|-1|-1|-1", Variant::New, "true -5/01/00-1 -1/00-1");
-        row("month not whole: day not checked", "40|1.5|1990||", Variant::New, "true 40/.5/1990 00/0000");
-        row("comma ends the month", "31|11,5|1990||", Variant::New, "false 31/,5/1990 00/0000");
-        row("two-digit year", "7|3|85||", Variant::New, "true 07/03/0085 00/0000");
+        row("31 April", "31|4|1990||", Variant::New, "false 31/04/1990 00/0000", full);
+        row("30 April", "30|04|1990||", Variant::New, "true 30/04/1990 00/0000", full);
+        row("31 December", "31|12|1990||", Variant::New, "true 31/12/1990 00/0000", full);
+        row("32 January", "32|1|1990||", Variant::New, "false 32/01/1990 00/0000", full);
+        row("29 February, any year", "29|2|2001||", Variant::New, "true 29/02/2001 00/0000", full);
+        row("30 February", "30|2|2000||", Variant::New, "false 30/02/2000 00/0000", full);
+        row("year and expiry year 2100", "1|1|2100|12|2100", Variant::New, "true 01/01/2100 12/2100", full);
+        row("year 2101", "1|1|2101||", Variant::New, "false 01/01/2101 00/0000", full);
+        row("expiry month 13", "1|1|1990|13|2027", Variant::New, "false 01/01/1990 13/2027", full);
+        row("expiry year 2101", "1|1|1990|6|2101", Variant::New, "false 01/01/1990 06/2101", full);
+        row("no month: day not checked, zeros", "45||1980||", Variant::New, "true 00/00/1980 00/0000", full);
+        row("month 13 fails, zeros all the same", "|13|||", Variant::New, "false 00/00/0000 00/0000", full);
+        row("no lower bound", "-5|1|-1|-1|-1", Variant::New, "true -5/01/00-1 -1/00-1", full);
+        row("month not whole: day not checked", "40|1.5|1990||", Variant::New, "true 40/.5/1990 00/0000", full);
+        row("comma ends the month", "31|11,5|1990||", Variant::New, "false 31/,5/1990 00/0000", full);
+        row("two-digit year", "7|3|85||", Variant::New, "true 07/03/0085 00/0000", full);
         row("long parts keep their last characters", "12|0012|19999|123|12345", Variant::New,
-            "false 12/12/9999 23/2345");
-        row("only a year, edited", "00|00|1990||", Variant::Edited, "true 00/00/1990 00/0000");
-        row("characters, not bytes", "1ñ|1|😀||", Variant::New, "true 1ñ/01/000😀 00/0000");
+            "false 12/12/9999 23/2345", full);
+        row("only a year, edited", "00|00|1990||", Variant::Edited, "true 00/00/1990 00/0000", full);
+        row("characters, not bytes", "1ñ|1|😀||", Variant::New, "true 1ñ/01/000😀 00/0000", full);
     }
 
     void save()
@@ -134,8 +121,9 @@ private slots:
         QFETCH(Variant, variant);
         QFETCH(QString, saved);
         f->ShowMemberRecord(shown);
-        if (!typed.isEmpty())
-            typeDates(typed);
+        const QStringList dates = typed.split('|'); // birth day, month and year, expiry month and year
+        for (int i = 0; i < dates.size() && !typed.isEmpty(); ++i)
+            std::array{&f->Text28, &f->Text29, &f->Text30, &f->Text45, &f->Text46}[i]->setText(dates[i]);
         f->Text7.setText("false");
         const bool passed = f->CheckMemberDates();
         const MemberRecord row = f->StoreMemberBoxes(variant);
@@ -158,15 +146,6 @@ private slots:
                                        "Text30=00/00/0000", "Text30=*****", "Text34=*****", "Text35=*****",
                                        "Text36=*****", "Text38=*****", "Text40=*****", "Text45=00", "Text46=0000",
                                        "Text46=00/0000", "Text47=*****", "Text1=*****", "Text2=*****"}));
-    }
-
-    void unlockFocusesNameAndLocksCard()
-    {
-        f->restoreIdleState();
-        f->UnlockMemberBoxesForEntry();
-        QCOMPARE(OperationFixture::window(*f), kIdle + " edit @Text25");
-        f->LockMemberBoxes();
-        QCOMPARE(OperationFixture::window(*f), kIdle);
     }
 
     void enterWalksTheRing()
