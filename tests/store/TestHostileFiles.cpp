@@ -165,14 +165,18 @@ private slots:
         row("an older copy put in its place", "older", Cause::Leftover);
         row("the file deleted", "deleted", Cause::Leftover);
         row("the file read-only", "read-only", Cause::NeedsRepair);
+        row("the same file, its change in the log", "same log", Cause::Other);
+        row("the file deleted, its change in the log", "deleted log", Cause::Leftover);
     }
 
     void interruptedSave()
     {
         QFETCH(QString, then);
         QFETCH(Cause, cause);
-        // A file of another program, or of an earlier version, with the rollback journal: every commit counts.
-        execSql(m_path, "PRAGMA journal_mode=DELETE");
+        // A file of another program, or of an earlier version, with the rollback journal, or a log of its own.
+        const bool log = then.endsWith(" log");
+        then.remove(" log");
+        execSql(m_path, log ? "PRAGMA journal_mode=WAL" : "PRAGMA journal_mode=DELETE");
         // Enough rows for the change to spill pages into the file before its commit.
         execSql(m_path,
                 "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 300) INSERT INTO ficha "
@@ -191,7 +195,8 @@ private slots:
                             "ready"));
         writer.kill();
         writer.waitForFinished();
-        QVERIFY(fileBytes(m_path) != beforeChange); // the change reached the file; its journal can undo it
+        // The change reached the file, which its journal can undo, or the log, where it is not committed.
+        QVERIFY(log ? QFileInfo(m_path + "-wal").size() > 4096 : fileBytes(m_path) != beforeChange);
         if (then == "older") {
             QFile file(m_path);
             QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(older) == older.size());
