@@ -15,15 +15,11 @@ private slots:
     void roundTrip_data()
     {
         QTest::addColumn<QString>("text");
-        QTest::newRow("quotes") << "O'Brien \"el Rápido\" `x`";
-        QTest::newRow("SQL") << "'; DROP TABLE ficha; --";
-        QTest::newRow("SQL in double quotes") << "\"); DELETE FROM ficha WHERE (\"1\"=\"1";
-        QTest::newRow("emoji") << "😀👍🏽👨‍👩‍👧";
-        QTest::newRow("right to left") << "שלום עליכם مرحبا";
-        QTest::newRow("combining marks") << QString::fromUtf8("n\u0303a\u0301e\u0308");
-        QTest::newRow("tabs and line feeds") << "a\tb\nc\r\n";
-        QTest::newRow("percent and backslash") << "100% \\n %1 %s";
-        QTest::newRow("zero width and BOM") << QString::fromUtf8("a\u200Bb\uFEFF");
+        QTest::newRow("quotes and SQL")
+            << "O'Brien \"el Rápido\" `x` '; DROP TABLE ficha; -- \"); DELETE FROM ficha WHERE (\"1\"=\"1";
+        QTest::newRow("beyond Latin-1") << QString::fromUtf8(
+            "\uFEFF😀👍🏽👨‍👩‍👧 שלום عليكم n\u0303a\u0301e\u0308 a\u200Bb");
+        QTest::newRow("control characters and format directives") << "100% \\n %1 %s a\tb\nc\r\n";
         QTest::newRow("100 000 characters") << QString(100000, QChar(0x00F1));
         QTest::newRow("the empty mark typed") << "*****";
     }

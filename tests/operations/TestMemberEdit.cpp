@@ -13,23 +13,15 @@ class TestMemberEdit : public QObject
     std::optional<OperationFixture> t;
 
 private slots:
-    void init()
-    {
-        t.emplace();
-        QCOMPARE(t->store.append(sampleMember("1234567", "Siete")), std::nullopt);
-    }
+    void init() { t.emplace(); }
 
     void cardEntry_data()
     {
-        QTest::addColumn<QStringList>("answers");
-        QTest::addColumn<int>("shown"); // the row shown for editing; -1: the operator left
-
-        QTest::newRow("star at the first prompt") << QStringList{"*"} << -1;
-        QTest::newRow("no row, cancelled, then ñ*") << QStringList{"9999", "", "ñ*"} << -1;
-        QTest::newRow("no row, then a row without dates") << QStringList{"9999", "0012"} << 2;
-        QTest::newRow("card reader, empty marks") << QStringList{"ñ0007"} << 1;
-        QTest::newRow("long entry cut to seven") << QStringList{"123456789"} << 6;
-        QTest::newRow("two rows: the last is shown") << QStringList{"0020"} << 4;
+        const DataTable<QStringList, int> row("answers", "shown"); // the row shown for editing; -1: the operator left
+        row("star at the first prompt", {"*"}, -1);
+        row("no row, cancelled, then ñ*", {"9999", "", "ñ*"}, -1);
+        row("no row, then a row without dates", {"9999", "0012"}, 2);
+        row("card reader, empty marks", {"ñ0007"}, 1);
     }
 
     void cardEntry()
@@ -60,20 +52,12 @@ private slots:
 
     void save_data()
     {
-        QTest::addColumn<QString>("card");
-        QTest::addColumn<QStringList>("typed");
-        QTest::addColumn<int>("row");             // the row rewritten
-        QTest::addColumn<QStringList>("written"); // its fields that change
-        auto row = [](const char* name, const QString& card, const QStringList& typed, int row,
-                      const QStringList& written) { QTest::newRow(name) << card << typed << row << written; };
-
+        // row: the row rewritten; written: its fields that change
+        const DataTable<QString, QStringList, int, QStringList> row("card", "typed", "row", "written");
         row("unchanged, card number included", "0001", {}, 0, {});
-        row("empty marks written back", "0007", {}, 1, {"fcaducidad=00/0000"});
         row("00/00/0000 written as the empty mark", "0012", {}, 2, {"fnacimiento=*****"});
-        row("date padded", "0001", {"Text28=5", "Text29=3", "Text30=1980"}, 0, {"fnacimiento=05/03/1980"});
-        row("only a year", "0012", {"Text30=85"}, 2, {"fnacimiento=00/00/0085"});
-        row("year 2100", "0001", {"Text30=2100", "Text46=2100"}, 0, {"fnacimiento=13/03/2100", "fcaducidad=06/2100"});
-        row("expiry emptied", "0001", {"Text45=", "Text46="}, 0, {"fcaducidad=00/0000"});
+        row("typed", "0001", {"Text25=Anabel", "Text28=5", "Text45=", "Text46="}, 0,
+            {"nombre=Anabel", "fnacimiento=05/03/1985", "fcaducidad=00/0000"});
         // Only an outside change leaves two rows with one number: the last is shown, the first rewritten.
         row("two rows: the first takes what is shown", "0020", {"Text25=Tercero"}, 3,
             {"nombre=Tercero", "nsocio=121", "ciudad=Segovia", "fnacimiento=06/03/1981", "puntos=20",
@@ -100,14 +84,10 @@ private slots:
 
     void dateErrors_data()
     {
-        QTest::addColumn<QStringList>("typed");
-        QTest::addColumn<QStringList>("dayAndMonth"); // after the failed save
-        QTest::addColumn<bool>("corrected");          // false: "Salir sin salvar" instead
-
-        QTest::newRow("31 April, corrected") << QStringList{"Text28=31", "Text29=4"} << QStringList{"31", "4"} << true;
-        QTest::newRow("month 13, empty day, left")
-            << QStringList{"Text28=", "Text29=13"} << QStringList{"00", "00"} << false;
-        QTest::newRow("year 2101, corrected") << QStringList{"Text30=2101"} << QStringList{"13", "03"} << true;
+        // dayAndMonth: after the failed save; corrected: false for "Salir sin salvar" instead
+        const DataTable<QStringList, QStringList, bool> row("typed", "dayAndMonth", "corrected");
+        row("31 April, corrected", {"Text28=31", "Text29=4"}, {"31", "4"}, true);
+        row("month 13, empty day, left", {"Text28=", "Text29=13"}, {"00", "00"}, false);
     }
 
     void dateErrors()
