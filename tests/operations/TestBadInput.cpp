@@ -30,8 +30,7 @@ private slots:
         const QList<Control*> boxes = {&t->form.Text25, &t->form.Text26, &t->form.Text34, &t->form.Text35,
                                        &t->form.Text36, &t->form.Text38, &t->form.Text40, &t->form.Text47,
                                        &t->form.Text1,  &t->form.Text2};
-        t->prompt.setAnswers({"0777"});
-        t->form.Command5.click();
+        t->click(t->form.Command5, {"0777"});
         for (Control* box : boxes)
             box->setText(text);
         t->form.command2.click();
@@ -44,13 +43,12 @@ private slots:
 
         // What the query shows at its last prompt: the member that the first answer found.
         QStringList shown;
-        t->prompt.setAnswers({"0777", "*"});
         t->prompt.setBeforeEachAnswer([&](int) {
             shown.clear();
             for (Control* box : boxes)
                 shown << box->text();
         });
-        t->form.Command1.click();
+        t->click(t->form.Command1, {"0777", "*"});
         QCOMPARE(shown, QStringList(boxes.size(), text == kEmptyMark ? QString() : text));
     }
 };

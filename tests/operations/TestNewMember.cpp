@@ -46,9 +46,7 @@ private slots:
         QStringList expected = {"Label18 Label12 | Text25=resto Text28:red"};
         for (const QString& card : refused)
             expected << "Label18 Label14 | Text28:red Text4=" + card;
-        t->notePrompts();
-        t->prompt.setAnswers(answers);
-        t->form.Command5.click();
+        t->click(t->form.Command5, answers);
 
         QCOMPARE(t->prompts, expected);
         // Leaving, the buttons come back, but "porfavor rellenar datos" stays in place of "elegir proceso".
@@ -74,8 +72,7 @@ private slots:
         // Left by earlier operations: "salvar" hides Label35; neither ending touches the colours.
         t->form.Label35.setVisible(true);
         t->form.Text40.setBackColor(Form1::kRed);
-        t->prompt.setAnswers({"0030"});
-        t->form.Command5.click();
+        t->click(t->form.Command5, {"0030"});
         t->type({"Text25=Eva", "Text28=31", "Text29=4", "Text30=1990"});
         t->form.command2.click();
         QCOMPARE(t->window(), "Label35 Label5 command2 Command9 edit @Text25");
@@ -96,25 +93,22 @@ private slots:
 
     void takenMeanwhile()
     {
-        t->prompt.setAnswers({"0030"});
-        t->form.Command5.click();
+        t->click(t->form.Command5, {"0030"});
         t->type({"Text25=Eva", "Text30=1990"});
         QCOMPARE(t->store.append(sampleMember("0030")), std::nullopt); // another till registers the number
         const QList<MemberRecord> before = allRows(t->path);
 
         // Asked for another number with what was typed kept: the taken one again is refused, "*" keeps the member open.
         const QStringList typed = {"Text25=Eva", "Text28=00", "Text29=00", "Text30=1990", "Text4=0030"};
-        t->notePrompts();
-        t->prompt.setAnswers({"0030", "*"});
-        t->form.command2.click();
-        QCOMPARE(t->prompts, QStringList(2, "Label18 Label14 command2 Command9 edit @Text25 | " + typed.join(' ')));
+        t->click(t->form.command2, {"0030", "*"});
+        QCOMPARE(t->prompts.mid(1),
+                 QStringList(2, "Label18 Label14 command2 Command9 edit @Text25 | " + typed.join(' ')));
         QCOMPARE(allRows(t->path), before);
         QCOMPARE(t->window(), "Label14 command2 Command9 edit @Text25");
         QCOMPARE(t->boxes(), typed);
 
         // "salvar" again: a free number this time saves the member as typed, under that number.
-        t->prompt.setAnswers({"ñ0031"});
-        t->form.command2.click();
+        t->click(t->form.command2, {"ñ0031"});
         QCOMPARE(allRows(t->path), before + QList{newRow({"ntarjeta=0031", "nombre=Eva", "fnacimiento=00/00/1990"})});
         QCOMPARE(t->window(), kIdle);
     }

@@ -59,12 +59,11 @@ private slots:
             file.close();
             bytes = fileBytes(t->path);
         };
-        t->prompt.setAnswers(answers);
         t->prompt.setBeforeEachAnswer([&](int asked) {
             if (asked == 1 && finish.isEmpty())
                 breakFile();
         });
-        t->form.find(button)->click();
+        t->click(*t->form.find(button), answers);
         if (finish == "command2" || finish == "Command10")
             t->type({"Text25=Ana", "Text28=5", "Text29=3", "Text30=1980", "Text38="});
         const QStringList typed = t->boxes();

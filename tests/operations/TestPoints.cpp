@@ -34,8 +34,7 @@ private slots:
         QFETCH(QString, button);
         QFETCH(QString, stored);
         execSql(t->path, "UPDATE ficha SET puntos = '" + balance + "' WHERE ntarjeta = '0001'");
-        t->prompt.setAnswers({"0001"});
-        t->form.Command6.click();
+        t->click(t->form.Command6, {"0001"});
         QCOMPARE(t->window(), kAwaiting);
         QList<MemberRecord> expected = allRows(t->path);
         const bool refused = stored.isEmpty();
@@ -76,9 +75,7 @@ private slots:
         while (expected.size() < answers.size())
             expected << "Label18 Label35 | " +
                             (answers[0] == kEmptyMark ? OperationFixture::shown(rows[1]).join(' ') : "");
-        t->notePrompts();
-        t->prompt.setAnswers(answers);
-        t->form.Command6.click();
+        t->click(t->form.Command6, answers);
 
         QCOMPARE(t->prompts, expected);
         QCOMPARE(t->window(), found < 0 ? kIdle : kAwaiting);

@@ -46,8 +46,6 @@ class TestTills : public QObject
 
     std::optional<TestStore> m_store;
 
-    QList<MemberRecord> allRows() const { return m_store->allRows(); }
-
 private slots:
     void init() { m_store.emplace().createFromFixture(QStringLiteral("members.sql")); }
 
@@ -63,7 +61,7 @@ private slots:
         const QStringList after = {tills[0].finish(), tills[1].finish()};
 
         // One till saved; the other was refused inside its write: it says that the number is taken, and leaves.
-        QCOMPARE(allRows().size(), 7);
+        QCOMPARE(m_store->allRows().size(), 7);
         const int refused = after[0] == kIdleTill ? 1 : 0;
         QCOMPARE(after[1 - refused], kIdleTill);
         QVERIFY2(after[refused].startsWith("Label14 command2 Command9 edit @Text25 | "), qPrintable(after[refused]));
@@ -86,7 +84,7 @@ private slots:
         first.send("click Command4"); // both at once
         second.send("click Command4").finish();
         first.finish();
-        QCOMPARE(allRows().first().puntos, " 162"); // 150 + 5 + 7: neither addition lost
+        QCOMPARE(m_store->allRows().first().puntos, " 162"); // 150 + 5 + 7: neither addition lost
         // Two records whose balances chain, whichever till came first.
         const std::vector<Movement> changes = MemberStore(m_store->address()).history("0001").value();
         QCOMPARE(changes.size(), 2u);
@@ -110,12 +108,12 @@ private slots:
         QVERIFY2(refused.startsWith("Label37 Command10 Command11 edit @Text25 | ") && refused.contains("Text2= 200") &&
                      refused.contains("Text38=915 555 123") && refused.contains("Otra caja"),
                  qPrintable(refused));
-        QCOMPARE(allRows().first().puntos, " 200");
+        QCOMPARE(m_store->allRows().first().puntos, " 200");
 
         // The change made again is saved, with the points kept.
         editor.run("set Text38 600 000 000");
         QCOMPARE(editor.run("click Command10"), "Label29 ops @Command1 | ");
-        const MemberRecord saved = allRows().first();
+        const MemberRecord saved = m_store->allRows().first();
         QVERIFY(saved.telefono == "600 000 000" && saved.puntos == " 200");
     }
 };
