@@ -15,19 +15,21 @@ class TestMemberEdit : public QObject
 private slots:
     void init() { t.emplace(); }
 
-    void cardEntry_data()
+    void cardEntryAndLeaving_data()
     {
-        const DataTable<QStringList, int> row("answers", "shown"); // the row shown for editing; -1: the operator left
-        row("star at the first prompt", {"*"}, -1);
-        row("no row, cancelled, then ñ*", {"9999", "", "ñ*"}, -1);
-        row("no row, then a row without dates", {"9999", "0012"}, 2);
-        row("card reader, empty marks", {"ñ0007"}, 1);
+        // shown: the row shown for editing, -1 when the operator left; refused: typed and saved in vain before leaving
+        const DataTable<QStringList, int, QStringList> row("answers", "shown", "refused");
+        row("star at the first prompt", {"*"}, -1, {});
+        row("no row, cancelled, then ñ*", {"9999", "", "ñ*"}, -1, {});
+        row("no row, then a row without dates", {"9999", "0012"}, 2, {});
+        row("card reader, empty marks, a date refused", {"ñ0007"}, 1, {"Text29=13"});
     }
 
-    void cardEntry()
+    void cardEntryAndLeaving()
     {
         QFETCH(QStringList, answers);
         QFETCH(int, shown);
+        QFETCH(QStringList, refused);
         const QList<MemberRecord> rows = allRows(t->path);
         // Left by earlier operations: Label35 stays beside Label36 until the first pass ends.
         t->leaveLeftovers();
@@ -43,21 +45,30 @@ private slots:
         // Leaving, "no existe ..." stays in place of "elegir proceso".
         QCOMPARE(t->window(), shown < 0 ? "Label35 ops" : kEditing);
         QCOMPARE(t->boxes(), shown < 0 ? QStringList() : OperationFixture::shown(rows[shown]));
+        t->type(refused);
+        if (!refused.isEmpty())
+            t->form.Command10.click();
         t->form.Command11.click(); // shown only in the editing state
         QCOMPARE(t->window(), shown < 0 ? "Label35 ops" : kDone);
+        QCOMPARE(t->boxes().filter("="), QStringList());
         QCOMPARE(allRows(t->path), rows);
     }
 
     void save_data()
     {
+        // refused: typed first, refused for its dates, so that nothing is written until `typed` is saved;
         // row: the row rewritten; written: its fields that change
-        const DataTable<QString, QStringList, int, QStringList> row("card", "typed", "row", "written");
-        row("unchanged, card number included", "0001", {}, 0, {});
-        row("00/00/0000 written as the empty mark", "0012", {}, 2, {"fnacimiento=*****"});
-        row("typed", "0001", {"Text25=Anabel", "Text28=5", "Text45=", "Text46="}, 0,
+        const DataTable<QString, QStringList, QStringList, int, QStringList> row("card", "refused", "typed", "row",
+                                                                                 "written");
+        row("unchanged, card number included", "0001", {}, {}, 0, {});
+        row("00/00/0000 written as the empty mark", "0012", {}, {}, 2, {"fnacimiento=*****"});
+        row("typed", "0001", {}, {"Text25=Anabel", "Text28=5", "Text45=", "Text46="}, 0,
             {"nombre=Anabel", "fnacimiento=05/03/1985", "fcaducidad=00/0000"});
+        // The month typed before the refusal stays for the next try.
+        row("31 April refused, then corrected", "0001", {"Text28=31", "Text29=4"}, {"Text28=30", "Text30=1990"}, 0,
+            {"fnacimiento=30/04/1990"});
         // Only an outside change leaves two rows with one number: the last is shown, the first rewritten.
-        row("two rows: the first takes what is shown", "0020", {"Text25=Tercero"}, 3,
+        row("two rows: the first takes what is shown", "0020", {}, {"Text25=Tercero"}, 3,
             {"nombre=Tercero", "nsocio=121", "ciudad=Segovia", "fnacimiento=06/03/1981", "puntos=20",
              "fcaducidad=02/2026"});
     }
@@ -65,48 +76,25 @@ private slots:
     void save()
     {
         QFETCH(QString, card);
+        QFETCH(QStringList, refused);
         QFETCH(QStringList, typed);
         QFETCH(int, row);
         QFETCH(QStringList, written);
         QList<MemberRecord> expected = allRows(t->path);
-        expected[row] = OperationFixture::changed(expected[row], written);
         t->click(t->form.Command3, {card});
+        if (!refused.isEmpty()) {
+            t->type(refused);
+            t->form.Command10.click();
+            QCOMPARE(allRows(t->path), expected);
+            QCOMPARE(t->window(), "Label5 Command10 Command11 edit @Text25");
+        }
+        expected[row] = OperationFixture::changed(expected[row], written);
         t->type(typed);
         t->form.Command10.click();
 
         QCOMPARE(allRows(t->path), expected);
         QCOMPARE(t->window(), kDone);
         QCOMPARE(t->boxes().filter("="), QStringList()); // emptied; red ones stay red
-    }
-
-    void dateErrors_data()
-    {
-        QTest::addColumn<bool>("corrected"); // false: "Salir sin salvar" instead
-        QTest::newRow("31 April, corrected") << true;
-        QTest::newRow("31 April, left") << false;
-    }
-
-    void dateErrors()
-    {
-        QFETCH(bool, corrected);
-        QList<MemberRecord> expected = allRows(t->path);
-        t->click(t->form.Command3, {"0001"});
-        t->type({"Text28=31", "Text29=4"});
-        t->form.Command10.click();
-        QCOMPARE(allRows(t->path), expected);
-        QCOMPARE(t->window(), "Label5 Command10 Command11 edit @Text25");
-
-        if (corrected) {
-            // The month typed before stays for the next try.
-            t->type({"Text28=30", "Text30=1990", "Text46=2030"});
-            t->form.Command10.click();
-            expected[0] = OperationFixture::changed(expected[0], {"fnacimiento=30/04/1990", "fcaducidad=06/2030"});
-        } else {
-            t->form.Command11.click();
-        }
-        QCOMPARE(allRows(t->path), expected);
-        QCOMPARE(t->window(), kDone);
-        QCOMPARE(t->boxes(), QStringList());
     }
 };
 

@@ -24,27 +24,29 @@ class TestNewMember : public QObject
 private slots:
     void init() { t.emplace(); }
 
-    void cardEntry_data()
+    void cardEntryAndLeaving_data()
     {
-        // refused: the taken number in Text4 at each prompt after the first; accepted: empty when the operator left
-        const DataTable<QStringList, QStringList, QString> row("answers", "refused", "accepted");
-        row("star", {"*"}, {}, "");
-        row("cancelled", {""}, {}, "");
-        row("taken, then new", {"0001", "0030"}, {"0001"}, "0030");
-        row("taken, then ñ*", {"0007", "ñ*"}, {"0007"}, "");
-        row("card reader", {"ñ0030"}, {}, "0030");
+        // taken: the number in Text4 at each prompt after the first; accepted: empty when the operator left;
+        // refused: typed and saved in vain before "salir sin salvar"
+        const DataTable<QStringList, QStringList, QString, QStringList> row("answers", "taken", "accepted", "refused");
+        row("star", {"*"}, {}, "", {});
+        row("cancelled", {""}, {}, "", {});
+        row("taken, then new, a date refused", {"0001", "0030"}, {"0001"}, "0030", {"Text28=31", "Text29=4"});
+        row("taken, then ñ*", {"0007", "ñ*"}, {"0007"}, "", {});
+        row("card reader", {"ñ0030"}, {}, "0030", {});
     }
 
-    void cardEntry()
+    void cardEntryAndLeaving()
     {
         QFETCH(QStringList, answers);
-        QFETCH(QStringList, refused);
+        QFETCH(QStringList, taken);
         QFETCH(QString, accepted);
+        QFETCH(QStringList, refused);
         // The entry empties the boxes and Text8 but leaves their colours.
         t->leaveLeftovers();
         t->form.Text8.setText("25");
         QStringList expected = {"Label18 Label12 | Text25=resto Text28:red"};
-        for (const QString& card : refused)
+        for (const QString& card : taken)
             expected << "Label18 Label14 | Text28:red Text4=" + card;
         t->click(t->form.Command5, answers);
 
@@ -54,22 +56,19 @@ private slots:
         QCOMPARE(t->boxes(),
                  QStringList{"Text28:red"} + (accepted.isEmpty() ? QStringList() : QStringList{"Text4=" + accepted}));
         QCOMPARE(t->form.Text8.text(), QString());
+        t->type(refused);
+        if (!refused.isEmpty())
+            t->form.command2.click();
         t->form.Command9.click(); // shown only in the editing state
         QCOMPARE(t->window(), accepted.isEmpty() ? "Label17 ops" : kIdle);
+        QCOMPARE(t->boxes(), QStringList{"Text28:red"});
+        QCOMPARE(allRows(t->path).size(), 6);
     }
 
-    void failedDates_data()
+    void failedDatesCorrected()
     {
-        QTest::addColumn<bool>("corrected"); // false: "salir sin salvar" instead
-        QTest::newRow("corrected and saved") << true;
-        QTest::newRow("salir sin salvar") << false;
-    }
-
-    void failedDates()
-    {
-        QFETCH(bool, corrected);
         QList<MemberRecord> expected = allRows(t->path);
-        // Left by earlier operations: "salvar" hides Label35; neither ending touches the colours.
+        // Left by earlier operations: "salvar" hides Label35 but leaves the colours alone.
         t->form.Label35.setVisible(true);
         t->form.Text40.setBackColor(Form1::kRed);
         t->click(t->form.Command5, {"0030"});
@@ -78,16 +77,11 @@ private slots:
         QCOMPARE(t->window(), "Label35 Label5 command2 Command9 edit @Text25");
         QCOMPARE(allRows(t->path), expected);
 
-        if (corrected) {
-            // Without a birth date, as "Alta" stores it.
-            t->type({"Text28=", "Text29=", "Text30="});
-            t->form.command2.click();
-            expected << newRow({"ntarjeta=0030", "nombre=Eva"});
-        } else {
-            t->form.Command9.click();
-        }
-        QCOMPARE(allRows(t->path), expected);
-        QCOMPARE(t->window(), corrected ? kIdle : "Label29 Label35 ops");
+        // Without a birth date, as "Alta" stores it.
+        t->type({"Text28=", "Text29=", "Text30="});
+        t->form.command2.click();
+        QCOMPARE(allRows(t->path), expected << newRow({"ntarjeta=0030", "nombre=Eva"}));
+        QCOMPARE(t->window(), kIdle);
         QCOMPARE(t->boxes(), QStringList{"Text40:red"});
     }
 
