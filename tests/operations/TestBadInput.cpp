@@ -15,15 +15,11 @@ private slots:
     void roundTrip_data()
     {
         QTest::addColumn<QString>("text");
-        QTest::newRow("quotes") << "O'Brien \"el Rápido\" `x`";
-        QTest::newRow("SQL") << "'; DROP TABLE ficha; --";
-        QTest::newRow("SQL in double quotes") << "\"); DELETE FROM ficha WHERE (\"1\"=\"1";
-        QTest::newRow("emoji") << "😀👍🏽👨‍👩‍👧";
-        QTest::newRow("right to left") << "שלום עליכם مرحبا";
-        QTest::newRow("combining marks") << QString::fromUtf8("n\u0303a\u0301e\u0308");
-        QTest::newRow("tabs and line feeds") << "a\tb\nc\r\n";
-        QTest::newRow("percent and backslash") << "100% \\n %1 %s";
-        QTest::newRow("zero width and BOM") << QString::fromUtf8("a\u200Bb\uFEFF");
+        QTest::newRow("quotes and SQL")
+            << "O'Brien \"el Rápido\" `x` '; DROP TABLE ficha; -- \"); DELETE FROM ficha WHERE (\"1\"=\"1";
+        QTest::newRow("beyond Latin-1") << QString::fromUtf8(
+            "\uFEFF😀👍🏽👨‍👩‍👧 שלום عليكم n\u0303a\u0301e\u0308 a\u200Bb");
+        QTest::newRow("control characters and format directives") << "100% \\n %1 %s a\tb\nc\r\n";
         QTest::newRow("100 000 characters") << QString(100000, QChar(0x00F1));
         QTest::newRow("the empty mark typed") << "*****";
     }
@@ -34,8 +30,7 @@ private slots:
         const QList<Control*> boxes = {&t->form.Text25, &t->form.Text26, &t->form.Text34, &t->form.Text35,
                                        &t->form.Text36, &t->form.Text38, &t->form.Text40, &t->form.Text47,
                                        &t->form.Text1,  &t->form.Text2};
-        t->prompt.setAnswers({"0777"});
-        t->form.Command5.click();
+        t->click(t->form.Command5, {"0777"});
         for (Control* box : boxes)
             box->setText(text);
         t->form.command2.click();
@@ -48,13 +43,12 @@ private slots:
 
         // What the query shows at its last prompt: the member that the first answer found.
         QStringList shown;
-        t->prompt.setAnswers({"0777", "*"});
         t->prompt.setBeforeEachAnswer([&](int) {
             shown.clear();
             for (Control* box : boxes)
                 shown << box->text();
         });
-        t->form.Command1.click();
+        t->click(t->form.Command1, {"0777", "*"});
         QCOMPARE(shown, QStringList(boxes.size(), text == kEmptyMark ? QString() : text));
     }
 };

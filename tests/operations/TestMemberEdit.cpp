@@ -13,29 +13,23 @@ class TestMemberEdit : public QObject
     std::optional<OperationFixture> t;
 
 private slots:
-    void init()
+    void init() { t.emplace(); }
+
+    void cardEntryAndLeaving_data()
     {
-        t.emplace();
-        QCOMPARE(t->store.append(sampleMember("1234567", "Siete")), std::nullopt);
+        // shown: the row shown for editing, -1 when the operator left; refused: typed and saved in vain before leaving
+        const DataTable<QStringList, int, QStringList> row("answers", "shown", "refused");
+        row("star at the first prompt", {"*"}, -1, {});
+        row("no row, cancelled, then ñ*", {"9999", "", "ñ*"}, -1, {});
+        row("no row, then a row without dates", {"9999", "0012"}, 2, {});
+        row("card reader, empty marks, a date refused", {"ñ0007"}, 1, {"Text29=13"});
     }
 
-    void cardEntry_data()
-    {
-        QTest::addColumn<QStringList>("answers");
-        QTest::addColumn<int>("shown"); // the row shown for editing; -1: the operator left
-
-        QTest::newRow("star at the first prompt") << QStringList{"*"} << -1;
-        QTest::newRow("no row, cancelled, then ñ*") << QStringList{"9999", "", "ñ*"} << -1;
-        QTest::newRow("no row, then a row without dates") << QStringList{"9999", "0012"} << 2;
-        QTest::newRow("card reader, empty marks") << QStringList{"ñ0007"} << 1;
-        QTest::newRow("long entry cut to seven") << QStringList{"123456789"} << 6;
-        QTest::newRow("two rows: the last is shown") << QStringList{"0020"} << 4;
-    }
-
-    void cardEntry()
+    void cardEntryAndLeaving()
     {
         QFETCH(QStringList, answers);
         QFETCH(int, shown);
+        QFETCH(QStringList, refused);
         const QList<MemberRecord> rows = allRows(t->path);
         // Left by earlier operations: Label35 stays beside Label36 until the first pass ends.
         t->leaveLeftovers();
@@ -45,37 +39,36 @@ private slots:
                                 "Command10- Command11- edit | Text25=resto Text28:red"};
         while (expected.size() < answers.size())
             expected << "Label18 Label35 Command10- Command11- edit | ";
-        t->notePrompts();
-        t->prompt.setAnswers(answers);
-        t->form.Command3.click();
+        t->click(t->form.Command3, answers);
 
         QCOMPARE(t->prompts, expected);
         // Leaving, "no existe ..." stays in place of "elegir proceso".
         QCOMPARE(t->window(), shown < 0 ? "Label35 ops" : kEditing);
         QCOMPARE(t->boxes(), shown < 0 ? QStringList() : OperationFixture::shown(rows[shown]));
+        t->type(refused);
+        if (!refused.isEmpty())
+            t->form.Command10.click();
         t->form.Command11.click(); // shown only in the editing state
         QCOMPARE(t->window(), shown < 0 ? "Label35 ops" : kDone);
+        QCOMPARE(t->boxes().filter("="), QStringList());
         QCOMPARE(allRows(t->path), rows);
     }
 
     void save_data()
     {
-        QTest::addColumn<QString>("card");
-        QTest::addColumn<QStringList>("typed");
-        QTest::addColumn<int>("row");             // the row rewritten
-        QTest::addColumn<QStringList>("written"); // its fields that change
-        auto row = [](const char* name, const QString& card, const QStringList& typed, int row,
-                      const QStringList& written) { QTest::newRow(name) << card << typed << row << written; };
-
-        row("unchanged, card number included", "0001", {}, 0, {});
-        row("empty marks written back", "0007", {}, 1, {"fcaducidad=00/0000"});
-        row("00/00/0000 written as the empty mark", "0012", {}, 2, {"fnacimiento=*****"});
-        row("date padded", "0001", {"Text28=5", "Text29=3", "Text30=1980"}, 0, {"fnacimiento=05/03/1980"});
-        row("only a year", "0012", {"Text30=85"}, 2, {"fnacimiento=00/00/0085"});
-        row("year 2100", "0001", {"Text30=2100", "Text46=2100"}, 0, {"fnacimiento=13/03/2100", "fcaducidad=06/2100"});
-        row("expiry emptied", "0001", {"Text45=", "Text46="}, 0, {"fcaducidad=00/0000"});
+        // refused: typed first, refused for its dates, so that nothing is written until `typed` is saved;
+        // row: the row rewritten; written: its fields that change
+        const DataTable<QString, QStringList, QStringList, int, QStringList> row("card", "refused", "typed", "row",
+                                                                                 "written");
+        row("unchanged, card number included", "0001", {}, {}, 0, {});
+        row("00/00/0000 written as the empty mark", "0012", {}, {}, 2, {"fnacimiento=*****"});
+        row("typed", "0001", {}, {"Text25=Anabel", "Text28=5", "Text45=", "Text46="}, 0,
+            {"nombre=Anabel", "fnacimiento=05/03/1985", "fcaducidad=00/0000"});
+        // The month typed before the refusal stays for the next try.
+        row("31 April refused, then corrected", "0001", {"Text28=31", "Text29=4"}, {"Text28=30", "Text30=1990"}, 0,
+            {"fnacimiento=30/04/1990"});
         // Only an outside change leaves two rows with one number: the last is shown, the first rewritten.
-        row("two rows: the first takes what is shown", "0020", {"Text25=Tercero"}, 3,
+        row("two rows: the first takes what is shown", "0020", {}, {"Text25=Tercero"}, 3,
             {"nombre=Tercero", "nsocio=121", "ciudad=Segovia", "fnacimiento=06/03/1981", "puntos=20",
              "fcaducidad=02/2026"});
     }
@@ -83,57 +76,25 @@ private slots:
     void save()
     {
         QFETCH(QString, card);
+        QFETCH(QStringList, refused);
         QFETCH(QStringList, typed);
         QFETCH(int, row);
         QFETCH(QStringList, written);
         QList<MemberRecord> expected = allRows(t->path);
+        t->click(t->form.Command3, {card});
+        if (!refused.isEmpty()) {
+            t->type(refused);
+            t->form.Command10.click();
+            QCOMPARE(allRows(t->path), expected);
+            QCOMPARE(t->window(), "Label5 Command10 Command11 edit @Text25");
+        }
         expected[row] = OperationFixture::changed(expected[row], written);
-        t->prompt.setAnswers({card});
-        t->form.Command3.click();
         t->type(typed);
         t->form.Command10.click();
 
         QCOMPARE(allRows(t->path), expected);
         QCOMPARE(t->window(), kDone);
         QCOMPARE(t->boxes().filter("="), QStringList()); // emptied; red ones stay red
-    }
-
-    void dateErrors_data()
-    {
-        QTest::addColumn<QStringList>("typed");
-        QTest::addColumn<QStringList>("dayAndMonth"); // after the failed save
-        QTest::addColumn<bool>("corrected");          // false: "Salir sin salvar" instead
-
-        QTest::newRow("31 April, corrected") << QStringList{"Text28=31", "Text29=4"} << QStringList{"31", "4"} << true;
-        QTest::newRow("month 13, empty day, left")
-            << QStringList{"Text28=", "Text29=13"} << QStringList{"00", "00"} << false;
-        QTest::newRow("year 2101, corrected") << QStringList{"Text30=2101"} << QStringList{"13", "03"} << true;
-    }
-
-    void dateErrors()
-    {
-        QFETCH(QStringList, typed);
-        QFETCH(QStringList, dayAndMonth);
-        QFETCH(bool, corrected);
-        QList<MemberRecord> expected = allRows(t->path);
-        t->prompt.setAnswers({"0001"});
-        t->form.Command3.click();
-        t->type(typed);
-        t->form.Command10.click();
-        QCOMPARE(allRows(t->path), expected);
-        QCOMPARE(t->window(), "Label5 Command10 Command11 edit @Text25");
-        QCOMPARE((QStringList{t->form.Text28.text(), t->form.Text29.text()}), dayAndMonth);
-
-        if (corrected) {
-            t->type({"Text28=30", "Text29=4", "Text30=1990", "Text46=2030"});
-            t->form.Command10.click();
-            expected[0] = OperationFixture::changed(expected[0], {"fnacimiento=30/04/1990", "fcaducidad=06/2030"});
-        } else {
-            t->form.Command11.click();
-        }
-        QCOMPARE(allRows(t->path), expected);
-        QCOMPARE(t->window(), kDone);
-        QCOMPARE(t->boxes(), QStringList());
     }
 };
 

@@ -20,27 +20,22 @@ private slots:
 
     void failure_data()
     {
-        QTest::addColumn<QString>("button");
-        QTest::addColumn<QStringList>("answers");
-        QTest::addColumn<QString>("finish"); // clicked after the card entry; empty: the file breaks at its 2nd prompt
-        QTest::addColumn<QString>("sabotage");
-        QTest::addColumn<QString>("after"); // the window left; empty: idle, with empty boxes
-        auto row = [](const char* name, const QString& button, const QStringList& answers, const QString& finish,
-                      const QString& sabotage, const QString& after = {}) {
-            QTest::newRow(name) << button << answers << finish << sabotage << after;
-        };
+        // finish: clicked after the card entry; empty: the file breaks at its 2nd prompt.
+        // after: the window left; empty: idle, with empty boxes.
+        const DataTable<QString, QStringList, QString, QString, QString> row("button", "answers", "finish", "sabotage",
+                                                                             "after");
         const QStringList query = {"0007", "0001", "*"};
-        row("Consulta: file removed", "Command1", query, "", "remove");
-        row("Consulta: file replaced by text", "Command1", query, "", "replace");
-        row("Consulta: table dropped", "Command1", query, "", "DROP TABLE ficha");
-        row("Alta: file removed at the check", "Command5", {"0001", "0030"}, "", "remove");
+        row("Consulta: file removed", "Command1", query, "", "remove", "");
+        row("Consulta: file replaced by text", "Command1", query, "", "replace", "");
+        row("Consulta: table dropped", "Command1", query, "", "DROP TABLE ficha", "");
+        row("Alta: file removed at the check", "Command5", {"0001", "0030"}, "", "remove", "");
         row("salvar: table dropped", "Command5", {"0030"}, "command2", "DROP TABLE ficha",
             "Label17 command2 Command9 edit @Text25");
-        row("Modificar: file removed at the lookup", "Command3", {"9999", "0001", "*"}, "", "remove");
+        row("Modificar: file removed at the lookup", "Command3", {"9999", "0001", "*"}, "", "remove", "");
         row("Salvar registro: table dropped", "Command3", {"0001"}, "Command10", "DROP TABLE ficha",
             "Label37 Command10 Command11 edit @Text25");
-        row("Salvar registro: row gone", "Command3", {"0001"}, "Command10", kRowGone);
-        row("añadir puntos: row gone", "Command6", {"0001"}, "Command4", kRowGone);
+        row("Salvar registro: row gone", "Command3", {"0001"}, "Command10", kRowGone, "");
+        row("añadir puntos: row gone", "Command6", {"0001"}, "Command4", kRowGone, "");
         row("añadir puntos: table dropped", "Command6", {"0001"}, "Command4", "DROP TABLE ficha",
             "Command4 Command7 Command8 Text8 @Text8");
     }
@@ -57,7 +52,6 @@ private slots:
             QFile file(t->path);
             if (sabotage == "remove")
                 QVERIFY(file.remove());
-
             else if (sabotage == "replace")
                 QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write("no es una base de datos"));
             else
@@ -65,12 +59,11 @@ private slots:
             file.close();
             bytes = fileBytes(t->path);
         };
-        t->prompt.setAnswers(answers);
         t->prompt.setBeforeEachAnswer([&](int asked) {
             if (asked == 1 && finish.isEmpty())
                 breakFile();
         });
-        t->form.find(button)->click();
+        t->click(*t->form.find(button), answers);
         if (finish == "command2" || finish == "Command10")
             t->type({"Text25=Ana", "Text28=5", "Text29=3", "Text30=1980", "Text38="});
         const QStringList typed = t->boxes();

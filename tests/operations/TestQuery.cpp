@@ -15,11 +15,7 @@ private slots:
 
     void normalise_data()
     {
-        QTest::addColumn<QString>("entry");
-        QTest::addColumn<QString>("normalised");
-        auto row = [](const char* name, const QString& entry, const QString& normalised) {
-            QTest::newRow(name) << entry << normalised;
-        };
+        const DataTable<QString, QString> row("entry", "normalised");
         row("card reader", "ñ0001", "0001");
         row("only one ñ dropped", "ññ0001", "ñ0001");
         row("ten characters", "0123456789", "0123456");
@@ -40,15 +36,11 @@ private slots:
 
     void passes_data()
     {
-        QTest::addColumn<QStringList>("answers");
-        QTest::addColumn<QList<int>>("shown"); // the fixture row on screen after each pass but the last; -1: none
-
-        QTest::newRow("found, then not found") << QStringList{"0001", "9999", "*"} << QList<int>{0, -1};
-        QTest::newRow("red boxes light yellow again") << QStringList{"0007", "0001", "*"} << QList<int>{1, 0};
-        QTest::newRow("card reader") << QStringList{"ñ0001", "ññ0001", "*"} << QList<int>{0, -1};
-        QTest::newRow("cancel asks again") << QStringList{"0001", "", "*"} << QList<int>{0, -1};
-        QTest::newRow("*x is a number, ñ* leaves") << QStringList{"*x", "ñ*"} << QList<int>{-1};
-        QTest::newRow("duplicates: the last row stays") << QStringList{"0020", "*"} << QList<int>{4};
+        // shown: the fixture row on screen after each pass but the last; -1: none
+        const DataTable<QStringList, QList<int>> row("answers", "shown");
+        row("card reader, not found, cancel asks again", {"ñ0001", "9999", "ñ0001", "", "*"}, {0, -1, 0, -1});
+        row("red boxes light yellow again", {"0007", "0001", "*"}, {1, 0});
+        row("*x is a number, ñ* leaves", {"*x", "ñ*"}, {-1});
     }
 
     void passes()
@@ -63,14 +55,9 @@ private slots:
             expected << "Label18 Label35 | " + (row < 0 ? QStringList() : OperationFixture::shown(rows[row])).join(' ');
         t->leaveLeftovers();
         t->form.Label35.setVisible(true);
-        t->notePrompts();
-        t->prompt.setAnswers(answers);
-        t->form.Command1.click();
+        t->click(t->form.Command1, answers);
 
         QCOMPARE(t->prompts, expected);
-        QCOMPARE(t->prompt.lastPrompt, "introducir número por teclado,tarjeta magnética o lector de código de barras");
-        QCOMPARE(t->prompt.lastTitle, "introducir datos");
-        QCOMPARE(t->prompt.lastPosition, QPoint(11500, 7000));
         // The pass of "*" runs in full: it clears the boxes and their colours.
         QCOMPARE(t->boxes(), QStringList());
         QCOMPARE(t->window(), "Label29 Label35 ops");

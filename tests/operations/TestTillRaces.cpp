@@ -2,7 +2,6 @@
 #include "tests/support/OperationFixture.h"
 #include "tests/support/TestStore.h"
 
-#include <QElapsedTimer>
 #include <QHash>
 #include <QProcess>
 #include <QSet>
@@ -25,31 +24,23 @@ private slots:
         for (const MemberRecord& row : store.allRows())
             initial.insert(row.ntarjeta, row.puntos);
 
-        std::vector<std::unique_ptr<QProcess>> tills;
+        QProcess tills[kTills];
         QList<QStringList> said(kTills);
         for (int i = 0; i < kTills; ++i) {
-            tills.push_back(std::make_unique<QProcess>());
-            tills.back()->setProcessChannelMode(QProcess::ForwardedErrorChannel);
-            tills.back()->start(qEnvironmentVariable("SOCIOS_TEST_HELPER"),
-                                {"race", store.uri(), QString::number(i), QString::number(kOperations)});
+            tills[i].setProcessChannelMode(QProcess::ForwardedErrorChannel);
+            tills[i].start(qEnvironmentVariable("SOCIOS_TEST_HELPER"),
+                           {"race", store.uri(), QString::number(i), QString::number(kOperations)});
         }
+        int heard = 0; // lines from all tills
         const auto listen = [&] {
             for (int i = 0; i < kTills; ++i)
-                while (tills[i]->canReadLine())
-                    said[i] << QString::fromUtf8(tills[i]->readLine()).trimmed();
-        };
-        const auto total = [&] {
-            qsizetype lines = 0;
-            for (const QStringList& lines_ : said)
-                lines += lines_.size();
-            return lines;
+                for (; tills[i].canReadLine(); ++heard)
+                    said[i] << QString::fromUtf8(tills[i].readLine()).trimmed();
         };
 
         // A quarter of the way through, the server stops (pg_ctl stop -m fast: open transactions are undone,
         // connections closed) and starts again.
-        QElapsedTimer timer;
-        timer.start();
-        while (total() < kTills * kOperations / 4 && timer.elapsed() < 60000) {
+        for (int waits = 0; heard < kTills * kOperations / 4 && waits < 3000; ++waits) {
             QTest::qWait(20);
             listen();
         }
@@ -57,17 +48,17 @@ private slots:
         QTest::qWait(300);
         QVERIFY(server.start());
         listen();
-        QList<qsizetype> beforeRestart;
-        for (const QStringList& lines : said)
-            beforeRestart << lines.size();
-        for (const auto& till : tills)
-            QVERIFY(till->waitForFinished(120000) && till->exitCode() == 0);
+        const QList<QStringList> beforeRestart = said;
+        for (QProcess& till : tills)
+            QVERIFY(till.waitForFinished(120000) && till.exitCode() == 0);
         listen();
 
         // What the tills were told: acknowledged additions, registrations, and failures with their cause.
         QHash<QString, QSet<int>> added, uncertain; // amounts by card
         QSet<QString> registered;
         int failures = 0;
+        const QString unreachable = QStringLiteral("cause=%1").arg(int(StoreError::Cause::ServerUnreachable));
+        const QString unknown = QStringLiteral("cause=%1").arg(int(StoreError::Cause::CommitUnknown));
         for (int i = 0; i < kTills; ++i) {
             QCOMPARE(said[i].value(said[i].size() - 1), "done");
             bool recovered = false;
@@ -75,17 +66,13 @@ private slots:
                 const QStringList words = said[i][n].split(' ');
                 if (words[0] == "failed") {
                     // Only the server's absence: never a lock held too long, a conflict, a lost write.
-                    const QString cause = words.last();
-                    QVERIFY2(cause == QStringLiteral("cause=%1").arg(int(StoreError::Cause::ServerUnreachable)) ||
-                                 cause == QStringLiteral("cause=%1").arg(int(StoreError::Cause::CommitUnknown)),
-                             qPrintable(said[i][n]));
+                    QVERIFY2(words.last() == unreachable || words.last() == unknown, qPrintable(said[i][n]));
                     ++failures;
-                    if (words[1] == "points" && words.size() == 5 &&
-                        cause == QStringLiteral("cause=%1").arg(int(StoreError::Cause::CommitUnknown)))
+                    if (words[1] == "points" && words.size() == 5 && words.last() == unknown)
                         uncertain[words[2]] << words[3].toInt();
                     continue;
                 }
-                recovered = recovered || (n >= beforeRestart[i] && words[0] != "done");
+                recovered = recovered || (n >= beforeRestart[i].size() && words[0] != "done");
                 if (words[0] == "points")
                     added[words[1]] << words[2].toInt();
                 if (words[0] == "new")
@@ -94,11 +81,8 @@ private slots:
             QVERIFY2(recovered, qPrintable(QStringLiteral("till %1 did nothing after the restart").arg(i)));
         }
         QVERIFY2(failures > 0, "no till noticed that the server was stopped");
-        qsizetype additions = 0;
-        for (const QSet<int>& amounts : added)
-            additions += amounts.size();
-        qInfo("%lld additions and %lld registrations acknowledged, %d failures while the server was away, in %lld ms",
-              qint64(additions), qint64(registered.size()), failures, qint64(timer.elapsed()));
+        qInfo("%lld registrations acknowledged, %d failures while the server was away", qint64(registered.size()),
+              failures);
 
         // No card number twice, but the one the fixture holds twice; every registration acknowledged is there.
         QCOMPARE(store.execSql("SELECT ntarjeta FROM ficha GROUP BY ntarjeta HAVING count(*) > 1"),

@@ -18,8 +18,11 @@ public:
 
     // Sends a command without waiting for it, so that two tills can act at once: "click Command5 0040" (the card
     // number prompt's answers follow the control) or "set Text25 Rosa".
-    void send(const QString& command) { m_process.write((command + QLatin1Char('\n')).toUtf8()); }
-
+    Till& send(const QString& command)
+    {
+        m_process.write((command + QLatin1Char('\n')).toUtf8());
+        return *this;
+    }
     // The window after the command: "window | boxes" as OperationFixture writes them, then the messages shown.
     QString finish()
     {
@@ -28,12 +31,7 @@ public:
                 return QStringLiteral("the till stopped");
         return QString::fromUtf8(m_process.readLine()).chopped(1);
     }
-
-    QString run(const QString& command)
-    {
-        send(command);
-        return finish();
-    }
+    QString run(const QString& command) { return send(command).finish(); }
 
 private:
     QProcess m_process;
@@ -47,20 +45,13 @@ class TestTills : public QObject
     Q_OBJECT
 
     std::optional<TestStore> m_store;
-    QString m_path; // what names the store to a till
-
-    QList<MemberRecord> allRows() const { return m_store->allRows(); }
 
 private slots:
-    void init()
-    {
-        m_store.emplace().createFromFixture(QStringLiteral("members.sql"));
-        m_path = m_store->uri();
-    }
+    void init() { m_store.emplace().createFromFixture(QStringLiteral("members.sql")); }
 
     void sameNewNumberAtOnceThenChanges()
     {
-        Till tills[2] = {Till(m_path), Till(m_path)};
+        Till tills[2] = {Till(m_store->uri()), Till(m_store->uri())};
         for (Till& till : tills) {
             QCOMPARE(till.run("click Command5 0040"), "Label17 command2 Command9 edit @Text25 | Text4=0040");
             till.run("set Text25 Nueva");
@@ -70,7 +61,7 @@ private slots:
         const QStringList after = {tills[0].finish(), tills[1].finish()};
 
         // One till saved; the other was refused inside its write: it says that the number is taken, and leaves.
-        QCOMPARE(allRows().size(), 7);
+        QCOMPARE(m_store->allRows().size(), 7);
         const int refused = after[0] == kIdleTill ? 1 : 0;
         QCOMPARE(after[1 - refused], kIdleTill);
         QVERIFY2(after[refused].startsWith("Label14 command2 Command9 edit @Text25 | "), qPrintable(after[refused]));
@@ -85,16 +76,15 @@ private slots:
 
     void pointsAddedAtOnce()
     {
-        Till first(m_path), second(m_path);
+        Till first(m_store->uri()), second(m_store->uri());
         first.run("click Command6 0001");
         second.run("click Command6 ñ0001");
         first.run("set Text8 5");
         second.run("set Text8 7");
-        first.send("click Command4");
-        second.send("click Command4");
+        first.send("click Command4"); // both at once
+        second.send("click Command4").finish();
         first.finish();
-        second.finish();
-        QCOMPARE(allRows().first().puntos, " 162"); // 150 + 5 + 7: neither addition lost
+        QCOMPARE(m_store->allRows().first().puntos, " 162"); // 150 + 5 + 7: neither addition lost
         // Two records whose balances chain, whichever till came first.
         const std::vector<Movement> changes = MemberStore(m_store->address()).history("0001").value();
         QCOMPARE(changes.size(), 2u);
@@ -106,7 +96,7 @@ private slots:
 
     void editNeverUndoesPointsAddedMeanwhile()
     {
-        Till editor(m_path), cashier(m_path);
+        Till editor(m_store->uri()), cashier(m_store->uri());
         editor.run("click Command3 0001"); // shows a balance of 150
         cashier.run("click Command6 0001");
         cashier.run("set Text8 50");
@@ -118,12 +108,12 @@ private slots:
         QVERIFY2(refused.startsWith("Label37 Command10 Command11 edit @Text25 | ") && refused.contains("Text2= 200") &&
                      refused.contains("Text38=915 555 123") && refused.contains("Otra caja"),
                  qPrintable(refused));
-        QCOMPARE(allRows().first().puntos, " 200");
+        QCOMPARE(m_store->allRows().first().puntos, " 200");
 
         // The change made again is saved, with the points kept.
         editor.run("set Text38 600 000 000");
         QCOMPARE(editor.run("click Command10"), "Label29 ops @Command1 | ");
-        const MemberRecord saved = allRows().first();
+        const MemberRecord saved = m_store->allRows().first();
         QVERIFY(saved.telefono == "600 000 000" && saved.puntos == " 200");
     }
 };

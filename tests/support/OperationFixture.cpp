@@ -20,6 +20,7 @@ OperationFixture::OperationFixture()
 {
     QCOMPARE(form.Form_Load(store, FixedClock(QDate(2026, 3, 10))), std::nullopt);
     operations.connectHandlers();
+    prompt.setBeforeEachAnswer([this](int) { prompts << window(false) + " | " + boxes().join(QLatin1Char(' ')); });
 }
 
 QString OperationFixture::window(const Form1& f, bool withEntry)
@@ -60,9 +61,10 @@ QStringList OperationFixture::shown(const MemberRecord& row)
     return boxes(other);
 }
 
-void OperationFixture::notePrompts()
+void OperationFixture::click(Control& button, const QStringList& answers)
 {
-    prompt.setBeforeEachAnswer([this](int) { prompts << window(false) + " | " + boxes().join(QLatin1Char(' ')); });
+    prompt.setAnswers(answers);
+    button.click();
 }
 
 void OperationFixture::leaveLeftovers()

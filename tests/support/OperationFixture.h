@@ -6,7 +6,8 @@
 #include <QTemporaryDir>
 
 // What every operation test starts from: a new member file holding tests/data/members.sql, the window after
-// start-up, and the operations wired to a prompt with queued answers and a message recorder.
+// start-up, and the operations wired to a prompt with queued answers and a message recorder. Each time the prompt
+// opens, window(false) and boxes() are noted in `prompts`.
 class OperationFixture
 {
 public:
@@ -23,8 +24,8 @@ public:
     QStringList boxes() const { return boxes(form); }
     // The boxes of a window of their own showing `row` after the light-yellow reset.
     static QStringList shown(const MemberRecord& row);
-    // From now on, notes window(false) and boxes() in `prompts` whenever the prompt opens.
-    void notePrompts();
+    // Clicks `button` with `answers` queued for the card number prompt.
+    void click(Control& button, const QStringList& answers);
 
     // Leaves what earlier operations may leave on screen: Label14 and Label17 shown, a text in Text25, Text28 red.
     void leaveLeftovers();
@@ -40,7 +41,7 @@ public:
     FakePrompt prompt;
     FakeMessages messages;
     CardOperations operations;
-    QStringList prompts; // "window | boxes" at each prompt, after notePrompts()
+    QStringList prompts; // "window | boxes" at each prompt
 };
 
 // The idle state of start-up.
