@@ -1,5 +1,6 @@
 #include "tests/support/OperationFixture.h"
 
+#include <QFile>
 #include <QTest>
 
 // Waiting for the new member's data.
@@ -105,6 +106,23 @@ private slots:
         t->click(t->form.command2, {"ñ0031"});
         QCOMPARE(allRows(t->path), before + QList{newRow({"ntarjeta=0031", "nombre=Eva", "fnacimiento=00/00/1990"})});
         QCOMPARE(t->window(), kIdle);
+    }
+
+    void fileGoneWhileAnotherNumberIsAsked()
+    {
+        t->click(t->form.Command5, {"0030"});
+        t->type({"Text25=Eva"});
+        QCOMPARE(t->store.append(sampleMember("0030")), std::nullopt); // another till registers the number
+        t->prompt.setBeforeEachAnswer([this](int asked) {
+            if (asked == 1) // while the operator is asked for another number
+                QVERIFY(QFile::remove(t->path));
+        });
+        t->click(t->form.command2, {"0031"});
+        QCOMPARE(t->messages.failures.size(), 1);
+        QCOMPARE(t->messages.failures.first().path, t->path);
+        QVERIFY(!QFile::exists(t->path)); // nothing made in its place
+        QCOMPARE(t->window(), "Label14 command2 Command9 edit @Text25");
+        QVERIFY(t->boxes().contains("Text25=Eva"));
     }
 };
 
