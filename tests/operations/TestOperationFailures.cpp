@@ -75,8 +75,11 @@ private slots:
         const bool vanished = sabotage == kRowGone;
         QCOMPARE(t->messages.notices, vanished ? QStringList{"no existe este número de tarjeta"} : QStringList());
         QCOMPARE(t->messages.failures.size(), vanished ? 0 : 1);
-        for (const StoreError& failure : t->messages.failures)
+        for (const StoreError& failure : t->messages.failures) {
             QCOMPARE(failure.path, t->path);
+            if (sabotage.startsWith("DROP")) // told as a file that is not a member file any more
+                QCOMPARE(failure.cause, StoreError::Cause::NotMemberFile);
+        }
         QCOMPARE(fileBytes(t->path), bytes);
         QCOMPARE(t->window(), after.isEmpty() ? kIdle : after);
         QCOMPARE(t->boxes(), after.isEmpty() ? QStringList() : typed);
