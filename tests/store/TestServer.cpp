@@ -167,6 +167,16 @@ private slots:
         QCOMPARE(relations(foreign), before);
     }
 
+    void foreignSchemaThatFits()
+    {
+        // Made by another program, with ids of four bytes that the server fills in: used as it is.
+        TestStore other(m_server->uri());
+        other.execSql("CREATE TABLE ficha (" + kColumns + ", id integer GENERATED ALWAYS AS IDENTITY PRIMARY KEY)");
+        const MemberStore store(other.address());
+        QCOMPARE(store.openOrCreate(), std::nullopt);
+        QCOMPARE(store.appendNew(sampleMember("0001")).value(), true);
+    }
+
     void passwords_data()
     {
         // pgpass: the password file's text (user caja); change: to the store's address; cause: Other when it works.

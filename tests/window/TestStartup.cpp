@@ -8,7 +8,7 @@ class TestStartup : public QObject
     Q_OBJECT
 
     // The birthday list that start-up shows on `today` for a file holding `rows` changed by `sql`; or its failure,
-    // with "F" for the file's path.
+    // with "F" for the file's path, and the card of the row when it is known.
     static QStringList listFor(const QList<MemberRecord>& rows, QDate today, const QString& sql = {})
     {
         QTemporaryDir dir;
@@ -17,7 +17,9 @@ class TestStartup : public QObject
             execSql(path, sql);
         Form1 form;
         const StoreFailure failure = form.Form_Load(MemberStore(path), FixedClock(today));
-        return failure ? QStringList{failure->toString().replace(path, "F")} : form.List1.items();
+        if (!failure)
+            return form.List1.items();
+        return {failure->toString().replace(path, "F") + (failure->card.isEmpty() ? "" : ", card " + failure->card)};
     }
 
 private slots:
@@ -53,9 +55,9 @@ private slots:
         row("parts not two digits", march10, "1/3/1990", "", "");
         row("empty text", march10, "", "", "");
         row("date only", march10, "12/03", "2", "");
-        row("no birth date value in any row", march10, "01/01/1980", "no value in field F: fnacimiento",
+        row("no birth date value in any row", march10, "01/01/1980", "no value in field F: fnacimiento, card 0007",
             "UPDATE ficha SET fnacimiento = NULL");
-        row("no name in a listed row", march10, "12/03/1980", "no value in field F: nombre",
+        row("no name in a listed row", march10, "12/03/1980", "no value in field F: nombre, card 0007",
             "UPDATE ficha SET nombre = NULL");
         row("no card in a listed row", march10, "12/03/1980", "no value in field F: ntarjeta",
             "UPDATE ficha SET ntarjeta = NULL");
