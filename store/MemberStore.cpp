@@ -101,8 +101,9 @@ StoreFailure recordMovement(StoreEngine& engine, const QString& card, const QStr
     return std::nullopt;
 }
 
-// Every record of the points history, in table order; none when the store has no history yet.
-StoreResult<std::vector<Movement>> allMovements(StoreEngine& engine)
+// The records of the points history in table order: all of them, or those of `card`; none when the store has no
+// history yet.
+StoreResult<std::vector<Movement>> movementsOf(StoreEngine& engine, const std::optional<QString>& card = {})
 {
     const StoreResult<bool> present = engine.hasHistory();
     if (!present)
@@ -110,14 +111,17 @@ StoreResult<std::vector<Movement>> allMovements(StoreEngine& engine)
     std::vector<Movement> movements;
     if (!*present)
         return movements;
-    Statement select(engine, QStringLiteral("SELECT %1 FROM movimientos ORDER BY %2")
-                                 .arg(kHistoryColumns.join(QLatin1String(", ")), engine.rowId()));
-    if (!select.run())
+    Statement select(engine, QStringLiteral("SELECT %1 FROM movimientos%2 ORDER BY %3")
+                                 .arg(kHistoryColumns.join(QLatin1String(", ")),
+                                      card ? QStringLiteral(" WHERE ntarjeta = ?") : QString(), engine.rowId()));
+    if (!select.run(card ? QVariantList{*card} : QVariantList{}))
         return engine.error(StoreError::Kind::Read, select.query().lastError());
     while (select.query().next()) {
         auto text = [&](int i) { return select.query().value(i).toString(); };
         movements.push_back({text(0), text(1), text(2), text(3), text(4), text(5), text(6)});
     }
+    if (select.query().lastError().isValid())
+        return engine.error(StoreError::Kind::Read, select.query().lastError());
     return movements;
 }
 
@@ -223,7 +227,7 @@ StoreFailure MemberStore::backupTo(const QString& file) const
         }
         const StoreResult<std::vector<Movement>> movements =
             failed ? StoreResult<std::vector<Movement>>(*failed)
-                   : withEngine([&](StoreEngine& engine) { return allMovements(engine); });
+                   : withEngine([&](StoreEngine& engine) { return movementsOf(engine); });
         if (!failed && !movements)
             failed = movements.error();
         if (!failed && !movements->empty())
@@ -551,24 +555,5 @@ StoreResult<MemberStore::PointsChange> MemberStore::changePoints(const QString& 
 
 StoreResult<std::vector<Movement>> MemberStore::history(const QString& card) const
 {
-    using Result = StoreResult<std::vector<Movement>>;
-    return withEngine([&](StoreEngine& engine) -> Result {
-        const StoreResult<bool> present = engine.hasHistory();
-        if (!present)
-            return present.error();
-        std::vector<Movement> movements;
-        if (!*present)
-            return movements;
-        Statement select(engine, QStringLiteral("SELECT %1 FROM movimientos WHERE ntarjeta = ? ORDER BY %2")
-                                     .arg(kHistoryColumns.join(QLatin1String(", ")), engine.rowId()));
-        if (!select.run({card}))
-            return engine.error(StoreError::Kind::Read, select.query().lastError());
-        while (select.query().next()) {
-            auto text = [&](int i) { return select.query().value(i).toString(); };
-            movements.push_back({text(0), text(1), text(2), text(3), text(4), text(5), text(6)});
-        }
-        if (select.query().lastError().isValid())
-            return engine.error(StoreError::Kind::Read, select.query().lastError());
-        return movements;
-    });
+    return withEngine([&](StoreEngine& engine) { return movementsOf(engine, card); });
 }
