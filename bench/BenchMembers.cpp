@@ -302,6 +302,27 @@ void saveAfterLockReleased(benchmark::State& state, int members)
     }
 }
 
+// The environment of the real application with `home` as its home folder: offscreen, saying when its window shows.
+QProcessEnvironment applicationEnvironment(const QString& home)
+{
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("HOME"), home);
+    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    environment.insert(QStringLiteral("QT_LOGGING_RULES"), QStringLiteral("socios.startup.info=true"));
+    return environment;
+}
+
+// Starts the real application and reads its log until it says that its window is shown; false if it never does.
+bool startUntilWindowShown(QProcess& process)
+{
+    process.setReadChannel(QProcess::StandardError);
+    process.start(QStringLiteral(SOCIOS_APP_PATH), {});
+    QByteArray seen;
+    while (!seen.contains("window shown") && process.waitForReadyRead(10000))
+        seen += process.readAllStandardError();
+    return seen.contains("window shown");
+}
+
 // The real application, from its start to its window shown, with its peak resident memory. With `coldFile`,
 // the member file is read from the disk rather than from the system's cache.
 void applicationStart(benchmark::State& state, int members, bool coldFile)
@@ -309,24 +330,16 @@ void applicationStart(benchmark::State& state, int members, bool coldFile)
     QTemporaryDir home;
     QDir(home.path()).mkpath(QStringLiteral("MIS PROGRAMAS"));
     QFile::link(memberFile(members), home.filePath(QStringLiteral("MIS PROGRAMAS/dorvel.mdb")));
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("HOME"), home.path());
-    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-    environment.insert(QStringLiteral("QT_LOGGING_RULES"), QStringLiteral("socios.startup.info=true"));
+    const QProcessEnvironment environment = applicationEnvironment(home.path());
     double peakKb = 0;
     for (auto _ : state) {
         if (coldFile && !evictFromCache(memberFile(members)))
             state.SkipWithError("cannot drop the member file from the cache");
         QProcess process;
         process.setProcessEnvironment(environment);
-        process.setProcessChannelMode(QProcess::SeparateChannels);
-        process.setReadChannel(QProcess::StandardError);
         QElapsedTimer timer;
         timer.start();
-        process.start(QStringLiteral(SOCIOS_APP_PATH), {});
-        QByteArray seen;
-        while (!seen.contains("window shown") && process.waitForReadyRead(10000))
-            seen += process.readAllStandardError();
+        const bool shown = startUntilWindowShown(process);
         const double seconds = timer.nsecsElapsed() / 1e9;
         QFile status(QStringLiteral("/proc/%1/status").arg(process.processId()));
         if (status.open(QIODevice::ReadOnly))
@@ -335,7 +348,7 @@ void applicationStart(benchmark::State& state, int members, bool coldFile)
                     peakKb = std::max(peakKb, line.mid(6).trimmed().split(' ').value(0).toDouble());
         process.kill();
         process.waitForFinished();
-        if (!seen.contains("window shown"))
+        if (!shown)
             state.SkipWithError("the window was never shown");
         state.SetIterationTime(seconds);
     }
@@ -358,20 +371,12 @@ void firstStartUnindexed(benchmark::State& state, int members)
             sqlite3_exec(db, "DROP INDEX ficha_ntarjeta; DROP INDEX ficha_cumple;", nullptr, nullptr, nullptr);
             sqlite3_close(db);
         }
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert(QStringLiteral("HOME"), home.path());
-        environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-        environment.insert(QStringLiteral("QT_LOGGING_RULES"), QStringLiteral("socios.startup.info=true"));
         QProcess process;
-        process.setProcessEnvironment(environment);
-        process.setReadChannel(QProcess::StandardError);
+        process.setProcessEnvironment(applicationEnvironment(home.path()));
         state.ResumeTiming();
         QElapsedTimer timer;
         timer.start();
-        process.start(QStringLiteral(SOCIOS_APP_PATH), {});
-        QByteArray seen;
-        while (!seen.contains("window shown") && process.waitForReadyRead(10000))
-            seen += process.readAllStandardError();
+        const bool shown = startUntilWindowShown(process);
         state.SetIterationTime(timer.nsecsElapsed() / 1e9);
         state.PauseTiming();
         // Another till saving members while the indexes are built.
@@ -395,7 +400,7 @@ void firstStartUnindexed(benchmark::State& state, int members)
         state.counters["slowest_other_save_ms"] = slowest;
         process.kill();
         process.waitForFinished();
-        if (!seen.contains("window shown"))
+        if (!shown)
             state.SkipWithError("the window was never shown");
         state.ResumeTiming();
     }
