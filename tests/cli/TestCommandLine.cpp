@@ -36,6 +36,8 @@ private slots:
         const DataTable<QStringList, int, QString, QString> row("arguments", "exit", "out", "err");
         row("version", {"--version"}, 0, "socios ", "");
         row("unknown option", {"--copiar"}, 2, "", "Unknown option 'copiar'");
+        row("a bad server address", {"--database", "postgresql://tienda/socios?puerto=1"}, 2, "",
+            "--database: puerto is not a connection parameter");
         row("two modes", {"--backup", "HOME/copias", "--history", "0001"}, 2, "", "cannot be combined");
         row("export", {"--export-csv", "HOME/socios.csv"}, 0, "exported 6 members", "");
         row("import into a file that holds members", {"--import-csv", "HOME/socios.csv"}, 4, "", "holds members");

@@ -2,11 +2,9 @@
 #include "conversions/Conversions.h"
 #include "tests/support/TestSupport.h"
 
-#include <QRandomGenerator>
 #include <QTest>
 
 #include <cmath>
-#include <cstring>
 #include <limits>
 
 constexpr double kInfinity = std::numeric_limits<double>::infinity();
@@ -30,7 +28,6 @@ private slots:
         row("blank between sign and digits", "- 5", -5);
         row("two signs", "--5", 0);
         row("blanks inside", " 1 2 3", 123);
-        row("tabs and line feeds", "\t1\n0", 10);
         row("carriage return ends it", "1\r0", 1);
         row("exponent E", "1E3", 1000);
         row("negative exponent", "15E-1", 1.5);
@@ -38,7 +35,6 @@ private slots:
         row("hexadecimal, any case", "&hFf", 255);
         row("hexadecimal stops at non-digit", "&H1G", 1);
         row("octal", "&O17", 15);
-        row("ampersand alone", "&", 0);
         row("full-width digits are not digits", "１２", 0);
         row("overflow", "1E400", kInfinity);
         row("negative overflow, huge exponent", "-1E99999999999999999999", -kInfinity);
@@ -74,21 +70,6 @@ private slots:
         QFETCH(double, number);
         QFETCH(QString, text);
         QCOMPARE(Str(number), text);
-    }
-
-    void strReadsBackThroughVal()
-    {
-        // Random bit patterns cover every magnitude; amounts typed at the till are checked too.
-        QRandomGenerator random(20261206);
-        for (int i = 0; i < 20000; ++i) {
-            double x;
-            do {
-                const quint64 bits = random.generate64();
-                std::memcpy(&x, &bits, sizeof x);
-            } while (!std::isfinite(x));
-            for (double value : {x, std::round((random.generateDouble() - 0.5) * 2e7) / 100})
-                QVERIFY2(Str(Val(Str(value))) == Str(value), qPrintable(Str(value)));
-        }
     }
 
     void cuts_data()

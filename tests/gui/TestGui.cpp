@@ -34,7 +34,7 @@ private slots:
             QCOMPARE(w->geometry(), QRect(g.left / 15, g.top / 15, g.width / 15, g.height / 15));
             QCOMPARE(w->isVisibleTo(m_app->view()), control->isVisible());
             if (auto* list = qobject_cast<QListView*>(w)) // disabled, yet it scrolls: only its lines cannot be selected
-                QCOMPARE(list->selectionMode() == QAbstractItemView::NoSelection, !control->isEnabled());
+                QVERIFY(list->isEnabled() && list->selectionMode() == QAbstractItemView::NoSelection);
             else
                 QCOMPARE(w->isEnabled(), control->isEnabled());
             // Frames and boxes are announced by the caption that names them on screen.
@@ -83,7 +83,6 @@ private slots:
         const DataTable<bool, bool, int, int> row("enabled", "visible", "key", "clicks"); // key 0: the mouse
         row("mouse", true, true, 0, 1);
         row("Enter", true, true, Qt::Key_Return, 1);
-        row("keypad Enter", true, true, Qt::Key_Enter, 1);
         row("Space", true, true, Qt::Key_Space, 1);
         row("other key", true, true, Qt::Key_A, 0);
         row("disabled", false, true, 0, 0);

@@ -51,7 +51,6 @@ private slots:
         row("a read-only file", "read-only", "solo lectura");
         row("a damaged file", "damaged", "está dañado");
         row("a sound file", "sound", "");
-        row("a file without lookup indexes", "unindexed", "");
     }
 
     void toldOnce()
@@ -61,8 +60,6 @@ private slots:
         QString path = m_dir->filePath("MIS PROGRAMAS/dorvel.mdb");
         if (file != "new")
             path = memberFileFromFixture(*m_dir, "members.sql");
-        if (file == "unindexed") // as another program leaves it: the window comes first, the list once they are built
-            execSql(path, "DROP INDEX ficha_ntarjeta;\nDROP INDEX ficha_cumple");
         if (file == "read-only" && !makeReadOnly(path, m_undoes))
             QSKIP("this system cannot make the file read-only");
         if (file == "damaged") {

@@ -3,7 +3,6 @@
 #include "store/MemberStore.h"
 #include "tests/support/TestSupport.h"
 
-#include <QDirIterator>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QTest>
@@ -56,19 +55,6 @@ class TestAccessImport : public QObject
         return QStringLiteral("(no such row or column)");
     }
 
-    // Every file under `folder` with its bytes: what "nothing changed" compares.
-    static QMap<QString, QByteArray> contents(const QString& folder)
-    {
-        QMap<QString, QByteArray> files;
-        QDirIterator it(folder, QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System,
-                        QDirIterator::Subdirectories);
-        while (it.hasNext()) {
-            const QString path = it.next();
-            files.insert(path.mid(folder.size()), it.fileInfo().isFile() ? fileBytes(path) : QByteArray("(other)"));
-        }
-        return files;
-    }
-
     static QString copyOf(const QByteArray& bytes, const QString& path)
     {
         QFile file(path);
@@ -96,15 +82,11 @@ private slots:
         const QString unicode = QStringLiteral("access/unicode-jet4.mdb");
         const QString jet3 = QStringLiteral("access/codepage-jet3.mdb");
         row("Jet 4: accents", "ficha-jet4.mdb", "ficha", 242, "0001", "apellidos", "Núñez Peña");
-        row("Jet 4: no value", "ficha-jet4.mdb", "ficha", 242, "0241", "nsocio", "\\N");
         row("ACE: accents", "access/ficha-ace.accdb", "FICHA", 242, "0003", "ciudad", "Peñíscola");
         row("compressed Unicode: Cyrillic", unicode, "Table", 8, "3", "Unicode", "Мир");
-        row("compressed Unicode: CJK", unicode, "Table", 8, "5", "Unicode", "漢字仮名交じり文");
         row("Jet 3 code page: ¡", jet3, "Table1", 275, "row161", "data", "AA¡AA");
         row("Jet 3: a line feed in a text", jet3, "Table1", 275, "row10", "data", "AA\nAA");
-        row("Jet 3: long integer", jet3, "Table2", 9, "row2", "data", "309840983");
         row("Jet 3: date/time", jet3, "Table6", 23, "row10", "data", "0.0003472222222222222");
-        row("Jet 3: currency", jet3, "Table8", 20, "row2", "data", "3098409830000");
     }
     void fixtures()
     {
@@ -144,52 +126,28 @@ private slots:
 
     void columnsMatchedByName_data()
     {
-        // columns: "name:type" in table order; values: a raw value per column ("\N": none); stored: the record's
-        // fields in order, or the start of the failure's detail.
-        const DataTable<QStringList, QStringList, QStringList, qint64, int> row("columns", "values", "stored", "marks",
-                                                                                "failure");
+        // columns: "name:type" in table order; values: a raw value per column; stored: the record's fields in order,
+        // or the start of the failure's detail.
+        const DataTable<QStringList, QStringList, QStringList, int> row("columns", "values", "stored", "failure");
         const int none = -1;
         const int missing = int(ImportError::Kind::MissingField);
         const int bad = int(ImportError::Kind::BadValue);
-        QStringList names;
-        for (Field f : allFields())
+        QStringList names, text, reversed, reversedValues;
+        for (Field f : allFields()) {
             names << QLatin1String(fieldName(f));
-        QStringList reversed;
-        for (const QString& name : names)
-            reversed.prepend(name.toUpper() + ":10");
-        QStringList reversedValues;
-        for (const QString& name : names)
-            reversedValues.prepend(name);
+            text << names.last() + ":10";
+            reversed.prepend(names.last().toUpper() + ":10");
+            reversedValues.prepend(names.last());
+        }
         row("any order and case, extra columns ignored", QStringList{"foto:11"} + reversed + QStringList{"id:4"},
-            QStringList{"x"} + reversedValues + QStringList{"7"}, names, 0, none);
+            QStringList{"x"} + reversedValues + QStringList{"7"}, names, none);
 
-        QStringList typed;
-        for (const QString& name : names)
-            typed << name + (name == "puntos" ? ":5" : name == "fnacimiento" ? ":8" : name == "cp" ? ":4" : ":10");
-        QStringList typedValues = names;
-        typedValues[int(Field::puntos)] = "175000";
-        typedValues[int(Field::fnacimiento)] = "31119.75";
-        typedValues[int(Field::cp)] = "8905";
-        typedValues[int(Field::email)] = "\\N";
-        typedValues[int(Field::calle)] = "";
-        QStringList typedStored = names;
-        typedStored[int(Field::puntos)] = " 17.5";
-        typedStored[int(Field::fnacimiento)] = "13/03/1985";
-        typedStored[int(Field::cp)] = " 8905";
-        typedStored[int(Field::email)] = "*****";
-        typedStored[int(Field::calle)] = "";
-        row("other types converted, no value marked, empty text kept", typed, typedValues, typedStored, 1, none);
-
-        QStringList text;
-        for (const QString& name : names)
-            text << name + ":10";
         QStringList withoutEmail = text;
         withoutEmail.removeAll("email:10");
-        row("a field missing", withoutEmail, names, {"email"}, 0, missing);
+        row("a field missing", withoutEmail, names, {"email"}, missing);
         QStringList ole = text;
         ole[int(Field::observaciones)] = "observaciones:11";
-        row("an OLE column for a field", ole, names, {"column observaciones holds binary data"}, 0, bad);
-        row("text in a number column", typed, names, {"row 1, field cp: \"cp\" is not a value"}, 0, bad);
+        row("an OLE column for a field", ole, names, {"column observaciones holds binary data"}, bad);
     }
     void columnsMatchedByName()
     {
@@ -201,7 +159,7 @@ private slots:
             head.columns.append({column.section(':', 0, 0), AccessType(column.section(':', 1).toInt())});
         AccessRow row;
         for (const QString& value : values)
-            row << (value == "\\N" ? std::nullopt : std::optional<QString>(value));
+            row << value;
 
         ImportSummary summary;
         const ImportResult<FichaColumns> found = FichaColumns::find(head, "F");
@@ -213,7 +171,6 @@ private slots:
             return;
         }
         QCOMPARE(*record, fields(stored));
-        QTEST(summary.emptyMarks, "marks");
     }
 
     void storedText_data()
@@ -221,24 +178,17 @@ private slots:
         const DataTable<AccessType, QString, Field, QString> row("type", "raw", "field", "stored");
         const QString none = QStringLiteral("(none)");
         row("text kept exactly", AccessType::Text, " 17.5", Field::puntos, " 17.5");
-        row("memo kept with its line feeds", AccessType::Memo, "una\nlínea", Field::observaciones, "una\nlínea");
         row("yes", AccessType::YesNo, "1", Field::observaciones, "-1");
-        row("no", AccessType::YesNo, "0", Field::observaciones, " 0");
         row("yes/no damaged", AccessType::YesNo, "2", Field::observaciones, none);
         row("byte", AccessType::Byte, "255", Field::puntos, " 255");
-        row("integer, negative", AccessType::Integer, "-5", Field::puntos, "-5");
         row("integer with a fraction", AccessType::LongInteger, "1.5", Field::puntos, none);
         row("currency", AccessType::Currency, "175000", Field::puntos, " 17.5");
-        row("currency, smallest", AccessType::Currency, "1", Field::puntos, " .0001");
-        row("single, its own digits", AccessType::Single, "0.1", Field::puntos, " .1");
         row("single, seven digits", AccessType::Single, "309840992", Field::puntos, " 309841000");
         row("double, exponent", AccessType::Double, "1e15", Field::puntos, " 1E+15");
         row("double, not a number", AccessType::Double, "nan", Field::puntos, none);
-        row("decimal", AccessType::Decimal, "12.50", Field::puntos, " 12.5");
         row("birth date, time dropped", AccessType::DateTime, "31119.75", Field::fnacimiento, "13/03/1985");
         row("expiry month", AccessType::DateTime, "46539", Field::fcaducidad, "06/2027");
         row("before 1899, time forwards", AccessType::DateTime, "-1.5", Field::fnacimiento, "29/12/1899");
-        row("first Access day", AccessType::DateTime, "-657434", Field::fnacimiento, "01/01/0100");
         row("last Access day", AccessType::DateTime, "2958465.99", Field::fnacimiento, "31/12/9999");
         row("after the last Access day", AccessType::DateTime, "2958466", Field::fnacimiento, none);
         row("date damaged", AccessType::DateTime, "x", Field::fnacimiento, none);
@@ -258,16 +208,13 @@ private slots:
         const DataTable<bool, QByteArray, QString> row("headOnly", "output", "failure");
         const QByteArray head = "socios-mdb-reader 1|table\t2\t2|column\t10\ta|column\t4\tb|";
         row("complete", false, head + "row\tx\t1|row\t\\N\t\\t\\\\|end\t2|", "");
-        row("head only", true, head + "end\t0|", "");
         row("no signature", false, "table\t2\t2|", "does not begin as expected");
         row("cut short", false, head + "row\tx\t1|", "ends early");
         row("fewer rows than counted", false, head + "row\tx\t1|end\t1|", "counts 2 rows, but 1");
         row("end miscounts", false, head + "row\tx\t1|row\ty\t2|end\t3|", "count of rows does not match");
         row("a field too few", false, head + "row\tx|", "row 1 is malformed");
         row("rows when only the head was asked", true, head + "row\tx\t1|end\t1|", "row 1 is malformed");
-        row("unknown escape", false, head + "row\t\\x\t1|", "not valid UTF-8");
         row("written on after the end", false, head + "row\tx\t1|row\ty\t2|end\t2|row\tz\t3|", "after its end");
-        row("negative count", false, "socios-mdb-reader 1|table\t-2\t2|", "account of the table");
         row("the reader's own failure", false, head + "error\tnotable\tno table ficha|", "no table ficha");
     }
     void readerOutputCheckedWhole()
@@ -303,9 +250,7 @@ private slots:
         row("truncated", "truncated", Kind::Damaged, "the definition of table ficha");
         row("random bytes", "random", Kind::NotAccess, "no Access header");
         row("random bytes after an Access header", "header", Kind::Damaged, "");
-        row("empty", "empty", Kind::NotAccess, "no Access header");
         row("FIFO", "fifo", Kind::NotAccess, "not a regular file");
-        row("missing", "missing", Kind::Unreadable, "No such file");
     }
     void hostileFilesRefused()
     {
@@ -327,11 +272,9 @@ private slots:
             copyOf(random, path);
         else if (file == "header")
             copyOf(original.left(4096) + random, path);
-        else if (file == "empty")
-            copyOf({}, path);
         else if (file == "fifo")
             QCOMPARE(mkfifo(QFile::encodeName(path).constData(), 0600), 0);
-        const QMap<QString, QByteArray> before = contents(dir.path());
+        const QMap<QString, QByteArray> before = folderContents(dir.path());
 
         const QString memberPath = dir.filePath("MIS PROGRAMAS/dorvel.mdb");
         const ImportResult<ImportSummary> result = importAccessFile(AccessReader(), path, memberPath);
@@ -339,7 +282,7 @@ private slots:
         QTEST(result.error().kind, "kind");
         QFETCH(QString, detail);
         QVERIFY2(result.error().detail.contains(detail), qPrintable(result.error().toString()));
-        QCOMPARE(contents(dir.path()), before);
+        QCOMPARE(folderContents(dir.path()), before);
     }
 
     void readerCrashRefused()
@@ -375,22 +318,15 @@ private slots:
 
     void commandLine_data()
     {
-        // before: what the home folder holds; "access": the Jet 4 fixture at the member file's place, "members":
-        // that file imported already, "empty": an empty member file of a first start; "taken": also a file where
-        // the original would be kept. "HOME" stands for the home folder, "JET4" and "ACE" for the fixtures.
+        // before: what the home folder holds; "members": the Jet 4 fixture imported already; "taken": that fixture at
+        // the member file's place, and a file where the original would be kept. "HOME" stands for the home folder,
+        // "JET4" and "ACE" for the fixtures.
         const DataTable<QString, QStringList, int, QString> row("before", "arguments", "exitCode", "says");
         const QString members = "HOME/MIS PROGRAMAS/dorvel.mdb";
         row("imports without a display", "", {"--import-access", "JET4"}, kExitOk,
             "imported 242 members from JET4 into " + members + "; 10 fields without a value stored as \"*****\"\n");
-        row("fills an empty member file", "empty", {"--import-access", "ACE"}, kExitOk, "imported 242 members");
         row("a second import refused", "members", {"--import-access", "ACE"}, kExitRefused,
             "socios: the member file holds members already; not importing");
-        row("another Access file at the place refused", "access", {"--import-access", "ACE"}, kExitRefused,
-            "nothing was changed");
-        row("damaged file refused", "", {"--import-access", testDataPath("access/damaged/endless-properties.mdb")},
-            kExitBadInput, "socios: damaged Access file");
-        row("the Access file at its place", "access", {"--import-access", members}, kExitOk,
-            "the Access file is kept as HOME/MIS PROGRAMAS/dorvel (Access).mdb\n");
         row("the Access file at its place, its name taken", "taken", {"--import-access", members}, kExitOk,
             "the Access file is kept as HOME/MIS PROGRAMAS/dorvel (Access 2).mdb\n");
     }
@@ -401,15 +337,13 @@ private slots:
         QTemporaryDir home;
         const QString path = home.filePath("MIS PROGRAMAS/dorvel.mdb");
         QDir().mkpath(QFileInfo(path).path());
-        if (before == "access" || before == "taken")
+        if (before == "taken") {
             QVERIFY(QFile::copy(jet4(), path));
-        if (before == "taken")
             copyOf("taken", home.filePath("MIS PROGRAMAS/dorvel (Access).mdb"));
+        }
         if (before == "members")
             QVERIFY(importAccessFile(AccessReader(), jet4(), path));
-        if (before == "empty")
-            QCOMPARE(createMemberFile(home), path);
-        const QMap<QString, QByteArray> untouched = contents(home.path());
+        const QMap<QString, QByteArray> untouched = folderContents(home.path());
 
         const auto expand = [&](QStringList texts) {
             return texts.replaceInStrings("HOME", home.path())
@@ -421,19 +355,16 @@ private slots:
         QVERIFY2((run.out + run.err).contains(expand({says}).first()), qPrintable(run.out + run.err));
         QTEST(run.exitCode, "exitCode");
         if (run.exitCode != kExitOk) {
-            QCOMPARE(contents(home.path()), untouched);
+            QCOMPARE(folderContents(home.path()), untouched);
             return;
         }
         const std::vector<MemberRecord> members = readAccessMembers(AccessReader(), jet4())->records;
         QCOMPARE(allRows(path), QList<MemberRecord>(members.begin(), members.end()));
-        if (before == "access" || before == "taken") {
-            QCOMPARE(fileBytes(home.filePath(before == "access" ? "MIS PROGRAMAS/dorvel (Access).mdb"
-                                                                : "MIS PROGRAMAS/dorvel (Access 2).mdb")),
-                     fileBytes(jet4()));
-            QCOMPARE(contents(home.path()).size(), untouched.size() + 1);
-        }
-        if (before == "taken")
+        if (before == "taken") {
+            QCOMPARE(fileBytes(home.filePath("MIS PROGRAMAS/dorvel (Access 2).mdb")), fileBytes(jet4()));
             QCOMPARE(fileBytes(home.filePath("MIS PROGRAMAS/dorvel (Access).mdb")), QByteArray("taken"));
+            QCOMPARE(folderContents(home.path()).size(), untouched.size() + 1);
+        }
     }
 };
 

@@ -9,7 +9,6 @@
 #include <QCryptographicHash>
 #include <QDir>
 #include <QProcess>
-#include <QRandomGenerator>
 #include <QRegularExpression>
 #include <QSysInfo>
 #include <QTemporaryDir>
@@ -25,7 +24,7 @@ Q_DECLARE_METATYPE(StoreError::Cause)
     QSKIP("about SQLite member files")
 
 // The member file: its creation, lookups and writes, and real failures: a read-only file or folder,
-// a full disk, another till holding the lock, a writer killed in the middle of its writes. A refused write leaves
+// a full disk, another till holding the lock. A refused write leaves
 // the file as it was, and the operator's message names the file. The indexed lookups (card numbers, the start-up
 // list) give what a plain scan of every row gives. The cases that are not about files run on the server too.
 class TestMemberStore : public QObject
@@ -249,38 +248,6 @@ private slots:
         QCOMPARE(store.appendNew(sampleMember("0098")).value(), false);
         QVERIFY(holder.waitForFinished() && holder.exitCode() == 0);
         QCOMPARE(store.rowsWithCard("0098")->size(), 1u);
-    }
-
-    void killedWhileWriting()
-    {
-        QRandomGenerator random(20261206);
-        // A file is left as the killed writer left it, at any of its writes; a server undoes a killed client's
-        // transaction itself, which a few rounds show.
-        const int rounds = testingServer() ? 8 : 25;
-        for (int round = 0; round < rounds; ++round) {
-            QProcess writer;
-            writer.start(qEnvironmentVariable("SOCIOS_TEST_HELPER"), {"write", m_store->uri()});
-            QVERIFY(writer.waitForStarted());
-            QTest::qWait(int(random.bounded(20, 150)));
-            writer.kill(); // SIGKILL: no chance to finish a write
-            writer.waitForFinished();
-            int last = -1;
-            for (const QByteArray& line : writer.readAllStandardOutput().split('\n'))
-                last = line.startsWith("ack ") ? line.mid(4).toInt() : last;
-
-            // Every acknowledged step is there: it added W<i> and set the balance of W0 to i. The step under way
-            // may have done either or both.
-            if (!m_store->onServer())
-                QCOMPARE(execSql(m_path, "PRAGMA integrity_check"), QList<QStringList>{{"ok"}});
-            const QList<QStringList> saved = m_store->execSql(
-                "SELECT ntarjeta, puntos FROM ficha WHERE ntarjeta LIKE 'W%' ORDER BY " + m_store->rowOrder());
-            QVERIFY2(saved.size() == last + 1 || saved.size() == last + 2, qPrintable(QString::number(last)));
-            for (int i = 0; i <= last; ++i)
-                QCOMPARE(saved[i][0], QStringLiteral("W%1").arg(i));
-            if (last >= 0)
-                QVERIFY(saved[0][1] == QString::number(last) || saved[0][1] == QString::number(last + 1));
-            m_store->execSql("DELETE FROM ficha WHERE ntarjeta LIKE 'W%'"); // the next writer starts at W0 again
-        }
     }
 
     void listEveryDay_data()

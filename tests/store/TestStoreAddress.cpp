@@ -125,31 +125,6 @@ private slots:
                          !choice.error.contains("secreto"),
                      qPrintable(choice.error));
     }
-
-    void commandLine_data()
-    {
-        // error: the start of the usage error; empty when the arguments are accepted.
-        const DataTable<QStringList, QString, QString> row("arguments", "database", "error");
-        row("the window on a server", {"socios", "--database", "postgresql://caja@tienda/socios"},
-            "postgresql://caja@tienda/socios", "");
-        row("a mode on a server", {"socios", "--import-access", "a.mdb", "--database=postgresql:///socios"},
-            "postgresql:///socios", "");
-        row("a bad address", {"socios", "--database", "postgresql://tienda/socios?puerto=1"}, "",
-            "--database: puerto is not a connection parameter");
-        row("no address", {"socios", "--database"}, "", "Missing value after '--database'.");
-    }
-
-    void commandLine()
-    {
-        QFETCH(QStringList, arguments);
-        QFETCH(QString, database);
-        QFETCH(QString, error);
-        const CommandLine command = parseCommandLine(arguments);
-        QCOMPARE(command.mode == CommandLine::Mode::UsageError, !error.isEmpty());
-        QVERIFY2(error.isEmpty() ? command.error.isEmpty() : command.error.startsWith(error),
-                 qPrintable(command.error));
-        QCOMPARE(command.database, database);
-    }
 };
 
 QTEST_GUILESS_MAIN(TestStoreAddress)

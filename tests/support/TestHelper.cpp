@@ -2,7 +2,6 @@
 //   sql PATH MILLISECONDS STATEMENT...
 //                                another program on the file: runs the statements, says "ready", and commits after
 //                                that long
-//   write STORE                  step i adds member W<i> and sets the balance of W0 to i, saying "ack i" after it
 //   hold STORE MILLISECONDS CARD another till in the middle of adding a point to CARD: says "holding" once its
 //                                transaction has locked the member, and commits after that long
 //   till STORE                   a till without a screen, driven by lines on standard input: "click CONTROL
@@ -55,18 +54,6 @@ StoreAddress storeAt(const QString& text)
     if (!address)
         qFatal("not a store: %s", qUtf8Printable(text));
     return *address;
-}
-
-int writeForever(const QString& path)
-{
-    const MemberStore store(storeAt(path));
-    for (int i = 0;; ++i) {
-        const auto added = store.appendNew(sampleMember(QStringLiteral("W%1").arg(i)));
-        const auto changed = store.changePoints("W0", [i](const QString&) { return QString::number(i); });
-        if (!added.ok() || !*added || !changed.ok() || changed->outcome != MemberStore::PointsChange::Outcome::Written)
-            return 1;
-        out << "ack " << i << Qt::endl;
-    }
 }
 
 int holdCard(const QString& path, int milliseconds, const QString& card)
@@ -209,15 +196,13 @@ int main(int argc, char* argv[])
     const QStringList args = QCoreApplication::arguments();
     if (args.size() >= 4 && args[1] == QLatin1String("sql"))
         return runSql(args[2], args[3].toInt(), args.mid(4));
-    if (args.size() == 3 && args[1] == QLatin1String("write"))
-        return writeForever(args[2]);
     if (args.size() == 5 && args[1] == QLatin1String("hold"))
         return holdCard(args[2], args[3].toInt(), args[4]);
     if (args.size() == 3 && args[1] == QLatin1String("till"))
         return runTill(args[2]);
     if (args.size() == 5 && args[1] == QLatin1String("race"))
         return race(args[2], args[3].toInt(), args[4].toInt());
-    std::fputs("usage: socios-test-helper sql PATH MILLISECONDS STATEMENT... | write STORE | hold STORE MILLISECONDS "
+    std::fputs("usage: socios-test-helper sql PATH MILLISECONDS STATEMENT... | hold STORE MILLISECONDS "
                "CARD | till STORE | race STORE NUMBER COUNT\n",
                stderr);
     return 2;

@@ -4,6 +4,7 @@
 
 #include "store/MemberStore.h"
 
+#include <QDirIterator>
 #include <QFile>
 #include <QProcess>
 #include <QSqlDatabase>
@@ -155,4 +156,16 @@ QByteArray fileBytes(const QString& path)
 {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+QMap<QString, QByteArray> folderContents(const QString& folder)
+{
+    QMap<QString, QByteArray> contents;
+    for (QDirIterator it(folder, QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System,
+                         QDirIterator::Subdirectories);
+         it.hasNext();) {
+        const QString path = it.next();
+        contents.insert(QDir(folder).relativeFilePath(path), it.fileInfo().isFile() ? fileBytes(path) : "(other)");
+    }
+    return contents;
 }

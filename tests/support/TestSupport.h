@@ -7,6 +7,7 @@
 
 #include <QDate>
 #include <QList>
+#include <QMap>
 #include <QPoint>
 #include <QString>
 #include <QStringList>
@@ -100,3 +101,6 @@ SociosRun runCommandLine(const QString& home, const QStringList& arguments);
 // to `undoes`. False where the system cannot.
 bool makeReadOnly(const QString& path, QList<QStringList>& undoes);
 QByteArray fileBytes(const QString& path);
+// Everything under `folder` by relative path: a file's bytes, "(other)" for a folder or a FIFO. What a refusal must
+// leave exactly as it was.
+QMap<QString, QByteArray> folderContents(const QString& folder);

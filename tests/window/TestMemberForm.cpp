@@ -46,9 +46,7 @@ private slots:
         const MemberRecord full = sampleMember("0007");
         const MemberRecord noEmail = OperationFixture::changed(full, {"email=*****", "nombre=Segundo"});
         const MemberRecord noDates = OperationFixture::changed(full, {"fnacimiento=*****", "fcaducidad=*****"});
-        row("one row", {noEmail});
         row("marks in the first row only", {emptyMarks(), full});
-        row("marks in the last row only", {full, full, emptyMarks()});
         row("different marks in each", {noEmail, noDates, full});
         row("a thousand rows", QList<MemberRecord>(999, full) + QList<MemberRecord>{noDates, noEmail});
     }
@@ -94,10 +92,8 @@ private slots:
         // Dates typed: the check, the zero rule whatever the verdict, the padding.
         row("31 April", "31|4|1990||", Variant::New, "false 31/04/1990 00/0000", full);
         row("30 April", "30|04|1990||", Variant::New, "true 30/04/1990 00/0000", full);
-        row("31 December", "31|12|1990||", Variant::New, "true 31/12/1990 00/0000", full);
         row("32 January", "32|1|1990||", Variant::New, "false 32/01/1990 00/0000", full);
         row("29 February, any year", "29|2|2001||", Variant::New, "true 29/02/2001 00/0000", full);
-        row("30 February", "30|2|2000||", Variant::New, "false 30/02/2000 00/0000", full);
         row("year and expiry year 2100", "1|1|2100|12|2100", Variant::New, "true 01/01/2100 12/2100", full);
         row("year 2101", "1|1|2101||", Variant::New, "false 01/01/2101 00/0000", full);
         row("expiry month 13", "1|1|1990|13|2027", Variant::New, "false 01/01/1990 13/2027", full);
@@ -106,11 +102,9 @@ private slots:
         row("month 13 fails, zeros all the same", "|13|||", Variant::New, "false 00/00/0000 00/0000", full);
         row("no lower bound", "-5|1|-1|-1|-1", Variant::New, "true -5/01/00-1 -1/00-1", full);
         row("month not whole: day not checked", "40|1.5|1990||", Variant::New, "true 40/.5/1990 00/0000", full);
-        row("comma ends the month", "31|11,5|1990||", Variant::New, "false 31/,5/1990 00/0000", full);
         row("two-digit year", "7|3|85||", Variant::New, "true 07/03/0085 00/0000", full);
         row("long parts keep their last characters", "12|0012|19999|123|12345", Variant::New,
             "false 12/12/9999 23/2345", full);
-        row("only a year, edited", "00|00|1990||", Variant::Edited, "true 00/00/1990 00/0000", full);
         row("characters, not bytes", "1ñ|1|😀||", Variant::New, "true 1ñ/01/000😀 00/0000", full);
     }
 
@@ -131,21 +125,6 @@ private slots:
         QCOMPARE(passed, saved.startsWith("true"));
         QCOMPARE(row,
                  OperationFixture::changed(shown, {"fnacimiento=" + row.fnacimiento, "fcaducidad=" + row.fcaducidad}));
-    }
-
-    void storeRewritesBoxesInOrder()
-    {
-        f->Text4.setText("0042");
-        QStringList changes;
-        connect(&*f, &Form1::changed, this, [&](Control& control, Form1::Property property) {
-            if (property == Form1::Property::Text)
-                changes << control.name() + '=' + control.text();
-        });
-        QCOMPARE(f->StoreMemberBoxes(Variant::Edited).ntarjeta, "0042");
-        QCOMPARE(changes, (QStringList{"Text25=*****", "Text26=*****", "Text28=00", "Text29=00", "Text30=0000",
-                                       "Text30=00/00/0000", "Text30=*****", "Text34=*****", "Text35=*****",
-                                       "Text36=*****", "Text38=*****", "Text40=*****", "Text45=00", "Text46=0000",
-                                       "Text46=00/0000", "Text47=*****", "Text1=*****", "Text2=*****"}));
     }
 
     void enterWalksTheRing()
