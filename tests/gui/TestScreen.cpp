@@ -141,8 +141,10 @@ private slots:
         row("nearest free place", small, dialog, {QRect(100, 0, 300, 600)}, QPoint(500, 450));
         row("clear of two columns of boxes", small, dialog, {QRect(0, 0, 320, 600), QRect(480, 0, 320, 600)},
             QPoint(320, 450));
+        row("under the boxes", small, dialog, {QRect(0, 0, 800, 420)}, QPoint(500, 450));
         row("covers the least when nothing is free", small, dialog, {QRect(0, 0, 800, 500), QRect(0, 500, 400, 100)},
             QPoint(500, 450));
+        row("a screen that is not the first", QRect(800, 0, 800, 600), dialog, {}, QPoint(1300, 450));
         row("larger than the screen", small, QSize(900, 700), {}, QPoint(0, 0));
     }
 

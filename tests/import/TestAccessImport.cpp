@@ -87,6 +87,7 @@ private slots:
         row("Jet 3 code page: ¡", jet3, "Table1", 275, "row161", "data", "AA¡AA");
         row("Jet 3: a line feed in a text", jet3, "Table1", 275, "row10", "data", "AA\nAA");
         row("Jet 3: date/time", jet3, "Table6", 23, "row10", "data", "0.0003472222222222222");
+        row("Jet 3: currency", jet3, "Table8", 20, "row2", "data", "3098409830000");
     }
     void fixtures()
     {
@@ -179,16 +180,20 @@ private slots:
         const QString none = QStringLiteral("(none)");
         row("text kept exactly", AccessType::Text, " 17.5", Field::puntos, " 17.5");
         row("yes", AccessType::YesNo, "1", Field::observaciones, "-1");
+        row("no", AccessType::YesNo, "0", Field::observaciones, " 0");
         row("yes/no damaged", AccessType::YesNo, "2", Field::observaciones, none);
         row("byte", AccessType::Byte, "255", Field::puntos, " 255");
         row("integer with a fraction", AccessType::LongInteger, "1.5", Field::puntos, none);
         row("currency", AccessType::Currency, "175000", Field::puntos, " 17.5");
+        row("single, its own digits", AccessType::Single, "0.1", Field::puntos, " .1");
         row("single, seven digits", AccessType::Single, "309840992", Field::puntos, " 309841000");
         row("double, exponent", AccessType::Double, "1e15", Field::puntos, " 1E+15");
         row("double, not a number", AccessType::Double, "nan", Field::puntos, none);
+        row("decimal", AccessType::Decimal, "12.50", Field::puntos, " 12.5");
         row("birth date, time dropped", AccessType::DateTime, "31119.75", Field::fnacimiento, "13/03/1985");
         row("expiry month", AccessType::DateTime, "46539", Field::fcaducidad, "06/2027");
         row("before 1899, time forwards", AccessType::DateTime, "-1.5", Field::fnacimiento, "29/12/1899");
+        row("first Access day", AccessType::DateTime, "-657434", Field::fnacimiento, "01/01/0100");
         row("last Access day", AccessType::DateTime, "2958465.99", Field::fnacimiento, "31/12/9999");
         row("after the last Access day", AccessType::DateTime, "2958466", Field::fnacimiento, none);
         row("date damaged", AccessType::DateTime, "x", Field::fnacimiento, none);
@@ -208,13 +213,16 @@ private slots:
         const DataTable<bool, QByteArray, QString> row("headOnly", "output", "failure");
         const QByteArray head = "socios-mdb-reader 1|table\t2\t2|column\t10\ta|column\t4\tb|";
         row("complete", false, head + "row\tx\t1|row\t\\N\t\\t\\\\|end\t2|", "");
+        row("head only", true, head + "end\t0|", "");
         row("no signature", false, "table\t2\t2|", "does not begin as expected");
         row("cut short", false, head + "row\tx\t1|", "ends early");
         row("fewer rows than counted", false, head + "row\tx\t1|end\t1|", "counts 2 rows, but 1");
         row("end miscounts", false, head + "row\tx\t1|row\ty\t2|end\t3|", "count of rows does not match");
         row("a field too few", false, head + "row\tx|", "row 1 is malformed");
         row("rows when only the head was asked", true, head + "row\tx\t1|end\t1|", "row 1 is malformed");
+        row("unknown escape", false, head + "row\t\\x\t1|", "not valid UTF-8");
         row("written on after the end", false, head + "row\tx\t1|row\ty\t2|end\t2|row\tz\t3|", "after its end");
+        row("negative count", false, "socios-mdb-reader 1|table\t-2\t2|", "account of the table");
         row("the reader's own failure", false, head + "error\tnotable\tno table ficha|", "no table ficha");
     }
     void readerOutputCheckedWhole()
@@ -251,6 +259,7 @@ private slots:
         row("random bytes", "random", Kind::NotAccess, "no Access header");
         row("random bytes after an Access header", "header", Kind::Damaged, "");
         row("FIFO", "fifo", Kind::NotAccess, "not a regular file");
+        row("missing", "missing", Kind::Unreadable, "No such file");
     }
     void hostileFilesRefused()
     {
@@ -318,15 +327,20 @@ private slots:
 
     void commandLine_data()
     {
-        // before: what the home folder holds; "members": the Jet 4 fixture imported already; "taken": that fixture at
-        // the member file's place, and a file where the original would be kept. "HOME" stands for the home folder,
-        // "JET4" and "ACE" for the fixtures.
+        // before: what the home folder holds; "empty": an empty member file of a first start; "members": the Jet 4
+        // fixture imported already; "access": that fixture at the member file's place; "taken": also a file where
+        // the original would be kept. "HOME" stands for the home folder, "JET4" and "ACE" for the fixtures.
         const DataTable<QString, QStringList, int, QString> row("before", "arguments", "exitCode", "says");
         const QString members = "HOME/MIS PROGRAMAS/dorvel.mdb";
         row("imports without a display", "", {"--import-access", "JET4"}, kExitOk,
             "imported 242 members from JET4 into " + members + "; 10 fields without a value stored as \"*****\"\n");
+        row("fills an empty member file", "empty", {"--import-access", "ACE"}, kExitOk, "imported 242 members");
         row("a second import refused", "members", {"--import-access", "ACE"}, kExitRefused,
             "socios: the member file holds members already; not importing");
+        row("another Access file at the place refused", "access", {"--import-access", "ACE"}, kExitRefused,
+            "nothing was changed");
+        row("damaged file refused", "", {"--import-access", testDataPath("access/damaged/endless-properties.mdb")},
+            kExitBadInput, "socios: damaged Access file");
         row("the Access file at its place, its name taken", "taken", {"--import-access", members}, kExitOk,
             "the Access file is kept as HOME/MIS PROGRAMAS/dorvel (Access 2).mdb\n");
     }
@@ -337,12 +351,14 @@ private slots:
         QTemporaryDir home;
         const QString path = home.filePath("MIS PROGRAMAS/dorvel.mdb");
         QDir().mkpath(QFileInfo(path).path());
-        if (before == "taken") {
+        if (before == "access" || before == "taken")
             QVERIFY(QFile::copy(jet4(), path));
+        if (before == "taken")
             copyOf("taken", home.filePath("MIS PROGRAMAS/dorvel (Access).mdb"));
-        }
         if (before == "members")
             QVERIFY(importAccessFile(AccessReader(), jet4(), path));
+        if (before == "empty")
+            QCOMPARE(createMemberFile(home), path);
         const QMap<QString, QByteArray> untouched = folderContents(home.path());
 
         const auto expand = [&](QStringList texts) {

@@ -122,6 +122,9 @@ private slots:
             Cause::UnsafeSchema, "ficha is not a plain table");
         row("a trigger on ficha", plain + trigger + "ficha FOR EACH ROW EXECUTE FUNCTION borra()", Cause::UnsafeSchema,
             "triggers act on the tables of socios: ficha borra");
+        row("a trigger on the points history",
+            plain + ";\nCREATE TABLE movimientos (n text)" + trigger + "movimientos EXECUTE FUNCTION borra()",
+            Cause::UnsafeSchema, "movimientos borra");
         row("a rule", plain + ";\nCREATE RULE borra AS ON UPDATE TO ficha DO ALSO DELETE FROM ficha",
             Cause::UnsafeSchema, "rules act on the tables of socios: ficha borra");
         row("numbers for card numbers", ficha("ntarjeta text", "ntarjeta integer"), Cause::UnsafeSchema,

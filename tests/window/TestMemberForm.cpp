@@ -105,6 +105,7 @@ private slots:
         row("two-digit year", "7|3|85||", Variant::New, "true 07/03/0085 00/0000", full);
         row("long parts keep their last characters", "12|0012|19999|123|12345", Variant::New,
             "false 12/12/9999 23/2345", full);
+        row("only a year, edited", "00|00|1990||", Variant::Edited, "true 00/00/1990 00/0000", full);
         row("characters, not bytes", "1ñ|1|😀||", Variant::New, "true 1ñ/01/000😀 00/0000", full);
     }
 
