@@ -263,6 +263,20 @@ private slots:
         QVERIFY(!QFile::exists(m_path));
     }
 
+    void tillThatEndsLetsGoOfTheFile()
+    {
+        {
+            const MemberStore store(m_path);
+            QCOMPARE(store.openOrCreate(), std::nullopt);
+            QCOMPARE(store.rowsWithCard("0001")->size(), 1u);
+            QCOMPARE(store.appendNew(sampleMember("0099")).value(), true);
+        }
+        // Nothing of this process holds the file, its log or its shared memory open any more.
+        const QString file = QFileInfo(m_path).canonicalFilePath();
+        for (const QFileInfo& open : QDir("/proc/self/fd").entryInfoList(QDir::AllEntries | QDir::System))
+            QVERIFY2(!open.symLinkTarget().startsWith(file), qPrintable(open.symLinkTarget()));
+    }
+
     void readerHoldingATransaction()
     {
         // A spreadsheet's link or a backup tool reading the file: saves and lookups go on meanwhile.
