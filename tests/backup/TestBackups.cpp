@@ -83,7 +83,8 @@ private slots:
             QCOMPARE(backups.makeDailyCopy(store, QDate(2026, 5, day)).outcome, Backups::Daily::Outcome::Made);
         const QList<QDate> before = copiedDays(backups);
 
-        // A page of the table written over, as a failing disk would.
+        // Part of a page of the table written over, as a failing disk would: every page still reads, and only a
+        // check of the copy finds it.
         execSql(m_path, "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 500) INSERT INTO "
                         "ficha SELECT 'D' || i, '', '', '', '', '', '', '', '', '', '', '', '' FROM n;\n"
                         "PRAGMA wal_checkpoint(TRUNCATE)");
@@ -91,7 +92,7 @@ private slots:
                                                          "pagetype = 'leaf'");
         QFile file(m_path);
         QVERIFY(pages.size() > 2 && file.open(QIODevice::ReadWrite) &&
-                file.seek((pages[1][0].toLongLong() - 1) * 4096) && file.write(QByteArray(4096, '\x7f')) == 4096);
+                file.seek((pages[1][0].toLongLong() - 1) * 4096 + 100) && file.write(QByteArray(50, '\0')) == 50);
         file.close();
 
         const Backups::Daily daily = MemberStore(m_path).openOrCreate()
