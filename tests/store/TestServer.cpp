@@ -5,10 +5,14 @@
 #include "tests/support/TestStore.h"
 #include "tests/support/TestSupport.h"
 
+#include <QCryptographicHash>
 #include <QFile>
 #include <QProcess>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QtEndian>
 
 #include <thread>
 
@@ -79,11 +83,21 @@ private slots:
 
     void firstStartMakesTheSchemaOnce()
     {
-        // Four tills started at once on an empty database: one makes the tables, and all of them start.
+        // Four tills started at once on an empty database: one makes the tables, and all of them start. The lock
+        // that a till takes on a schema before it makes the tables (a key every version must share) is held here
+        // until all four wait for it, so that three of them find the tables made.
         TestStore empty(m_server->uri());
+        const QByteArray digest = QCryptographicHash::hash(
+            empty.execSql("SELECT current_schema()").value(0).value(0).toUtf8(), QCryptographicHash::Sha1);
+        const qint64 key = qint64(0x534F4353) << 32 | qFromBigEndian<quint32>(digest.constData());
         std::array<QString, 4> failures;
         std::array<bool, 4> created{};
         {
+            QSqlDatabase holder = QSqlDatabase::addDatabase("QPSQL", "schema lock");
+            holder.setConnectOptions(empty.address().connectOptions());
+            QSqlQuery lock(holder);
+            QVERIFY(holder.open() && lock.exec("BEGIN") &&
+                    lock.exec(QStringLiteral("SELECT pg_advisory_xact_lock(%1)").arg(key)));
             std::vector<std::jthread> tills;
             for (int i = 0; i < 4; ++i)
                 tills.emplace_back([&, i] {
@@ -92,7 +106,11 @@ private slots:
                     failures[i] = failure ? failure->toString() : QString();
                     created[i] = !failure && store.startup().created;
                 });
+            QTRY_COMPARE(admin("SELECT count(*) FROM pg_locks WHERE locktype = 'advisory' AND NOT granted"),
+                         QList<QStringList>{{"4"}});
+            QVERIFY(lock.exec("COMMIT"));
         }
+        QSqlDatabase::removeDatabase("schema lock");
         QCOMPARE(QStringList(failures.begin(), failures.end()).join(""), QString());
         QCOMPARE(std::count(created.begin(), created.end(), true), 1);
         const QList<QStringList> schema = {
