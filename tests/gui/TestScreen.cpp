@@ -6,8 +6,8 @@
 #include <QListView>
 #include <QScrollBar>
 
-// The window as the operator sees it at the till: the birthday list's columns, the focus mark, a small screen, and stored
-// texts too long to show.
+// The window as the operator sees it at the till: the birthday list's columns, the focus mark, a small screen, and
+// stored texts too long to show.
 class TestScreen : public QObject, GuiFixture
 {
     Q_OBJECT

@@ -1,5 +1,6 @@
 #include "app/Messages.h"
 #include "store/MemberStore.h"
+#include "store/SqliteFile.h"
 #include "tests/support/TestStore.h"
 #include "tests/support/TestSupport.h"
 
@@ -319,6 +320,15 @@ private slots:
         QVERIFY(stopped);
         QCOMPARE(stopped->cause, Cause::TooSlow);
         QCOMPARE(store.rowsWithCard("0001")->size(), 1u); // the next operation has its own time
+    }
+
+    void networkShareKeepsTheRollbackJournal()
+    {
+        // NFS, SMB, CIFS, SMB2, FUSE (sshfs); not ext4.
+        for (quint64 type : {0x6969ull, 0x517Bull, 0xFF534D42ull, 0xFE534D42ull, 0x65735546ull})
+            QVERIFY2(SqliteFile::isNetworkFileSystemType(type), qPrintable(QString::number(type, 16)));
+        QVERIFY(!SqliteFile::isNetworkFileSystemType(0xEF53));
+        QCOMPARE(SqliteFile::journalModeFor(m_path), SqliteFile::JournalMode::WriteAheadLog); // a local disk here
     }
 };
 

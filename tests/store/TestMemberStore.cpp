@@ -23,10 +23,10 @@ Q_DECLARE_METATYPE(StoreError::Cause)
     if (testingServer())                                                                                               \
     QSKIP("about SQLite member files")
 
-// The member file: its creation, lookups and writes, and real failures: a read-only file or folder,
-// a full disk, another till holding the lock. A refused write leaves
-// the file as it was, and the operator's message names the file. The indexed lookups (card numbers, the start-up
-// list) give what a plain scan of every row gives. The cases that are not about files run on the server too.
+// The member file: its creation, lookups and writes, and real failures: a read-only file or folder, a full disk,
+// another till holding the lock. A refused write leaves the file as it was, and the operator's message names the
+// file. The indexed lookups (card numbers, the start-up list) give what a plain scan of every row gives. The cases
+// that are not about files run on the server too.
 class TestMemberStore : public QObject
 {
     Q_OBJECT

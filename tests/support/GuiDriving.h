@@ -34,9 +34,9 @@ inline PromptStep answer(const QString& text)
 // Acts on dialogs as they open, while the code under test waits in their exec(). Card number prompts: one step per
 // prompt; a step that leaves its prompt open gets it cancelled, and a prompt after the last step fails the test and
 // is answered "*", so a test never hangs. Message boxes: what each one showed is noted in `boxes`; the start-up
-// question "accessImportQuestion" gets the button `answer`, any other box is accepted. Other
-// dialogs (a progress window) are left alone. Once the application's window has shown and `quitAfter` boxes have
-// been answered, ends the application's event loop.
+// question "accessImportQuestion" gets the button `answer`, any other box is accepted. Other dialogs (a progress
+// window) are left alone. Once the application's window has shown and `quitAfter` boxes have been answered, ends the
+// application's event loop.
 class DialogDriver : public QObject
 {
 public:
