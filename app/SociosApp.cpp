@@ -5,6 +5,7 @@
 #include "cli/CommandLine.h"
 #include "window/Clock.h"
 
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QEvent>
 #include <QLabel>
@@ -13,38 +14,57 @@
 #include <QMessageBox>
 #include <QThread>
 #include <QTimer>
+#include <QWindow>
 
 // "window shown" once the window has been laid out and painted; the start-up measurement waits for it.
 Q_LOGGING_CATEGORY(lcStartup, "socios.startup", QtWarningMsg)
 
 namespace {
 
-// Runs `then` once, from the event loop, after the widget's first paint.
-class FirstPaint : public QObject
+// How long start-up waits, after the window was shown, for the window system to expose it (a window started
+// minimised is not exposed until it is restored). The after-show work then runs anyway, and says why.
+constexpr int kExposeWaitMs = 5000;
+
+// Runs `then` once, from the event loop, after `window` is first exposed: the one event that every platform (X11,
+// Wayland, Windows, the offscreen platform) sends a top-level window once it can be seen, whatever its widgets
+// cover. A paint of a widget is no such event: a widget covered by its children is never painted on X11.
+class FirstExpose : public QObject
 {
 public:
-    FirstPaint(QWidget* widget, std::function<void()> then) : QObject(widget), m_then(std::move(then))
+    FirstExpose(QWindow* window, std::function<void()> then) : QObject(window), m_then(std::move(then))
     {
-        widget->installEventFilter(this);
+        m_fallback.setSingleShot(true);
+        m_fallback.callOnTimeout(this, [this] {
+            qWarning("socios: the window was not exposed within %d ms of being shown; the start-up work runs now",
+                     kExposeWaitMs);
+            run();
+        });
+        window->installEventFilter(this);
     }
 
     bool eventFilter(QObject* watched, QEvent* event) override
     {
-        if (event->type() == QEvent::Paint && m_then) {
-            watched->removeEventFilter(this);
-            QTimer::singleShot(0, watched, std::exchange(m_then, {}));
-        }
+        if (event->type() == QEvent::Expose && static_cast<QWindow*>(watched)->isExposed())
+            run();
+        else if (event->type() == QEvent::Show && m_then && !m_fallback.isActive())
+            m_fallback.start(kExposeWaitMs);
         return false;
     }
 
 private:
-    std::function<void()> m_then;
-};
+    void run()
+    {
+        if (!m_then)
+            return;
+        m_fallback.stop();
+        parent()->removeEventFilter(this);
+        // After the expose has been painted.
+        QTimer::singleShot(0, this, std::exchange(m_then, {}));
+    }
 
-void whenFirstPainted(QWidget* widget, std::function<void()> then)
-{
-    new FirstPaint(widget, std::move(then));
-}
+    std::function<void()> m_then;
+    QTimer m_fallback;
+};
 
 } // namespace
 
@@ -87,7 +107,9 @@ bool SociosApp::start(const Clock& clock)
         m_listNote->setGeometry(m_view->widgetFor(list)->rect());
     }
     // Nothing competes with the window for the processor or the disk until it is on screen.
-    whenFirstPainted(m_view.get(), [this, today = clock.today(), listLater] {
+    m_view->winId();
+    new FirstExpose(m_view->windowHandle(), [this, today = clock.today(), listLater] {
+        qCInfo(lcStartup, "window exposed");
         startChecks(today, listLater);
         announceStartup();
     });
@@ -134,12 +156,18 @@ void SociosApp::startChecks(QDate today, bool listLater)
             qCInfo(lcStartup, "indexes built");
             if (built)
                 qWarning("socios: lookups stay unindexed: %s", qUtf8Printable(built->toString()));
-            QMetaObject::invokeMethod(window, [this, today] {
+            // Read here, so that a file left without its indexes is read whole without holding up the window.
+            const StoreResult<QStringList> lines = Form1::birthdayLines(store, today);
+            QMetaObject::invokeMethod(window, [this, lines] {
                 delete m_listNote;
                 m_listNote = nullptr;
-                if (const StoreFailure failure = m_form.fillBirthdayList(m_store, today))
-                    m_messages.storeFailure(*failure);
-                qCInfo(lcStartup, "birthday list filled");
+                if (!lines) {
+                    m_messages.storeFailure(lines.error());
+                    return;
+                }
+                m_form.showBirthdayList(*lines);
+                const auto* list = static_cast<QAbstractItemView*>(m_view->widgetFor(m_form.List1));
+                qCInfo(lcStartup, "birthday list shown: %d lines", list->model()->rowCount());
             });
         }
         if (QThread::currentThread()->isInterruptionRequested())
@@ -194,7 +222,7 @@ void SociosApp::startChecks(QDate today, bool listLater)
 
 bool SociosApp::checksDone() const
 {
-    return !m_checks || m_checks->isFinished();
+    return m_checks && m_checks->isFinished();
 }
 
 int runSocios(const StoreAddress& store, const Clock& clock)

@@ -33,7 +33,8 @@ public:
     // the birthday list follows.
     bool start(const Clock& clock);
 
-    // Whether the background work of start-up has ended (for tests).
+    // Whether the work that start-up leaves until the window is on screen has run to its end: false until the
+    // window has been exposed (for tests).
     bool checksDone() const;
 
     Form1& form() { return m_form; }

@@ -14,6 +14,8 @@ packages=(
     # Qt's own texts in Spanish (qtbase_es: the dialogs' standard buttons, the boxes' context menus)
     qt6-translations-l10n
     libbenchmark-dev
+    # The tests that start socios on a real display: an X server of their own (scripts/test-xvfb.sh).
+    xvfb
     fonts-liberation2 fonts-comic-neue
     # The manual page, written from socios --help, and the icons, drawn from packaging/socios.svg.
     help2man librsvg2-bin

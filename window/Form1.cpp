@@ -107,6 +107,21 @@ StoreFailure Form1::Form_Load(const MemberStore& store, const Clock& clock, Birt
 
 StoreFailure Form1::fillBirthdayList(const MemberStore& store, QDate today)
 {
+    const StoreResult<QStringList> lines = birthdayLines(store, today);
+    if (!lines)
+        return lines.error();
+    showBirthdayList(*lines);
+    return std::nullopt;
+}
+
+void Form1::showBirthdayList(const QStringList& lines)
+{
+    // One change for the window, however many members are listed.
+    List1.addItems(lines);
+}
+
+StoreResult<QStringList> Form1::birthdayLines(const MemberStore& store, QDate today)
+{
     // Only rows with a birthday 1 to 9 days ahead in this calendar year can be listed: the store hands out those
     // (and rows whose birth date holds no value, which fail) instead of every row. Each is checked in full below.
     std::vector<QString> monthDays;
@@ -116,7 +131,6 @@ StoreFailure Form1::fillBirthdayList(const MemberStore& store, QDate today)
             QStringLiteral("%1%2").arg(day.month(), 2, 10, QLatin1Char('0')).arg(day.day(), 2, 10, QLatin1Char('0')));
     }
     static constexpr Field kRead[] = {Field::fnacimiento, Field::nombre, Field::apellidos, Field::ntarjeta};
-    // The lines go to the list together: one change for the window, however many members are listed.
     QStringList lines;
     const StoreFailure failure = store.scanBirthdays(monthDays, kRead, [&](const StoredRow& row) -> StoreFailure {
         const StoreResult<QString> birth = row.text(Field::fnacimiento);
@@ -148,6 +162,7 @@ StoreFailure Form1::fillBirthdayList(const MemberStore& store, QDate today)
                      QString::number(daysLeft);
         return std::nullopt;
     });
-    List1.addItems(lines);
-    return failure;
+    if (failure)
+        return *failure;
+    return lines;
 }

@@ -56,6 +56,10 @@ public:
     enum class BirthdayList { Now, Later };
     StoreFailure Form_Load(const MemberStore& store, const Clock& clock, BirthdayList list = BirthdayList::Now);
     StoreFailure fillBirthdayList(const MemberStore& store, QDate today);
+    // The lines of the birthday list on `today`, read from `store`, in table order. Touches no control, so it may run
+    // in another thread, on a store of its own; showBirthdayList() then puts the lines in the list.
+    static StoreResult<QStringList> birthdayLines(const MemberStore& store, QDate today);
+    void showBirthdayList(const QStringList& lines);
 
     // The idle state, "elegir proceso": the operation buttons enabled, every button that finishes an operation
     // hidden, the message labels but Label29 hidden, the member boxes locked, the amount box hidden.

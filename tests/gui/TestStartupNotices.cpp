@@ -6,6 +6,7 @@
 
 #include <QListView>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 
 // What the operator is told about the member file once the window is on screen, what is checked in the background
@@ -36,7 +37,12 @@ private slots:
         applyAppearance();
         installSpanishTranslations();
     }
-    void init() { m_dir.emplace(); }
+    void init()
+    {
+        m_dir.emplace();
+        // The after-show work waits for the window's expose, never for a time-out.
+        QTest::failOnWarning(QRegularExpression("not exposed"));
+    }
     void cleanup()
     {
         m_app.reset();
