@@ -18,11 +18,11 @@ void applyAppearance()
         QFont::insertSubstitution(QStringLiteral("Comic Sans MS"), QStringLiteral("Comic Neue"));
 }
 
-QFont designFont(const FontDesign& design)
+QFont designFont(const FontDesign& design, double scale)
 {
     const FontDesign& font = design.family ? design : Form1::kDefaultFont;
     QFont result(QString::fromLatin1(font.family));
-    result.setPointSizeF(font.points);
+    result.setPointSizeF(font.points * scale);
     result.setBold(font.bold);
     return result;
 }
@@ -32,7 +32,7 @@ QColor toColor(Rgb rgb)
     return QColor::fromRgb(QRgb(0xFF000000u | rgb));
 }
 
-int twipsToPixels(int twips)
+int twipsToPixels(int twips, double scale)
 {
-    return int(std::lround(twips / 15.0));
+    return int(std::lround(twips * scale / 15.0));
 }

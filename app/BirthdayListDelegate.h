@@ -21,6 +21,7 @@ public:
     using Columns = std::array<Column, 4>;
 
     BirthdayListDelegate(const Columns& columns, QObject* parent);
+    void setColumns(const Columns& columns) { m_columns = columns; }
 
     // The fields of a line: a run of TABs (and the one blank after it) separates two fields. A name or surname
     // that holds TABs itself gives more fields; the last two are then the card number and the days.

@@ -15,7 +15,6 @@
 #include <QLocale>
 #include <QPushButton>
 #include <QScreen>
-#include <QScrollBar>
 #include <QStringListModel>
 #include <QWindow>
 
@@ -72,12 +71,10 @@ FormView::FormView(Form1& form, QWidget* parent) : QScrollArea(parent), m_form(f
     setFocusPolicy(Qt::NoFocus);
 
     m_surface->setObjectName(QStringLiteral("Form1"));
-    m_surface->setFixedSize(twipsToPixels(Form1::kClientWidth), twipsToPixels(Form1::kClientHeight));
     QPalette palette = m_surface->palette();
     setAllGroups(palette, QPalette::Window, toColor(Form1::kBackground));
     m_surface->setPalette(palette);
     m_surface->setAutoFillBackground(true);
-    m_surface->setFont(designFont(Form1::kDefaultFont));
 
     for (Control* control : m_form.controls()) {
         const char* container = control->design().container;
@@ -91,6 +88,7 @@ FormView::FormView(Form1& form, QWidget* parent) : QScrollArea(parent), m_form(f
             mirror(*control, property);
     }
     setTabOrder();
+    layOut();
     setWidget(m_surface);
     fitToScreen();
 
@@ -103,9 +101,7 @@ FormView::FormView(Form1& form, QWidget* parent) : QScrollArea(parent), m_form(f
         Control* control = m_controls.value(now);
         if (!control)
             return;
-        // The birthday list takes the focus to be scrolled from the keyboard even while the model keeps it
-        // disabled; the model's focus stays on usable controls only.
-        m_form.noteFocus(control->isEnabled() ? control : nullptr);
+        m_form.noteFocus(control);
         // The whole control, not only its text cursor, is scrolled into view.
         const QRect shown(now->mapTo(m_surface, QPoint(0, 0)), now->size());
         ensureVisible(shown.center().x(), shown.center().y(), shown.width() / 2 + 4, shown.height() / 2 + 4);
@@ -170,26 +166,16 @@ QWidget* FormView::createWidget(Control& control, QWidget* parent)
         list->setUniformItemSizes(true);
         list->setEditTriggers(QAbstractItemView::NoEditTriggers);
         list->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-        list->setFocusPolicy(Qt::StrongFocus);
-        // A column reaches from its heading's left edge to a few pixels before the next heading; the last one
-        // to the list's right edge.
-        const Control* headings[] = {&m_form.Label30, &m_form.Label31, &m_form.Label32, &m_form.Label33};
-        auto fromList = [&](int twips) { return twipsToPixels(twips) - twipsToPixels(design.geometry.left); };
-        BirthdayListDelegate::Columns columns;
-        for (std::size_t i = 0; i < columns.size(); ++i) {
-            columns[i].left = fromList(headings[i]->design().geometry.left);
-            columns[i].right = i + 1 < columns.size() ? fromList(headings[i + 1]->design().geometry.left) - kColumnGap
-                                                      : twipsToPixels(design.geometry.width);
-        }
-        list->setItemDelegate(new BirthdayListDelegate(columns, list));
+        list->setItemDelegate(new BirthdayListDelegate({}, list));
+        // It scrolls by the wheel and its scroll bar, and never takes the keyboard's focus: Tab, and the focus that
+        // a finished operation hands on, go from control to control of the operations only.
+        list->setFocusPolicy(Qt::NoFocus);
         list->setAccessibleName(QString::fromUtf8(m_form.Label34.design().caption).trimmed());
-        list->installEventFilter(this);
         widget = list;
         break;
     }
     case ControlKind::Image: {
         auto* image = new QLabel(parent);
-        image->setPixmap(drawLogo(QSize(twipsToPixels(design.geometry.width), twipsToPixels(design.geometry.height))));
         image->setAccessibleName(QStringLiteral("logotipo"));
         widget = image;
         break;
@@ -204,9 +190,6 @@ QWidget* FormView::createWidget(Control& control, QWidget* parent)
     }
 
     widget->setObjectName(control.name());
-    widget->setFont(designFont(design.font));
-    widget->setGeometry(twipsToPixels(design.geometry.left), twipsToPixels(design.geometry.top),
-                        twipsToPixels(design.geometry.width), twipsToPixels(design.geometry.height));
 
     QPalette palette = widget->palette();
     if (design.foreground) {
@@ -311,6 +294,36 @@ void FormView::setTabOrder()
         QWidget::setTabOrder(widgetFor(*focusable[i - 1]), widgetFor(*focusable[i]));
 }
 
+void FormView::layOut()
+{
+    auto pixels = [this](int twips) { return twipsToPixels(twips, m_scale); };
+    m_surface->setFixedSize(pixels(Form1::kClientWidth), pixels(Form1::kClientHeight));
+    m_surface->setFont(designFont(Form1::kDefaultFont, m_scale));
+    for (auto it = m_widgets.cbegin(); it != m_widgets.cend(); ++it) {
+        const ControlDesign& design = it.key()->design();
+        QWidget* widget = it.value();
+        const QRect place(pixels(design.geometry.left), pixels(design.geometry.top), pixels(design.geometry.width),
+                          pixels(design.geometry.height));
+        widget->setGeometry(place);
+        widget->setFont(designFont(design.font, m_scale));
+        if (design.kind == ControlKind::Image)
+            static_cast<QLabel*>(widget)->setPixmap(drawLogo(place.size()));
+    }
+    // A column of the birthday list reaches from its heading's left edge to a few pixels before the next heading;
+    // the last one to the list's right edge.
+    const Twips& list = m_form.List1.design().geometry;
+    const Control* headings[] = {&m_form.Label30, &m_form.Label31, &m_form.Label32, &m_form.Label33};
+    auto fromList = [&](const Control* heading) { return pixels(heading->design().geometry.left) - pixels(list.left); };
+    BirthdayListDelegate::Columns columns;
+    for (std::size_t i = 0; i < columns.size(); ++i) {
+        columns[i].left = fromList(headings[i]);
+        columns[i].right = i + 1 < columns.size() ? fromList(headings[i + 1]) - kColumnGap : pixels(list.width);
+    }
+    auto* listView = static_cast<QListView*>(widgetFor(m_form.List1));
+    static_cast<BirthdayListDelegate*>(listView->itemDelegate())->setColumns(columns);
+    listView->viewport()->update();
+}
+
 QList<QRect> FormView::memberBoxesOnScreen() const
 {
     const QRect shown(viewport()->mapToGlobal(QPoint(0, 0)), viewport()->size());
@@ -338,9 +351,16 @@ void FormView::fitToScreen()
     const QScreen* screen = this->screen();
     if (!screen)
         return;
-    const QSize form = m_surface->size();
     const QRect area = screen->availableGeometry();
     const QSize room = area.size() - (isVisible() ? frameGeometry().size() - size() : QSize(0, 0));
+    // Drawn smaller where the screen needs it, never larger than designed.
+    const double fits = std::min({1.0, double(room.width()) / twipsToPixels(Form1::kClientWidth),
+                                  double(room.height()) / twipsToPixels(Form1::kClientHeight)});
+    if (const double scale = std::max(fits, kMinScale); scale != m_scale) {
+        m_scale = scale;
+        layOut();
+    }
+    const QSize form = m_surface->size();
     // A scroll bar along one side takes room from the other, which may then need its own.
     const int bar = style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, this);
     bool across = false, down = false;
@@ -384,26 +404,6 @@ bool FormView::eventFilter(QObject* watched, QEvent* event)
             return true;
         }
         return false;
-    case ControlKind::ListBox: {
-        // The arrow and page keys scroll the lines, whether or not a line can be selected.
-        if (control->isEnabled())
-            return false;
-        QScrollBar* bar = static_cast<QListView*>(watched)->verticalScrollBar();
-        const std::pair<int, QAbstractSlider::SliderAction> actions[] = {
-            {Qt::Key_Up, QAbstractSlider::SliderSingleStepSub},
-            {Qt::Key_Down, QAbstractSlider::SliderSingleStepAdd},
-            {Qt::Key_PageUp, QAbstractSlider::SliderPageStepSub},
-            {Qt::Key_PageDown, QAbstractSlider::SliderPageStepAdd},
-            {Qt::Key_Home, QAbstractSlider::SliderToMinimum},
-            {Qt::Key_End, QAbstractSlider::SliderToMaximum}};
-        for (const auto& [code, action] : actions) {
-            if (key->key() == code) {
-                bar->triggerAction(action);
-                return true;
-            }
-        }
-        return false;
-    }
     default:
         break;
     }

@@ -19,7 +19,7 @@ class Placer : public QObject
 {
 public:
     Placer(QWidget* dialog, FormView* view, QPoint wantedTwips)
-        : m_dialog(dialog), m_view(view), m_wanted(twipsToPixels(wantedTwips.x()), twipsToPixels(wantedTwips.y()))
+        : m_dialog(dialog), m_view(view), m_wanted(pixels(wantedTwips.x()), pixels(wantedTwips.y()))
     {
         place();
         dialog->installEventFilter(this);
@@ -33,6 +33,9 @@ public:
     }
 
 private:
+    // The prompt's place is in twips from the screen's corner, drawn at the window's scale.
+    int pixels(int twips) const { return twipsToPixels(twips, m_view ? m_view->scale() : 1.0); }
+
     void place()
     {
         QScreen* screen = m_view ? m_view->screen() : QGuiApplication::primaryScreen();

@@ -30,8 +30,9 @@ private slots:
         // file: what stands at the member file's place; shown: parts of the log that must appear, in order
         const DataTable<QString, QStringList> row("file", "shown");
         row("a first start", "none",
-            {"window exposed", "notice shown: No había ningún archivo de socios, así que se ha creado uno nuevo y vacío",
-             "file checked", "daily copy: 0"});
+            {"window exposed",
+             "notice shown: No había ningún archivo de socios, así que se ha creado uno nuevo y vacío", "file checked",
+             "daily copy: 0"});
         row("a file without lookup indexes", "unindexed",
             {"window exposed", "birthday list shown: %1 lines", "file checked", "daily copy: 0"});
         row("a read-only file", "read-only",

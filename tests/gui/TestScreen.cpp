@@ -4,6 +4,7 @@
 #include "tests/support/GuiFixture.h"
 
 #include <QListView>
+#include <QPushButton>
 #include <QScrollBar>
 
 // The window as the operator sees it at the till: the birthday list's columns, the focus mark, a small screen, and
@@ -93,24 +94,28 @@ private slots:
         QVERIFY(screen.contains(view->frameGeometry()));
         QList<MemberRecord> expected = allRows(m_path);
 
-        // Scrolled to its far corner, the window shows the form's bottom right corner.
-        QVERIFY(view->horizontalScrollBar()->isVisible() && view->verticalScrollBar()->isVisible());
-        view->horizontalScrollBar()->setValue(view->horizontalScrollBar()->maximum());
-        view->verticalScrollBar()->setValue(view->verticalScrollBar()->maximum());
-        QCOMPARE(view->surface()->mapTo(view->viewport(), QPoint(879, 641)),
-                 QPoint(view->viewport()->width(), view->viewport()->height()));
+        // The whole form is drawn, smaller, without scroll bars, and every caption of the operation buttons is
+        // whole on its button.
+        QVERIFY(view->scale() < 1 && !view->horizontalScrollBar()->isVisible() &&
+                !view->verticalScrollBar()->isVisible());
+        QCOMPARE(view->viewport()->size(), view->surface()->size());
+        for (const Control* button : form().operationButtons()) {
+            const auto* shown = widget<QPushButton>(button->design().name);
+            QVERIFY2(shown->fontMetrics().horizontalAdvance(shown->text()) < shown->width(), qPrintable(shown->text()));
+            QVERIFY(shown->font().pointSizeF() < designFont(button->design().font).pointSizeF());
+        }
 
-        // The card prompt is whole on the screen, over none of the boxes that show the member's points, expiry date
-        // and card number, and without the focus mark over it. A number already taken, then a new one.
+        // The card prompt is whole on the screen, placed from the scaled place it asks for, and without the focus
+        // mark over it. A number already taken, then a new one.
         const PromptStep taken = [&](QInputDialog* dialog) {
             QVERIFY(QTest::qWaitForWindowActive(dialog));
             QTRY_VERIFY(!view->findChild<FocusMark*>()->isVisible());
             const QRect frame = dialog->frameGeometry();
             QVERIFY(screen.contains(frame));
-            for (const char* box : {"Text2", "Text45", "Text46", "Text4"}) {
-                const QRect onScreen(widget(box)->mapToGlobal(QPoint(0, 0)), widget(box)->size());
-                QVERIFY2(!frame.intersects(onScreen), box);
-            }
+            // Its wanted place, 11500 x 7000 twips from the screen's corner, is drawn at the form's scale.
+            const QPoint wanted(twipsToPixels(11500, view->scale()), twipsToPixels(7000, view->scale()));
+            QCOMPARE(frame.topLeft(),
+                     placeDialog(screen, frame.size(), screen.topLeft() + wanted, view->memberBoxesOnScreen()));
             answer(QStringLiteral("0001"))(dialog);
         };
         QCOMPARE(startOperation("Command5", {taken, answer(QStringLiteral("ñ0040"))}), widget("Text25"));
