@@ -83,6 +83,9 @@ SociosApp::~SociosApp()
 
 bool SociosApp::start(const Clock& clock)
 {
+    // While a server is waited for, the window is repainted and timers run; the operator's keys and clicks wait
+    // for the operation to end.
+    m_store.setWaiting([] { QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents); });
     StoreFailure failure = m_store.openOrCreate(MemberStore::Indexes::Defer);
     // Without its indexes the list of a large file takes seconds to read: the window comes first.
     const bool listLater = !failure && m_store.startup().indexesMissing && !m_store.startup().writesRefused;

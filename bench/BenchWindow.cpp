@@ -4,6 +4,9 @@
 //                 window drawn with the last of them, the member file read included.
 // field/chars:N   the same for one member whose name has N characters.
 // layout/...      one bare text box given a text of N characters and drawn: what Qt's text layout costs.
+// server_down     one pass of "Consulta" on a server that takes the connection and never answers: from the click
+//                 to the failure told; stall_ms is the longest time meanwhile that the window's
+//                 thread stayed away from its event loop (no repaint possible).
 // peak_MB is the process's peak resident memory so far: run one benchmark alone (--benchmark_filter) to read it
 // for that benchmark.
 
@@ -22,11 +25,49 @@
 #include <QLineEdit>
 #include <QTemporaryDir>
 
+#include <QTimer>
+
 #include <benchmark/benchmark.h>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 namespace {
 
 QTemporaryDir* g_dir = nullptr;
+
+// The longest time the thread's event loop went without running: a timer that should fire every millisecond notes
+// the largest gap between two of its firings.
+class EventLoopStall
+{
+public:
+    EventLoopStall()
+    {
+        m_timer.setTimerType(Qt::PreciseTimer);
+        QObject::connect(&m_timer, &QTimer::timeout, [this] {
+            m_longest = std::max(m_longest, m_since.restart());
+        });
+        m_since.start();
+        m_timer.start(1);
+    }
+    double longestMilliseconds() const { return double(std::max(m_longest, m_since.elapsed())); }
+
+private:
+    QTimer m_timer;
+    QElapsedTimer m_since;
+    qint64 m_longest = 0;
+};
+
+// Messages kept for the benchmark instead of shown.
+class KeptMessages : public MessageSink
+{
+public:
+    void storeFailure(const StoreError& error) override { failures.append(error); }
+    void notice(const QString&) override {}
+    QList<StoreError> failures;
+};
 
 // Enters the card number, then measures until the next prompt, by which time the window has been drawn.
 class TimedPrompt : public CardPrompt
@@ -166,6 +207,44 @@ void boxLayout(benchmark::State& state, bool mixed)
     state.counters["peak_MB"] = peakMegabytes();
 }
 
+void serverDown(benchmark::State& state)
+{
+    // A port that takes connections (the system completes them) and never reads or answers.
+    const int silent = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    if (bind(silent, reinterpret_cast<sockaddr*>(&address), length) || listen(silent, 64) ||
+        getsockname(silent, reinterpret_cast<sockaddr*>(&address), &length))
+        qFatal("cannot listen on the loopback");
+    MemberStore store(*StoreAddress::parse(
+        QStringLiteral("postgresql://caja@127.0.0.1:%1/socios").arg(ntohs(address.sin_port))));
+    // As the application waits for a server.
+    store.setWaiting([] { QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents); });
+    Form1 form;
+    form.showIdleState();
+    FormView view(form);
+    view.show();
+    QApplication::processEvents();
+    KeptMessages messages;
+    double stall = 0;
+    for (auto _ : state) {
+        TimedPrompt prompt(QStringLiteral("0001"));
+        CardOperations operations(form, store, prompt, messages);
+        EventLoopStall probe;
+        QElapsedTimer timer;
+        timer.start();
+        operations.Command1_Click(); // the card number is entered at once; the failure ends the pass
+        state.SetIterationTime(timer.nsecsElapsed() / 1e9);
+        stall = std::max(stall, probe.longestMilliseconds());
+    }
+    if (messages.failures.isEmpty() || messages.failures.last().cause != StoreError::Cause::ServerUnreachable)
+        state.SkipWithError("the silent server was not told as unreachable");
+    state.counters["stall_ms"] = stall;
+    close(silent);
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -207,6 +286,13 @@ int main(int argc, char** argv)
             ->Iterations(1)
             ->Repetitions(3)
             ->ReportAggregatesOnly(true);
+
+    benchmark::RegisterBenchmark("server_down", serverDown)
+        ->UseManualTime()
+        ->Unit(benchmark::kMillisecond)
+        ->Iterations(3)
+        ->Repetitions(3)
+        ->ReportAggregatesOnly(true);
 
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();

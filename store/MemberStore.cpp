@@ -164,6 +164,11 @@ StoreResult<QString> StoredRow::text(Field field) const
 
 MemberStore::MemberStore(QString path) : MemberStore(StoreAddress::file(path)) {}
 
+void MemberStore::setWaiting(std::function<void()> waiting)
+{
+    m_engine->setWaiting(std::move(waiting));
+}
+
 MemberStore::MemberStore(const StoreAddress& address)
     : m_address(address), m_path(address.displayName()),
       m_engine(address.isServer() ? std::unique_ptr<StoreEngine>(std::make_unique<PostgresEngine>(address))

@@ -105,6 +105,11 @@ public:
     // From now on every write is refused for `cause` (a damaged file) and writes nothing.
     void refuseWrites(StoreError::Cause cause) const;
 
+    // Called every few milliseconds while a server is waited for (a new connection to one), so that the caller
+    // can keep its window painted: a server that does not answer at once is given about a second before the
+    // operation fails as unreachable. It must not use this store.
+    void setWaiting(std::function<void()> waiting);
+
     // How long one statement of an operation may run before it is stopped (5 s unless set).
     void setTimeLimit(std::chrono::milliseconds limit) { m_timeLimit = limit; }
 

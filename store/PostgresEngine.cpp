@@ -8,6 +8,14 @@
 
 #include <libpq-fe.h>
 
+#ifdef Q_OS_WIN
+#include <winsock2.h>
+#else
+#include <poll.h>
+#endif
+
+#include <QScopeGuard>
+
 #include <atomic>
 #include <unordered_map>
 
@@ -117,6 +125,66 @@ StoreError::Cause whyNotConnected(const StoreAddress& address)
         break;
     }
     return StoreError::Cause::Other;
+}
+
+// How long a new connection waits for the server to answer before the operation fails as unreachable, and how
+// often meanwhile the waiting hook runs.
+constexpr std::chrono::milliseconds kAnswerWait{1000};
+constexpr std::chrono::milliseconds kWaitSlice{20};
+
+// Waits up to `timeout` for `socket` to be ready to read (or to write); false when it is not, or the wait failed.
+bool socketReady(int socket, bool read, std::chrono::milliseconds timeout)
+{
+    pollfd ready{};
+    ready.fd = socket;
+    ready.events = read ? POLLIN : POLLOUT;
+#ifdef Q_OS_WIN
+    return WSAPoll(&ready, 1, int(timeout.count())) > 0;
+#else
+    return ::poll(&ready, 1, int(timeout.count())) > 0;
+#endif
+}
+
+// Whether the server answers a new connection within kAnswerWait. The connection is made without blocking
+// (PQconnectStartParams, PQconnectPoll) and dropped once the question is settled: a server that accepts it, or that
+// refuses this login, answers; so does one that cannot be reached at all (refused at once: the normal connection
+// then tells why). Only a server that keeps silent (stopped, or a network that drops the packets) does not. The
+// waiting hook runs every kWaitSlice meanwhile.
+bool answersInTime(const StoreAddress& address, const std::function<void()>& waiting)
+{
+    QMap<QString, QString> all = kDefaultParameters;
+    all.insert(address.parameters());
+    std::vector<QByteArray> keys, values;
+    for (auto it = all.cbegin(); it != all.cend(); ++it) {
+        keys.push_back(it.key().toUtf8());
+        values.push_back(it.value().toUtf8());
+    }
+    std::vector<const char*> keyList, valueList;
+    for (std::size_t i = 0; i < keys.size(); ++i) {
+        keyList.push_back(keys[i].constData());
+        valueList.push_back(values[i].constData());
+    }
+    keyList.push_back(nullptr);
+    valueList.push_back(nullptr);
+    PGconn* connection = PQconnectStartParams(keyList.data(), valueList.data(), 0);
+    const auto finish = qScopeGuard([connection] { PQfinish(connection); });
+    if (!connection || PQstatus(connection) == CONNECTION_BAD)
+        return true;
+    const auto deadline = std::chrono::steady_clock::now() + kAnswerWait;
+    // A new connection is to be written to first.
+    PostgresPollingStatusType state = PGRES_POLLING_WRITING;
+    while (state != PGRES_POLLING_OK && state != PGRES_POLLING_FAILED) {
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        if (left.count() <= 0)
+            return false;
+        const bool ready = socketReady(PQsocket(connection), state == PGRES_POLLING_READING, std::min(left, kWaitSlice));
+        if (waiting)
+            waiting();
+        if (ready)
+            state = PQconnectPoll(connection);
+    }
+    return true;
 }
 
 } // namespace
@@ -357,6 +425,10 @@ StoreFailure PostgresEngine::connect()
     if (!QSqlDatabase::isDriverAvailable(QStringLiteral("QPSQL")))
         return failure(StoreError::Kind::Open, StoreError::Cause::Other,
                        QStringLiteral("Qt's PostgreSQL driver (QPSQL) is not installed"));
+    // A server that keeps silent is told within a second, not after the connection's time-out.
+    if (!answersInTime(m_address, m_waiting))
+        return failure(StoreError::Kind::Open, StoreError::Cause::ServerUnreachable,
+                       QStringLiteral("the server did not answer within %1 ms").arg(kAnswerWait.count()));
     auto connection = std::make_unique<PostgresConnection>(m_address);
     if (!connection->isOpen()) {
         const StoreError::Cause cause = whyNotConnected(m_address);

@@ -74,6 +74,9 @@ public:
 
     const QString& path() const { return m_path; }
 
+    // Called every few milliseconds while the engine waits for a server to answer (MemberStore::setWaiting()).
+    void setWaiting(std::function<void()> waiting) { m_waiting = std::move(waiting); }
+
     // The text of a statement, built once per connection: `key` (a string literal) names it, `build` makes it.
     template <typename Build> const QString& sql(const char* key, Build build)
     {
@@ -102,6 +105,7 @@ protected:
     }
 
     QString m_path;
+    std::function<void()> m_waiting;
 
 private:
     QHash<const char*, QString> m_sql;

@@ -14,6 +14,11 @@
 #include <QTest>
 #include <QtEndian>
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include <thread>
 
 using Cause = StoreError::Cause;
@@ -27,6 +32,30 @@ const QString kColumns = QStringLiteral("ntarjeta text, nsocio text, nombre text
 const QString kIdentity = QStringLiteral(", id bigint GENERATED ALWAYS AS IDENTITY PRIMARY KEY");
 
 const MemberStore::BalanceChange add5 = [](const QString& stored) { return std::optional<QString>(stored + '5'); };
+
+// A TCP port on the loopback that takes connections (the system completes them) and never reads or answers.
+class SilentServer
+{
+public:
+    SilentServer()
+    {
+        m_socket = socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t length = sizeof address;
+        if (bind(m_socket, reinterpret_cast<sockaddr*>(&address), length) != 0 || listen(m_socket, 16) != 0 ||
+            getsockname(m_socket, reinterpret_cast<sockaddr*>(&address), &length) != 0)
+            qFatal("cannot listen on the loopback");
+        m_port = ntohs(address.sin_port);
+    }
+    ~SilentServer() { close(m_socket); }
+    int port() const { return m_port; }
+
+private:
+    int m_socket = -1;
+    int m_port = 0;
+};
 
 } // namespace
 
@@ -200,6 +229,9 @@ private slots:
         row("a wrong password", "*:*:*:caja:otra\n", "user=caja", Cause::ServerRefused);
         row("no such database", "", "dbname=nada", Cause::ServerRefused);
         row("no server at the port", "", "port=1", Cause::ServerUnreachable);
+        // Takes connections and never answers, like a server cut off by a network that drops its packets: the
+        // operation fails within a second, and the caller's window is kept painted meanwhile.
+        row("a server that keeps silent", "", "silent", Cause::ServerUnreachable);
     }
 
     void passwords()
@@ -214,7 +246,15 @@ private slots:
         QVERIFY(file.setPermissions(QFile::ReadOwner | QFile::WriteOwner)); // libpq ignores a file others may read
         const QByteArray kept = qgetenv("PGPASSFILE");
         qputenv("PGPASSFILE", QFile::encodeName(file.fileName()));
-        const MemberStore store(with({{change.section('=', 0, 0), change.section('=', 1)}}));
+        std::optional<SilentServer> silent;
+        if (change == "silent")
+            change = QStringLiteral("host=127.0.0.1 port=%1").arg(silent.emplace().port());
+        QMap<QString, QString> changes;
+        for (const QString& parameter : change.split(' '))
+            changes.insert(parameter.section('=', 0, 0), parameter.section('=', 1));
+        MemberStore store(with(changes));
+        int waits = 0;
+        store.setWaiting([&] { ++waits; });
         const StoreFailure failure = store.openOrCreate();
         const StoreResult<bool> added = store.appendNew(sampleMember("0099"));
         qputenv("PGPASSFILE", kept);
@@ -227,6 +267,7 @@ private slots:
         QVERIFY(failure);
         QCOMPARE(failure->cause, cause);
         QCOMPARE(added.error().cause, cause);
+        QVERIFY(!silent || waits > 1);
         const QString message = storeErrorMessage(*failure);
         QVERIFY2(message.contains("No se puede usar el servidor de socios:\n" + store.path()) &&
                      message.contains(cause == Cause::ServerRefused ? ".pgpass" : "No hay conexión"),
