@@ -88,7 +88,7 @@ bool SociosApp::start(const Clock& clock)
     m_store.setWaiting([] { QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents); });
     StoreFailure failure = m_store.openOrCreate(MemberStore::Indexes::Defer);
     // Without its indexes the list of a large file takes seconds to read: the window comes first.
-    const bool listLater = !failure && m_store.startup().indexesMissing && !m_store.startup().writesRefused;
+    const bool listLater = !failure && m_store.startup().indexesMissing;
     if (!failure)
         failure = m_form.Form_Load(m_store, clock, listLater ? Form1::BirthdayList::Later : Form1::BirthdayList::Now);
     if (failure) {
@@ -152,13 +152,15 @@ void SociosApp::startChecks(QDate today, bool listLater)
 {
     const StoreAddress address = m_store.address();
     QObject* window = m_view.get();
-    m_checks.reset(QThread::create([this, address, window, listLater, today] {
+    const bool writable = !m_store.startup().writesRefused;
+    m_checks.reset(QThread::create([this, address, window, listLater, writable, today] {
         const MemberStore store(address);
         if (listLater) {
-            const StoreFailure built = store.buildMissingIndexes();
-            qCInfo(lcStartup, "indexes built");
-            if (built)
-                qWarning("socios: lookups stay unindexed: %s", qUtf8Printable(built->toString()));
+            // A file that cannot be written keeps its lookups unindexed.
+            if (const StoreFailure failed = writable ? store.buildMissingIndexes() : std::nullopt)
+                qWarning("socios: lookups stay unindexed: %s", qUtf8Printable(failed->toString()));
+            else if (writable)
+                qCInfo(lcStartup, "indexes built");
             // Read here, so that a file left without its indexes is read whole without holding up the window.
             const StoreResult<QStringList> lines = Form1::birthdayLines(store, today);
             QMetaObject::invokeMethod(window, [this, lines] {

@@ -37,6 +37,8 @@ private slots:
             {"window exposed", "birthday list shown: %1 lines", "file checked", "daily copy: 0"});
         row("a read-only file", "read-only",
             {"window exposed", "notice shown: El archivo de socios es de solo lectura", "file checked"});
+        row("a read-only file without lookup indexes", "read-only unindexed",
+            {"window exposed", "birthday list shown: %1 lines", "file checked"});
     }
 
     void startUpWorkRuns()
@@ -56,7 +58,7 @@ private slots:
             QTemporaryDir source;
             QVERIFY(QDir().mkpath(folder) && QFile::copy(memberFileFromFixture(source, "members.sql"), path));
         }
-        if (file == "unindexed") {
+        if (file.contains("unindexed")) {
             // As another program leaves it, with a member whose birthday is each of the next nine days: those that
             // fall in this year are listed.
             QString sql = "DROP INDEX ficha_ntarjeta;\nDROP INDEX ficha_cumple;\n";
@@ -73,7 +75,7 @@ private slots:
             execSql(path, sql);
             shown[1] = shown[1].arg(listed);
         }
-        if (file == "read-only" && !makeReadOnly(path, undoes))
+        if (file.startsWith("read-only") && !makeReadOnly(path, undoes))
             QSKIP("this system cannot make the file read-only");
 
         QProcess socios;
