@@ -26,6 +26,18 @@ class TestCsv : public QObject
         return path;
     }
 
+    // A member file of `count` members of some 100 bytes each.
+    QString memberFileOf(int count)
+    {
+        const QString path = createMemberFile(*m_dir);
+        execSql(path, QStringLiteral("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < %1) "
+                                     "INSERT INTO ficha SELECT i, i, 'Ana', 'García López', 'Calle Mayor, 5', '28001', "
+                                     "'Madrid', '600000000', 'ana@example.org', '13/03/1985', 'nota', ' 150', "
+                                     "'12/2030' FROM n")
+                          .arg(count));
+        return path;
+    }
+
 private slots:
     void init() { m_dir.emplace(); }
 
@@ -57,6 +69,17 @@ private slots:
         QVERIFY2(imported.ok(), imported ? "" : qPrintable(imported.error().toString()));
         QCOMPARE(imported->members, rows.size());
         QCOMPARE(allRows(other), rows);
+    }
+
+    void wholeFileWorkHasItsOwnTime()
+    {
+        // The limit of a till's operation, however short, never stops an export of the whole file.
+        MemberStore store(memberFileOf(2000));
+        store.setTimeLimit(std::chrono::milliseconds(0));
+        const auto exported = exportMembers(store, m_dir->filePath("socios.csv"));
+        const auto* failed = std::get_if<CsvExportError>(&exported);
+        QVERIFY2(!failed, failed && failed->store ? qPrintable(failed->store->toString()) : "");
+        QCOMPARE(std::get<CsvExported>(exported).members, 2000);
     }
 
     void spreadsheetFiles_data()
