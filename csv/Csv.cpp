@@ -2,6 +2,8 @@
 
 #include "conversions/Characters.h"
 
+#include <QStringDecoder>
+
 namespace {
 
 bool startsAFormula(const QString& cell)
@@ -13,6 +15,22 @@ bool startsAFormula(const QString& cell)
         first == QLatin1Char('\t') || first == QLatin1Char('\r'))
         return true;
     return first == QLatin1Char('-') && cell.size() > 1 && !cell.at(1).isDigit();
+}
+
+// The number of the first line (from 1) of text that is not valid UTF-8. A line ends at a line feed, which no
+// UTF-8 character holds, so the lines decode as the whole does.
+int firstLineNotUtf8(QByteArrayView bytes)
+{
+    int line = 1;
+    for (qsizetype start = 0;; ++line) {
+        const qsizetype feed = bytes.indexOf('\n', start);
+        const qsizetype end = feed < 0 ? bytes.size() : feed;
+        QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+        const QString decoded = utf8(bytes.sliced(start, end - start)); // decoded only when made a QString
+        if (utf8.hasError() || feed < 0)
+            return line;
+        start = feed + 1;
+    }
 }
 
 } // namespace
@@ -49,7 +67,20 @@ QByteArray record(const QStringList& cells, QChar separator)
 
 std::optional<ParseError> parse(const QByteArray& bytes, const RecordVisitor& record, QChar* separatorFound)
 {
-    const QString text = textFromBytes(bytes.startsWith(kByteOrderMark) ? bytes.mid(kByteOrderMark.size()) : bytes);
+    // A file that says it is UTF-8 is read as nothing else: a stray byte of another code page would otherwise turn
+    // every accent of the file into two wrong characters.
+    const bool marked = bytes.startsWith(kByteOrderMark);
+    const QByteArrayView content = marked ? QByteArrayView(bytes).sliced(kByteOrderMark.size()) : QByteArrayView(bytes);
+    QString text;
+    if (marked) {
+        QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+        text = utf8(content);
+        if (utf8.hasError())
+            return ParseError{firstLineNotUtf8(content),
+                              QStringLiteral("not UTF-8, although the file starts with a UTF-8 byte-order mark")};
+    } else {
+        text = textFromBytes(content.data(), content.size());
+    }
 
     // The separator is the one that the header line uses.
     const qsizetype headerEnd = text.indexOf(QLatin1Char('\n'));

@@ -31,7 +31,8 @@ struct ParseError
     QString what;
 };
 
-// Reads a whole file: UTF-8 (with or without a byte-order mark) or, when it is not valid UTF-8, Windows-1252; ";"
+// Reads a whole file: a file that starts with a UTF-8 byte-order mark as UTF-8 (an error names its first line that
+// is not); one without the mark as UTF-8 when the whole file is valid UTF-8, otherwise as Windows-1252; ";"
 // or "," between fields, whichever separates the header; quoted cells may hold separators, quotes and line breaks;
 // lines end with CR LF or LF. Blank lines are skipped. Each record goes to `record` as it is read, with the line
 // it starts on (from 1), the header first; the separator found goes to `separator`.

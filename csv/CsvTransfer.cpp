@@ -70,16 +70,18 @@ ImportResult<CsvImported> importMembers(const QString& file, const StoreAddress&
     const MemberStore::RecordProducer produce = [&](const MemberStore::AddRecord& add) -> StoreFailure {
         // The columns by the names of their header, whatever their case and order; other columns are left out.
         std::array<qsizetype, kFieldCount> column{};
+        qsizetype headerCells = 0;
         bool headerRead = false;
         StoreFailure added;
         MemberRecord record;
         const std::optional<Csv::ParseError> failed = Csv::parse(
             bytes,
-            [&](const QStringList& cells, int) {
+            [&](const QStringList& cells, int line) {
                 if (fault || added)
                     return;
                 if (!headerRead) {
                     headerRead = true;
+                    headerCells = cells.size();
                     for (Field f : allFields()) {
                         const QString name = QLatin1String(fieldName(f));
                         column[std::size_t(f)] = -1;
@@ -91,7 +93,18 @@ ImportResult<CsvImported> importMembers(const QString& file, const StoreAddress&
                     }
                     return;
                 }
-                // A spreadsheet may leave out the empty cells at the end of a record.
+                // A cell too many is a separator in a cell that should have been quoted: every cell after it
+                // would go to the wrong field.
+                if (cells.size() > headerCells) {
+                    fault = csvError(ImportError::Kind::BadValue, file,
+                                     QStringLiteral("line %1: %2 cells, but the header has %3")
+                                         .arg(line)
+                                         .arg(cells.size())
+                                         .arg(headerCells));
+                    return;
+                }
+                // A spreadsheet may leave out the empty cells at the end of a record: they are empty, as every
+                // cell without a character is (the store keeps text, never a missing value).
                 for (Field f : allFields())
                     record[f] = Csv::undefuse(cells.value(column[std::size_t(f)]));
                 added = add(record);

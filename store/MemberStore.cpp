@@ -67,11 +67,18 @@ StoreResult<MemberRecord> recordAt(const QSqlQuery& query, int first, const Stor
     return record;
 }
 
+// What a field of `record` stores: its text, never a missing value (NULL), which every reader of the row would
+// refuse. A record holds text only, so a text that Qt calls null is the empty text.
+QVariant storedText(const QString& text)
+{
+    return text.isNull() ? QVariant(QStringLiteral("")) : QVariant(text);
+}
+
 StoreFailure insertRow(StoreEngine& engine, const MemberRecord& record)
 {
     QVariantList values;
     for (Field f : allFields())
-        values << record[f];
+        values << storedText(record[f]);
     Statement insert(engine, engine.sql("insert", [] {
         QStringList names;
         for (Field f : allFields())
@@ -487,7 +494,7 @@ StoreResult<MemberStore::Rewrite> MemberStore::rewriteFirst(const QString& card,
         }
         QVariantList values;
         for (Field f : allFields())
-            values << record[f];
+            values << storedText(record[f]);
         values << rowId;
         Statement update(engine, engine.sql("rewrite/update", [&] {
             QStringList assignments;

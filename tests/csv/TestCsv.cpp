@@ -1,6 +1,7 @@
 #include "csv/Csv.h"
 #include "csv/CsvTransfer.h"
 #include "tests/support/TestSupport.h"
+#include "window/Form1.h"
 
 #include <QDir>
 #include <QTemporaryDir>
@@ -38,6 +39,18 @@ class TestCsv : public QObject
         return path;
     }
 
+    // The fields that hold no value (NULL) in the member file: every reader of the row refuses them.
+    static QStringList missingValues(const QString& path)
+    {
+        QStringList found;
+        for (Field f : allFields())
+            if (execSql(path, QStringLiteral("SELECT count(*) FROM ficha WHERE %1 IS NULL").arg(fieldName(f)))
+                    .value(0)
+                    .value(0) != "0")
+                found << QLatin1String(fieldName(f));
+        return found;
+    }
+
 private slots:
     void init() { m_dir.emplace(); }
 
@@ -48,7 +61,7 @@ private slots:
              QStringList{"Texto \"entre comillas\"; con punto y coma", "dos\r\nlíneas\nmás", "=1+1", "+34 600 000 000",
                          "@SUMA(A1)", "-resta", "-5", " 17.5", "'ya con apóstrofo", "''dos", "\tcon tabulador",
                          "😀 emoji", "עברית right to left", "", kEmptyMark}) {
-            MemberRecord row = sampleMember(QString::number(rows.size()), text);
+            MemberRecord row = sampleMember(QString::number(rows.size()), text, "");
             row.observaciones = text;
             rows << row;
         }
@@ -64,11 +77,17 @@ private slots:
                                  ";\"Texto \"\"entre comillas\"\"; con punto y coma\";"})
             QVERIFY2(bytes.contains(cell), cell);
 
+        // Back byte for byte, empty texts included, into a member file that the program starts on.
         const QString other = m_dir->filePath("otra/dorvel.mdb");
         const ImportResult<CsvImported> imported = importMembers(csv, StoreAddress::file(other));
         QVERIFY2(imported.ok(), imported ? "" : qPrintable(imported.error().toString()));
         QCOMPARE(imported->members, rows.size());
         QCOMPARE(allRows(other), rows);
+        QCOMPARE(missingValues(other), QStringList());
+        QVERIFY(std::holds_alternative<CsvExported>(exportMembers(MemberStore(other), m_dir->filePath("otra.csv"))));
+        QCOMPARE(fileBytes(m_dir->filePath("otra.csv")), bytes);
+        Form1 form;
+        QCOMPARE(form.Form_Load(MemberStore(other), FixedClock(QDate(2026, 3, 10))), std::nullopt);
     }
 
     void wholeFileWorkHasItsOwnTime()
@@ -95,7 +114,7 @@ private slots:
             Csv::kByteOrderMark + QByteArray(header).replace(';', ',') + "\"0001\",\"1\",\"José, el de la esquina\"" +
                 QByteArray(",x", 2).repeated(10) + "\n",
             {"José, el de la esquina"});
-        row("columns in another order and case, one more, cells left out at the end",
+        row("columns in another order and case, one more, empty cells and cells left out at the end",
             "NOMBRE;Extra;ntarjeta;nsocio;apellidos;calle;cp;ciudad;telefono;email;fnacimiento;observaciones;"
             "puntos;fcaducidad\nAna;x;0001\nEva;y;0002;;;\n",
             {"Ana", "Eva"});
@@ -112,16 +131,22 @@ private slots:
         for (const MemberRecord& row : allRows(path))
             read << row.nombre;
         QCOMPARE(read, nombres);
+        QCOMPARE(missingValues(path), QStringList()); // an empty cell, or one left out, is the empty text
     }
 
     void refused_data()
     {
         const DataTable<QByteArray, Kind, QString> row("bytes", "kind", "detail");
+        const QByteArray header = "ntarjeta;nsocio;nombre;apellidos;calle;cp;ciudad;telefono;email;fnacimiento;"
+                                  "observaciones;puntos;fcaducidad\r\n";
         row("a field missing", "ntarjeta;nombre\n0001;Ana\n", Kind::MissingField, "nsocio");
-        row("a quote never closed",
-            "ntarjeta;nsocio;nombre;apellidos;calle;cp;ciudad;telefono;email;fnacimiento;observaciones;puntos;"
-            "fcaducidad\n0001;\"Ana\n0002\n",
-            Kind::BadValue, "line 2");
+        row("a quote never closed", header + "0001;\"Ana\n0002\n", Kind::BadValue, "line 2");
+        row("a cell too many: a separator in an address",
+            header + "0001;1;Ana\r\n0002;1;Eva;Pérez;Calle Mayor; 5;28001;Madrid;;;;nota; 150;12/2030\r\n",
+            Kind::BadValue, "line 3: 14 cells, but the header has 13");
+        row("a UTF-8 mark, then a byte of another code page",
+            Csv::kByteOrderMark + header + "0001;1;José\r\n0002;1;Jos\xe9\r\n", Kind::BadValue,
+            "line 3: not UTF-8, although the file starts with a UTF-8 byte-order mark");
         row("an empty file", "", Kind::BadValue, "no header");
         row("members already there", "", Kind::HoldsMembers, "holds 1 members");
     }
