@@ -6,15 +6,42 @@
 
 namespace {
 
+// A number as Str writes it and as a spreadsheet reads it, and nothing else: a minus, digits with at most one
+// decimal point or comma (perhaps with no digit before it), and an exponent ("-5", "-.5", "-1E+20"). A positive
+// number (" 17.5") starts with a blank, which no formula does.
+bool isPlainNumber(QStringView cell)
+{
+    qsizetype i = 0;
+    const auto digits = [&] {
+        const qsizetype from = i;
+        while (i < cell.size() && cell[i] >= QLatin1Char('0') && cell[i] <= QLatin1Char('9'))
+            ++i;
+        return i > from;
+    };
+    if (i < cell.size() && cell[i] == QLatin1Char('-'))
+        ++i;
+    bool number = digits();
+    if (i < cell.size() && (cell[i] == QLatin1Char('.') || cell[i] == QLatin1Char(','))) {
+        ++i;
+        number = digits() || number;
+    }
+    if (number && i < cell.size() && cell[i] == QLatin1Char('E')) {
+        ++i;
+        if (i < cell.size() && (cell[i] == QLatin1Char('+') || cell[i] == QLatin1Char('-')))
+            ++i;
+        number = digits();
+    }
+    return number && i == cell.size();
+}
+
 bool startsAFormula(const QString& cell)
 {
     if (cell.isEmpty())
         return false;
     const QChar first = cell.at(0);
-    if (first == QLatin1Char('=') || first == QLatin1Char('+') || first == QLatin1Char('@') ||
-        first == QLatin1Char('\t') || first == QLatin1Char('\r'))
-        return true;
-    return first == QLatin1Char('-') && cell.size() > 1 && !cell.at(1).isDigit();
+    return (first == QLatin1Char('=') || first == QLatin1Char('+') || first == QLatin1Char('-') ||
+            first == QLatin1Char('@') || first == QLatin1Char('\t') || first == QLatin1Char('\r')) &&
+           !isPlainNumber(cell);
 }
 
 // The number of the first line (from 1) of text that is not valid UTF-8. A line ends at a line feed, which no

@@ -12,9 +12,9 @@
 // between fields, and read a file as UTF-8 when it starts with a byte-order mark.
 namespace Csv {
 
-// What a spreadsheet would run as a formula (a text starting with "=", "+", "@", a tab, a carriage return, or "-"
-// followed by something other than a digit) gets an apostrophe in front; so does a text that starts with an
-// apostrophe, so that undefuse() knows exactly which apostrophe to take away.
+// What a spreadsheet could run as a formula (a text starting with "=", "+", "-", "@", a tab or a carriage return,
+// unless the whole text is a plain number such as "-5" or " 17.5") gets an apostrophe in front; so does a text that
+// starts with an apostrophe, so that undefuse() knows exactly which apostrophe to take away.
 QString defuse(const QString& cell);
 QString undefuse(const QString& cell);
 
