@@ -4,6 +4,8 @@
 #include "window/Form1.h"
 
 #include <QDir>
+#include <QProcess>
+#include <QStorageInfo>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -17,6 +19,7 @@ class TestCsv : public QObject
     Q_OBJECT
 
     std::optional<QTemporaryDir> m_dir;
+    QList<QStringList> m_undoes; // commands that undo what a test changed beyond its folder
 
     QString write(const QByteArray& bytes)
     {
@@ -54,6 +57,12 @@ class TestCsv : public QObject
 private slots:
     void init() { m_dir.emplace(); }
 
+    void cleanup()
+    {
+        for (const QStringList& command : std::exchange(m_undoes, {}))
+            QProcess::execute(command.first(), command.mid(1));
+    }
+
     void roundTrip()
     {
         QList<MemberRecord> rows;
@@ -89,6 +98,40 @@ private slots:
         QCOMPARE(fileBytes(m_dir->filePath("otra.csv")), bytes);
         Form1 form;
         QCOMPARE(form.Form_Load(MemberStore(other), FixedClock(QDate(2026, 3, 10))), std::nullopt);
+    }
+
+    void exportToAFullDisk_data()
+    {
+        // members: some 100 bytes each. fileBefore: a file of other contents stood at the export's place.
+        const DataTable<int, bool> row("members", "fileBefore");
+        row("cut short", 1000, false);
+        row("0 bytes free, over a file", 5, true);
+    }
+
+    void exportToAFullDisk()
+    {
+        // A file system of 64 KiB: the export fails, and leaves its place as it was.
+        QFETCH(int, members);
+        QFETCH(bool, fileBefore);
+        const QString disk = m_dir->filePath("disco"), csv = disk + "/socios.csv";
+        if (!mountSmallDisk(disk, "64k", m_undoes))
+            QSKIP("needs to mount a small file system (root on Linux)");
+        const QString path = memberFileOf(members);
+        if (fileBefore) {
+            QFile before(csv);
+            QVERIFY(before.open(QIODevice::WriteOnly) && before.write("antes\n") == 6);
+            before.close();
+            fillDisk(disk + "/relleno");
+            QCOMPARE(QStorageInfo(disk).bytesAvailable(), 0);
+        }
+        const QMap<QString, QByteArray> contents = folderContents(disk);
+
+        const auto exported = exportMembers(MemberStore(path), csv);
+        const auto* failed = std::get_if<CsvExportError>(&exported);
+        QVERIFY(failed && !failed->store);
+        QCOMPARE(failed->file, csv);
+        QCOMPARE(failed->detail, "No space left on device");
+        QCOMPARE(folderContents(disk), contents);
     }
 
     void wholeFileWorkHasItsOwnTime()
