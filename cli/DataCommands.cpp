@@ -37,9 +37,15 @@ int runExportCsv(const QString& file, const StoreAddress& store, QTextStream& ou
     const std::variant<CsvExported, CsvExportError> result = exportMembers(MemberStore(store), file);
     if (const auto* failed = std::get_if<CsvExportError>(&result)) {
         if (failed->store)
-            return storeFailure(*failed->store, err);
-        err << "socios: cannot write " << failed->file << ": " << failed->detail << '\n';
-        return kExitBadInput;
+            err << "socios: " << failed->store->toString() << '\n';
+        else
+            err << "socios: cannot write " << failed->file << ": " << failed->detail << '\n';
+        // An export writes the whole file or nothing: what was at its place before is still there.
+        if (QFileInfo::exists(file))
+            err << "socios: nothing was exported; " << file << " is as it was before.\n";
+        else
+            err << "socios: nothing was exported; no file was made at " << file << ".\n";
+        return failed->store ? kExitStoreFailure : kExitBadInput;
     }
     const CsvExported& exported = std::get<CsvExported>(result);
     out << "socios: exported " << exported.members << " members from " << store.displayName() << " to " << file;

@@ -2,17 +2,62 @@
 
 #include "conversions/Characters.h"
 
+#include <QStringDecoder>
+
 namespace {
+
+// A number as Str writes it and as a spreadsheet reads it, and nothing else: a minus, digits with at most one
+// decimal point or comma (perhaps with no digit before it), and an exponent ("-5", "-.5", "-1E+20"). A positive
+// number (" 17.5") starts with a blank, which no formula does.
+bool isPlainNumber(QStringView cell)
+{
+    qsizetype i = 0;
+    const auto digits = [&] {
+        const qsizetype from = i;
+        while (i < cell.size() && cell[i] >= QLatin1Char('0') && cell[i] <= QLatin1Char('9'))
+            ++i;
+        return i > from;
+    };
+    if (i < cell.size() && cell[i] == QLatin1Char('-'))
+        ++i;
+    bool number = digits();
+    if (i < cell.size() && (cell[i] == QLatin1Char('.') || cell[i] == QLatin1Char(','))) {
+        ++i;
+        number = digits() || number;
+    }
+    if (number && i < cell.size() && cell[i] == QLatin1Char('E')) {
+        ++i;
+        if (i < cell.size() && (cell[i] == QLatin1Char('+') || cell[i] == QLatin1Char('-')))
+            ++i;
+        number = digits();
+    }
+    return number && i == cell.size();
+}
 
 bool startsAFormula(const QString& cell)
 {
     if (cell.isEmpty())
         return false;
     const QChar first = cell.at(0);
-    if (first == QLatin1Char('=') || first == QLatin1Char('+') || first == QLatin1Char('@') ||
-        first == QLatin1Char('\t') || first == QLatin1Char('\r'))
-        return true;
-    return first == QLatin1Char('-') && cell.size() > 1 && !cell.at(1).isDigit();
+    return (first == QLatin1Char('=') || first == QLatin1Char('+') || first == QLatin1Char('-') ||
+            first == QLatin1Char('@') || first == QLatin1Char('\t') || first == QLatin1Char('\r')) &&
+           !isPlainNumber(cell);
+}
+
+// The number of the first line (from 1) of text that is not valid UTF-8. A line ends at a line feed, which no
+// UTF-8 character holds, so the lines decode as the whole does.
+int firstLineNotUtf8(QByteArrayView bytes)
+{
+    int line = 1;
+    for (qsizetype start = 0;; ++line) {
+        const qsizetype feed = bytes.indexOf('\n', start);
+        const qsizetype end = feed < 0 ? bytes.size() : feed;
+        QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+        const QString decoded = utf8(bytes.sliced(start, end - start)); // decoded only when made a QString
+        if (utf8.hasError() || feed < 0)
+            return line;
+        start = feed + 1;
+    }
 }
 
 } // namespace
@@ -49,7 +94,20 @@ QByteArray record(const QStringList& cells, QChar separator)
 
 std::optional<ParseError> parse(const QByteArray& bytes, const RecordVisitor& record, QChar* separatorFound)
 {
-    const QString text = textFromBytes(bytes.startsWith(kByteOrderMark) ? bytes.mid(kByteOrderMark.size()) : bytes);
+    // A file that says it is UTF-8 is read as nothing else: a stray byte of another code page would otherwise turn
+    // every accent of the file into two wrong characters.
+    const bool marked = bytes.startsWith(kByteOrderMark);
+    const QByteArrayView content = marked ? QByteArrayView(bytes).sliced(kByteOrderMark.size()) : QByteArrayView(bytes);
+    QString text;
+    if (marked) {
+        QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+        text = utf8(content);
+        if (utf8.hasError())
+            return ParseError{firstLineNotUtf8(content),
+                              QStringLiteral("not UTF-8, although the file starts with a UTF-8 byte-order mark")};
+    } else {
+        text = textFromBytes(content.data(), content.size());
+    }
 
     // The separator is the one that the header line uses.
     const qsizetype headerEnd = text.indexOf(QLatin1Char('\n'));

@@ -12,9 +12,9 @@
 // between fields, and read a file as UTF-8 when it starts with a byte-order mark.
 namespace Csv {
 
-// What a spreadsheet would run as a formula (a text starting with "=", "+", "@", a tab, a carriage return, or "-"
-// followed by something other than a digit) gets an apostrophe in front; so does a text that starts with an
-// apostrophe, so that undefuse() knows exactly which apostrophe to take away.
+// What a spreadsheet could run as a formula (a text starting with "=", "+", "-", "@", a tab or a carriage return,
+// unless the whole text is a plain number such as "-5" or " 17.5") gets an apostrophe in front; so does a text that
+// starts with an apostrophe, so that undefuse() knows exactly which apostrophe to take away.
 QString defuse(const QString& cell);
 QString undefuse(const QString& cell);
 
@@ -31,7 +31,8 @@ struct ParseError
     QString what;
 };
 
-// Reads a whole file: UTF-8 (with or without a byte-order mark) or, when it is not valid UTF-8, Windows-1252; ";"
+// Reads a whole file: a file that starts with a UTF-8 byte-order mark as UTF-8 (an error names its first line that
+// is not); one without the mark as UTF-8 when the whole file is valid UTF-8, otherwise as Windows-1252; ";"
 // or "," between fields, whichever separates the header; quoted cells may hold separators, quotes and line breaks;
 // lines end with CR LF or LF. Blank lines are skipped. Each record goes to `record` as it is read, with the line
 // it starts on (from 1), the header first; the separator found goes to `separator`.

@@ -5,7 +5,19 @@
 
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
+#include <QUuid>
+
+#include <cerrno>
+#include <cstring>
+
+#ifdef Q_OS_UNIX
+#include <fcntl.h>
+#include <unistd.h>
+#endif
+#ifdef Q_OS_WIN
+#include <io.h>
+#include <windows.h>
+#endif
 
 namespace {
 
@@ -14,18 +26,122 @@ ImportError csvError(ImportError::Kind kind, const QString& file, const QString&
     return ImportError{kind, file, detail, std::nullopt};
 }
 
+#ifndef Q_OS_WIN
+QString systemError()
+{
+    return QString::fromLocal8Bit(strerror(errno));
+}
+#endif
+
+// A file written under a temporary name in its folder and renamed over `target` only once every write, the flush
+// to the disk and the close have succeeded: `target` holds the whole new file, or what it held before. Unless
+// committed, the temporary file goes with the object.
+class WholeFile
+{
+public:
+    explicit WholeFile(const QString& target)
+        : m_target(target), m_file(target + QStringLiteral(".new-") + QUuid::createUuid().toString(QUuid::Id128))
+    {}
+    ~WholeFile()
+    {
+        if (m_committed)
+            return;
+        m_file.close();
+        QFile::remove(m_file.fileName());
+    }
+    WholeFile(const WholeFile&) = delete;
+    WholeFile& operator=(const WholeFile&) = delete;
+
+    bool open()
+    {
+        const QFileInfo before(m_target);
+        if (before.isDir())
+            return failed(QStringLiteral("a folder has that name"));
+        if (before.exists() && !before.isWritable())
+            return failed(QStringLiteral("the file there is read-only"));
+        // Unbuffered: each write reaches the system at once, and a disk that is full says so to that write.
+        if (!m_file.open(QIODevice::WriteOnly | QIODevice::NewOnly | QIODevice::Unbuffered))
+            return failed(m_file.errorString());
+        if (before.exists())
+            m_file.setPermissions(before.permissions());
+        return true;
+    }
+
+    // All of `bytes`, or false: a write that the system takes only in part is continued until it fails.
+    bool write(QByteArrayView bytes)
+    {
+        while (!bytes.isEmpty()) {
+            const qint64 written = m_file.write(bytes.data(), bytes.size());
+            if (written <= 0)
+                return failed(m_file.errorString());
+            bytes = bytes.sliced(written);
+        }
+        return true;
+    }
+
+    bool commit()
+    {
+#ifdef Q_OS_WIN
+        if (!FlushFileBuffers(reinterpret_cast<HANDLE>(_get_osfhandle(m_file.handle()))))
+            return failed(QStringLiteral("FlushFileBuffers error %1").arg(GetLastError()));
+#else
+        if (::fsync(m_file.handle()) != 0)
+            return failed(systemError());
+#endif
+        m_file.close();
+        if (m_file.error() != QFileDevice::NoError)
+            return failed(m_file.errorString());
+#ifdef Q_OS_WIN
+        if (!MoveFileExW(reinterpret_cast<LPCWSTR>(m_file.fileName().utf16()),
+                         reinterpret_cast<LPCWSTR>(m_target.utf16()),
+                         MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+            return failed(QStringLiteral("MoveFileEx error %1").arg(GetLastError()));
+#else
+        if (::rename(QFile::encodeName(m_file.fileName()).constData(), QFile::encodeName(m_target).constData()) != 0)
+            return failed(systemError());
+        // The new name on the disk too, so that a power cut never brings the old file back.
+        const int folder = ::open(QFile::encodeName(QFileInfo(m_target).absolutePath()).constData(),
+                                  O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (folder >= 0) {
+            ::fsync(folder);
+            ::close(folder);
+        }
+#endif
+        m_committed = true;
+        return true;
+    }
+
+    const QString& errorString() const
+    {
+        return m_error;
+    }
+
+private:
+    bool failed(const QString& why)
+    {
+        m_error = why;
+        return false;
+    }
+
+    QString m_target;
+    QFile m_file;
+    QString m_error;
+    bool m_committed = false;
+};
+
 } // namespace
 
 std::variant<CsvExported, CsvExportError> exportMembers(const MemberStore& store, const QString& file)
 {
-    QSaveFile out(file);
-    if (!out.open(QIODevice::WriteOnly))
+    WholeFile out(file);
+    if (!out.open())
         return CsvExportError{std::nullopt, file, out.errorString()};
     QStringList header;
     for (Field f : allFields())
         header << QLatin1String(fieldName(f));
     QByteArray buffer = Csv::kByteOrderMark + Csv::record(header);
     CsvExported exported;
+    std::optional<CsvExportError> notWritten;
     QStringList cells;
     const StoreFailure failure = store.scan(allFields(), [&](const StoredRow& row) -> StoreFailure {
         cells.clear();
@@ -38,15 +154,18 @@ std::variant<CsvExported, CsvExportError> exportMembers(const MemberStore& store
         }
         buffer += Csv::record(cells);
         ++exported.members;
-        if (buffer.size() > (1 << 20) && out.write(std::exchange(buffer, QByteArray())) < 0)
+        if (buffer.size() > (1 << 20) && !out.write(std::exchange(buffer, QByteArray()))) {
+            // Stops the scan; reported as the CSV file's failure, not the member file's.
+            notWritten = CsvExportError{std::nullopt, file, out.errorString()};
             return StoreError{StoreError::Kind::Read, store.path(), out.errorString(), StoreError::Cause::Other, {}};
+        }
         return std::nullopt;
     });
-    if (failure) {
-        out.cancelWriting();
+    if (notWritten)
+        return *notWritten;
+    if (failure)
         return CsvExportError{failure, {}, {}};
-    }
-    if (out.write(buffer) < 0 || !out.commit())
+    if (!out.write(buffer) || !out.commit())
         return CsvExportError{std::nullopt, file, out.errorString()};
     return exported;
 }
@@ -70,16 +189,18 @@ ImportResult<CsvImported> importMembers(const QString& file, const StoreAddress&
     const MemberStore::RecordProducer produce = [&](const MemberStore::AddRecord& add) -> StoreFailure {
         // The columns by the names of their header, whatever their case and order; other columns are left out.
         std::array<qsizetype, kFieldCount> column{};
+        qsizetype headerCells = 0;
         bool headerRead = false;
         StoreFailure added;
         MemberRecord record;
         const std::optional<Csv::ParseError> failed = Csv::parse(
             bytes,
-            [&](const QStringList& cells, int) {
+            [&](const QStringList& cells, int line) {
                 if (fault || added)
                     return;
                 if (!headerRead) {
                     headerRead = true;
+                    headerCells = cells.size();
                     for (Field f : allFields()) {
                         const QString name = QLatin1String(fieldName(f));
                         column[std::size_t(f)] = -1;
@@ -91,7 +212,18 @@ ImportResult<CsvImported> importMembers(const QString& file, const StoreAddress&
                     }
                     return;
                 }
-                // A spreadsheet may leave out the empty cells at the end of a record.
+                // A cell too many is a separator in a cell that should have been quoted: every cell after it
+                // would go to the wrong field.
+                if (cells.size() > headerCells) {
+                    fault = csvError(ImportError::Kind::BadValue, file,
+                                     QStringLiteral("line %1: %2 cells, but the header has %3")
+                                         .arg(line)
+                                         .arg(cells.size())
+                                         .arg(headerCells));
+                    return;
+                }
+                // A spreadsheet may leave out the empty cells at the end of a record: they are empty, as every
+                // cell without a character is (the store keeps text, never a missing value).
                 for (Field f : allFields())
                     record[f] = Csv::undefuse(cells.value(column[std::size_t(f)]));
                 added = add(record);

@@ -18,12 +18,13 @@ struct CsvExported
 struct CsvExportError
 {
     std::optional<StoreError> store; // reading the members failed
-    QString file;                    // otherwise: the CSV file could not be written, `detail` says why
+    QString file;                    // otherwise: the CSV file could not be written whole, `detail` says why
     QString detail;
 };
 
 // Writes every member, in table order, to `file`: a header with the thirteen field names, then one record a
-// member, ";" between fields, UTF-8 with a byte-order mark, formulas defused. The file appears whole or not at all.
+// member, ";" between fields, UTF-8 with a byte-order mark, formulas defused. The file appears whole or not at all:
+// when it cannot be written whole (a full disk), what stood at `file` before is left as it was.
 std::variant<CsvExported, CsvExportError> exportMembers(const MemberStore& store, const QString& file);
 
 struct CsvImported

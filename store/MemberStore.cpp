@@ -67,11 +67,18 @@ StoreResult<MemberRecord> recordAt(const QSqlQuery& query, int first, const Stor
     return record;
 }
 
+// What a field of `record` stores: its text, never a missing value (NULL), which every reader of the row would
+// refuse. A record holds text only, so a text that Qt calls null is the empty text.
+QVariant storedText(const QString& text)
+{
+    return text.isNull() ? QVariant(QStringLiteral("")) : QVariant(text);
+}
+
 StoreFailure insertRow(StoreEngine& engine, const MemberRecord& record)
 {
     QVariantList values;
     for (Field f : allFields())
-        values << record[f];
+        values << storedText(record[f]);
     Statement insert(engine, engine.sql("insert", [] {
         QStringList names;
         for (Field f : allFields())
@@ -232,16 +239,18 @@ StoreFailure MemberStore::backupTo(const QString& file) const
         }
         const StoreResult<std::vector<Movement>> movements =
             failed ? StoreResult<std::vector<Movement>>(*failed)
-                   : withEngine([&](StoreEngine& engine) { return movementsOf(engine); });
+                   : withEngine([&](StoreEngine& engine) { return movementsOf(engine); }, kWholeFileLimit);
         if (!failed && !movements)
             failed = movements.error();
         if (!failed && !movements->empty())
-            failed = copy.inWriteTransaction([&](StoreEngine& engine) -> StoreFailure {
-                for (const Movement& m : *movements)
-                    if (StoreFailure stored = recordAsIs(engine, m))
-                        return stored;
-                return std::nullopt;
-            });
+            failed = copy.inWriteTransaction(
+                [&](StoreEngine& engine) -> StoreFailure {
+                    for (const Movement& m : *movements)
+                        if (StoreFailure stored = recordAsIs(engine, m))
+                            return stored;
+                    return std::nullopt;
+                },
+                kWholeFileLimit);
         if (!failed) {
             const StoreResult<bool> intact = copy.quickCheck();
             if (!intact || !*intact)
@@ -322,7 +331,7 @@ auto MemberStore::inWriteTransaction(Work work, std::optional<std::chrono::milli
 
 StoreFailure MemberStore::scan(std::span<const Field> fields, const RowVisitor& visit) const
 {
-    return visitRows(QString(), {}, fields, visit);
+    return visitRows(QString(), {}, fields, visit, kWholeFileLimit);
 }
 
 StoreFailure MemberStore::scanBirthdays(std::span<const QString> monthDays, std::span<const Field> fields,
@@ -337,22 +346,25 @@ StoreFailure MemberStore::scanBirthdays(std::span<const QString> monthDays, std:
 }
 
 StoreFailure MemberStore::visitRows(const QString& where, std::span<const QString> values,
-                                    std::span<const Field> fields, const RowVisitor& visit) const
+                                    std::span<const Field> fields, const RowVisitor& visit,
+                                    std::optional<std::chrono::milliseconds> limit) const
 {
-    return withEngine([&](StoreEngine& engine) -> StoreFailure {
-        Statement select(engine, QStringLiteral("SELECT %1 FROM ficha %2 ORDER BY %3")
-                                     .arg(columnList(fields, engine), where, engine.rowId()));
-        if (!select.run(QVariantList(values.begin(), values.end())))
-            return engine.error(StoreError::Kind::Read, select.query().lastError());
-        const StoredRow row(select.query(), fields, engine);
-        while (select.query().next()) {
-            if (StoreFailure stop = visit(row))
-                return stop;
-        }
-        if (select.query().lastError().isValid())
-            return engine.error(StoreError::Kind::Read, select.query().lastError());
-        return std::nullopt;
-    });
+    return withEngine(
+        [&](StoreEngine& engine) -> StoreFailure {
+            Statement select(engine, QStringLiteral("SELECT %1 FROM ficha %2 ORDER BY %3")
+                                         .arg(columnList(fields, engine), where, engine.rowId()));
+            if (!select.run(QVariantList(values.begin(), values.end())))
+                return engine.error(StoreError::Kind::Read, select.query().lastError());
+            const StoredRow row(select.query(), fields, engine);
+            while (select.query().next()) {
+                if (StoreFailure stop = visit(row))
+                    return stop;
+            }
+            if (select.query().lastError().isValid())
+                return engine.error(StoreError::Kind::Read, select.query().lastError());
+            return std::nullopt;
+        },
+        limit);
 }
 
 StoreResult<std::vector<MemberRecord>> MemberStore::rowsWithCard(const QString& card) const
@@ -425,17 +437,19 @@ StoreResult<bool> MemberStore::fillEmpty(const RecordProducer& produce) const
                 return *failure;
             return true;
         },
-        kBulkLimit);
+        kWholeFileLimit);
 }
 
 StoreResult<qint64> MemberStore::rowCount() const
 {
-    return withEngine([&](StoreEngine& engine) -> StoreResult<qint64> {
-        Statement count(engine, QStringLiteral("SELECT count(*) FROM ficha"));
-        if (!count.run() || !count.query().next())
-            return engine.error(StoreError::Kind::Read, count.query().lastError());
-        return count.query().value(0).toLongLong();
-    });
+    return withEngine(
+        [&](StoreEngine& engine) -> StoreResult<qint64> {
+            Statement count(engine, QStringLiteral("SELECT count(*) FROM ficha"));
+            if (!count.run() || !count.query().next())
+                return engine.error(StoreError::Kind::Read, count.query().lastError());
+            return count.query().value(0).toLongLong();
+        },
+        kWholeFileLimit);
 }
 
 StoreResult<bool> MemberStore::appendNew(const MemberRecord& record) const
@@ -485,7 +499,7 @@ StoreResult<MemberStore::Rewrite> MemberStore::rewriteFirst(const QString& card,
         }
         QVariantList values;
         for (Field f : allFields())
-            values << record[f];
+            values << storedText(record[f]);
         values << rowId;
         Statement update(engine, engine.sql("rewrite/update", [&] {
             QStringList assignments;

@@ -54,10 +54,19 @@ private:
 // transaction: it is on disk when the call returns successfully, and leaves nothing behind when it fails.
 //
 // Nothing in the file is run: triggers and views never act, a file whose "ficha" is not a plain table of text
-// columns is refused before anything is written, and every statement is stopped after a few seconds.
+// columns is refused before anything is written, and every statement is stopped after a few seconds (whole-file
+// work, after kWholeFileLimit).
 class MemberStore
 {
 public:
+    // How long one operation of a till (a lookup, a save) may run before it is stopped, unless setTimeLimit() says
+    // otherwise: nothing that a file holds can freeze a till.
+    static constexpr std::chrono::milliseconds kOperationLimit = std::chrono::seconds(5);
+    // How long work on the whole file may run: a scan of every row (an export), a copy and its check, an import,
+    // counting the rows, building the indexes. Sized for 10 000 000 members on a slow PC, so that only a file that
+    // hangs is stopped.
+    static constexpr std::chrono::milliseconds kWholeFileLimit = std::chrono::minutes(60);
+
     // The SQLite member file at `path`.
     explicit MemberStore(QString path);
     explicit MemberStore(const StoreAddress& address);
@@ -110,7 +119,8 @@ public:
     // operation fails as unreachable. It must not use this store.
     void setWaiting(std::function<void()> waiting);
 
-    // How long one statement of an operation may run before it is stopped (5 s unless set).
+    // How long one operation of a till may run before it is stopped (kOperationLimit unless set). Whole-file work
+    // keeps kWholeFileLimit.
     void setTimeLimit(std::chrono::milliseconds limit) { m_timeLimit = limit; }
 
     // The durability in force on the store's connection.
@@ -123,8 +133,8 @@ public:
     };
     StoreResult<Durability> durability() const;
 
-    // Visits every row in table order, reading the given fields. The visitor stops the scan by returning an
-    // error, which the scan then returns.
+    // Visits every row in table order, reading the given fields, as whole-file work. The visitor stops the scan by
+    // returning an error, which the scan then returns.
     using RowVisitor = std::function<StoreFailure(const StoredRow&)>;
     StoreFailure scan(std::span<const Field> fields, const RowVisitor& visit) const;
 
@@ -155,7 +165,7 @@ public:
     using RecordProducer = std::function<StoreFailure(const AddRecord& add)>;
     StoreResult<bool> fillEmpty(const RecordProducer& produce) const;
 
-    // The number of rows.
+    // The number of rows, counted as whole-file work.
     StoreResult<qint64> rowCount() const;
 
     // Adds the record as the last row unless some row holds its card number already. The check and the addition
@@ -196,11 +206,9 @@ public:
 
 private:
     StoreFailure visitRows(const QString& where, std::span<const QString> values, std::span<const Field> fields,
-                           const RowVisitor& visit) const;
-    // Runs `work` with the engine's connection open and fresh, under the time limit of one operation.
-    // The time limit of an operation that writes many rows: it runs as long as they take, but not for ever.
-    static constexpr std::chrono::minutes kBulkLimit{10};
-
+                           const RowVisitor& visit, std::optional<std::chrono::milliseconds> limit = {}) const;
+    // Runs `work` with the engine's connection open and fresh, under the time limit of one operation unless
+    // `limit` gives another.
     template <typename Work>
     auto withEngine(Work work, std::optional<std::chrono::milliseconds> limit = {}) const
         -> decltype(work(std::declval<StoreEngine&>()));
@@ -213,5 +221,5 @@ private:
     std::unique_ptr<StoreEngine> m_engine;
     mutable Startup m_startup;
     mutable std::optional<StoreError::Cause> m_refusedWrites;
-    std::chrono::milliseconds m_timeLimit = std::chrono::seconds(5);
+    std::chrono::milliseconds m_timeLimit = kOperationLimit;
 };

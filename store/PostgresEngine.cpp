@@ -19,16 +19,12 @@
 #include <atomic>
 #include <unordered_map>
 
-using namespace std::chrono_literals;
-
 namespace {
 
 // How long a write waits for another till's lock before it gives up, as the SQLite engine's busy timeout.
 constexpr int kLockWaitMs = 3000;
 // A till that vanished inside a transaction (a network cut) releases its locks after this long.
 constexpr int kIdleInTransactionMs = 30000;
-// Building an index on a large table may take long, but not for ever.
-constexpr auto kWholeTableLimit = 10min;
 
 // Advisory lock keys. A card number: the two-key form, (schema, card). The table and the making of the schema:
 // the one-key form, which PostgreSQL keeps apart from the two-key form, each tagged so that they never meet.
@@ -613,7 +609,7 @@ StoreResult<bool> PostgresEngine::createSchema()
 StoreFailure PostgresEngine::openOrCreate(MemberStore::Startup& startup, MemberStore::Indexes indexes)
 {
     startup = {};
-    if (StoreFailure failed = prepareOperation(5s))
+    if (StoreFailure failed = prepareOperation(MemberStore::kOperationLimit))
         return failed;
     if (!m_schema.ficha) {
         if (!m_schema.empty)
@@ -729,7 +725,7 @@ StoreFailure PostgresEngine::prepareHistory()
 
 StoreFailure PostgresEngine::buildMissingIndexes()
 {
-    if (StoreFailure failed = prepareOperation(kWholeTableLimit))
+    if (StoreFailure failed = prepareOperation(MemberStore::kWholeFileLimit))
         return failed;
     // One index per transaction: other tills' writes wait for one index at a time.
     for (const QString& index : kIndexes) {
@@ -750,7 +746,7 @@ StoreFailure PostgresEngine::buildMissingIndexes()
 
 StoreResult<MemberStore::Durability> PostgresEngine::durability()
 {
-    if (StoreFailure failed = prepareOperation(5s))
+    if (StoreFailure failed = prepareOperation(MemberStore::kOperationLimit))
         return *failed;
     const std::optional<QList<QVariantList>> settings =
         m_connection->rows(QStringLiteral("SELECT current_setting('synchronous_commit'), current_setting('fsync')"));

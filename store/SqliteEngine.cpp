@@ -27,15 +27,11 @@
 #include <unistd.h>
 #endif
 
-using namespace std::chrono_literals;
-
 namespace {
 
 // How long a save waits for another till's lock before it gives up, and how often it looks again meanwhile.
 constexpr int kBusyTimeoutMs = 3000;
 constexpr unsigned kBusyPollMicroseconds = 1000;
-// Work that reads the whole file (a check of a copy, the indexes of a large file) may take long, but not for ever.
-constexpr auto kWholeFileLimit = 10min;
 // A temporary file of an interrupted first start or import, untouched for this long, is left over.
 constexpr qint64 kStaleTemporarySeconds = 10 * 60;
 
@@ -417,7 +413,7 @@ StoreResult<QString> examineConnection(SqliteConnection& connection, const QStri
                        causeOf(StoreError::Kind::Open, connection.openError().nativeErrorCode().toInt(),
                                connection.openError().databaseText(), path),
                        engineText(connection.openError()));
-    connection.setLimit(5s);
+    connection.setLimit(MemberStore::kOperationLimit);
     return examine(connection, path);
 }
 
@@ -451,7 +447,7 @@ StoreResult<bool> createDatabase(const QString& path)
                                     connection.openError().databaseText(), path),
                             engineText(connection.openError()));
         } else {
-            connection.setLimit(5s);
+            connection.setLimit(MemberStore::kOperationLimit);
             for (const QString& statement :
                  QStringList{QStringLiteral("PRAGMA synchronous=FULL"), kCreateTable} + kIndexes)
                 if (!connection.exec(statement)) {
@@ -489,7 +485,7 @@ SqliteEngine::~SqliteEngine()
     // the last connection to close empties it, and the file then stands alone.
     if (m_connection && m_connection->access() == SqliteConnection::Access::ReadWrite && !m_readOnly &&
         m_connection->identity() == SqliteFile::identityOf(m_path)) {
-        m_connection->setLimit(5s);
+        m_connection->setLimit(MemberStore::kOperationLimit);
         m_connection->exec(QStringLiteral("PRAGMA wal_checkpoint(PASSIVE)"));
     } else if (m_connection) {
         m_connection->abandon();
@@ -546,7 +542,7 @@ StoreFailure SqliteEngine::connect()
         StoreResult<QString> rowId = examineConnection(check, m_path);
         if (!rowId)
             return rowId.error();
-        check.setLimit(kWholeFileLimit);
+        check.setLimit(MemberStore::kWholeFileLimit);
         const std::optional<QStringList> verdict = check.exec(QStringLiteral("PRAGMA quick_check"));
         if (!verdict || *verdict != QStringList{QStringLiteral("ok")})
             return failure(
@@ -576,7 +572,7 @@ StoreFailure SqliteEngine::connect()
     if (!connection->isOpen())
         return errorOf(StoreError::Kind::Open, connection->openError(),
                        connection->openError().nativeErrorCode().toInt());
-    connection->setLimit(5s);
+    connection->setLimit(MemberStore::kOperationLimit);
     if (!connection->exec(QStringLiteral("SELECT count(*) FROM sqlite_master"))) {
         const int code = sqlite3_extended_errcode(connection->handle());
         // A file with a write-ahead log whose shared memory cannot be made beside it: a folder that cannot be
@@ -703,7 +699,7 @@ QString SqliteEngine::text(const QVariant& value) const
 
 StoreFailure SqliteEngine::buildMissingIndexes()
 {
-    if (StoreFailure failed = prepareOperation(kWholeFileLimit))
+    if (StoreFailure failed = prepareOperation(MemberStore::kWholeFileLimit))
         return failed;
     for (int i = 0; i < kIndexes.size(); ++i) {
         const std::optional<QStringList> present = m_connection->exec(
@@ -772,7 +768,7 @@ StoreResult<std::vector<MemberRecord>> SqliteEngine::rowsWithCard(const QString&
 
 StoreFailure SqliteEngine::backupTo(const QString& file)
 {
-    if (StoreFailure failed = prepareOperation(kWholeFileLimit))
+    if (StoreFailure failed = prepareOperation(MemberStore::kWholeFileLimit))
         return failed;
     const auto copyFailure = [&](StoreError::Cause cause, const QString& detail) {
         QFile::remove(file);
@@ -800,7 +796,7 @@ StoreFailure SqliteEngine::backupTo(const QString& file)
                                QString::fromUtf8(sqlite3_errstr(code)));
         }
         // The copy stands alone, with a rollback journal, and it is checked before it counts.
-        copy.setLimit(kWholeFileLimit);
+        copy.setLimit(MemberStore::kWholeFileLimit);
         copy.exec(QStringLiteral("PRAGMA journal_mode=DELETE"));
         const std::optional<QStringList> verdict = copy.exec(QStringLiteral("PRAGMA quick_check"));
         if (!verdict || *verdict != QStringList{QStringLiteral("ok")})
@@ -837,7 +833,7 @@ StoreFailure SqliteEngine::prepareHistory()
 
 StoreResult<bool> SqliteEngine::quickCheck()
 {
-    if (StoreFailure failed = prepareOperation(kWholeFileLimit))
+    if (StoreFailure failed = prepareOperation(MemberStore::kWholeFileLimit))
         return *failed;
     const std::optional<QStringList> verdict = m_connection->exec(QStringLiteral("PRAGMA quick_check"));
     if (!verdict) {
@@ -851,7 +847,7 @@ StoreResult<bool> SqliteEngine::quickCheck()
 
 StoreResult<MemberStore::Durability> SqliteEngine::durability()
 {
-    if (StoreFailure failed = prepareOperation(5s))
+    if (StoreFailure failed = prepareOperation(MemberStore::kOperationLimit))
         return *failed;
     const std::optional<QStringList> mode = m_connection->exec(QStringLiteral("PRAGMA journal_mode"));
     const std::optional<QStringList> synchronous = m_connection->exec(QStringLiteral("PRAGMA synchronous"));

@@ -3,6 +3,7 @@
 #include "tests/support/TestSupport.h"
 
 #include <QDir>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -14,6 +15,7 @@ class TestCommandLine : public QObject
 
     std::optional<QTemporaryDir> m_home;
     QString m_memberPath;
+    QList<QStringList> m_undoes; // commands that undo what a test changed beyond its folder
 
     SociosRun socios(const QStringList& arguments) { return runCommandLine(m_home->path(), arguments); }
 
@@ -28,11 +30,18 @@ private slots:
                     .ok());
     }
 
+    void cleanup()
+    {
+        for (const QStringList& command : std::exchange(m_undoes, {}))
+            QProcess::execute(command.first(), command.mid(1));
+    }
+
     void modes_data()
     {
         if (testingServer())
             QSKIP("about the member file: TestCommandLine");
-        // arguments: "HOME" stands for the home folder; out and err: parts of what is printed.
+        // arguments: "HOME" stands for the home folder, "FULL" for a disk with 0 bytes free; out and err: parts of
+        // what is printed.
         const DataTable<QStringList, int, QString, QString> row("arguments", "exit", "out", "err");
         row("version", {"--version"}, 0, "socios ", "");
         row("unknown option", {"--copiar"}, 2, "", "Unknown option 'copiar'");
@@ -40,6 +49,9 @@ private slots:
             "--database: puerto is not a connection parameter");
         row("two modes", {"--backup", "HOME/copias", "--history", "0001"}, 2, "", "cannot be combined");
         row("export", {"--export-csv", "HOME/socios.csv"}, 0, "exported 6 members", "");
+        row("export to a full disk", {"--export-csv", "FULL/socios.csv"}, 3, "",
+            "socios: cannot write FULL/socios.csv: No space left on device\n"
+            "socios: nothing was exported; no file was made at FULL/socios.csv.\n");
         row("import into a file that holds members", {"--import-csv", "HOME/socios.csv"}, 4, "", "holds members");
         row("history", {"--history", "0001"}, 0, "\tañadir puntos\t 150\t 25\t 175\t", "");
         row("no history", {"--history", "0007"}, 0, "", "no change of balance recorded for card 0007");
@@ -53,7 +65,14 @@ private slots:
         QFETCH(int, exit);
         QFETCH(QString, out);
         QFETCH(QString, err);
-        arguments.replaceInStrings("HOME", m_home->path());
+        const QString full = m_home->filePath("lleno");
+        if (!arguments.filter("FULL").isEmpty()) {
+            if (!mountSmallDisk(full, "64k", m_undoes))
+                QSKIP("needs to mount a small file system (root on Linux)");
+            fillDisk(full + "/relleno");
+        }
+        arguments.replaceInStrings("HOME", m_home->path()).replaceInStrings("FULL", full);
+        err.replace("FULL", full);
         if (arguments.contains("--import-csv"))
             QCOMPARE(socios({"--export-csv", arguments.last()}).exitCode, 0);
         const QByteArray before = fileBytes(m_memberPath);
@@ -63,6 +82,8 @@ private slots:
         QCOMPARE(fileBytes(m_memberPath), before); // none of these modes writes to the member file
         if (arguments.contains("--backup") && exit == 0)
             QCOMPARE(QDir(arguments[1]).entryList({"dorvel-*.mdb"}).size(), 1);
+        if (arguments.contains("--export-csv"))
+            QCOMPARE(QFile::exists(arguments[1]), exit == 0); // whole or not at all
     }
 
     void movingThroughCsvAndBack()

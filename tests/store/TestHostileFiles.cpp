@@ -309,14 +309,17 @@ private slots:
 
     void statementStoppedAfterItsTime()
     {
-        execSql(m_path, "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 5000) "
-                        "INSERT INTO ficha SELECT 'N' || i, '', '', '', '', '', '', '', '', '', '', '', '' FROM n");
+        // Start-up's birthday list, on a day that 5000 members share.
+        execSql(m_path,
+                "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 5000) "
+                "INSERT INTO ficha SELECT 'N' || i, '', '', '', '', '', '', '', '', '13/03/1985', '', '', '' FROM n");
         MemberStore store(m_path);
         store.setTimeLimit(std::chrono::milliseconds(50));
-        const StoreFailure stopped = store.scan(std::array{Field::ntarjeta}, [](const StoredRow&) -> StoreFailure {
-            QThread::usleep(500);
-            return std::nullopt;
-        });
+        const StoreFailure stopped = store.scanBirthdays(
+            std::array{QStringLiteral("0313")}, std::array{Field::ntarjeta}, [](const StoredRow&) -> StoreFailure {
+                QThread::usleep(500);
+                return std::nullopt;
+            });
         QVERIFY(stopped);
         QCOMPARE(stopped->cause, Cause::TooSlow);
         QCOMPARE(store.rowsWithCard("0001")->size(), 1u); // the next operation has its own time

@@ -4,6 +4,7 @@
 
 #include "store/MemberStore.h"
 
+#include <QDir>
 #include <QDirIterator>
 #include <QFile>
 #include <QProcess>
@@ -130,6 +131,32 @@ bool makeReadOnly(const QString& path, QList<QStringList>& undoes)
     Q_UNUSED(undoes);
     return false;
 #endif
+}
+
+bool mountSmallDisk(const QString& folder, const QString& size, QList<QStringList>& undoes)
+{
+#ifdef Q_OS_LINUX
+    if (!QDir().mkpath(folder) ||
+        QProcess::execute("mount", {"-t", "tmpfs", "-o", "size=" + size, "tmpfs", folder}) != 0)
+        return false;
+    undoes << QStringList{"umount", folder};
+    return true;
+#else
+    Q_UNUSED(folder);
+    Q_UNUSED(size);
+    Q_UNUSED(undoes);
+    return false;
+#endif
+}
+
+void fillDisk(const QString& filler)
+{
+    QFile file(filler);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
+        qFatal("cannot write %s", qPrintable(filler));
+    const QByteArray block(4096, 'x');
+    while (file.write(block) > 0) {
+    }
 }
 
 SociosRun runCommandLine(const QString& home, const QStringList& arguments)

@@ -100,6 +100,12 @@ SociosRun runCommandLine(const QString& home, const QStringList& arguments);
 // Makes a file or folder read-only for this process, even as root (chattr), and adds the command that undoes it
 // to `undoes`. False where the system cannot.
 bool makeReadOnly(const QString& path, QList<QStringList>& undoes);
+// A small file system of its own (tmpfs of `size`, as mount takes it: "64k") mounted at `folder`, which is made; the
+// command that unmounts it is added to `undoes`. False where the system cannot (it needs root on Linux).
+bool mountSmallDisk(const QString& folder, const QString& size, QList<QStringList>& undoes);
+// Fills the file system that holds `filler` to its last byte with that file: what a write then meets is a full disk.
+void fillDisk(const QString& filler);
+
 QByteArray fileBytes(const QString& path);
 // Everything under `folder` by relative path: a file's bytes, "(other)" for a folder or a FIFO. What a refusal must
 // leave exactly as it was.
