@@ -40,6 +40,8 @@ private slots:
             "--database: puerto is not a connection parameter");
         row("two modes", {"--backup", "HOME/copias", "--history", "0001"}, 2, "", "cannot be combined");
         row("export", {"--export-csv", "HOME/socios.csv"}, 0, "exported 6 members", "");
+        row("workbook", {"--export-xlsx", "HOME/socios.xlsx"}, 0, "exported 6 members and 1 points history records",
+            "");
         row("import into a file that holds members", {"--import-csv", "HOME/socios.csv"}, 4, "", "holds members");
         row("history", {"--history", "0001"}, 0, "\tañadir puntos\t 150\t 25\t 175\t", "");
         row("no history", {"--history", "0007"}, 0, "", "no change of balance recorded for card 0007");
