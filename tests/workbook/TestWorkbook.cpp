@@ -203,6 +203,7 @@ private slots:
     {
         const DataTable<QString, QString, QString, QString> row("sheet", "cell", "kind", "value");
         row("header, bold", "Socios", "A1", "bold", "ntarjeta");
+        row("header, last field", "Socios", "M1", "bold", "fcaducidad");
         row("header kept in view", "Socios", "frozen", "frozen", "1");
         row("a filter on every column", "Socios", "filter", "range", "A1:M4");
         row("leading zeros", "Socios", "A2", "text", "0007");
@@ -221,6 +222,7 @@ private slots:
         row("formula-like -", "Socios 2", "I2", "text", "-resta");
         row("blanks around", "Socios 2", "C3", "text", " Ana ");
         row("line break and escape-like text", "Socios 2", "K3", "text", "dos\r\nlíneas _x0041_");
+        row("history: header", "Movimientos", "G1", "bold", "equipo");
         row("history: date and time", "Movimientos", "A2", "date", "2026-02-20 10:00:00");
         row("history: card", "Movimientos", "B2", "text", "0007");
         row("history: balance before", "Movimientos", "C2", "number", "0");
