@@ -2,6 +2,7 @@
 
 #include "cli/DataCommands.h"
 #include "cli/ImportAccessCommand.h"
+#include "cli/WorkbookCommand.h"
 #include "store/MemberStore.h"
 
 #include <QCommandLineParser>
@@ -28,6 +29,9 @@ constexpr ModeOption kModes[] = {
     {CommandLine::Mode::ExportCsv, "export-csv", "FILE",
      "Writes every member, in table order, to the CSV file FILE: a header with the field names, ';' between fields, "
      "UTF-8 with a byte-order mark, as Excel and LibreOffice open it."},
+    {CommandLine::Mode::ExportWorkbook, "export-xlsx", "FILE",
+     "Writes the workbook FILE (.xlsx) for a spreadsheet: every member, in table order, as text exactly as stored "
+     "(sheet Socios), the points history (Movimientos) and the figures of the scheme with charts (Resumen)."},
     {CommandLine::Mode::ImportCsv, "import-csv", "FILE",
      "Copies the members of the CSV file FILE (as --export-csv writes it, or as a spreadsheet saves it: ';' or ',', "
      "UTF-8 or Windows-1252) into the member file. Refused when the member file holds members."},
@@ -136,6 +140,7 @@ int runCommandLine(const CommandLine& command)
         return kExitOk;
     case CommandLine::Mode::ImportAccess:
     case CommandLine::Mode::ExportCsv:
+    case CommandLine::Mode::ExportWorkbook:
     case CommandLine::Mode::ImportCsv:
     case CommandLine::Mode::Backup:
     case CommandLine::Mode::Restore:
@@ -150,6 +155,8 @@ int runCommandLine(const CommandLine& command)
             return runImportAccess(command.value, *store.address, out, err);
         case CommandLine::Mode::ExportCsv:
             return runExportCsv(command.value, *store.address, out, err);
+        case CommandLine::Mode::ExportWorkbook:
+            return runExportWorkbook(command.value, *store.address, out, err);
         case CommandLine::Mode::ImportCsv:
             return runImportCsv(command.value, *store.address, out, err);
         case CommandLine::Mode::Backup:

@@ -8,8 +8,8 @@ enum ExitCode : int {
     kExitOk = 0,
     kExitStoreFailure = 1, // the member store cannot be opened, read or written, or socios.conf cannot be used
     kExitUsage = 2,        // an unknown option, a missing value, or modes that exclude each other
-    kExitBadInput = 3,     // the file given cannot be used: missing, unreadable, not of its kind, damaged, incomplete,
-                           // or (an export) not written whole
+    kExitBadInput = 3,     // the file given cannot be used: missing, unreadable, not of its kind, damaged, incomplete;
+                           // or an export cannot be written whole (what was at its place is left as it was)
     kExitRefused = 4,      // refused to protect the members: the member store already holds members, or is in use
     kExitDeclined = 5,     // the operator chose not to go on (the window's start-up questions)
 };
@@ -23,6 +23,7 @@ struct CommandLine
         Version,
         ImportAccess,
         ExportCsv,
+        ExportWorkbook,
         ImportCsv,
         Backup,
         Restore,

@@ -74,6 +74,10 @@ mkdir -p "$root/home"
 imported="$("${installed[@]}" --import-access "$PWD/tests/data/ficha-jet4.mdb")" ||
     fail "the installed socios cannot import an Access file"
 grep -q "imported 242 members" <<<"$imported" || fail "the installed socios imported: $imported"
+# The workbook, with the library the package depends on.
+exported="$("${installed[@]}" --export-xlsx "$root/home/socios.xlsx")" ||
+    fail "the installed socios cannot write a workbook"
+grep -q "exported 242 members" <<<"$exported" || fail "the installed socios exported: $exported"
 
 step "done"
 echo "$deb: $(stat -c %s "$deb") bytes, $(dpkg-deb -f "$deb" Installed-Size) KiB installed"

@@ -11,6 +11,8 @@ packages=(
     libqt6sql6-psql libpq-dev postgresql
     # socios-mdb-reader: libmdb, the Access library, found through pkg-config.
     mdbtools-dev pkg-config
+    # socios --export-xlsx: libxlsxwriter, found through pkg-config; the tests read the workbook back with unzip.
+    libxlsxwriter-dev unzip
     # Qt's own texts in Spanish (qtbase_es: the dialogs' standard buttons, the boxes' context menus)
     qt6-translations-l10n
     libbenchmark-dev

@@ -108,16 +108,16 @@ StoreFailure recordMovement(StoreEngine& engine, const QString& card, const QStr
     return std::nullopt;
 }
 
-// The records of the points history in table order: all of them, or those of `card`; none when the store has no
-// history yet.
-StoreResult<std::vector<Movement>> movementsOf(StoreEngine& engine, const std::optional<QString>& card = {})
+// Visits the records of the points history in table order: all of them, or those of `card`; none when the store
+// has no history yet. The visitor stops the visit by returning an error, which is then returned.
+StoreFailure visitMovements(StoreEngine& engine, const std::optional<QString>& card,
+                            const MemberStore::MovementVisitor& visit)
 {
     const StoreResult<bool> present = engine.hasHistory();
     if (!present)
         return present.error();
-    std::vector<Movement> movements;
     if (!*present)
-        return movements;
+        return std::nullopt;
     Statement select(engine, QStringLiteral("SELECT %1 FROM movimientos%2 ORDER BY %3")
                                  .arg(kHistoryColumns.join(QLatin1String(", ")),
                                       card ? QStringLiteral(" WHERE ntarjeta = ?") : QString(), engine.rowId()));
@@ -125,10 +125,22 @@ StoreResult<std::vector<Movement>> movementsOf(StoreEngine& engine, const std::o
         return engine.error(StoreError::Kind::Read, select.query().lastError());
     while (select.query().next()) {
         auto text = [&](int i) { return select.query().value(i).toString(); };
-        movements.push_back({text(0), text(1), text(2), text(3), text(4), text(5), text(6)});
+        if (StoreFailure stop = visit({text(0), text(1), text(2), text(3), text(4), text(5), text(6)}))
+            return stop;
     }
     if (select.query().lastError().isValid())
         return engine.error(StoreError::Kind::Read, select.query().lastError());
+    return std::nullopt;
+}
+
+StoreResult<std::vector<Movement>> movementsOf(StoreEngine& engine, const std::optional<QString>& card = {})
+{
+    std::vector<Movement> movements;
+    if (StoreFailure failure = visitMovements(engine, card, [&](const Movement& m) -> StoreFailure {
+            movements.push_back(m);
+            return std::nullopt;
+        }))
+        return *failure;
     return movements;
 }
 
@@ -575,4 +587,10 @@ StoreResult<MemberStore::PointsChange> MemberStore::changePoints(const QString& 
 StoreResult<std::vector<Movement>> MemberStore::history(const QString& card) const
 {
     return withEngine([&](StoreEngine& engine) { return movementsOf(engine, card); });
+}
+
+StoreFailure MemberStore::scanHistory(const MovementVisitor& visit) const
+{
+    return withEngine([&](StoreEngine& engine) { return visitMovements(engine, std::nullopt, visit); },
+                      kWholeFileLimit);
 }

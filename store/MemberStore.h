@@ -204,6 +204,11 @@ public:
     // The points history of a card number, oldest first; empty for a file that has none yet.
     StoreResult<std::vector<Movement>> history(const QString& card) const;
 
+    // Visits every record of the points history, oldest first (nothing for a store that has none yet), without
+    // holding them all. The visitor stops the scan by returning an error, which the scan then returns.
+    using MovementVisitor = std::function<StoreFailure(const Movement&)>;
+    StoreFailure scanHistory(const MovementVisitor& visit) const;
+
 private:
     StoreFailure visitRows(const QString& where, std::span<const QString> values, std::span<const Field> fields,
                            const RowVisitor& visit, std::optional<std::chrono::milliseconds> limit = {}) const;

@@ -1,6 +1,7 @@
 #include "window/Form1.h"
 
 #include "conversions/Characters.h"
+#include "window/Birthdays.h"
 #include "window/Clock.h"
 #include "window/Form1Catalogue.h"
 
@@ -62,21 +63,6 @@ void Form1::loseFocusIfUnusable(Control& control)
 
 namespace {
 
-bool isTwoDigits(const QString& part)
-{
-    return part.size() == 2 && part.at(0).isDigit() && part.at(1).isDigit() && part.at(0).unicode() < 128 &&
-           part.at(1).unicode() < 128;
-}
-
-// The birthday in `year` for the day and month parts of a birth text; invalid when they are not two digits
-// each or do not form a date in that year (29 February in a common year, day 31 in a 30-day month, "00").
-QDate birthdayIn(int year, const QString& day, const QString& month)
-{
-    if (!isTwoDigits(day) || !isTwoDigits(month))
-        return {};
-    return QDate(year, month.toInt(), day.toInt());
-}
-
 // A name or surname column of the birthday list: its first 17 characters, then one TAB and a blank when that
 // is longer than 7 characters, or two TABs and a blank otherwise.
 QString listColumn(const QString& text)
@@ -125,7 +111,7 @@ StoreResult<QStringList> Form1::birthdayLines(const MemberStore& store, QDate to
     // Only rows with a birthday 1 to 9 days ahead in this calendar year can be listed: the store hands out those
     // (and rows whose birth date holds no value, which fail) instead of every row. Each is checked in full below.
     std::vector<QString> monthDays;
-    for (int ahead = 1; ahead <= 9 && today.addDays(ahead).year() == today.year(); ++ahead) {
+    for (int ahead = 1; ahead <= kBirthdayDaysAhead && today.addDays(ahead).year() == today.year(); ++ahead) {
         const QDate day = today.addDays(ahead);
         monthDays.push_back(
             QStringLiteral("%1%2").arg(day.month(), 2, 10, QLatin1Char('0')).arg(day.day(), 2, 10, QLatin1Char('0')));
@@ -136,17 +122,8 @@ StoreResult<QStringList> Form1::birthdayLines(const MemberStore& store, QDate to
         const StoreResult<QString> birth = row.text(Field::fnacimiento);
         if (!birth)
             return birth.error();
-        if (*birth == kEmptyMark || *birth == QLatin1String("00/00/0000"))
-            return std::nullopt;
-        const QString day = midChars(*birth, 1, 2);
-        const QString month = midChars(*birth, 4, 2);
-        if (day.isEmpty() && month.isEmpty())
-            return std::nullopt;
-        const QDate birthday = birthdayIn(today.year(), day, month);
-        if (!birthday.isValid())
-            return std::nullopt;
-        const qint64 daysLeft = today.daysTo(birthday);
-        if (daysLeft <= 0 || daysLeft >= 10)
+        const std::optional<int> daysLeft = daysToBirthday(*birth, today);
+        if (!daysLeft)
             return std::nullopt;
 
         const StoreResult<QString> nombre = row.text(Field::nombre);
@@ -159,7 +136,7 @@ StoreResult<QStringList> Form1::birthdayLines(const MemberStore& store, QDate to
         if (!ntarjeta)
             return ntarjeta.error();
         lines << listColumn(*nombre) + listColumn(*apellidos) + leftChars(*ntarjeta, 4) + QLatin1Char('\t') +
-                     QString::number(daysLeft);
+                     QString::number(*daysLeft);
         return std::nullopt;
     });
     if (failure)

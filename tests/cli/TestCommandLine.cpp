@@ -52,6 +52,8 @@ private slots:
         row("export to a full disk", {"--export-csv", "FULL/socios.csv"}, 3, "",
             "socios: cannot write FULL/socios.csv: No space left on device\n"
             "socios: nothing was exported; no file was made at FULL/socios.csv.\n");
+        row("workbook", {"--export-xlsx", "HOME/socios.xlsx"}, 0, "exported 6 members and 1 points history records",
+            "");
         row("import into a file that holds members", {"--import-csv", "HOME/socios.csv"}, 4, "", "holds members");
         row("history", {"--history", "0001"}, 0, "\tañadir puntos\t 150\t 25\t 175\t", "");
         row("no history", {"--history", "0007"}, 0, "", "no change of balance recorded for card 0007");
