@@ -31,6 +31,9 @@ QString whatFailed(const ImportError& error)
         return QStringLiteral("El archivo no se puede leer entero.");
     case Kind::Damaged:
         return QStringLiteral("El archivo está dañado: no se pueden leer todos sus socios.");
+    case Kind::CutShort:
+        return QStringLiteral("El archivo está incompleto: le falta una parte, quizá porque se copió a medias. No "
+                              "se pueden leer todos sus socios.");
     case Kind::NoTable:
         return QStringLiteral("El archivo no tiene la tabla «ficha».");
     case Kind::MissingField:

@@ -16,6 +16,7 @@ int exitCodeFor(const ImportError& error)
     case Kind::NoTable:
     case Kind::MissingField:
     case Kind::BadValue:
+    case Kind::CutShort:
         return kExitBadInput;
     case Kind::HoldsMembers:
     case Kind::AccessAtPath:

@@ -22,29 +22,36 @@ private slots:
 
     void startup_data()
     {
-        // fileLimit: the most bytes this process may write to one file (0: no limit), so that the disk is "full"
-        // once the new member file is built and while the original is being copied.
-        const DataTable<QString, QString, qint64, int, QStringList, QString> row("file", "answer", "fileLimit",
-                                                                                 "exitCode", "boxes", "says");
+        // cut: bytes cut from the end of the file; fileLimit: the most bytes this process may write to one file (0:
+        // no limit), so that the disk is "full" once the new member file is built and while the original is being
+        // copied.
+        const DataTable<QString, qint64, QString, qint64, int, QStringList, QString> row(
+            "file", "cut", "answer", "fileLimit", "exitCode", "boxes", "says");
         const QString question = QStringLiteral("accessImportQuestion");
         const QString failure = QStringLiteral("accessImportFailure");
         const QString jet4 = QStringLiteral("ficha-jet4.mdb");
-        row("imported", jet4, "Importar", 0, kExitOk, {question, "accessImportSummary"},
+        row("imported", jet4, 0, "Importar", 0, kExitOk, {question, "accessImportSummary"},
             "Se han importado 242 socios del archivo del programa anterior.\n\n10 campos sin valor se han guardado "
             "como «*****».\n\nEl archivo original se conserva sin cambios como:\nDIR/dorvel (Access).mdb");
-        row("declined", jet4, "Salir", 0, kExitDeclined, {question}, "tiene 242 socios");
-        row("disk full in the middle", jet4, "Importar", 120000, kExitStoreFailure, {question, failure},
+        row("declined", jet4, 0, "Salir", 0, kExitDeclined, {question}, "tiene 242 socios");
+        row("disk full in the middle", jet4, 0, "Importar", 120000, kExitStoreFailure, {question, failure},
             "No se puede guardar la copia del archivo original en la misma carpeta.\n\nNo se ha cambiado nada");
-        row("damaged", "access/damaged/endless-properties.mdb", "", 0, kExitBadInput, {failure},
+        row("damaged", "access/damaged/endless-properties.mdb", 0, "", 0, kExitBadInput, {failure},
             "El archivo está dañado: no se pueden leer todos sus socios.\n\nNo se ha cambiado nada");
+        row("cut short", jet4, 1024, "Salir", 0, kExitBadInput, {failure},
+            "El archivo está incompleto: le falta una parte, quizá porque se copió a medias. No se pueden leer "
+            "todos sus socios.\n\nNo se ha cambiado nada");
     }
     void startup()
     {
         QFETCH(QString, file);
+        QFETCH(qint64, cut);
         QFETCH(qint64, fileLimit);
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("dorvel.mdb"));
-        QVERIFY(QFile::copy(testDataPath(file), path));
+        QFile copy(path);
+        QVERIFY(copy.open(QIODevice::WriteOnly) && copy.write(fileBytes(testDataPath(file)).chopped(cut)) > 0);
+        copy.close();
         const QMap<QString, QByteArray> before = folderContents(dir.path());
 
         QFETCH(QString, answer);
