@@ -58,6 +58,7 @@ int runImportCsv(const QString& file, const StoreAddress& store, QTextStream& ou
     }
     out << "socios: imported " << result->members << " members from " << file << " (fields separated by \""
         << result->separator << "\") into " << store.displayName() << '\n';
+    writeCardNotes(out, result->cards);
     return kExitOk;
 }
 

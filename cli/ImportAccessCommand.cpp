@@ -31,6 +31,26 @@ int exitCodeFor(const ImportError& error)
     return kExitStoreFailure;
 }
 
+void writeCardNotes(QTextStream& out, const CardNotes& cards)
+{
+    const auto numbers = [](qsizetype count, const char* verb) {
+        return QStringLiteral("%1 imported card number%2 %3").arg(count).arg(count == 1 ? "" : "s", verb);
+    };
+    if (!cards.tooLong.isEmpty()) {
+        out << "socios: " << numbers(cards.tooLong.size(), cards.tooLong.size() == 1 ? "is" : "are")
+            << " longer than the " << CardNotes::promptKeeps()
+            << " characters that the till's prompt keeps; the till cannot open the members holding them:\n";
+        for (const QString& card : cards.tooLong)
+            out << "  " << card << " (the till reads " << CardNotes::tillReads(card) << ")\n";
+    }
+    if (!cards.shared.isEmpty()) {
+        out << "socios: " << numbers(cards.shared.size(), cards.shared.size() == 1 ? "is" : "are")
+            << " held by more than one row:\n";
+        for (const CardNotes::Shared& shared : cards.shared)
+            out << "  " << shared.card << " (" << shared.rows << " rows)\n";
+    }
+}
+
 int runImportAccess(const QString& file, const StoreAddress& store, QTextStream& out, QTextStream& err)
 {
     const ImportResult<ImportSummary> result = store.isServer()
@@ -47,5 +67,6 @@ int runImportAccess(const QString& file, const StoreAddress& store, QTextStream&
     if (!result->keptOriginal.isEmpty())
         out << "; the Access file is kept as " << result->keptOriginal;
     out << '\n';
+    writeCardNotes(out, result->cards);
     return kExitOk;
 }
