@@ -4,6 +4,7 @@
 #include "cli/CommandLine.h"
 #include "cli/ImportAccessCommand.h"
 #include "csv/CsvTransfer.h"
+#include "import/WorkerThread.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -51,7 +52,7 @@ int runExportCsv(const QString& file, const StoreAddress& store, QTextStream& ou
 
 int runImportCsv(const QString& file, const StoreAddress& store, QTextStream& out, QTextStream& err)
 {
-    const ImportResult<CsvImported> result = importMembers(file, store);
+    const ImportResult<CsvImported> result = runOnWorkerThread([&] { return importMembers(file, store); });
     if (!result) {
         err << "socios: " << result.error().toString() << "\nsocios: nothing was changed.\n";
         return exitCodeFor(result.error());

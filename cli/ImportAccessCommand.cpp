@@ -2,6 +2,7 @@
 
 #include "cli/CommandLine.h"
 #include "import/MemberImport.h"
+#include "import/WorkerThread.h"
 #include "store/MemberStore.h"
 
 #include <QTextStream>
@@ -53,9 +54,10 @@ void writeCardNotes(QTextStream& out, const CardNotes& cards)
 
 int runImportAccess(const QString& file, const StoreAddress& store, QTextStream& out, QTextStream& err)
 {
-    const ImportResult<ImportSummary> result = store.isServer()
-                                                   ? importAccessIntoStore(AccessReader(), file, MemberStore(store))
-                                                   : importAccessFile(AccessReader(), file, store.path());
+    const ImportResult<ImportSummary> result = runOnWorkerThread([&] {
+        return store.isServer() ? importAccessIntoStore(AccessReader(), file, MemberStore(store))
+                                : importAccessFile(AccessReader(), file, store.path());
+    });
     if (!result) {
         err << "socios: " << result.error().toString() << "\nsocios: nothing was changed.\n";
         return exitCodeFor(result.error());
