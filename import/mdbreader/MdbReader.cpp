@@ -21,8 +21,8 @@
 // A file cut short is refused ("cut"), never read in part: libmdb reads a last page that is cut as if its missing
 // bytes were zeros (fields without a value, whole rows of them) and a page beyond the end as an empty one. So the
 // file must hold a whole number of its pages, and every page that libmdb asks for must lie within the file: the
-// reader puts its own mdb_read_pg() and mdb_read_alt_pg() in front of libmdb's (libmdb calls them through the
-// dynamic linker, which finds the program's own first), checks the page number and then hands over to libmdb's.
+// reader puts its own mdb_read_pg() and mdb_read_alt_pg() in front of libmdb's (on ELF systems libmdb calls them
+// through the dynamic linker, which finds the program's own first), checks the page number and then hands over.
 
 #include <glib.h> // before mdbtools.h, which includes it inside extern "C"
 
@@ -40,7 +40,9 @@
 #include <string_view>
 #include <vector>
 
+#ifdef __ELF__
 #include <dlfcn.h>
+#endif
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -128,16 +130,18 @@ std::vector<char> readWholeFile(const char* path)
 // The size of the file being read, once it is read.
 size_t fileSize = 0;
 
+#ifdef __ELF__
 using PageReader = ssize_t (*)(MdbHandle*, unsigned long);
 
-// Refuses a page that does not lie whole within the file, then reads it with libmdb's `name`.
-ssize_t readPage(const char* name, MdbHandle* mdb, unsigned long page)
+// Refuses a page that does not lie whole within the file, then reads it with libmdb's `name`, found once.
+ssize_t readPage(const char* name, PageReader& libmdbReader, MdbHandle* mdb, unsigned long page)
 {
     const size_t pageSize = size_t(mdb->fmt->pg_size);
     if (page >= fileSize / pageSize)
         fail("cut", "page " + std::to_string(page) + " lies beyond the end of the file, which holds " +
                         std::to_string(fileSize / pageSize) + " pages of " + std::to_string(pageSize) + " bytes");
-    const auto libmdbReader = reinterpret_cast<PageReader>(dlsym(RTLD_NEXT, name));
+    if (!libmdbReader)
+        libmdbReader = reinterpret_cast<PageReader>(dlsym(RTLD_NEXT, name));
     if (!libmdbReader)
         fail("damaged", std::string("libmdb has no ") + name);
     const ssize_t read = libmdbReader(mdb, page);
@@ -145,6 +149,7 @@ ssize_t readPage(const char* name, MdbHandle* mdb, unsigned long page)
         fail("cut", "page " + std::to_string(page) + " cannot be read whole");
     return read;
 }
+#endif
 
 bool hasAccessHeader(const std::vector<char>& bytes)
 {
@@ -255,15 +260,20 @@ MdbCatalogEntry* findTable(MdbHandle* mdb, const char* name)
 
 } // namespace
 
-// Called by libmdb in place of its own (see the top of this file).
+#ifdef __ELF__
+// Called by libmdb in place of its own (see the top of this file). Elsewhere (Windows) a library's calls never
+// reach the program's functions, and only the check of the file's size holds.
 extern "C" ssize_t mdb_read_pg(MdbHandle* mdb, unsigned long page)
 {
-    return readPage("mdb_read_pg", mdb, page);
+    static PageReader libmdbReader = nullptr;
+    return readPage("mdb_read_pg", libmdbReader, mdb, page);
 }
 extern "C" ssize_t mdb_read_alt_pg(MdbHandle* mdb, unsigned long page)
 {
-    return readPage("mdb_read_alt_pg", mdb, page);
+    static PageReader libmdbReader = nullptr;
+    return readPage("mdb_read_alt_pg", libmdbReader, mdb, page);
 }
+#endif
 
 int main(int argc, char* argv[])
 {
