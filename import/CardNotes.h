@@ -16,16 +16,13 @@ struct CardNotes
     {
         QString card;
         qint64 rows = 0;
-        bool operator==(const Shared&) const = default;
     };
     QStringList tooLong;  // each once, in the order of their first row
     QList<Shared> shared; // in the order of their first row
 
-    bool isEmpty() const { return tooLong.isEmpty() && shared.isEmpty(); }
     // How many characters of a card number the till's prompt keeps, and what it reads when `card` is typed there.
     static qsizetype promptKeeps();
     static QString tillReads(const QString& card);
-    bool operator==(const CardNotes&) const = default;
 };
 
 // Takes the card number of every row an import writes, in order, and finds what CardNotes lists.
