@@ -4,13 +4,17 @@
 #include "cli/CommandLine.h"
 #include "cli/ImportAccessCommand.h"
 #include "import/MemberImport.h"
+#include "import/WorkerThread.h"
 
 #include <QApplication>
+#include <QCloseEvent>
 #include <QFileInfo>
 #include <QMessageBox>
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QTimer>
+
+#include <atomic>
 
 namespace {
 
@@ -31,6 +35,9 @@ QString whatFailed(const ImportError& error)
         return QStringLiteral("El archivo no se puede leer entero.");
     case Kind::Damaged:
         return QStringLiteral("El archivo está dañado: no se pueden leer todos sus socios.");
+    case Kind::CutShort:
+        return QStringLiteral("El archivo está incompleto: le falta una parte, quizá porque se copió a medias. No "
+                              "se pueden leer todos sus socios.");
     case Kind::NoTable:
         return QStringLiteral("El archivo no tiene la tabla «ficha».");
     case Kind::MissingField:
@@ -69,6 +76,71 @@ QString failureMessage(const QString& path, const ImportError& error)
     return parts.join(QLatin1String("\n\n"));
 }
 
+// At most this many card numbers are named in the text of the summary; its details name every one, one a line.
+constexpr qsizetype kNamedInText = 10;
+
+QString named(const QStringList& cards)
+{
+    if (cards.size() <= kNamedInText)
+        return cards.join(QLatin1String(", "));
+    return QStringLiteral("%1 y %2 más (todos en los detalles)")
+        .arg(cards.first(kNamedInText).join(QLatin1String(", ")))
+        .arg(cards.size() - kNamedInText);
+}
+
+QString rows(qint64 count)
+{
+    return QStringLiteral("%1 fichas").arg(count);
+}
+
+// What the summary says of the card numbers that the till cannot reach: paragraphs for its text, and every number
+// for its details.
+struct CardsWording
+{
+    QStringList paragraphs;
+    QString details;
+};
+
+CardsWording cardsWording(const CardNotes& cards)
+{
+    CardsWording wording;
+    const qsizetype keeps = CardNotes::promptKeeps();
+    QStringList lines;
+    if (!cards.tooLong.isEmpty()) {
+        QStringList typed;
+        for (const QString& card : cards.tooLong)
+            typed << QStringLiteral("%1 (la caja lee %2)").arg(card, CardNotes::tillReads(card));
+        wording.paragraphs
+            << (cards.tooLong.size() == 1
+                    ? QStringLiteral("El número de tarjeta %1 tiene más de %2 caracteres, y la caja solo lee los %2 "
+                                     "primeros: no puede abrir a ese socio.")
+                          .arg(cards.tooLong.first())
+                          .arg(keeps)
+                    : QStringLiteral("%1 números de tarjeta tienen más de %2 caracteres, y la caja solo lee los %2 "
+                                     "primeros: no puede abrir a esos socios. Son: %3.")
+                          .arg(cards.tooLong.size())
+                          .arg(keeps)
+                          .arg(named(cards.tooLong)));
+        lines << QStringLiteral("Números de tarjeta con más de %1 caracteres:").arg(keeps) << typed;
+    }
+    if (!cards.shared.isEmpty()) {
+        QStringList shared;
+        for (const CardNotes::Shared& card : cards.shared)
+            shared << QStringLiteral("%1 (%2)").arg(card.card, rows(card.rows));
+        wording.paragraphs << (cards.shared.size() == 1
+                                   ? QStringLiteral("El número de tarjeta %1 está en %2.")
+                                         .arg(cards.shared.first().card, rows(cards.shared.first().rows))
+                                   : QStringLiteral("%1 números de tarjeta están en más de una ficha: %2.")
+                                         .arg(cards.shared.size())
+                                         .arg(named(shared)));
+        if (!lines.isEmpty())
+            lines << QString();
+        lines << QStringLiteral("Números de tarjeta que están en más de una ficha:") << shared;
+    }
+    wording.details = lines.join(QLatin1Char('\n'));
+    return wording;
+}
+
 QString summaryMessage(const ImportSummary& summary)
 {
     QStringList parts = {
@@ -83,6 +155,7 @@ QString summaryMessage(const ImportSummary& summary)
     if (!summary.converted.isEmpty())
         parts << QStringLiteral("Se han pasado a texto los campos que no lo eran: %1.")
                      .arg(summary.converted.join(QLatin1String(", ")));
+    parts << cardsWording(summary.cards).paragraphs;
     parts << QStringLiteral("El archivo original se conserva sin cambios como:\n") + summary.keptOriginal;
     return parts.join(QLatin1String("\n\n"));
 }
@@ -94,6 +167,43 @@ QString accessUpgradeQuestion(const QString& path, qint64 count, const QString& 
                           "cambios en la misma carpeta con el nombre «%3».")
         .arg(path, members(count), QFileInfo(keptAs).fileName());
 }
+
+// The import's progress window. It moves and repaints while the import runs on a thread of its own, and cannot be
+// closed: an import is never stopped halfway (it is all or nothing, and ends within the reader's time limit).
+class ImportProgress : public QProgressDialog
+{
+public:
+    explicit ImportProgress(qint64 count) : QProgressDialog(QStringLiteral("Leyendo los socios…"), QString(), 0, 0)
+    {
+        setObjectName(QStringLiteral("accessImportProgress"));
+        setWindowTitle(kTitle);
+        setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint); // no close button
+        setWindowModality(Qt::ApplicationModal);
+        setAutoReset(false);
+        setAutoClose(false);
+        setMinimumDuration(0);
+        showRows(0, count);
+    }
+
+    // Reading: rows read of those counted. Once all are read, the new member file is written, as one transaction
+    // whose progress cannot be told: a busy bar.
+    void showRows(qint64 read, qint64 counted)
+    {
+        const bool writing = read >= counted;
+        const QString label = writing ? QStringLiteral("Guardando los socios en el nuevo archivo…")
+                                      : QStringLiteral("Leyendo los socios…");
+        if (labelText() != label)
+            setLabelText(label);
+        setRange(0, writing ? 0 : int(qMin<qint64>(counted, 1 << 30)));
+        if (!writing)
+            setValue(int(qMin<qint64>(read, 1 << 30)));
+    }
+
+    void reject() override {}
+
+protected:
+    void closeEvent(QCloseEvent* event) override { event->ignore(); }
+};
 
 void showFailure(const QString& path, const ImportError& error)
 {
@@ -109,8 +219,8 @@ std::optional<int> offerAccessUpgrade(const QString& path)
 {
     if (!hasAccessHeader(path))
         return std::nullopt;
-    const AccessReader reader;
-    const ImportResult<qint64> count = countAccessMembers(reader, path);
+    // Reading and writing run on a thread of their own, so that the window's thread keeps turning its event loop.
+    const ImportResult<qint64> count = runOnWorkerThread([&] { return countAccessMembers(AccessReader(), path); });
     if (!count) {
         showFailure(path, count.error());
         return exitCodeFor(count.error());
@@ -125,27 +235,32 @@ std::optional<int> offerAccessUpgrade(const QString& path)
     if (question.clickedButton() != importButton) // "Salir", or the question closed
         return kExitDeclined;
 
-    QProgressDialog progress(QStringLiteral("Importando los socios…"), QString(), 0,
-                             int(qMin<qint64>(*count, 1 << 30)));
-    progress.setObjectName(QStringLiteral("accessImportProgress"));
-    progress.setWindowTitle(kTitle);
-    progress.setWindowModality(Qt::ApplicationModal);
-    progress.setMinimumDuration(0);
-    progress.setValue(0);
-    const ImportResult<ImportSummary> result =
-        replaceAccessMemberFile(reader, path, [&progress](qint64 read, qint64 counted) {
-            progress.setMaximum(int(qMin<qint64>(counted, 1 << 30)));
-            progress.setValue(int(qMin<qint64>(read, 1 << 30)));
+    ImportProgress progress(*count);
+    progress.show();
+    std::atomic<qint64> rowsRead = 0;
+    std::atomic<qint64> rowsCounted = *count;
+    QTimer ticks;
+    QObject::connect(&ticks, &QTimer::timeout, &progress, [&] { progress.showRows(rowsRead, rowsCounted); });
+    ticks.start(50);
+    const ImportResult<ImportSummary> result = runOnWorkerThread([&] {
+        return replaceAccessMemberFile(AccessReader(), path, [&](qint64 read, qint64 counted) {
+            rowsRead = read;
+            rowsCounted = counted;
         });
-    progress.close();
+    });
+    ticks.stop();
+    progress.hide();
     if (!result) {
         showFailure(path, result.error());
         return exitCodeFor(result.error());
     }
     // Said once the window shows, over it.
-    QTimer::singleShot(0, [text = summaryMessage(*result)] {
-        QMessageBox box(QMessageBox::Information, kTitle, text, QMessageBox::Ok, QApplication::activeWindow());
+    QTimer::singleShot(0, [summary = *result] {
+        const CardsWording cards = cardsWording(summary.cards);
+        QMessageBox box(cards.paragraphs.isEmpty() ? QMessageBox::Information : QMessageBox::Warning, kTitle,
+                        summaryMessage(summary), QMessageBox::Ok, QApplication::activeWindow());
         box.setObjectName(QStringLiteral("accessImportSummary"));
+        box.setDetailedText(cards.details);
         box.exec();
     });
     return std::nullopt;

@@ -7,7 +7,8 @@
 
 #include "import/MemberImport.h"
 #include "store/MemberStore.h"
-#include "tools/MemberGenerator.h"
+
+#include "StandInReader.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -43,39 +44,8 @@ void removeMemberFile(const QString& path)
 
 const std::vector<MemberRecord>& generatedMembers()
 {
-    static const std::vector<MemberRecord> members = [] {
-        const QString path = g_work->filePath(QStringLiteral("generated.mdb"));
-        GeneratorOptions options;
-        options.members = g_rows;
-        std::vector<MemberRecord> records;
-        StoreFailure failure = generateMemberFile(path, options);
-        if (!failure)
-            failure = MemberStore(path).scan(allFields(), [&](const StoredRow& row) -> StoreFailure {
-                MemberRecord& record = records.emplace_back();
-                for (Field f : allFields())
-                    record[f] = row.text(f).value();
-                return std::nullopt;
-            });
-        if (failure)
-            qFatal("%s", qUtf8Printable(failure->toString()));
-        return records;
-    }();
+    static const std::vector<MemberRecord> members = StandInReader::generatedMembers(QDir(g_work->path()), g_rows);
     return members;
-}
-
-// The generated members as socios-mdb-reader writes table "ficha".
-QByteArray readerOutput(const std::vector<MemberRecord>& members)
-{
-    QByteArray out = "socios-mdb-reader 1\ntable\t" + QByteArray::number(qint64(members.size())) + "\t13\n";
-    for (Field f : allFields())
-        out += QByteArray("column\t10\t") + fieldName(f) + '\n';
-    for (const MemberRecord& member : members) {
-        out += "row";
-        for (Field f : allFields())
-            out += '\t' + member[f].toUtf8().replace('\\', "\\\\").replace('\t', "\\t").replace('\n', "\\n");
-        out += '\n';
-    }
-    return out + "end\t" + QByteArray::number(qint64(members.size())) + '\n';
 }
 
 void fixtureImported(benchmark::State& state)
@@ -128,7 +98,7 @@ void fixtureRowsRead(benchmark::State& state)
 
 void outputTakenAndMapped(benchmark::State& state)
 {
-    const QByteArray output = readerOutput(generatedMembers());
+    const QByteArray output = StandInReader::output(generatedMembers());
     for (auto _ : state) {
         std::optional<FichaColumns> columns;
         std::vector<MemberRecord> records;

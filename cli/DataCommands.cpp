@@ -4,6 +4,7 @@
 #include "cli/CommandLine.h"
 #include "cli/ImportAccessCommand.h"
 #include "csv/CsvTransfer.h"
+#include "import/WorkerThread.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -57,13 +58,14 @@ int runExportCsv(const QString& file, const StoreAddress& store, QTextStream& ou
 
 int runImportCsv(const QString& file, const StoreAddress& store, QTextStream& out, QTextStream& err)
 {
-    const ImportResult<CsvImported> result = importMembers(file, store);
+    const ImportResult<CsvImported> result = runOnWorkerThread([&] { return importMembers(file, store); });
     if (!result) {
         err << "socios: " << result.error().toString() << "\nsocios: nothing was changed.\n";
         return exitCodeFor(result.error());
     }
     out << "socios: imported " << result->members << " members from " << file << " (fields separated by \""
         << result->separator << "\") into " << store.displayName() << '\n';
+    writeCardNotes(out, result->cards);
     return kExitOk;
 }
 

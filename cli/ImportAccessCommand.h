@@ -1,5 +1,6 @@
 #pragma once
 
+#include "import/CardNotes.h"
 #include "import/ImportError.h"
 #include "store/StoreAddress.h"
 
@@ -14,3 +15,6 @@ int runImportAccess(const QString& file, const StoreAddress& store, QTextStream&
 
 // The exit code for an import that failed (see ExitCode).
 int exitCodeFor(const ImportError& error);
+
+// Names, after an import's summary line, every card number that the till cannot reach as imported, one a line.
+void writeCardNotes(QTextStream& out, const CardNotes& cards);

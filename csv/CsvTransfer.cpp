@@ -236,10 +236,10 @@ ImportResult<CsvImported> importMembers(const QString& file, const StoreAddress&
             return StoreError{StoreError::Kind::Read, file, fault->toString(), StoreError::Cause::Other, {}};
         return added;
     };
-    const ImportResult<qint64> put = putMembers(produce, std::nullopt, file, target);
+    const ImportResult<PutMembers> put = putMembers(produce, std::nullopt, file, target);
     if (fault)
         return *fault;
     if (!put)
         return put.error();
-    return CsvImported{*put, separator};
+    return CsvImported{put->members, separator, put->cards};
 }

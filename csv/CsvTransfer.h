@@ -1,5 +1,6 @@
 #pragma once
 
+#include "import/CardNotes.h"
 #include "import/ImportError.h"
 #include "store/MemberStore.h"
 
@@ -31,6 +32,7 @@ struct CsvImported
 {
     qint64 members = 0;
     QChar separator;
+    CardNotes cards; // card numbers that the till cannot reach as imported
 };
 
 // Reads the members of `file` (as exportMembers() writes it, or as Excel or LibreOffice save it: ";" or ",",

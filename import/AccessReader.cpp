@@ -105,7 +105,8 @@ ImportStatus AccessReader::run(const QString& file, const QString& table, Reader
 #else
         (void)memory;
 #endif
-        // Ends it even if socios itself is killed meanwhile.
+        // Ends it even if socios itself is killed meanwhile. The signal comes when the thread that started the
+        // reader ends (an import's worker thread): the reader is started and waited for within this one call.
         limit = {cpuSeconds, cpuSeconds + 1};
         setrlimit(RLIMIT_CPU, &limit);
 #ifdef Q_OS_LINUX

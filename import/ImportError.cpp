@@ -16,6 +16,7 @@ QString ImportError::toString() const
         "changed while it was being imported:",
         "the new member file cannot be moved into place; not importing",
         "the Access reader cannot be started to read",
+        "Access file cut short",
     };
     QString text = QStringLiteral("%1 %2").arg(QLatin1String(kinds[int(kind)]), file);
     if (!detail.isEmpty())

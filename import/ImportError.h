@@ -27,6 +27,8 @@ struct ImportError
         Changed,      // the Access file changed while it was being imported
         Replace,      // the new member file could not be moved into place
         NoReader,     // the reader program is missing or does not start
+        CutShort,     // the Access file is cut short: its size is not a whole number of its pages, or a page that it
+                      // refers to lies beyond its end
     };
 
     Kind kind = Kind::Damaged;

@@ -132,6 +132,19 @@ ImportResult<QString> buildMemberFile(const QString& path, const MemberStore::Re
     return temporary;
 }
 
+// `produce`, with the card number of every record it adds taken by `census`. A transaction tried again produces its
+// records again: the census then starts anew.
+MemberStore::RecordProducer notingCards(const MemberStore::RecordProducer& produce, CardCensus& census)
+{
+    return [&produce, &census](const MemberStore::AddRecord& add) {
+        census = CardCensus();
+        return produce([&](const MemberRecord& record) {
+            census.note(record);
+            return add(record);
+        });
+    };
+}
+
 MemberStore::RecordProducer producerOf(const std::vector<MemberRecord>& records)
 {
     return [&records](const MemberStore::AddRecord& add) -> StoreFailure {
@@ -304,30 +317,26 @@ ImportStatus refuseIfHoldsMembers(const MemberStore& store, const QString& sourc
     return std::nullopt;
 }
 
-ImportResult<qint64> putMembers(const MemberStore::RecordProducer& produce, std::optional<qint64> expected,
-                                const QString& source, const StoreAddress& target)
+ImportResult<PutMembers> putMembers(const MemberStore::RecordProducer& produce, std::optional<qint64> expected,
+                                    const QString& source, const StoreAddress& target)
 {
-    Q_UNUSED(expected); // what a store holds is what its one transaction added
+    CardCensus census;
+    const MemberStore::RecordProducer noted = notingCards(produce, census);
     const QFileInfo file(target.path());
     if (target.isServer() || file.exists() || file.isSymLink()) {
         if (!target.isServer() && hasAccessHeader(target.path()))
             return error(ImportError::Kind::AccessAtPath, source, target.path());
-        // A store that is there already: filled only while it holds no member, in one transaction.
+        // A store that is there already: filled only while it holds no member, in one transaction; what a store
+        // holds then is what that transaction added, whatever `expected` says.
         const MemberStore store(target);
         if (ImportStatus refused = refuseIfHoldsMembers(store, source))
             return *refused;
-        qint64 produced = 0;
-        const StoreResult<bool> filled = store.fillEmpty([&](const MemberStore::AddRecord& add) {
-            return produce([&](const MemberRecord& record) {
-                ++produced;
-                return add(record);
-            });
-        });
+        const StoreResult<bool> filled = store.fillEmpty(noted);
         if (!filled)
             return storeError(source, filled.error());
         if (!*filled)
             return error(ImportError::Kind::HoldsMembers, source, store.path() + QStringLiteral(" holds members"));
-        return produced;
+        return PutMembers{census.rows(), census.notes()};
     }
     const QString memberPath = target.path();
     const QFileInfo& targetFile = file;
@@ -340,7 +349,7 @@ ImportResult<qint64> putMembers(const MemberStore::RecordProducer& produce, std:
             QDir().rmdir(folder); // only if still empty
         return failure;
     };
-    ImportResult<QString> built = buildMemberFile(memberPath, produce, expected, source);
+    ImportResult<QString> built = buildMemberFile(memberPath, noted, expected, source);
     if (!built)
         return failed(built.error());
     // rename() never replaces a file: a member file made meanwhile by another program stays as it is.
@@ -353,7 +362,7 @@ ImportResult<qint64> putMembers(const MemberStore::RecordProducer& produce, std:
     const StoreResult<qint64> rows = MemberStore(memberPath).rowCount();
     if (!rows)
         return storeError(source, rows.error());
-    return *rows;
+    return PutMembers{*rows, census.notes()};
 }
 
 ImportResult<ImportSummary> importAccessFile(const AccessReader& reader, const QString& file, const QString& memberPath,
@@ -375,11 +384,13 @@ ImportResult<ImportSummary> importAccessFile(const AccessReader& reader, const Q
     ImportResult<AccessMembers> members = readAccessMembers(reader, file, progress);
     if (!members)
         return members.error();
-    const ImportResult<qint64> put =
+    const ImportResult<PutMembers> put =
         putMembers(producerOf(members->records), members->summary.members, file, StoreAddress::file(memberPath));
     if (!put)
         return put.error();
-    return members->summary;
+    ImportSummary summary = members->summary;
+    summary.cards = put->cards;
+    return summary;
 }
 
 ImportResult<ImportSummary> importAccessIntoStore(const AccessReader& reader, const QString& file,
@@ -391,11 +402,13 @@ ImportResult<ImportSummary> importAccessIntoStore(const AccessReader& reader, co
     ImportResult<AccessMembers> members = readAccessMembers(reader, file, progress);
     if (!members)
         return members.error();
-    const ImportResult<qint64> put =
+    const ImportResult<PutMembers> put =
         putMembers(producerOf(members->records), members->summary.members, file, store.address());
     if (!put)
         return put.error();
-    return members->summary;
+    ImportSummary summary = members->summary;
+    summary.cards = put->cards;
+    return summary;
 }
 
 ImportResult<ImportSummary> replaceAccessMemberFile(const AccessReader& reader, const QString& path,
@@ -405,7 +418,9 @@ ImportResult<ImportSummary> replaceAccessMemberFile(const AccessReader& reader, 
     ImportResult<AccessMembers> members = readAccessMembers(reader, path, progress);
     if (!members)
         return members.error();
-    ImportResult<QString> built = buildMemberFile(path, producerOf(members->records), members->summary.members, path);
+    CardCensus census;
+    const MemberStore::RecordProducer produce = producerOf(members->records);
+    ImportResult<QString> built = buildMemberFile(path, notingCards(produce, census), members->summary.members, path);
     if (!built)
         return built.error();
     const ImportResult<QString> kept = keepOriginal(path);
@@ -425,5 +440,6 @@ ImportResult<ImportSummary> replaceAccessMemberFile(const AccessReader& reader, 
     syncFolder(QFileInfo(path).absolutePath());
     ImportSummary summary = members->summary;
     summary.keptOriginal = *kept;
+    summary.cards = census.notes();
     return summary;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "import/AccessReader.h"
+#include "import/CardNotes.h"
 #include "store/MemberRecord.h"
 #include "store/MemberStore.h"
 
@@ -29,6 +30,7 @@ struct ImportSummary
     qint64 emptyMarks = 0; // fields without a value (NULL), stored as the empty mark
     QStringList converted; // fields read from a column that is not text, converted as the member form stores them
     QString keptOriginal;  // when the Access file stood at the member file's place: where it is kept now
+    CardNotes cards;       // card numbers that the till cannot reach as imported
 };
 
 // The columns of table "ficha" that hold the thirteen fields, found by name whatever their case and order; other
@@ -64,12 +66,20 @@ ImportResult<AccessMembers> readAccessMembers(const AccessReader& reader, const 
 // The number of members that table "ficha" counts, its fields checked, without reading its rows.
 ImportResult<qint64> countAccessMembers(const AccessReader& reader, const QString& file);
 
+// What putMembers() put into a store.
+struct PutMembers
+{
+    qint64 members = 0;
+    CardNotes cards; // card numbers that the till cannot reach as put there
+};
+
 // Puts the records that `produce` adds, read from `source`, into the store at `target` (a member file or a server),
 // in order, all or nothing: into a store that is there only while it holds no member (HoldsMembers otherwise: an
 // import never merges), in one transaction; where there is no member file, as a new one built beside its place and
-// moved there once complete and counted (`expected` rows when given). The members put there, on success.
-ImportResult<qint64> putMembers(const MemberStore::RecordProducer& produce, std::optional<qint64> expected,
-                                const QString& source, const StoreAddress& target);
+// moved there once complete and counted (`expected` rows when given). Every import goes through here, or (the
+// Access file replaced at its place) through the same census of card numbers.
+ImportResult<PutMembers> putMembers(const MemberStore::RecordProducer& produce, std::optional<qint64> expected,
+                                    const QString& source, const StoreAddress& target);
 
 // Copies table "ficha" of the Access file `file` into the member file at `memberPath`, made as a first start makes
 // it when there is none. Refused (HoldsMembers) when the member file holds members: an import never merges. When

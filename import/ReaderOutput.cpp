@@ -28,6 +28,8 @@ ImportError::Kind reportedKind(QByteArrayView kind)
         return Kind::NoTable;
     if (kind == "value")
         return Kind::BadValue;
+    if (kind == "cut")
+        return Kind::CutShort;
     return Kind::Damaged;
 }
 

@@ -4,6 +4,7 @@
 
 QString CardEntry::normalise(const QString& entry)
 {
-    const QString kept = leftChars(entry, 1) == QStringLiteral("ñ") ? midChars(entry, 2, 7) : leftChars(entry, 7);
-    return leftChars(kept, 7);
+    const QString kept =
+        leftChars(entry, 1) == QStringLiteral("ñ") ? midChars(entry, 2, kKeptChars) : leftChars(entry, kKeptChars);
+    return leftChars(kept, kKeptChars);
 }

@@ -14,7 +14,10 @@ inline constexpr int kTopTwips = 7000;
 // The entry that ends the prompting.
 inline const QString kLeave = QStringLiteral("*");
 
-// A card reader sends "ñ" before the number: one leading "ñ" is dropped, then at most seven characters are
+// How many characters of a card number the prompt keeps: a longer stored number cannot be typed.
+inline constexpr qsizetype kKeptChars = 7;
+
+// A card reader sends "ñ" before the number: one leading "ñ" is dropped, then at most kKeptChars characters are
 // kept. Nothing else is trimmed, converted or checked.
 QString normalise(const QString& entry);
 

@@ -16,7 +16,13 @@
 // (integers, floats and doubles shortest round trip); currency as its whole number of ten-thousandths; dates as the
 // double of days since 30 December 1899; yes/no as 1 or 0; other types (OLE objects, binary) as an empty field.
 // On failure the last line is "error KIND MESSAGE" and the exit code is 3; KIND is one of open, notregular, read,
-// notaccess, damaged, notable, value.
+// notaccess, cut, damaged, notable, value.
+//
+// A file cut short is refused ("cut"), never read in part: libmdb reads a last page that is cut as if its missing
+// bytes were zeros (fields without a value, whole rows of them) and a page beyond the end as an empty one. So the
+// file must hold a whole number of its pages, and every page that libmdb asks for must lie within the file: the
+// reader puts its own mdb_read_pg() and mdb_read_alt_pg() in front of libmdb's (on ELF systems libmdb calls them
+// through the dynamic linker, which finds the program's own first), checks the page number and then hands over.
 
 #include <glib.h> // before mdbtools.h, which includes it inside extern "C"
 
@@ -34,6 +40,9 @@
 #include <string_view>
 #include <vector>
 
+#ifdef __ELF__
+#include <dlfcn.h>
+#endif
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -117,6 +126,30 @@ std::vector<char> readWholeFile(const char* path)
     close(fd);
     return bytes;
 }
+
+// The size of the file being read, once it is read.
+size_t fileSize = 0;
+
+#ifdef __ELF__
+using PageReader = ssize_t (*)(MdbHandle*, unsigned long);
+
+// Refuses a page that does not lie whole within the file, then reads it with libmdb's `name`, found once.
+ssize_t readPage(const char* name, PageReader& libmdbReader, MdbHandle* mdb, unsigned long page)
+{
+    const size_t pageSize = size_t(mdb->fmt->pg_size);
+    if (page >= fileSize / pageSize)
+        fail("cut", "page " + std::to_string(page) + " lies beyond the end of the file, which holds " +
+                        std::to_string(fileSize / pageSize) + " pages of " + std::to_string(pageSize) + " bytes");
+    if (!libmdbReader)
+        libmdbReader = reinterpret_cast<PageReader>(dlsym(RTLD_NEXT, name));
+    if (!libmdbReader)
+        fail("damaged", std::string("libmdb has no ") + name);
+    const ssize_t read = libmdbReader(mdb, page);
+    if (read != ssize_t(pageSize))
+        fail("cut", "page " + std::to_string(page) + " cannot be read whole");
+    return read;
+}
+#endif
 
 bool hasAccessHeader(const std::vector<char>& bytes)
 {
@@ -227,6 +260,21 @@ MdbCatalogEntry* findTable(MdbHandle* mdb, const char* name)
 
 } // namespace
 
+#ifdef __ELF__
+// Called by libmdb in place of its own (see the top of this file). Elsewhere (Windows) a library's calls never
+// reach the program's functions, and only the check of the file's size holds.
+extern "C" ssize_t mdb_read_pg(MdbHandle* mdb, unsigned long page)
+{
+    static PageReader libmdbReader = nullptr;
+    return readPage("mdb_read_pg", libmdbReader, mdb, page);
+}
+extern "C" ssize_t mdb_read_alt_pg(MdbHandle* mdb, unsigned long page)
+{
+    static PageReader libmdbReader = nullptr;
+    return readPage("mdb_read_alt_pg", libmdbReader, mdb, page);
+}
+#endif
+
 int main(int argc, char* argv[])
 {
     fixEnvironment();
@@ -248,9 +296,13 @@ int main(int argc, char* argv[])
     if (!hasAccessHeader(bytes))
         fail("notaccess", "no Access header");
     // The file is read from memory: libmdb never opens a path of its own (MDBPATH) nor reads a file that changes.
+    fileSize = bytes.size();
     MdbHandle* mdb = mdb_open_buffer(bytes.data(), bytes.size(), MDB_NOFLAGS);
     if (!mdb)
         fail("damaged", "libmdb cannot open it");
+    if (fileSize % size_t(mdb->fmt->pg_size) != 0)
+        fail("cut", "its " + std::to_string(fileSize) + " bytes are not a whole number of its pages of " +
+                        std::to_string(mdb->fmt->pg_size) + " bytes");
     mdb_set_bind_size(mdb, kMemoBufferSize);
     if (!mdb_read_catalog(mdb, MDB_TABLE))
         fail("damaged", "the list of tables cannot be read");

@@ -131,6 +131,51 @@ private slots:
         QCOMPARE(allRows(copy).size(), rows.size());
         QCOMPARE(MemberStore(copy).history("0001")->size(), 1u);
     }
+
+    void cardsTheTillCannotReach_data()
+    {
+        // Both imports into a new member file; the summary names every number that the till cannot reach. "CSV":
+        // a file whose card numbers are given in `cards`; "LONG": accessFileWithLongCards(); "JET4": the fixture.
+        const DataTable<QString, QStringList, QString, int> row("source", "cards", "out", "named");
+        row("CSV: too long by characters, not by UTF-16 units; shared", "CSV",
+            {"12345678", "ñ1234567", "0007", "😀123456", "0007", "1234567", "0007"},
+            "socios: 2 imported card numbers are longer than the 7 characters that the till's prompt keeps; the "
+            "till cannot open the members holding them:\n  12345678 (the till reads 1234567)\n  ñ1234567 (the till "
+            "reads 1234567)\nsocios: 1 imported card number is held by more than one row:\n  0007 (3 rows)\n",
+            3);
+        row("CSV: none", "CSV", {"1", "1234567"}, "", 0);
+        row("Access: the fixture's shared number", "JET4", {},
+            "10 fields without a value stored as \"*****\"\nsocios: 1 imported card number is held by more than one "
+            "row:\n  0007 (2 rows)\n",
+            1);
+        row("Access: 192 numbers too long, every one named", "LONG", {},
+            "keeps; the till cannot open the members holding them:\n  996367614 (the till reads 9963676)\n", 193);
+    }
+    void cardsTheTillCannotReach()
+    {
+        if (testingServer())
+            QSKIP("about the member file: TestCommandLine");
+        QFETCH(QString, source);
+        QFETCH(QStringList, cards);
+        QVERIFY(QFile::remove(m_memberPath));
+        const QString file = m_home->filePath(source == "CSV" ? "socios.csv" : "socios-access.mdb");
+        QByteArray bytes = source == "LONG" ? accessFileWithLongCards() : fileBytes(testDataPath("ficha-jet4.mdb"));
+        if (source == "CSV") {
+            bytes = "ntarjeta;nsocio;nombre;apellidos;calle;cp;ciudad;telefono;email;fnacimiento;observaciones;puntos;"
+                    "fcaducidad\n";
+            for (const QString& card : cards)
+                bytes += card.toUtf8() + ";1;Ana;Gil;C/ Mayor 1;50001;Zaragoza;976;*****;01/02/1990;*****; 0;06/2028\n";
+        }
+        QFile written(file);
+        QVERIFY(written.open(QIODevice::WriteOnly) && written.write(bytes) == bytes.size());
+        written.close();
+
+        const SociosRun run = socios({source == "CSV" ? "--import-csv" : "--import-access", file});
+        QCOMPARE(run.exitCode, 0);
+        QFETCH(QString, out);
+        QVERIFY2(out.isEmpty() ? run.out.count('\n') == 1 : run.out.contains(out), qPrintable(run.out));
+        QTEST(int(run.out.count("\n  ")), "named");
+    }
 };
 
 QTEST_GUILESS_MAIN(TestCommandLine)

@@ -179,6 +179,23 @@ QString testDataPath(const QString& name)
     return qEnvironmentVariable("SOCIOS_TEST_DATA") + QLatin1Char('/') + name;
 }
 
+QByteArray accessFileWithLongCards()
+{
+    QByteArray bytes = fileBytes(testDataPath(QStringLiteral("ficha-jet4.mdb")));
+    const auto name = [](const char16_t* text) {
+        return QByteArray(reinterpret_cast<const char*>(text), 16); // eight UTF-16 characters, as Jet 4 stores them
+    };
+    const QByteArray card = name(u"ntarjeta");
+    const QByteArray telephone = name(u"telefono");
+    const qsizetype cardAt = bytes.indexOf(card);
+    const qsizetype telephoneAt = bytes.indexOf(telephone);
+    if (cardAt < 0 || telephoneAt < 0)
+        qFatal("the Jet 4 fixture has no column ntarjeta or telefono");
+    bytes.replace(cardAt, 16, telephone);
+    bytes.replace(telephoneAt, 16, card);
+    return bytes;
+}
+
 QByteArray fileBytes(const QString& path)
 {
     QFile file(path);

@@ -88,6 +88,10 @@ QList<MemberRecord> allRows(const QString& path);
 
 QString testDataPath(const QString& name);
 
+// The Jet 4 Access fixture with its columns "ntarjeta" and "telefono" renamed into each other (the names are
+// equally long): its card numbers are then the telephone numbers, of nine digits or "*****".
+QByteArray accessFileWithLongCards();
+
 // The real socios program run to its end with `home` as its home folder, as over ssh: no display, no platform
 // chosen, a UTF-8 locale. Its exit code is -1 when it did not end within a minute.
 struct SociosRun
