@@ -159,19 +159,28 @@ void fillDisk(const QString& filler)
     }
 }
 
-SociosRun runCommandLine(const QString& home, const QStringList& arguments)
+void startCommandLine(QProcess& process, const QString& home, const QStringList& arguments, const QStringList& wrapper)
 {
-    QProcess process;
     QProcessEnvironment environment;
     environment.insert(QStringLiteral("HOME"), home);
     environment.insert(QStringLiteral("LC_ALL"), QStringLiteral("C.UTF-8"));
     environment.insert(QStringLiteral("PATH"), qEnvironmentVariable("PATH"));
     process.setProcessEnvironment(environment);
-    process.start(qEnvironmentVariable("SOCIOS_APP"), arguments);
+    const QString app = qEnvironmentVariable("SOCIOS_APP");
+    if (wrapper.isEmpty())
+        process.start(app, arguments);
+    else
+        process.start(wrapper.first(), wrapper.mid(1) + QStringList{app} + arguments);
+}
+
+SociosRun runCommandLine(const QString& home, const QStringList& arguments, const QStringList& wrapper)
+{
+    QProcess process;
+    startCommandLine(process, home, arguments, wrapper);
     if (!process.waitForFinished(60000))
         return {};
-    return {process.exitCode(), QString::fromUtf8(process.readAllStandardOutput()),
-            QString::fromUtf8(process.readAllStandardError())};
+    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
+            QString::fromUtf8(process.readAllStandardOutput()), QString::fromUtf8(process.readAllStandardError())};
 }
 
 QString testDataPath(const QString& name)
