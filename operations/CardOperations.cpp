@@ -60,12 +60,16 @@ StoreFailure CardOperations::showMembersPass()
     f.ClearMemberBoxes();
     f.ResetMemberBoxColours();
     normaliseText52();
-    const StoreResult<std::vector<MemberRecord>> rows = m_store.rowsWithCard(f.Text52.text());
+    const StoreResult<std::vector<FoundRow>> rows = m_store.rowsWithCard(f.Text52.text());
     if (!rows)
         return rows.error();
-    f.ShowMemberRecords(*rows);
-    // "Modificar" rewrites the first row holding the number, and only while it still holds what was read now.
-    m_firstRowShown = rows->empty() ? std::nullopt : std::optional<MemberRecord>(rows->front());
+    std::vector<MemberRecord> records;
+    records.reserve(rows->size());
+    for (const FoundRow& row : *rows)
+        records.push_back(row.record);
+    f.ShowMemberRecords(records);
+    // "Modificar" rewrites the row left on screen, and only while it still holds what was read now.
+    m_rowShown = rows->empty() ? std::nullopt : std::optional<FoundRow>(rows->back());
     return std::nullopt;
 }
 

@@ -83,8 +83,9 @@ private:
 
     Form1& m_form;
     const MemberStore& m_store;
-    // The first row holding the card number, as the last lookup read it.
-    std::optional<MemberRecord> m_firstRowShown;
+    // The row on screen (the last one holding the card number), as the last lookup read it: the row that
+    // "Salvar registro" rewrites.
+    std::optional<FoundRow> m_rowShown;
     CardPrompt& m_prompt;
     MessageSink& m_messages;
 };

@@ -74,10 +74,11 @@ void CardOperations::Command10_Click()
 
     const BoxTexts typed = boxTexts();
     const MemberRecord record = f.StoreMemberBoxes(Form1::StoreVariant::Edited);
-    // Text4 cannot be typed into: the row found by "Modificar" is the one rewritten, with its card number, and
-    // only while it still holds what was read then.
-    const StoreResult<MemberStore::Rewrite> written =
-        m_store.rewriteFirst(f.Text4.text(), m_firstRowShown.value_or(MemberRecord()), record);
+    // Text4 cannot be typed into: the row shown by "Modificar" is the one rewritten, with its card number, and only
+    // while it still holds what was read then. Other rows with the same number stay as they are.
+    if (!m_rowShown)
+        return cardVanished();
+    const StoreResult<MemberStore::Rewrite> written = m_store.rewrite(*m_rowShown, record);
     if (!written) {
         // Nothing written: the member stays open as typed, to save again once the cause is gone.
         m_messages.storeFailure(written.error());
@@ -93,8 +94,8 @@ void CardOperations::Command10_Click()
                                          "cambio y pulse «Salvar registro»."));
         f.ClearMemberBoxes();
         f.ResetMemberBoxColours();
-        f.ShowMemberRecord(written->stored);
-        m_firstRowShown = written->stored;
+        f.ShowMemberRecord(written->stored.record);
+        m_rowShown = written->stored;
         f.Text25.setFocus();
         return;
     case MemberStore::Rewrite::Outcome::Written:

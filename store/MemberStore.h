@@ -30,6 +30,17 @@ struct Movement
     bool operator==(const Movement&) const = default;
 };
 
+// Which row of "ficha" a lookup met: the engine's own identity of the row (SQLite's row id, the server's column
+// "id"). Rows that hold one card number (an import keeps them all) are told apart by it.
+using RowKey = qint64;
+
+// A row as a lookup read it: which row it is, and its thirteen fields.
+struct FoundRow
+{
+    RowKey key = 0;
+    MemberRecord record;
+};
+
 // One row met by a scan, offering the fields that the scan was asked for.
 class StoredRow
 {
@@ -131,7 +142,7 @@ public:
                                const RowVisitor& visit) const;
 
     // Every row whose card number is exactly `card` (case and blanks count), in table order.
-    StoreResult<std::vector<MemberRecord>> rowsWithCard(const QString& card) const;
+    StoreResult<std::vector<FoundRow>> rowsWithCard(const QString& card) const;
 
     // Whether some row holds exactly this card number.
     StoreResult<bool> holdsCard(const QString& card) const;
@@ -158,18 +169,18 @@ public:
     // written, when the number is taken.
     StoreResult<bool> appendNew(const MemberRecord& record) const;
 
-    // Writes all fields of the record into the first row (in table order) holding `card`, if that row still holds
-    // `expected`: what the till read before the operator changed it. The check and the write are one transaction,
-    // so a change made by another till meanwhile is never written over. A changed balance goes into the points
-    // history in the same transaction.
+    // Writes all fields of the record into the row `shown`, which a lookup found, if that row still holds what the
+    // lookup read: what the till showed before the operator changed it. Other rows with the same card number are
+    // left as they are. The check and the write are one transaction, so a change made by another till meanwhile is
+    // never written over. A changed balance goes into the points history in the same transaction. NoRow: the row
+    // is gone, or holds another card number now.
     struct Rewrite
     {
         enum class Outcome { Written, NoRow, Changed };
         Outcome outcome = Outcome::NoRow;
-        MemberRecord stored; // when changed: what the row holds now
+        FoundRow stored; // when changed: what the row holds now
     };
-    StoreResult<Rewrite> rewriteFirst(const QString& card, const MemberRecord& expected,
-                                      const MemberRecord& record) const;
+    StoreResult<Rewrite> rewrite(const FoundRow& shown, const MemberRecord& record) const;
 
     // The new balance for the balance stored at the moment of writing; no value leaves the row as it is.
     using BalanceChange = std::function<std::optional<QString>(const QString& stored)>;

@@ -725,7 +725,7 @@ StoreFailure SqliteEngine::buildMissingIndexes()
     return std::nullopt;
 }
 
-StoreResult<std::vector<MemberRecord>> SqliteEngine::rowsWithCard(const QString& card)
+StoreResult<std::vector<FoundRow>> SqliteEngine::rowsWithCard(const QString& card)
 {
     sqlite3* handle = m_connection->handle();
     const auto failed = [&](int code) {
@@ -738,7 +738,7 @@ StoreResult<std::vector<MemberRecord>> SqliteEngine::rowsWithCard(const QString&
         QStringList names;
         for (Field f : allFields())
             names << QLatin1String(fieldName(f));
-        return QStringLiteral("SELECT %1 FROM ficha WHERE ntarjeta = ? ORDER BY %2")
+        return QStringLiteral("SELECT %1, %2 FROM ficha WHERE ntarjeta = ? ORDER BY %2")
             .arg(names.join(QLatin1String(", ")), m_rowId)
             .toUtf8();
     });
@@ -746,11 +746,13 @@ StoreResult<std::vector<MemberRecord>> SqliteEngine::rowsWithCard(const QString&
     if (!statement)
         return failed(sqlite3_errcode(handle));
     const QByteArray key = card.toUtf8();
-    std::vector<MemberRecord> rows;
+    std::vector<FoundRow> rows;
     sqlite3_bind_text(statement, 1, key.constData(), int(key.size()), SQLITE_STATIC);
     int stepped;
     while ((stepped = sqlite3_step(statement)) == SQLITE_ROW) {
-        MemberRecord& record = rows.emplace_back();
+        FoundRow& row = rows.emplace_back();
+        row.key = sqlite3_column_int64(statement, int(kFieldCount));
+        MemberRecord& record = row.record;
         for (Field f : allFields()) {
             const int column = int(f);
             if (sqlite3_column_type(statement, column) == SQLITE_NULL) {

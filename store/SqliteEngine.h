@@ -38,7 +38,7 @@ public:
     StoreFailure lockTable() override { return std::nullopt; }
     QString lockRow() const override { return {}; }
 
-    StoreResult<std::vector<MemberRecord>> rowsWithCard(const QString& card) override;
+    StoreResult<std::vector<FoundRow>> rowsWithCard(const QString& card) override;
     StoreFailure prepareHistory() override;
     StoreResult<bool> hasHistory() override;
 

@@ -67,10 +67,8 @@ private slots:
         // The month typed before the refusal stays for the next try.
         row("31 April refused, then corrected", "0001", {"Text28=31", "Text29=4"}, {"Text28=30", "Text30=1990"}, 0,
             {"fnacimiento=30/04/1990"});
-        // Only an outside change leaves two rows with one number: the last is shown, the first rewritten.
-        row("two rows: the first takes what is shown", "0020", {}, {"Text25=Tercero"}, 3,
-            {"nombre=Tercero", "nsocio=121", "ciudad=Segovia", "fnacimiento=06/03/1981", "puntos=20",
-             "fcaducidad=02/2026"});
+        // An import keeps two rows with one number: the last is shown and rewritten, the other left as it is.
+        row("two rows: the one shown is written", "0020", {}, {"Text25=Tercero"}, 4, {"nombre=Tercero"});
     }
 
     void save()

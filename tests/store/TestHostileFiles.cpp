@@ -131,15 +131,15 @@ private slots:
         const MemberStore store(m_path);
         QCOMPARE(store.openOrCreate(), std::nullopt);
         QList<MemberRecord> expected = allRows(m_path);
-        const MemberRecord shown = store.rowsWithCard("0001")->front();
-        QCOMPARE(shown.apellidos, QStringLiteral("Muñoz"));
-        QCOMPARE(shown.observaciones, QStringLiteral("€ œ"));
+        const FoundRow shown = store.rowsWithCard("0001")->front();
+        QCOMPARE(shown.record.apellidos, QStringLiteral("Muñoz"));
+        QCOMPARE(shown.record.observaciones, QStringLiteral("€ œ"));
         const auto add = store.changePoints("0012", [](const QString&) { return std::optional<QString>(" 1"); });
         QCOMPARE(add->outcome, MemberStore::PointsChange::Outcome::Written);
         expected[2].puntos = " 1";
-        expected[0] = shown;
+        expected[0] = shown.record;
         expected[0].telefono = "600 000 000";
-        QCOMPARE(store.rewriteFirst("0001", shown, expected[0])->outcome, MemberStore::Rewrite::Outcome::Written);
+        QCOMPARE(store.rewrite(shown, expected[0])->outcome, MemberStore::Rewrite::Outcome::Written);
         QCOMPARE(execSql(m_path, "SELECT hex(apellidos), hex(observaciones) FROM ficha WHERE ntarjeta = '0001'"),
                  (QList<QStringList>{{"4D75C3B16F7A", "E282AC20C593"}}));
         QCOMPARE(allRows(m_path), expected);
