@@ -86,8 +86,8 @@ bool CardOperations::memberFound()
 
 void CardOperations::fail(const StoreError& error)
 {
-    m_messages.storeFailure(error);
     m_form.restoreIdleState();
+    m_messages.storeFailure(error);
 }
 
 CardOperations::BoxTexts CardOperations::boxTexts() const
@@ -106,6 +106,6 @@ void CardOperations::keepTyping(const BoxTexts& typed)
 
 void CardOperations::cardVanished()
 {
-    m_messages.notice(QStringLiteral("no existe este número de tarjeta"));
     m_form.restoreIdleState();
+    m_messages.notice(QStringLiteral("no existe este número de tarjeta"));
 }

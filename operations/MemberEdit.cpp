@@ -81,21 +81,22 @@ void CardOperations::Command10_Click()
     const StoreResult<MemberStore::Rewrite> written = m_store.rewrite(*m_rowShown, record);
     if (!written) {
         // Nothing written: the member stays open as typed, to save again once the cause is gone.
-        m_messages.storeFailure(written.error());
         keepTyping(typed);
+        m_messages.storeFailure(written.error());
         return;
     }
     switch (written->outcome) {
     case MemberStore::Rewrite::Outcome::NoRow:
         return cardVanished();
     case MemberStore::Rewrite::Outcome::Changed:
-        m_messages.notice(QStringLiteral("Otra caja ha cambiado los datos de este socio mientras tanto, así que no se "
-                                         "ha guardado nada. Ahora se muestran los datos guardados: vuelva a hacer el "
-                                         "cambio y pulse «Salvar registro»."));
+        // The stored member is on screen, as "Consulta" shows it, before the message says so.
         f.ClearMemberBoxes();
         f.ResetMemberBoxColours();
         f.ShowMemberRecord(written->stored.record);
         m_rowShown = written->stored;
+        m_messages.notice(QStringLiteral("Otra caja ha cambiado los datos de este socio mientras tanto, así que no se "
+                                         "ha guardado nada. Ahora se muestran los datos guardados: vuelva a hacer el "
+                                         "cambio y pulse «Salvar registro»."));
         f.Text25.setFocus();
         return;
     case MemberStore::Rewrite::Outcome::Written:

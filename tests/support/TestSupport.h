@@ -58,15 +58,26 @@ private:
     int m_asked = 0;
 };
 
-// Records the messages instead of showing them.
+// Records the messages instead of showing them. `onMessage` runs as each is shown: the window behind it.
 class FakeMessages : public MessageSink
 {
 public:
-    void storeFailure(const StoreError& error) override { failures.append(error); }
-    void notice(const QString& text) override { notices.append(text); }
+    void storeFailure(const StoreError& error) override
+    {
+        failures.append(error);
+        if (onMessage)
+            onMessage();
+    }
+    void notice(const QString& text) override
+    {
+        notices.append(text);
+        if (onMessage)
+            onMessage();
+    }
 
     QList<StoreError> failures;
     QStringList notices;
+    std::function<void()> onMessage;
 };
 
 // A member with every field filled in, as the application stores it.
