@@ -224,3 +224,18 @@ int reportConfigurationError(const QString& error)
     box.exec();
     return kExitStoreFailure;
 }
+
+int reportNoHomeFolder(const QString& error)
+{
+    qWarning("socios: %s", qUtf8Printable(error));
+    QMessageBox box(QMessageBox::Critical, QStringLiteral("Socios"),
+                    QStringLiteral("No se puede abrir el programa: no se encuentra la carpeta personal de este usuario "
+                                   "(no está indicada, no existe o su nombre no se puede leer), que es donde se guarda "
+                                   "el archivo de socios, MIS PROGRAMAS/dorvel.mdb. Para no crear un archivo de socios "
+                                   "en otro sitio, el programa no se abre. Avise a quien administra este ordenador."),
+                    QMessageBox::Ok);
+    box.setObjectName(QStringLiteral("noHomeFolder"));
+    box.setDetailedText(error);
+    box.exec();
+    return kExitStoreFailure;
+}

@@ -172,12 +172,27 @@ MemberStore::MemberStore(const StoreAddress& address)
 
 MemberStore::~MemberStore() = default;
 
-QString MemberStore::defaultPath()
+Result<QString, MemberStore::NoPlace> MemberStore::defaultPath()
 {
 #ifdef Q_OS_WIN
     return QStringLiteral("C:\\MIS PROGRAMAS\\dorvel.mdb");
 #else
-    return QDir::homePath() + QStringLiteral("/MIS PROGRAMAS/dorvel.mdb");
+    // QDir::homePath() would give the root for a missing HOME, and another folder for a name that is not UTF-8.
+    const QByteArray home = qgetenv("HOME");
+    const QString name = QFile::decodeName(home);
+    const auto noPlace = [](const QString& why) {
+        return NoPlace{why + QStringLiteral(", so the member file (MIS PROGRAMAS/dorvel.mdb in the home folder) has no "
+                                            "place; none is made elsewhere")};
+    };
+    if (home.isEmpty())
+        return noPlace(QStringLiteral("HOME is not set"));
+    if (QFile::encodeName(name) != home)
+        return noPlace(QStringLiteral("the name of the home folder in HOME is not valid UTF-8 (%1)").arg(name));
+    if (!QDir::isAbsolutePath(name))
+        return noPlace(QStringLiteral("the home folder in HOME is not an absolute path (%1)").arg(name));
+    if (!QFileInfo(name).isDir())
+        return noPlace(QStringLiteral("the home folder %1 (HOME) does not exist").arg(name));
+    return QDir::cleanPath(name) + QStringLiteral("/MIS PROGRAMAS/dorvel.mdb");
 #endif
 }
 

@@ -77,8 +77,14 @@ public:
     MemberStore& operator=(const MemberStore&) = delete;
 
     // "C:\MIS PROGRAMAS\dorvel.mdb" on Windows; elsewhere the home folder stands for the drive:
-    // $HOME/MIS PROGRAMAS/dorvel.mdb.
-    static QString defaultPath();
+    // $HOME/MIS PROGRAMAS/dorvel.mdb. Elsewhere NoPlace when there is no home folder to stand for it: HOME unset or
+    // empty, not an absolute path, not an existing folder, or a name that is not UTF-8 (which would name another
+    // folder). The member file then has no place, and none is made anywhere else.
+    struct NoPlace
+    {
+        QString reason; // one English line
+    };
+    static Result<QString, NoPlace> defaultPath();
 
     // The member file, or the server's display name (StoreAddress::displayName()): what messages name.
     const QString& path() const { return m_path; }

@@ -14,6 +14,7 @@
 #include <QTest>
 
 #include <functional>
+#include <optional>
 
 class QTemporaryDir;
 
@@ -107,6 +108,10 @@ struct SociosRun
     QString out, err;
 };
 SociosRun runCommandLine(const QString& home, const QStringList& arguments);
+// The same with HOME as bytes, a name that is not UTF-8 included, or unset (no value). With `until`, on the offscreen
+// platform: a window or a message box waits for the operator, so the program is killed (exit code -1) once its
+// stderr has said `until`.
+SociosRun runSocios(const std::optional<QByteArray>& home, const QStringList& arguments, const QString& until = {});
 
 // Makes a file or folder read-only for this process, even as root (chattr), and adds the command that undoes it
 // to `undoes`. False where the system cannot.
