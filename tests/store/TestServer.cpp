@@ -241,9 +241,10 @@ private slots:
         QCOMPARE(store.startup().writesRefused, Cause::ReadOnly);
         QCOMPARE(store.rowsWithCard("0001")->size(), 1u);
         const QList<MemberRecord> before = m_store->allRows();
-        for (const StoreError& error : {store.appendNew(sampleMember("0099")).error(),
-                                        store.rewrite(store.rowsWithCard("0001")->front(), sampleMember("0001")).error(),
-                                        store.changePoints("0001", add5).error()}) {
+        for (const StoreError& error :
+             {store.appendNew(sampleMember("0099")).error(),
+              store.rewrite(store.rowsWithCard("0001")->front(), sampleMember("0001")).error(),
+              store.changePoints("0001", add5).error()}) {
             QCOMPARE(error.kind, StoreError::Kind::Write);
             QCOMPARE(error.cause, Cause::ReadOnly);
             QVERIFY2(storeErrorMessage(error).contains("solo permite consultar"), qPrintable(storeErrorMessage(error)));
