@@ -96,6 +96,9 @@ public:
         bool created = false; // no file was there: a new, empty member file was made
         // Lookups work, but every save will be refused: ReadOnly (the file or its folder), or DiskFull.
         std::optional<StoreError::Cause> writesRefused;
+        // The last saves are complete, but sit in the log beside a file that cannot take them (ReadOnly): lookups
+        // see them, and they go into the file once the file and its folder can be written again.
+        bool logBesideFile = false;
         bool indexesMissing = false; // left to buildMissingIndexes()
     };
     enum class Indexes { Build, Defer };
