@@ -201,16 +201,20 @@ StoreChoice chooseStore(const QString& database)
         return {std::move(address), {}};
     }
 
+    // Without a home folder, neither the configuration file nor the member file has its place.
+    const Result<QString, MemberStore::NoPlace> memberFile = MemberStore::defaultPath();
+    if (!memberFile)
+        return {std::nullopt, memberFile.error().reason, StoreChoice::About::HomeFolder};
     const QString path = configurationFile();
     if (!QFileInfo::exists(path))
-        return {StoreAddress::file(MemberStore::defaultPath()), {}};
+        return {StoreAddress::file(*memberFile), {}};
     if (!QFileInfo(path).isReadable())
         return {std::nullopt, path + QStringLiteral(" cannot be read")};
     QSettings settings(path, QSettings::IniFormat);
     if (settings.status() != QSettings::NoError)
         return {std::nullopt, path + QStringLiteral(" is not an INI file")};
     if (!settings.childGroups().contains(QStringLiteral("server")))
-        return {StoreAddress::file(MemberStore::defaultPath()), {}};
+        return {StoreAddress::file(*memberFile), {}};
     settings.beginGroup(QStringLiteral("server"));
     QMap<QString, QString> parameters;
     for (const QString& key : settings.childKeys()) {

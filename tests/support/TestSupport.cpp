@@ -4,6 +4,7 @@
 
 #include "store/MemberStore.h"
 
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
@@ -161,17 +162,38 @@ void fillDisk(const QString& filler)
 
 SociosRun runCommandLine(const QString& home, const QStringList& arguments)
 {
+    return runSocios(QFile::encodeName(home), arguments);
+}
+
+SociosRun runSocios(const std::optional<QByteArray>& home, const QStringList& arguments, const QString& until)
+{
     QProcess process;
     QProcessEnvironment environment;
-    environment.insert(QStringLiteral("HOME"), home);
     environment.insert(QStringLiteral("LC_ALL"), QStringLiteral("C.UTF-8"));
     environment.insert(QStringLiteral("PATH"), qEnvironmentVariable("PATH"));
+    if (!until.isEmpty())
+        environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
     process.setProcessEnvironment(environment);
-    process.start(qEnvironmentVariable("SOCIOS_APP"), arguments);
-    if (!process.waitForFinished(60000))
-        return {};
+    // HOME goes through the helper as bytes: QProcessEnvironment takes only names that are UTF-8.
+    process.start(qEnvironmentVariable("SOCIOS_TEST_HELPER"),
+                  QStringList{QStringLiteral("home"), home ? QString::fromLatin1(home->toHex()) : QStringLiteral("-"),
+                              qEnvironmentVariable("SOCIOS_APP")} +
+                      arguments);
+    QString err;
+    if (!until.isEmpty()) {
+        process.setReadChannel(QProcess::StandardError);
+        const QDeadlineTimer deadline(60000);
+        while (!err.contains(until) && process.state() != QProcess::NotRunning && !deadline.hasExpired()) {
+            process.waitForReadyRead(100);
+            err += QString::fromUtf8(process.readAllStandardError());
+        }
+        process.kill();
+    }
+    if (!process.waitForFinished(60000) || process.exitStatus() != QProcess::NormalExit)
+        return {-1, QString::fromUtf8(process.readAllStandardOutput()),
+                err + QString::fromUtf8(process.readAllStandardError())};
     return {process.exitCode(), QString::fromUtf8(process.readAllStandardOutput()),
-            QString::fromUtf8(process.readAllStandardError())};
+            err + QString::fromUtf8(process.readAllStandardError())};
 }
 
 QString testDataPath(const QString& name)
