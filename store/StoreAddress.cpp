@@ -181,6 +181,23 @@ QString StoreAddress::displayName() const
     return name;
 }
 
+bool StoreAddress::isMemberFile(const QString& file) const
+{
+    if (isServer())
+        return false;
+    const QFileInfo target(file);
+    const QString member = QFileInfo(m_path).canonicalFilePath();
+    if (member.isEmpty())
+        return false;
+    // A name of its own that does not exist yet leads to no file: its folder and name are compared instead.
+    const QString folder = QFileInfo(target.absolutePath()).canonicalFilePath();
+    const QString named = target.exists() ? target.canonicalFilePath() : folder + QLatin1Char('/') + target.fileName();
+    for (const char* side : {"", "-wal", "-journal", "-shm"})
+        if (named == member + QLatin1String(side))
+            return true;
+    return false;
+}
+
 bool StoreAddress::namesServer(const QString& displayName)
 {
     return startsWithScheme(displayName);

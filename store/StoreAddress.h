@@ -46,6 +46,10 @@ public:
     // Whether a display name names a server.
     static bool namesServer(const QString& displayName);
 
+    // File: whether `file` is the member file itself, or the log or journal beside it, under whatever name leads
+    // there: what a file written by a command must never replace.
+    bool isMemberFile(const QString& file) const;
+
     bool operator==(const StoreAddress&) const = default;
 
 private:
