@@ -8,6 +8,7 @@
 #include <QAbstractItemView>
 #include <QApplication>
 #include <QEvent>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLocale>
 #include <QLoggingCategory>
@@ -138,7 +139,15 @@ void SociosApp::announceStartup()
                                          "en:\n%1\n\nSi esperaba ver sus socios, cierre el programa y compruebe que la "
                                          "carpeta o la unidad donde estaban está disponible.")
                               .arg(m_store.path()));
-    if (found.writesRefused == StoreError::Cause::ReadOnly)
+    if (found.writesRefused == StoreError::Cause::ReadOnly && found.logBesideFile)
+        m_messages.notice(
+            QStringLiteral("El archivo de socios es de solo lectura:\n%1\n\nLos últimos cambios guardados "
+                           "están completos, pero quedaron junto al archivo, en %2, y todavía no dentro "
+                           "de él. Se pueden consultar los socios con esos cambios, pero no dar altas ni "
+                           "guardar cambios. Los cambios pasarán al archivo en cuanto se pueda volver a "
+                           "escribir en el archivo y en su carpeta; mientras tanto, no borre ni mueva %2.")
+                .arg(m_store.path(), QFileInfo(m_store.path()).fileName() + QStringLiteral("-wal")));
+    else if (found.writesRefused == StoreError::Cause::ReadOnly)
         m_messages.notice(QStringLiteral("El archivo de socios es de solo lectura:\n%1\n\nSe pueden consultar los "
                                          "socios, pero no dar altas ni guardar cambios.")
                               .arg(m_store.path()));
@@ -254,6 +263,21 @@ int reportConfigurationError(const QString& error)
                         .arg(configurationFile()),
                     QMessageBox::Ok);
     box.setObjectName(QStringLiteral("configurationError"));
+    box.setDetailedText(error);
+    box.exec();
+    return kExitStoreFailure;
+}
+
+int reportNoHomeFolder(const QString& error)
+{
+    qWarning("socios: %s", qUtf8Printable(error));
+    QMessageBox box(QMessageBox::Critical, QStringLiteral("Socios"),
+                    QStringLiteral("No se puede abrir el programa: no se encuentra la carpeta personal de este usuario "
+                                   "(no está indicada, no existe o su nombre no se puede leer), que es donde se guarda "
+                                   "el archivo de socios, MIS PROGRAMAS/dorvel.mdb. Para no crear un archivo de socios "
+                                   "en otro sitio, el programa no se abre. Avise a quien administra este ordenador."),
+                    QMessageBox::Ok);
+    box.setObjectName(QStringLiteral("noHomeFolder"));
     box.setDetailedText(error);
     box.exec();
     return kExitStoreFailure;

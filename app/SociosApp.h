@@ -64,3 +64,5 @@ int runSocios(const StoreAddress& store, const Clock& clock);
 
 // Says in a message box that the configuration file (or --database) cannot be used; returns the exit code.
 int reportConfigurationError(const QString& error);
+// Says in a message box that there is no home folder to hold the member file; returns the exit code.
+int reportNoHomeFolder(const QString& error);

@@ -64,7 +64,8 @@ int main(int argc, char* argv[])
     installSpanishTranslations();
     const StoreChoice store = chooseStore(command.database);
     if (!store.address)
-        return reportConfigurationError(store.error);
+        return store.about == StoreChoice::About::HomeFolder ? reportNoHomeFolder(store.error)
+                                                             : reportConfigurationError(store.error);
     const SystemClock clock;
     return runSocios(*store.address, clock);
 }

@@ -196,7 +196,7 @@ void rewrite(benchmark::State& state, int members)
         state.PauseTiming(); // the lookup that showed the member comes before the save
         const auto shown = store.rowsWithCard(record.ntarjeta);
         state.ResumeTiming();
-        const auto written = store.rewriteFirst(record.ntarjeta, shown->front(), record);
+        const auto written = store.rewrite(shown->front(), record);
         if (!written || written->outcome != MemberStore::Rewrite::Outcome::Written)
             state.SkipWithError("rewrite failed");
     }
@@ -566,7 +566,7 @@ void latencyRewrite(benchmark::State& state, BenchStore where, int members)
             break;
         }
         latencies.time([&] {
-            const auto written = store.rewriteFirst(record.ntarjeta, shown->front(), record);
+            const auto written = store.rewrite(shown->front(), record);
             if (!written || written->outcome != MemberStore::Rewrite::Outcome::Written)
                 state.SkipWithError("rewrite failed");
         });

@@ -6,7 +6,8 @@
 // Exit codes of socios, in every mode. The manual page lists them (packaging/socios.h2m): a new one goes there too.
 enum ExitCode : int {
     kExitOk = 0,
-    kExitStoreFailure = 1, // the member store cannot be opened, read or written, or socios.conf cannot be used
+    kExitStoreFailure = 1, // the member store cannot be opened, read or written, socios.conf cannot be used, or
+                           // there is no home folder to hold the member file
     kExitUsage = 2,        // an unknown option, a missing value, or modes that exclude each other
     kExitBadInput = 3,     // the file given cannot be used: missing, unreadable, not of its kind, damaged, incomplete;
                            // or an export cannot be written whole (what was at its place is left as it was)

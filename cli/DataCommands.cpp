@@ -35,6 +35,11 @@ int runExportCsv(const QString& file, const StoreAddress& store, QTextStream& ou
 {
     if (const std::optional<int> missing = needsMemberFile(store, err))
         return *missing;
+    if (store.isMemberFile(file)) {
+        err << "socios: " << file << " is the member file, which an export never writes over\n"
+            << "socios: nothing was exported.\n";
+        return kExitRefused;
+    }
     const std::variant<CsvExported, CsvExportError> result = exportMembers(MemberStore(store), file);
     if (const auto* failed = std::get_if<CsvExportError>(&result)) {
         if (failed->store)

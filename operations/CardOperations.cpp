@@ -60,12 +60,16 @@ StoreFailure CardOperations::showMembersPass()
     f.ClearMemberBoxes();
     f.ResetMemberBoxColours();
     normaliseText52();
-    const StoreResult<std::vector<MemberRecord>> rows = m_store.rowsWithCard(f.Text52.text());
+    const StoreResult<std::vector<FoundRow>> rows = m_store.rowsWithCard(f.Text52.text());
     if (!rows)
         return rows.error();
-    f.ShowMemberRecords(*rows);
-    // "Modificar" rewrites the first row holding the number, and only while it still holds what was read now.
-    m_firstRowShown = rows->empty() ? std::nullopt : std::optional<MemberRecord>(rows->front());
+    std::vector<MemberRecord> records;
+    records.reserve(rows->size());
+    for (const FoundRow& row : *rows)
+        records.push_back(row.record);
+    f.ShowMemberRecords(records);
+    // "Modificar" rewrites the row left on screen, and only while it still holds what was read now.
+    m_rowShown = rows->empty() ? std::nullopt : std::optional<FoundRow>(rows->back());
     return std::nullopt;
 }
 
@@ -82,8 +86,8 @@ bool CardOperations::memberFound()
 
 void CardOperations::fail(const StoreError& error)
 {
-    m_messages.storeFailure(error);
     m_form.restoreIdleState();
+    m_messages.storeFailure(error);
 }
 
 CardOperations::BoxTexts CardOperations::boxTexts() const
@@ -102,6 +106,6 @@ void CardOperations::keepTyping(const BoxTexts& typed)
 
 void CardOperations::cardVanished()
 {
-    m_messages.notice(QStringLiteral("no existe este número de tarjeta"));
     m_form.restoreIdleState();
+    m_messages.notice(QStringLiteral("no existe este número de tarjeta"));
 }

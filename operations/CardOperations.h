@@ -12,7 +12,8 @@ class MessageSink;
 // What the operation buttons do. The handlers keep nothing between them: what one hands to the next lives in
 // the controls of Form1 (the card number in Text4, the entry in Text52, which buttons are shown).
 // A failure of the member file is shown to the operator, ends the running operation without writing anything
-// of it, and returns the window to its idle state; the application keeps running.
+// of it, and returns the window to its idle state; the application keeps running. A message shows over the window
+// as the operation leaves it, never over the stored forms that a save makes of the boxes.
 class CardOperations
 {
 public:
@@ -83,8 +84,9 @@ private:
 
     Form1& m_form;
     const MemberStore& m_store;
-    // The first row holding the card number, as the last lookup read it.
-    std::optional<MemberRecord> m_firstRowShown;
+    // The row on screen (the last one holding the card number), as the last lookup read it: the row that
+    // "Salvar registro" rewrites.
+    std::optional<FoundRow> m_rowShown;
     CardPrompt& m_prompt;
     MessageSink& m_messages;
 };

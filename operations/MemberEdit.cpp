@@ -74,27 +74,29 @@ void CardOperations::Command10_Click()
 
     const BoxTexts typed = boxTexts();
     const MemberRecord record = f.StoreMemberBoxes(Form1::StoreVariant::Edited);
-    // Text4 cannot be typed into: the row found by "Modificar" is the one rewritten, with its card number, and
-    // only while it still holds what was read then.
-    const StoreResult<MemberStore::Rewrite> written =
-        m_store.rewriteFirst(f.Text4.text(), m_firstRowShown.value_or(MemberRecord()), record);
+    // Text4 cannot be typed into: the row shown by "Modificar" is the one rewritten, with its card number, and only
+    // while it still holds what was read then. Other rows with the same number stay as they are.
+    if (!m_rowShown)
+        return cardVanished();
+    const StoreResult<MemberStore::Rewrite> written = m_store.rewrite(*m_rowShown, record);
     if (!written) {
         // Nothing written: the member stays open as typed, to save again once the cause is gone.
-        m_messages.storeFailure(written.error());
         keepTyping(typed);
+        m_messages.storeFailure(written.error());
         return;
     }
     switch (written->outcome) {
     case MemberStore::Rewrite::Outcome::NoRow:
         return cardVanished();
     case MemberStore::Rewrite::Outcome::Changed:
+        // The stored member is on screen, as "Consulta" shows it, before the message says so.
+        f.ClearMemberBoxes();
+        f.ResetMemberBoxColours();
+        f.ShowMemberRecord(written->stored.record);
+        m_rowShown = written->stored;
         m_messages.notice(QStringLiteral("Otra caja ha cambiado los datos de este socio mientras tanto, así que no se "
                                          "ha guardado nada. Ahora se muestran los datos guardados: vuelva a hacer el "
                                          "cambio y pulse «Salvar registro»."));
-        f.ClearMemberBoxes();
-        f.ResetMemberBoxColours();
-        f.ShowMemberRecord(written->stored);
-        m_firstRowShown = written->stored;
         f.Text25.setFocus();
         return;
     case MemberStore::Rewrite::Outcome::Written:

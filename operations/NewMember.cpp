@@ -75,8 +75,8 @@ void CardOperations::command2_Click()
     const StoreResult<bool> added = m_store.appendNew(f.StoreMemberBoxes(Form1::StoreVariant::New));
     if (!added) {
         // Nothing written: the member stays open as typed, to save again once the cause is gone.
-        m_messages.storeFailure(added.error());
         keepTyping(typed);
+        m_messages.storeFailure(added.error());
         return;
     }
     if (!*added) {

@@ -196,12 +196,27 @@ MemberStore::MemberStore(const StoreAddress& address)
 
 MemberStore::~MemberStore() = default;
 
-QString MemberStore::defaultPath()
+Result<QString, MemberStore::NoPlace> MemberStore::defaultPath()
 {
 #ifdef Q_OS_WIN
     return QStringLiteral("C:\\MIS PROGRAMAS\\dorvel.mdb");
 #else
-    return QDir::homePath() + QStringLiteral("/MIS PROGRAMAS/dorvel.mdb");
+    // QDir::homePath() would give the root for a missing HOME, and another folder for a name that is not UTF-8.
+    const QByteArray home = qgetenv("HOME");
+    const QString name = QFile::decodeName(home);
+    const auto noPlace = [](const QString& why) {
+        return NoPlace{why + QStringLiteral(", so the member file (MIS PROGRAMAS/dorvel.mdb in the home folder) has no "
+                                            "place; none is made elsewhere")};
+    };
+    if (home.isEmpty())
+        return noPlace(QStringLiteral("HOME is not set"));
+    if (QFile::encodeName(name) != home)
+        return noPlace(QStringLiteral("the name of the home folder in HOME is not valid UTF-8 (%1)").arg(name));
+    if (!QDir::isAbsolutePath(name))
+        return noPlace(QStringLiteral("the home folder in HOME is not an absolute path (%1)").arg(name));
+    if (!QFileInfo(name).isDir())
+        return noPlace(QStringLiteral("the home folder %1 (HOME) does not exist").arg(name));
+    return QDir::cleanPath(name) + QStringLiteral("/MIS PROGRAMAS/dorvel.mdb");
 #endif
 }
 
@@ -388,25 +403,25 @@ StoreFailure MemberStore::visitRows(const QString& where, std::span<const QStrin
         limit);
 }
 
-StoreResult<std::vector<MemberRecord>> MemberStore::rowsWithCard(const QString& card) const
+StoreResult<std::vector<FoundRow>> MemberStore::rowsWithCard(const QString& card) const
 {
     return withEngine([&](StoreEngine& engine) { return engine.rowsWithCard(card); });
 }
 
-StoreResult<std::vector<MemberRecord>> rowsWithCardThroughQt(StoreEngine& engine, const QString& card)
+StoreResult<std::vector<FoundRow>> rowsWithCardThroughQt(StoreEngine& engine, const QString& card)
 {
     Statement select(engine, engine.sql("rowsWithCard", [&] {
-        return QStringLiteral("SELECT %1 FROM ficha WHERE ntarjeta = ? ORDER BY %2")
-            .arg(columnList(allFields(), engine), engine.rowId());
+        return QStringLiteral("SELECT %1, %2 FROM ficha WHERE ntarjeta = ? ORDER BY %1")
+            .arg(engine.rowId(), columnList(allFields(), engine));
     }));
     if (!select.run({card}))
         return engine.error(StoreError::Kind::Read, select.query().lastError());
-    std::vector<MemberRecord> rows;
+    std::vector<FoundRow> rows;
     while (select.query().next()) {
-        StoreResult<MemberRecord> row = recordAt(select.query(), 0, engine);
+        StoreResult<MemberRecord> row = recordAt(select.query(), 1, engine);
         if (!row)
             return row.error();
-        rows.push_back(std::move(row).value());
+        rows.push_back({select.query().value(0).toLongLong(), std::move(row).value()});
     }
     if (select.query().lastError().isValid())
         return engine.error(StoreError::Kind::Read, select.query().lastError());
@@ -491,37 +506,36 @@ StoreResult<bool> MemberStore::appendNew(const MemberRecord& record) const
     });
 }
 
-StoreResult<MemberStore::Rewrite> MemberStore::rewriteFirst(const QString& card, const MemberRecord& expected,
-                                                            const MemberRecord& record) const
+StoreResult<MemberStore::Rewrite> MemberStore::rewrite(const FoundRow& shown, const MemberRecord& record) const
 {
     using Outcome = Rewrite::Outcome;
+    const QString& card = shown.record.ntarjeta;
     return inWriteTransaction([&](StoreEngine& engine) -> StoreResult<Rewrite> {
         if (StoreFailure locked = engine.lockCard(card))
             return *locked;
-        QVariant rowId;
         {
+            // The row by its identity, never the first row with its card number: another row may hold that number.
             Statement select(engine, engine.sql("rewrite/select", [&] {
-                return QStringLiteral("SELECT %1, %2 FROM ficha WHERE ntarjeta = ? ORDER BY %1 LIMIT 1%3")
-                    .arg(engine.rowId(), columnList(allFields(), engine), engine.lockRow());
+                return QStringLiteral("SELECT %1 FROM ficha WHERE %2 = ? AND ntarjeta = ?%3")
+                    .arg(columnList(allFields(), engine), engine.rowId(), engine.lockRow());
             }));
-            if (!select.run({card}))
+            if (!select.run({shown.key, card}))
                 return engine.error(StoreError::Kind::Write, select.query().lastError());
             if (!select.query().next()) {
                 if (select.query().lastError().isValid())
                     return engine.error(StoreError::Kind::Write, select.query().lastError());
                 return Rewrite{Outcome::NoRow, {}};
             }
-            rowId = select.query().value(0);
-            StoreResult<MemberRecord> stored = recordAt(select.query(), 1, engine);
+            StoreResult<MemberRecord> stored = recordAt(select.query(), 0, engine);
             if (!stored)
                 return stored.error();
-            if (!(*stored == expected))
-                return Rewrite{Outcome::Changed, std::move(stored).value()};
+            if (!(*stored == shown.record))
+                return Rewrite{Outcome::Changed, {shown.key, std::move(stored).value()}};
         }
         QVariantList values;
         for (Field f : allFields())
             values << storedText(record[f]);
-        values << rowId;
+        values << shown.key;
         Statement update(engine, engine.sql("rewrite/update", [&] {
             QStringList assignments;
             for (Field f : allFields())
@@ -531,9 +545,9 @@ StoreResult<MemberStore::Rewrite> MemberStore::rewriteFirst(const QString& card,
         }));
         if (!update.run(values))
             return engine.error(StoreError::Kind::Write, update.query().lastError());
-        if (record.puntos != expected.puntos)
+        if (record.puntos != shown.record.puntos)
             if (StoreFailure failure =
-                    recordMovement(engine, card, expected.puntos, record.puntos, QStringLiteral("Modificar")))
+                    recordMovement(engine, card, shown.record.puntos, record.puntos, QStringLiteral("Modificar")))
                 return *failure;
         return Rewrite{Outcome::Written, {}};
     });

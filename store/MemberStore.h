@@ -30,6 +30,17 @@ struct Movement
     bool operator==(const Movement&) const = default;
 };
 
+// Which row of "ficha" a lookup met: the engine's own identity of the row (SQLite's row id, the server's column
+// "id"). Rows that hold one card number (an import keeps them all) are told apart by it.
+using RowKey = qint64;
+
+// A row as a lookup read it: which row it is, and its thirteen fields.
+struct FoundRow
+{
+    RowKey key = 0;
+    MemberRecord record;
+};
+
 // One row met by a scan, offering the fields that the scan was asked for.
 class StoredRow
 {
@@ -75,8 +86,14 @@ public:
     MemberStore& operator=(const MemberStore&) = delete;
 
     // "C:\MIS PROGRAMAS\dorvel.mdb" on Windows; elsewhere the home folder stands for the drive:
-    // $HOME/MIS PROGRAMAS/dorvel.mdb.
-    static QString defaultPath();
+    // $HOME/MIS PROGRAMAS/dorvel.mdb. Elsewhere NoPlace when there is no home folder to stand for it: HOME unset or
+    // empty, not an absolute path, not an existing folder, or a name that is not UTF-8 (which would name another
+    // folder). The member file then has no place, and none is made anywhere else.
+    struct NoPlace
+    {
+        QString reason; // one English line
+    };
+    static Result<QString, NoPlace> defaultPath();
 
     // The member file, or the server's display name (StoreAddress::displayName()): what messages name.
     const QString& path() const { return m_path; }
@@ -88,6 +105,9 @@ public:
         bool created = false; // no file was there: a new, empty member file was made
         // Lookups work, but every save will be refused: ReadOnly (the file or its folder), or DiskFull.
         std::optional<StoreError::Cause> writesRefused;
+        // The last saves are complete, but sit in the log beside a file that cannot take them (ReadOnly): lookups
+        // see them, and they go into the file once the file and its folder can be written again.
+        bool logBesideFile = false;
         bool indexesMissing = false; // left to buildMissingIndexes()
     };
     enum class Indexes { Build, Defer };
@@ -152,7 +172,7 @@ public:
                                const RowVisitor& visit) const;
 
     // Every row whose card number is exactly `card` (case and blanks count), in table order.
-    StoreResult<std::vector<MemberRecord>> rowsWithCard(const QString& card) const;
+    StoreResult<std::vector<FoundRow>> rowsWithCard(const QString& card) const;
 
     // Whether some row holds exactly this card number.
     StoreResult<bool> holdsCard(const QString& card) const;
@@ -179,18 +199,18 @@ public:
     // written, when the number is taken.
     StoreResult<bool> appendNew(const MemberRecord& record) const;
 
-    // Writes all fields of the record into the first row (in table order) holding `card`, if that row still holds
-    // `expected`: what the till read before the operator changed it. The check and the write are one transaction,
-    // so a change made by another till meanwhile is never written over. A changed balance goes into the points
-    // history in the same transaction.
+    // Writes all fields of the record into the row `shown`, which a lookup found, if that row still holds what the
+    // lookup read: what the till showed before the operator changed it. Other rows with the same card number are
+    // left as they are. The check and the write are one transaction, so a change made by another till meanwhile is
+    // never written over. A changed balance goes into the points history in the same transaction. NoRow: the row
+    // is gone, or holds another card number now.
     struct Rewrite
     {
         enum class Outcome { Written, NoRow, Changed };
         Outcome outcome = Outcome::NoRow;
-        MemberRecord stored; // when changed: what the row holds now
+        FoundRow stored; // when changed: what the row holds now
     };
-    StoreResult<Rewrite> rewriteFirst(const QString& card, const MemberRecord& expected,
-                                      const MemberRecord& record) const;
+    StoreResult<Rewrite> rewrite(const FoundRow& shown, const MemberRecord& record) const;
 
     // The new balance for the balance stored at the moment of writing; no value leaves the row as it is.
     using BalanceChange = std::function<std::optional<QString>(const QString& stored)>;

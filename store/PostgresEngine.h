@@ -50,7 +50,7 @@ public:
     StoreFailure lockTable() override;
     QString lockRow() const override { return QStringLiteral(" FOR UPDATE"); }
 
-    StoreResult<std::vector<MemberRecord>> rowsWithCard(const QString& card) override
+    StoreResult<std::vector<FoundRow>> rowsWithCard(const QString& card) override
     {
         return rowsWithCardThroughQt(*this, card);
     }

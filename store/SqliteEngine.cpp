@@ -89,6 +89,18 @@ bool folderWritable(const QString& path)
     return canWrite(QFileInfo(path).absolutePath());
 }
 
+bool sameBytes(const QString& first, const QString& second)
+{
+    QFile a(first), b(second);
+    if (!a.open(QIODevice::ReadOnly) || !b.open(QIODevice::ReadOnly) || a.size() != b.size())
+        return false;
+    constexpr qint64 kChunk = 1 << 20;
+    while (!a.atEnd())
+        if (a.read(kChunk) != b.read(kChunk))
+            return false;
+    return true;
+}
+
 } // namespace
 
 // One SQLite connection with the safety settings that every connection of socios carries: the file's schema is
@@ -582,6 +594,7 @@ StoreFailure SqliteEngine::connect()
     if (m_connection)
         m_connection->abandon();
     m_connection.reset();
+    m_replayed.reset();
     m_readOnly = false;
     m_degraded.reset();
     forgetStatements();
@@ -612,30 +625,54 @@ StoreFailure SqliteEngine::connect()
             SqliteFile::journalMatches(leftover->path, m_path) == false)
             return failure(StoreError::Kind::Open, m_path, StoreError::Cause::Leftover,
                            QStringLiteral("the journal %1 was written for another file").arg(leftover->path));
-        QTemporaryDir folder;
-        const QString copy = folder.filePath(QStringLiteral("copia.mdb"));
+        auto folder = std::make_unique<QTemporaryDir>();
+        const QString copy = folder->filePath(QStringLiteral("copia.mdb"));
         const QString copiedLog = copy + leftover->path.mid(m_path.size());
-        if (!folder.isValid() || !QFile::copy(m_path, copy) || !QFile::copy(leftover->path, copiedLog))
+        if (!folder->isValid() || !QFile::copy(m_path, copy) || !QFile::copy(leftover->path, copiedLog))
             return failure(
                 StoreError::Kind::Open, m_path, StoreError::Cause::Other,
                 QStringLiteral("cannot copy the file to check the journal %1 beside it").arg(leftover->path));
-        SqliteConnection check(copy, SqliteConnection::Access::ReadWrite);
-        StoreResult<QString> rowId = examineConnection(check, m_path, m_shape);
+        auto check = std::make_unique<SqliteConnection>(copy, SqliteConnection::Access::ReadWrite);
+        StoreResult<QString> rowId = examineConnection(*check, m_path, m_shape);
         if (!rowId)
             return rowId.error();
-        check.setLimit(MemberStore::kWholeFileLimit);
-        const std::optional<QStringList> verdict = check.exec(QStringLiteral("PRAGMA quick_check"));
+        check->setLimit(MemberStore::kWholeFileLimit);
+        const std::optional<QStringList> verdict = check->exec(QStringLiteral("PRAGMA quick_check"));
         if (!verdict || *verdict != QStringList{QStringLiteral("ok")})
-            return failure(
-                StoreError::Kind::Open, m_path, StoreError::Cause::Leftover,
-                QStringLiteral("replaying the journal %1 would damage the file: %2")
-                    .arg(leftover->path, verdict ? verdict->join(QLatin1String("; ")) : engineText(check.lastError())));
-        if (!canWrite(m_path) || !folderWritable(m_path))
-            return failure(StoreError::Kind::Open, m_path, StoreError::Cause::NeedsRepair,
-                           QStringLiteral("attempt to write a readonly database: the save interrupted in %1 must "
-                                          "be undone")
-                               .arg(leftover->path));
+            return failure(StoreError::Kind::Open, m_path, StoreError::Cause::Leftover,
+                           QStringLiteral("replaying the journal %1 would damage the file: %2")
+                               .arg(leftover->path,
+                                    verdict ? verdict->join(QLatin1String("; ")) : engineText(check->lastError())));
         m_rowId = *rowId;
+        if (!canWrite(m_path) || !folderWritable(m_path)) {
+            // A journal holds a save cut short, which only the file itself can undo.
+            if (leftover->kind == SqliteFile::Leftover::Kind::RollbackJournal)
+                return failure(StoreError::Kind::Open, m_path, StoreError::Cause::NeedsRepair,
+                               QStringLiteral("attempt to write a readonly database: the save interrupted in %1 "
+                                              "must be undone")
+                                   .arg(leftover->path));
+            // A log holds complete saves (a save it cut short is dropped): they stay beside the file, and lookups
+            // read them from the copy, which the connection takes for a file of its own that never changes. A log
+            // whose saves are all in the file already leaves the copy as the file is.
+            const std::optional<QStringList> replayed = check->exec(QStringLiteral("PRAGMA wal_checkpoint(TRUNCATE)"));
+            const bool holdsChanges = !sameBytes(copy, m_path);
+            const std::optional<QStringList> alone = check->exec(QStringLiteral("PRAGMA journal_mode=DELETE"));
+            if (!replayed || !alone)
+                return failure(StoreError::Kind::Open, m_path, StoreError::Cause::Other,
+                               QStringLiteral("cannot replay the log %1 into a copy: %2")
+                                   .arg(leftover->path, engineText(check->lastError())));
+            check.reset();
+            auto connection = std::make_unique<SqliteConnection>(copy, SqliteConnection::Access::Immutable);
+            if (!connection->isOpen())
+                return errorOf(StoreError::Kind::Open, connection->openError(),
+                               connection->openError().nativeErrorCode().toInt());
+            if (!(SqliteFile::identityOf(m_path) == identity))
+                return connect(); // replaced while it was copied: examine the new one
+            m_connection = std::move(connection);
+            m_replayed = Replayed{std::move(folder), identity, holdsChanges};
+            m_readOnly = true;
+            return std::nullopt;
+        }
     } else {
         // Examined without a write: read-only, and, where no till has the log open, without its shared memory,
         // which reading would otherwise create. Every writer holds the log open, so none can write meanwhile.
@@ -721,6 +758,7 @@ StoreFailure SqliteEngine::openOrCreate(MemberStore::Startup& startup, MemberSto
         return failed;
     if (m_readOnly)
         startup.writesRefused = m_degraded.value_or(StoreError::Cause::ReadOnly);
+    startup.logBesideFile = m_replayed && m_replayed->holdsChanges;
 
     const std::optional<QStringList> present =
         m_connection->exec(QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'index' AND name IN ('%1')")
@@ -738,6 +776,12 @@ StoreFailure SqliteEngine::openOrCreate(MemberStore::Startup& startup, MemberSto
 
 StoreFailure SqliteEngine::prepareOperation(std::chrono::milliseconds limit)
 {
+    if (m_replayed &&
+        (!(m_replayed->of == SqliteFile::identityOf(m_path)) || (canWrite(m_path) && folderWritable(m_path)))) {
+        // The file can take its log now (or another file stands at the path): opened anew, the log goes into it.
+        m_connection.reset();
+        m_replayed.reset();
+    }
     if (m_connection && m_degraded && m_connection->identity() == SqliteFile::identityOf(m_path)) {
         // Reading goes on through the connection that cannot write until the file can be opened properly again.
         SqliteConnection probe(m_path, SqliteConnection::Access::ReadWrite);
@@ -745,7 +789,7 @@ StoreFailure SqliteEngine::prepareOperation(std::chrono::milliseconds limit)
         if (probe.isOpen() && probe.exec(QStringLiteral("SELECT count(*) FROM sqlite_master")))
             m_connection.reset();
     }
-    if (m_connection && !(m_connection->identity() == SqliteFile::identityOf(m_path))) {
+    if (m_connection && !m_replayed && !(m_connection->identity() == SqliteFile::identityOf(m_path))) {
         // The file was replaced, moved or deleted. Its log is named after the path and would be read into the file
         // now there: it goes back into the file this connection has open, wherever that is now, and is emptied.
         m_connection->setLimit(std::chrono::seconds(1));
@@ -810,7 +854,7 @@ StoreFailure SqliteEngine::buildMissingIndexes()
     return std::nullopt;
 }
 
-StoreResult<std::vector<MemberRecord>> SqliteEngine::rowsWithCard(const QString& card)
+StoreResult<std::vector<FoundRow>> SqliteEngine::rowsWithCard(const QString& card)
 {
     sqlite3* handle = m_connection->handle();
     const auto failed = [&](int code) {
@@ -823,7 +867,7 @@ StoreResult<std::vector<MemberRecord>> SqliteEngine::rowsWithCard(const QString&
         QStringList names;
         for (Field f : allFields())
             names << QLatin1String(fieldName(f));
-        return QStringLiteral("SELECT %1 FROM ficha WHERE ntarjeta = ? ORDER BY %2")
+        return QStringLiteral("SELECT %1, %2 FROM ficha WHERE ntarjeta = ? ORDER BY %2")
             .arg(names.join(QLatin1String(", ")), m_rowId)
             .toUtf8();
     });
@@ -831,11 +875,13 @@ StoreResult<std::vector<MemberRecord>> SqliteEngine::rowsWithCard(const QString&
     if (!statement)
         return failed(sqlite3_errcode(handle));
     const QByteArray key = card.toUtf8();
-    std::vector<MemberRecord> rows;
+    std::vector<FoundRow> rows;
     sqlite3_bind_text(statement, 1, key.constData(), int(key.size()), SQLITE_STATIC);
     int stepped;
     while ((stepped = sqlite3_step(statement)) == SQLITE_ROW) {
-        MemberRecord& record = rows.emplace_back();
+        FoundRow& row = rows.emplace_back();
+        row.key = sqlite3_column_int64(statement, int(kFieldCount));
+        MemberRecord& record = row.record;
         for (Field f : allFields()) {
             const int column = int(f);
             if (sqlite3_column_type(statement, column) == SQLITE_NULL) {

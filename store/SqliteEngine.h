@@ -6,6 +6,7 @@
 
 #include <memory>
 
+class QTemporaryDir;
 class SqliteConnection;
 
 // The member file as an SQLite database on a local disk (or a network share).
@@ -18,7 +19,9 @@ class SqliteConnection;
 // A file that may be foreign is examined before anything can write to it: read-only, without replaying a
 // journal and without a checkpoint. A journal or log that an interrupted save left beside the file is first
 // replayed into a private copy; it is replayed into the file itself only when that copy comes out intact, so that a
-// journal left beside a file that was replaced never damages the file now there.
+// journal left beside a file that was replaced never damages the file now there. A log of complete saves beside a
+// file that cannot take it (the file or its folder read-only) stays where it is: lookups read the private copy, and
+// writes are refused, until the file and its folder can be written again.
 class SqliteEngine final : public StoreEngine
 {
 public:
@@ -40,7 +43,7 @@ public:
     StoreFailure lockTable() override { return std::nullopt; }
     QString lockRow() const override { return {}; }
 
-    StoreResult<std::vector<MemberRecord>> rowsWithCard(const QString& card) override;
+    StoreResult<std::vector<FoundRow>> rowsWithCard(const QString& card) override;
     StoreFailure prepareHistory() override;
     StoreResult<bool> hasHistory() override;
 
@@ -56,6 +59,14 @@ private:
     StoreFailure connect();
     StoreError errorOf(StoreError::Kind kind, const QSqlError& error, int extendedCode) const;
 
+    // The private copy into which the log of a file that cannot take it was replayed; m_connection reads it.
+    struct Replayed
+    {
+        std::unique_ptr<QTemporaryDir> folder;
+        SqliteFile::Identity of; // the member file whose log it holds
+        bool holdsChanges;       // saves that are not in the file yet
+    };
+    std::optional<Replayed> m_replayed; // declared before the connection, which goes first
     // Held with the connection, so that no restore replaces the file while this store has it open; released after
     // the connection closes.
     std::optional<FileLock> m_useLock;

@@ -181,6 +181,23 @@ QString StoreAddress::displayName() const
     return name;
 }
 
+bool StoreAddress::isMemberFile(const QString& file) const
+{
+    if (isServer())
+        return false;
+    const QFileInfo target(file);
+    const QString member = QFileInfo(m_path).canonicalFilePath();
+    if (member.isEmpty())
+        return false;
+    // A name of its own that does not exist yet leads to no file: its folder and name are compared instead.
+    const QString folder = QFileInfo(target.absolutePath()).canonicalFilePath();
+    const QString named = target.exists() ? target.canonicalFilePath() : folder + QLatin1Char('/') + target.fileName();
+    for (const char* side : {"", "-wal", "-journal", "-shm"})
+        if (named == member + QLatin1String(side))
+            return true;
+    return false;
+}
+
 bool StoreAddress::namesServer(const QString& displayName)
 {
     return startsWithScheme(displayName);
@@ -201,16 +218,20 @@ StoreChoice chooseStore(const QString& database)
         return {std::move(address), {}};
     }
 
+    // Without a home folder, neither the configuration file nor the member file has its place.
+    const Result<QString, MemberStore::NoPlace> memberFile = MemberStore::defaultPath();
+    if (!memberFile)
+        return {std::nullopt, memberFile.error().reason, StoreChoice::About::HomeFolder};
     const QString path = configurationFile();
     if (!QFileInfo::exists(path))
-        return {StoreAddress::file(MemberStore::defaultPath()), {}};
+        return {StoreAddress::file(*memberFile), {}};
     if (!QFileInfo(path).isReadable())
         return {std::nullopt, path + QStringLiteral(" cannot be read")};
     QSettings settings(path, QSettings::IniFormat);
     if (settings.status() != QSettings::NoError)
         return {std::nullopt, path + QStringLiteral(" is not an INI file")};
     if (!settings.childGroups().contains(QStringLiteral("server")))
-        return {StoreAddress::file(MemberStore::defaultPath()), {}};
+        return {StoreAddress::file(*memberFile), {}};
     settings.beginGroup(QStringLiteral("server"));
     QMap<QString, QString> parameters;
     for (const QString& key : settings.childKeys()) {

@@ -46,6 +46,10 @@ public:
     // Whether a display name names a server.
     static bool namesServer(const QString& displayName);
 
+    // File: whether `file` is the member file itself, or the log or journal beside it, under whatever name leads
+    // there: what a file written by a command must never replace.
+    bool isMemberFile(const QString& file) const;
+
     bool operator==(const StoreAddress&) const = default;
 
 private:
@@ -61,10 +65,13 @@ QString configurationFile();
 // The store a run of socios uses: the --database value when one is given, else the server that the
 // configuration file names in its [server] group (host, port, database, user, sslmode; a password never), else the
 // member file at its usual place. `error`, when not empty, says in one English line what is wrong with the
-// configuration file (or the --database value), and `address` is then unset.
+// configuration file (or the --database value), or why there is no home folder to hold them, and `address` is then
+// unset.
 struct StoreChoice
 {
     std::optional<StoreAddress> address;
     QString error;
+    enum class About { Configuration, HomeFolder };
+    About about = About::Configuration; // what `error` is about
 };
 StoreChoice chooseStore(const QString& database = {});

@@ -60,7 +60,7 @@ public:
 
     // Every row whose card number is exactly `card`, in table order: the lookup of every card pass, which an engine
     // may run more directly than through Qt's statements. rowsWithCardThroughQt() is the plain way.
-    virtual StoreResult<std::vector<MemberRecord>> rowsWithCard(const QString& card) = 0;
+    virtual StoreResult<std::vector<FoundRow>> rowsWithCard(const QString& card) = 0;
 
     // The operator's view of an engine error. Cause::Conflict: the transaction was undone and may be tried again.
     virtual StoreError error(StoreError::Kind kind, const QSqlError& error) const = 0;
@@ -113,7 +113,7 @@ private:
     QHash<const char*, QByteArray> m_rawSql;
 };
 
-StoreResult<std::vector<MemberRecord>> rowsWithCardThroughQt(StoreEngine& engine, const QString& card);
+StoreResult<std::vector<FoundRow>> rowsWithCardThroughQt(StoreEngine& engine, const QString& card);
 
 // Binds values to a prepared statement and runs it; releases the statement (and any read it holds) when it goes.
 class Statement

@@ -582,8 +582,7 @@ Result<WorkbookExported, WorkbookError> exportWorkbook(const StoreAddress& addre
                                                        const WorkbookOptions& options)
 {
     const QFileInfo target(file);
-    if (!address.isServer() && target.exists() &&
-        target.canonicalFilePath() == QFileInfo(address.path()).canonicalFilePath())
+    if (address.isMemberFile(file))
         return WorkbookError{WorkbookError::Kind::MemberFile, std::nullopt, QStringLiteral("it is the member file")};
     const QString folder = target.absolutePath();
     // The name is taken at once: a folder that cannot be written fails before a single member is read.

@@ -4,8 +4,11 @@
 
 #include <QDir>
 #include <QProcess>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <sys/stat.h>
 
 namespace {
 
@@ -74,6 +77,8 @@ private slots:
         row("export to a full disk", {"--export-csv", "FULL/socios.csv"}, 3, "",
             "socios: cannot write FULL/socios.csv: No space left on device\n"
             "socios: nothing was exported; no file was made at FULL/socios.csv.\n");
+        row("export over the member file, by another name",
+            {"--export-csv", "HOME/MIS PROGRAMAS/../MIS PROGRAMAS/dorvel.mdb"}, 4, "", "is the member file");
         row("workbook", {"--export-xlsx", "HOME/socios.xlsx"}, 0, "exported 6 members and 1 points history records",
             "");
         row("import into a file that holds members", {"--import-csv", "HOME/socios.csv"}, 4, "", "holds members");
@@ -106,8 +111,41 @@ private slots:
         QCOMPARE(fileBytes(m_memberPath), before); // none of these modes writes to the member file
         if (arguments.contains("--backup") && exit == 0)
             QCOMPARE(QDir(arguments[1]).entryList({"dorvel-*.mdb"}).size(), 1);
-        if (arguments.contains("--export-csv"))
+        if (arguments.contains("--export-csv") && exit != 4)
             QCOMPARE(QFile::exists(arguments[1]), exit == 0); // whole or not at all
+    }
+
+    void noHomeFolder_data()
+    {
+        // home: "unset", or "latin1" (a folder of the test named "café" in Latin-1 bytes); no arguments: the window.
+        const DataTable<QString, QStringList, QString> row("home", "arguments", "err");
+        row("no HOME: a command", "unset", {"--history", "0001"}, "HOME is not set");
+        row("no HOME: the window", "unset", {}, "HOME is not set");
+        row("a home not named in UTF-8: a command", "latin1", {"--export-csv", "socios.csv"}, "is not valid UTF-8");
+        row("a home not named in UTF-8: the window", "latin1", {}, "is not valid UTF-8");
+    }
+
+    void noHomeFolder()
+    {
+        // socios refuses to start and says why; it makes no member file anywhere else: not at the root, nor in a
+        // folder whose name reads the same.
+        if (testingServer())
+            QSKIP("about the member file: TestCommandLine");
+        QFETCH(QString, home);
+        QFETCH(QStringList, arguments);
+        QFETCH(QString, err);
+        const QByteArray latin1 = QFile::encodeName(m_home->path()) + "/caf\xe9";
+        QVERIFY(::mkdir(latin1.constData(), 0700) == 0);
+        const auto removeLatin1 = qScopeGuard([&] { ::rmdir(latin1.constData()); }); // QDir cannot name it
+        const auto before = folderContents(m_home->path());
+        const bool atRoot = QFileInfo::exists("/MIS PROGRAMAS");
+        const bool window = arguments.isEmpty();
+        const SociosRun run =
+            runSocios(home == "unset" ? std::nullopt : std::optional(latin1), arguments, window ? err : QString());
+        QCOMPARE(run.exitCode, window ? -1 : 1); // the window's message waits for the operator
+        QVERIFY2(run.err.contains(err), qPrintable(run.err));
+        QCOMPARE(folderContents(m_home->path()), before);
+        QCOMPARE(QFileInfo::exists("/MIS PROGRAMAS"), atRoot);
     }
 
     void movingThroughCsvAndBack()

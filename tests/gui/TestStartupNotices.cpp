@@ -2,6 +2,7 @@
 #include "app/Language.h"
 #include "app/SociosApp.h"
 #include "tests/support/GuiDriving.h"
+#include "tests/support/TestStore.h"
 #include "tests/support/TestSupport.h"
 
 #include <QListView>
@@ -56,6 +57,9 @@ private slots:
         const DataTable<QString, QString> row("file", "notice"); // notice: a part of the one message shown
         row("a new, empty file", "new", "se ha creado uno nuevo y vacío");
         row("a read-only file", "read-only", "solo lectura");
+        // A till saved into the log after the file was made read-only, and was stopped.
+        row("a read-only file, its last saves in the log", "read-only log",
+            "quedaron junto al archivo, en dorvel.mdb-wal");
         row("a damaged file", "damaged", "está dañado");
         row("a sound file", "sound", "");
         row("a file without lookup indexes", "unindexed", "");
@@ -70,7 +74,16 @@ private slots:
             path = memberFileFromFixture(*m_dir, "members.sql");
         if (file == "unindexed") // as another program leaves it: the window comes first, the list once they are built
             execSql(path, "DROP INDEX ficha_ntarjeta;\nDROP INDEX ficha_cumple");
-        if (file == "read-only" && !makeReadOnly(path, m_undoes))
+        if (file == "read-only log") {
+            QProcess till;
+            QVERIFY(startHelper(till,
+                                {"sql", path, "600000", "PRAGMA wal_autocheckpoint=0",
+                                 "UPDATE ficha SET puntos = ' 200' WHERE ntarjeta = '0001'"},
+                                "ready"));
+            till.kill();
+            till.waitForFinished();
+        }
+        if (file.startsWith("read-only") && !makeReadOnly(path, m_undoes))
             QSKIP("this system cannot make the file read-only");
         if (file == "damaged") {
             // Pages of the card number index overwritten: start-up reads none of them, the check reads them all.
@@ -94,7 +107,7 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(!m_app->view()->findChild<QWidget*>("listNote"), 10000);
         // A damaged file takes no more saves; a sound one does.
         const StoreResult<bool> saved = m_app->store().appendNew(sampleMember("0099"));
-        if (file == "damaged" || file == "read-only")
+        if (file == "damaged" || file.startsWith("read-only"))
             QVERIFY(!saved.ok() && saved.error().cause ==
                                        (file == "damaged" ? StoreError::Cause::Damaged : StoreError::Cause::ReadOnly));
         else

@@ -67,10 +67,8 @@ private slots:
         // The month typed before the refusal stays for the next try.
         row("31 April refused, then corrected", "0001", {"Text28=31", "Text29=4"}, {"Text28=30", "Text30=1990"}, 0,
             {"fnacimiento=30/04/1990"});
-        // Only an outside change leaves two rows with one number: the last is shown, the first rewritten.
-        row("two rows: the first takes what is shown", "0020", {}, {"Text25=Tercero"}, 3,
-            {"nombre=Tercero", "nsocio=121", "ciudad=Segovia", "fnacimiento=06/03/1981", "puntos=20",
-             "fcaducidad=02/2026"});
+        // An import keeps two rows with one number: the last is shown and rewritten, the other left as it is.
+        row("two rows: the one shown is written", "0020", {}, {"Text25=Tercero"}, 4, {"nombre=Tercero"});
     }
 
     void save()
@@ -95,6 +93,30 @@ private slots:
         QCOMPARE(allRows(t->path), expected);
         QCOMPARE(t->window(), kDone);
         QCOMPARE(t->boxes().filter("="), QStringList()); // emptied; red ones stay red
+    }
+
+    void changedMeanwhile()
+    {
+        // Another till changes the member on screen (the last of two rows on 0020) during the edit: nothing is
+        // saved, and the boxes behind the message already show the stored member as "Consulta" does, each date
+        // split into its boxes. The change made again goes into that row.
+        QList<MemberRecord> rows = allRows(t->path);
+        t->click(t->form.Command3, {"0020"});
+        execSql(t->path, "UPDATE ficha SET fnacimiento = '12/10/1951', fcaducidad = '12/2007' WHERE rowid = 5");
+        rows[4] = OperationFixture::changed(rows[4], {"fnacimiento=12/10/1951", "fcaducidad=12/2007"});
+        t->type({"Text25=Tercero", "Text28=", "Text29=", "Text30="});
+        t->form.Command10.click();
+        QCOMPARE(allRows(t->path), rows);
+        QVERIFY(t->messages.notices.size() == 1 && t->messages.notices[0].startsWith("Otra caja ha cambiado"));
+        QCOMPARE(t->behindMessages, QList<QStringList>{OperationFixture::shown(rows[4])});
+        QCOMPARE(t->boxes(), OperationFixture::shown(rows[4]));
+        QCOMPARE(t->window(), kEditing);
+
+        t->type({"Text25=Tercero"});
+        t->form.Command10.click();
+        rows[4].nombre = "Tercero";
+        QCOMPARE(allRows(t->path), rows);
+        QCOMPARE(t->window(), kDone);
     }
 };
 

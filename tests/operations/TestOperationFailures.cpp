@@ -83,6 +83,8 @@ private slots:
         QCOMPARE(fileBytes(t->path), bytes);
         QCOMPARE(t->window(), after.isEmpty() ? kIdle : after);
         QCOMPARE(t->boxes(), after.isEmpty() ? QStringList() : typed);
+        // The message shows over the boxes as they stay, never over the forms the save made of them.
+        QCOMPARE(t->behindMessages, QList<QStringList>{t->boxes()});
     }
 };
 

@@ -130,15 +130,15 @@ private slots:
         const MemberStore store(m_path);
         QCOMPARE(store.openOrCreate(), std::nullopt);
         QList<MemberRecord> expected = allRows(m_path);
-        const MemberRecord shown = store.rowsWithCard("0001")->front();
-        QCOMPARE(shown.apellidos, QStringLiteral("Muñoz"));
-        QCOMPARE(shown.observaciones, QStringLiteral("€ œ"));
+        const FoundRow shown = store.rowsWithCard("0001")->front();
+        QCOMPARE(shown.record.apellidos, QStringLiteral("Muñoz"));
+        QCOMPARE(shown.record.observaciones, QStringLiteral("€ œ"));
         const auto add = store.changePoints("0012", [](const QString&) { return std::optional<QString>(" 1"); });
         QCOMPARE(add->outcome, MemberStore::PointsChange::Outcome::Written);
         expected[2].puntos = " 1";
-        expected[0] = shown;
+        expected[0] = shown.record;
         expected[0].telefono = "600 000 000";
-        QCOMPARE(store.rewriteFirst("0001", shown, expected[0])->outcome, MemberStore::Rewrite::Outcome::Written);
+        QCOMPARE(store.rewrite(shown, expected[0])->outcome, MemberStore::Rewrite::Outcome::Written);
         QCOMPARE(execSql(m_path, "SELECT hex(apellidos), hex(observaciones) FROM ficha WHERE ntarjeta = '0001'"),
                  (QList<QStringList>{{"4D75C3B16F7A", "E282AC20C593"}}));
         QCOMPARE(allRows(m_path), expected);
@@ -154,6 +154,9 @@ private slots:
         row("the file read-only", "read-only", Cause::NeedsRepair);
         row("the same file, its change in the log", "same log", Cause::Other);
         row("the file deleted, its change in the log", "deleted log", Cause::Leftover);
+        row("the file and its folder read-only, its change in the log", "read-only folder log", Cause::Other);
+        row("the file and its folder read-only, its log in the file already", "read-only folder checkpointed log",
+            Cause::Other);
     }
 
     void interruptedSave()
@@ -162,7 +165,8 @@ private slots:
         QFETCH(Cause, cause);
         // A file of another program, or of an earlier version, with the rollback journal, or a log of its own.
         const bool log = then.endsWith(" log");
-        then.remove(" log");
+        const bool checkpointed = then.contains(" checkpointed");
+        then.remove(" log").remove(" checkpointed");
         execSql(m_path, log ? "PRAGMA journal_mode=WAL" : "PRAGMA journal_mode=DELETE");
         // Enough rows for the change to spill pages into the file before its commit.
         execSql(m_path,
@@ -171,14 +175,22 @@ private slots:
                 "observaciones, puntos, fcaducidad FROM n, ficha WHERE ficha.rowid = 1");
         const QByteArray older = fileBytes(m_path);
         execSql(m_path, "UPDATE ficha SET puntos = ' 175' WHERE ntarjeta = '0001'");
-        const QList<MemberRecord> committed = allRows(m_path);
+        QList<MemberRecord> committed = allRows(m_path);
         const QByteArray beforeChange = fileBytes(m_path);
 
         QProcess writer;
-        // A cache of a few pages: the change spills into the file long before its commit.
+        // A cache of a few pages: the change spills into the file long before its commit. With a log, a save
+        // committed before it is in the log alone.
+        QStringList saved = {"PRAGMA wal_autocheckpoint=0", "UPDATE ficha SET puntos = ' 200' WHERE rowid = 1"};
+        if (checkpointed)
+            saved << "PRAGMA wal_checkpoint(PASSIVE)";
+        if (log)
+            committed[0].puntos = " 200";
         QVERIFY(startHelper(writer,
-                            {"sql", m_path, "600000", "PRAGMA cache_size=10", "BEGIN IMMEDIATE",
-                             "PRAGMA user_version=7", "UPDATE ficha SET observaciones = hex(randomblob(3000))"},
+                            QStringList{"sql", m_path, "600000", "PRAGMA cache_size=10"} +
+                                (log ? saved : QStringList()) +
+                                QStringList{"BEGIN IMMEDIATE", "PRAGMA user_version=7",
+                                            "UPDATE ficha SET observaciones = hex(randomblob(3000))"},
                             "ready"));
         writer.kill();
         writer.waitForFinished();
@@ -189,8 +201,9 @@ private slots:
             QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(older) == older.size());
         } else if (then == "deleted") {
             QVERIFY(QFile::remove(m_path));
-        } else if (then == "read-only") {
-            if (!makeReadOnly(m_path, m_undoes))
+        } else if (then.startsWith("read-only")) {
+            if (!makeReadOnly(m_path, m_undoes) ||
+                (then.endsWith("folder") && !makeReadOnly(QFileInfo(m_path).absolutePath(), m_undoes)))
                 QSKIP("this system cannot make the file read-only");
         }
 
@@ -199,6 +212,19 @@ private slots:
         const StoreFailure started = store.openOrCreate();
         if (cause == Cause::Other) {
             QCOMPARE(started, std::nullopt);
+            if (then == "read-only folder") {
+                // The saves complete in the log are seen, and stay beside the file, which takes no save, until it and
+                // its folder can be written again: then the next operation writes them into it.
+                QCOMPARE(store.startup().writesRefused, Cause::ReadOnly);
+                QCOMPARE(store.startup().logBesideFile, !checkpointed);
+                QCOMPARE(store.rowsWithCard("0001")->front().record, committed[0]);
+                const StoreError refused = store.appendNew(sampleMember("0099")).error();
+                QVERIFY2(refused.cause == Cause::ReadOnly && storeErrorMessage(refused).contains("solo lectura"),
+                         qPrintable(storeErrorMessage(refused)));
+                cleanup();
+                QCOMPARE(store.appendNew(sampleMember("0099")).value(), true);
+                committed << sampleMember("0099");
+            }
             QCOMPARE(allRows(m_path), committed);
             QCOMPARE(execSql(m_path, "PRAGMA integrity_check"), QList<QStringList>{{"ok"}});
             return;

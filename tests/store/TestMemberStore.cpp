@@ -105,21 +105,27 @@ private slots:
         QVERIFY(store.rowsWithCard("0012").ok()); // rows not asked for are not read
     }
 
-    void writesChangeTheFirstMatchingRow()
+    void writesChangeTheirRow()
     {
         using Outcome = MemberStore::PointsChange::Outcome;
         const MemberStore store(m_store->address());
         using Rewritten = MemberStore::Rewrite::Outcome;
         QList<MemberRecord> expected = m_store->allRows();
-        const MemberRecord shown = expected[3];
-        expected[3] = sampleMember("0020", "Cambiado");
-        QCOMPARE(store.rewriteFirst("0020", shown, expected[3])->outcome, Rewritten::Written);
-        QCOMPARE(store.rewriteFirst("9999", shown, expected[3])->outcome, Rewritten::NoRow);
+        // Two rows hold 0020: an edit writes the one that was shown (the last), and leaves the other as it is.
+        const std::vector<FoundRow> shown = store.rowsWithCard("0020").value();
+        QVERIFY(shown.size() == 2 && shown[1].record == expected[4]);
+        expected[4] = sampleMember("0020", "Cambiado");
+        QCOMPARE(store.rewrite(shown[1], expected[4])->outcome, Rewritten::Written);
+        QCOMPARE(store.rewrite({shown[1].key, sampleMember("9999")}, expected[4])->outcome, Rewritten::NoRow);
+        // Shown before that change: nothing is written, and the row comes back as it is now.
+        const auto stale = store.rewrite(shown[1], shown[1].record).value();
+        QVERIFY(stale.outcome == Rewritten::Changed && stale.stored.key == shown[1].key);
+        QCOMPARE(stale.stored.record, expected[4]);
         // An edit that leaves the balance as it was is no change of balance: the history below does not show it.
-        MemberRecord phoned = expected[3];
+        MemberRecord phoned = expected[4];
         phoned.telefono = "600 000 000";
-        QCOMPARE(store.rewriteFirst("0020", expected[3], phoned)->outcome, Rewritten::Written);
-        expected[3] = phoned;
+        QCOMPARE(store.rewrite(stale.stored, phoned)->outcome, Rewritten::Written);
+        expected[4] = phoned;
 
         // A points change sees the balance stored now (not 20, the second row's), and may leave it alone.
         m_store->execSql("UPDATE ficha SET puntos = '12' WHERE " + m_store->rowOrder() + " = 4");
@@ -139,7 +145,7 @@ private slots:
             QCOMPARE(m.equipo, QSysInfo::machineHostName());
         QCOMPARE((QStringList{changes[0].ntarjeta, changes[0].antes, changes[0].cantidad, changes[0].despues,
                               changes[0].operacion}),
-                 (QStringList{"0020", "10", " 140", " 150", "Modificar"}));
+                 (QStringList{"0020", "20", " 130", " 150", "Modificar"}));
         QCOMPARE((QStringList{changes[1].antes, changes[1].cantidad, changes[1].despues, changes[1].operacion}),
                  (QStringList{"12", " 113", "125", "añadir puntos"}));
         QVERIFY(store.history("0001")->empty());
@@ -164,7 +170,7 @@ private slots:
         QVERIFY(!store.changePoints("0001", [](const QString&) { return std::optional<QString>(" 1"); }).ok());
         MemberRecord changed = stored[0];
         changed.puntos = " 1";
-        QVERIFY(!store.rewriteFirst("0001", stored[0], changed).ok());
+        QVERIFY(!store.rewrite(store.rowsWithCard("0001")->front(), changed).ok());
         QCOMPARE(m_store->allRows(), stored);
         QCOMPARE(m_store->execSql("SELECT count(*) FROM movimientos"), QList<QStringList>{{"0"}});
     }
@@ -206,11 +212,10 @@ private slots:
         const MemberStore store(path);
         QCOMPARE(store.openOrCreate(), std::nullopt);
         QCOMPARE(store.rowsWithCard("0001")->size(), 1u);
-        const MemberRecord shown = store.rowsWithCard("0001")->front();
+        const FoundRow shown = store.rowsWithCard("0001")->front();
         const QByteArray before = fileBytes(path);
         for (const StoreError& error :
-             {store.appendNew(sampleMember("0099")).error(),
-              store.rewriteFirst("0001", shown, sampleMember("0001")).error(),
+             {store.appendNew(sampleMember("0099")).error(), store.rewrite(shown, sampleMember("0001")).error(),
               store.changePoints("0001", [](const QString& stored) { return stored + '5'; }).error()}) {
             QCOMPARE(error.kind, StoreError::Kind::Write);
             QCOMPARE(error.cause, cause);
@@ -297,8 +302,11 @@ private slots:
             QList<MemberRecord> expected;
             std::copy_if(m_rows.begin(), m_rows.end(), std::back_inserter(expected),
                          [&](const MemberRecord& row) { return row.ntarjeta == card; });
-            const auto found = store.rowsWithCard(card);
-            QCOMPARE(QList<MemberRecord>(found->begin(), found->end()), expected);
+            const StoreResult<std::vector<FoundRow>> rows = store.rowsWithCard(card);
+            QList<MemberRecord> found;
+            for (const FoundRow& row : rows.value())
+                found << row.record;
+            QCOMPARE(found, expected);
             QCOMPARE(store.holdsCard(card).value(), !expected.isEmpty());
             duplicates += expected.size() > 1;
         }

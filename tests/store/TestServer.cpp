@@ -282,9 +282,10 @@ private slots:
         QCOMPARE(store.startup().writesRefused, Cause::ReadOnly);
         QCOMPARE(store.rowsWithCard("0001")->size(), 1u);
         const QList<MemberRecord> before = m_store->allRows();
-        for (const StoreError& error : {store.appendNew(sampleMember("0099")).error(),
-                                        store.rewriteFirst("0001", before[0], sampleMember("0001")).error(),
-                                        store.changePoints("0001", add5).error()}) {
+        for (const StoreError& error :
+             {store.appendNew(sampleMember("0099")).error(),
+              store.rewrite(store.rowsWithCard("0001")->front(), sampleMember("0001")).error(),
+              store.changePoints("0001", add5).error()}) {
             QCOMPARE(error.kind, StoreError::Kind::Write);
             QCOMPARE(error.cause, Cause::ReadOnly);
             QVERIFY2(storeErrorMessage(error).contains("solo permite consultar"), qPrintable(storeErrorMessage(error)));
@@ -324,7 +325,7 @@ private slots:
         MemberStore store(m_store->address());
         store.setTimeLimit(std::chrono::milliseconds(limit));
         // Lookups never wait, nor do writes that concern other members.
-        QCOMPARE(store.rowsWithCard("0001")->front().puntos, " 150");
+        QCOMPARE(store.rowsWithCard("0001")->front().record.puntos, " 150");
         QCOMPARE(store.changePoints("0007", add5)->stored, "*****5");
         QCOMPARE(store.appendNew(sampleMember("0099")).value(), true);
         const StoreError waited = store.changePoints("0001", add5).error();

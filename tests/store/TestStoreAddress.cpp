@@ -89,7 +89,7 @@ private slots:
     {
         // configuration: socios.conf's text ("-": no file); chosen: the display name, or the start of the error.
         const DataTable<QString, QByteArray, QString, bool> row("database", "configuration", "chosen", "ok");
-        const QString file = MemberStore::defaultPath();
+        const QString file = MemberStore::defaultPath().value();
         row("nothing configured", "", "-", file, true);
         row("another program's settings", "", "[ventana]\nancho=800\n", file, true);
         row("a server", "", "[server]\nhost=tienda.example\nport=5433\ndatabase=socios\nuser=caja\n",

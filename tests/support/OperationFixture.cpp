@@ -21,6 +21,7 @@ OperationFixture::OperationFixture()
     QCOMPARE(form.Form_Load(store, FixedClock(QDate(2026, 3, 10))), std::nullopt);
     operations.connectHandlers();
     prompt.setBeforeEachAnswer([this](int) { prompts << window(false) + " | " + boxes().join(QLatin1Char(' ')); });
+    messages.onMessage = [this] { behindMessages << boxes(); };
 }
 
 QString OperationFixture::window(const Form1& f, bool withEntry)

@@ -7,7 +7,7 @@
 
 // What every operation test starts from: a new member file holding tests/data/members.sql, the window after
 // start-up, and the operations wired to a prompt with queued answers and a message recorder. Each time the prompt
-// opens, window(false) and boxes() are noted in `prompts`.
+// opens, window(false) and boxes() are noted in `prompts`; each time a message shows, boxes() in `behindMessages`.
 class OperationFixture
 {
 public:
@@ -42,6 +42,7 @@ public:
     FakeMessages messages;
     CardOperations operations;
     QStringList prompts; // "window | boxes" at each prompt
+    QList<QStringList> behindMessages;
 };
 
 // The idle state of start-up.

@@ -10,6 +10,7 @@
 //                                " | " and each message shown, if any. A till that cannot start says "failed"
 //                                and why.
 //   race STORE NUMBER COUNT      till NUMBER of several at work at once: COUNT operations at random (see race())
+//   home HEX PROGRAM ARGUMENT... runs PROGRAM with HOME set to the bytes written in hexadecimal, or unset for "-"
 
 #include "tests/support/OperationFixture.h"
 
@@ -24,6 +25,10 @@
 #include <QThread>
 
 #include <cstdio>
+#include <cstdlib>
+#include <string_view>
+
+#include <unistd.h>
 
 namespace {
 
@@ -195,6 +200,15 @@ int race(const QString& path, int number, int count)
 
 int main(int argc, char* argv[])
 {
+    // Before anything reads the environment.
+    if (argc >= 4 && std::string_view(argv[1]) == "home") {
+        if (std::string_view(argv[2]) == "-")
+            ::unsetenv("HOME");
+        else
+            ::setenv("HOME", QByteArray::fromHex(argv[2]).constData(), 1);
+        ::execv(argv[3], argv + 3);
+        return 2;
+    }
     QCoreApplication application(argc, argv);
     const QStringList args = QCoreApplication::arguments();
     if (args.size() >= 4 && args[1] == QLatin1String("sql"))
@@ -206,7 +220,7 @@ int main(int argc, char* argv[])
     if (args.size() == 5 && args[1] == QLatin1String("race"))
         return race(args[2], args[3].toInt(), args[4].toInt());
     std::fputs("usage: socios-test-helper sql PATH MILLISECONDS STATEMENT... | hold STORE MILLISECONDS "
-               "CARD | till STORE | race STORE NUMBER COUNT\n",
+               "CARD | till STORE | race STORE NUMBER COUNT | home HEX PROGRAM ARGUMENT...\n",
                stderr);
     return 2;
 }

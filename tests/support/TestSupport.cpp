@@ -4,6 +4,7 @@
 
 #include "store/MemberStore.h"
 
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
@@ -159,28 +160,59 @@ void fillDisk(const QString& filler)
     }
 }
 
-void startCommandLine(QProcess& process, const QString& home, const QStringList& arguments, const QStringList& wrapper)
+namespace {
+
+// HOME goes through the helper as bytes: QProcessEnvironment takes only names that are UTF-8. A wrapper (strace)
+// runs the helper, and follows it into the program.
+void startSocios(QProcess& process, const std::optional<QByteArray>& home, const QStringList& arguments,
+                 const QStringList& wrapper, bool offscreen)
 {
     QProcessEnvironment environment;
-    environment.insert(QStringLiteral("HOME"), home);
     environment.insert(QStringLiteral("LC_ALL"), QStringLiteral("C.UTF-8"));
     environment.insert(QStringLiteral("PATH"), qEnvironmentVariable("PATH"));
+    if (offscreen)
+        environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
     process.setProcessEnvironment(environment);
-    const QString app = qEnvironmentVariable("SOCIOS_APP");
-    if (wrapper.isEmpty())
-        process.start(app, arguments);
-    else
-        process.start(wrapper.first(), wrapper.mid(1) + QStringList{app} + arguments);
+    const QStringList command =
+        QStringList{qEnvironmentVariable("SOCIOS_TEST_HELPER"), QStringLiteral("home"),
+                    home ? QString::fromLatin1(home->toHex()) : QStringLiteral("-"), qEnvironmentVariable("SOCIOS_APP")} +
+        arguments;
+    const QStringList whole = wrapper + command;
+    process.start(whole.first(), whole.mid(1));
+}
+
+} // namespace
+
+void startCommandLine(QProcess& process, const QString& home, const QStringList& arguments, const QStringList& wrapper)
+{
+    startSocios(process, QFile::encodeName(home), arguments, wrapper, false);
 }
 
 SociosRun runCommandLine(const QString& home, const QStringList& arguments, const QStringList& wrapper)
 {
+    return runSocios(QFile::encodeName(home), arguments, {}, wrapper);
+}
+
+SociosRun runSocios(const std::optional<QByteArray>& home, const QStringList& arguments, const QString& until,
+                    const QStringList& wrapper)
+{
     QProcess process;
-    startCommandLine(process, home, arguments, wrapper);
-    if (!process.waitForFinished(60000))
-        return {};
-    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
-            QString::fromUtf8(process.readAllStandardOutput()), QString::fromUtf8(process.readAllStandardError())};
+    startSocios(process, home, arguments, wrapper, !until.isEmpty());
+    QString err;
+    if (!until.isEmpty()) {
+        process.setReadChannel(QProcess::StandardError);
+        const QDeadlineTimer deadline(60000);
+        while (!err.contains(until) && process.state() != QProcess::NotRunning && !deadline.hasExpired()) {
+            process.waitForReadyRead(100);
+            err += QString::fromUtf8(process.readAllStandardError());
+        }
+        process.kill();
+    }
+    if (!process.waitForFinished(60000) || process.exitStatus() != QProcess::NormalExit)
+        return {-1, QString::fromUtf8(process.readAllStandardOutput()),
+                err + QString::fromUtf8(process.readAllStandardError())};
+    return {process.exitCode(), QString::fromUtf8(process.readAllStandardOutput()),
+            err + QString::fromUtf8(process.readAllStandardError())};
 }
 
 QString testDataPath(const QString& name)

@@ -14,6 +14,7 @@
 #include <QTest>
 
 #include <functional>
+#include <optional>
 
 class QProcess;
 class QTemporaryDir;
@@ -59,15 +60,26 @@ private:
     int m_asked = 0;
 };
 
-// Records the messages instead of showing them.
+// Records the messages instead of showing them. `onMessage` runs as each is shown: the window behind it.
 class FakeMessages : public MessageSink
 {
 public:
-    void storeFailure(const StoreError& error) override { failures.append(error); }
-    void notice(const QString& text) override { notices.append(text); }
+    void storeFailure(const StoreError& error) override
+    {
+        failures.append(error);
+        if (onMessage)
+            onMessage();
+    }
+    void notice(const QString& text) override
+    {
+        notices.append(text);
+        if (onMessage)
+            onMessage();
+    }
 
     QList<StoreError> failures;
     QStringList notices;
+    std::function<void()> onMessage;
 };
 
 // A member with every field filled in, as the application stores it.
@@ -105,6 +117,11 @@ SociosRun runCommandLine(const QString& home, const QStringList& arguments, cons
 // The same, started without waiting for it.
 void startCommandLine(QProcess& process, const QString& home, const QStringList& arguments,
                       const QStringList& wrapper = {});
+// The same with HOME as bytes, a name that is not UTF-8 included, or unset (no value). With `until`, on the offscreen
+// platform: a window or a message box waits for the operator, so the program is killed (exit code -1) once its
+// stderr has said `until`.
+SociosRun runSocios(const std::optional<QByteArray>& home, const QStringList& arguments, const QString& until = {},
+                    const QStringList& wrapper = {});
 
 // Makes a file or folder read-only for this process, even as root (chattr), and adds the command that undoes it
 // to `undoes`. False where the system cannot.
