@@ -79,6 +79,7 @@ QString serverAdvice(StoreError::Cause cause)
         return QStringLiteral("El servidor informa de datos dañados. Avise a quien administra el servidor.");
     case Cause::NeedsRepair:
     case Cause::Leftover:
+    case Cause::Restoring: // a server is never restored in place
     case Cause::Other:
         break;
     }
@@ -117,6 +118,9 @@ QString advice(const StoreError& error)
     case Cause::UnsafeSchema:
         return QStringLiteral("La tabla «ficha» de ese archivo no es una tabla de texto corriente (es una vista, tiene "
                               "disparadores o campos que no son de texto). No se ha modificado.");
+    case Cause::Restoring:
+        return QStringLiteral("Se está restaurando una copia de seguridad en el lugar del archivo de socios. Espere a "
+                              "que termine e inténtelo de nuevo.");
     case Cause::TooSlow:
         return QStringLiteral("El archivo ha tardado demasiado en responder y se ha detenido la operación. No se ha "
                               "guardado nada.");

@@ -198,10 +198,11 @@ void SociosApp::startChecks(QDate today, bool listLater)
         if (address.isServer())
             return;
         const Backups backups(address.path());
-        const Backups::Daily daily =
-            *intact ? backups.makeDailyCopy(store, today) : Backups::Daily{Backups::Daily::Outcome::Failed, {}, {}, {}};
+        const Backups::Daily daily = *intact ? backups.makeDailyCopy(store, today)
+                                             : Backups::Daily{Backups::Daily::Outcome::Failed, {}, {}, true, {}};
         qCInfo(lcStartup, "daily copy: %d", int(daily.outcome));
-        const bool damaged = !*intact || (daily.error && daily.error->cause == StoreError::Cause::Damaged);
+        // Only the member file's own check says that it is damaged; a copy that fails otherwise is told below.
+        const bool damaged = !*intact || daily.fileDamaged;
         if (damaged) {
             const std::optional<Backups::Copy> good = backups.newest();
             QMetaObject::invokeMethod(window, [this, good] {

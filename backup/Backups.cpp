@@ -1,5 +1,7 @@
 #include "backup/Backups.h"
 
+#include "store/FileLock.h"
+#include "store/PendingFile.h"
 #include "store/SqliteFile.h"
 
 #include <QDateTime>
@@ -7,10 +9,17 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
-#include <QUuid>
 
 #include <algorithm>
+#include <cerrno>
 #include <map>
+
+#ifdef Q_OS_UNIX
+#include <unistd.h>
+#endif
+#ifdef Q_OS_WIN
+#include <windows.h>
+#endif
 
 namespace {
 
@@ -91,17 +100,21 @@ Backups::Daily Backups::makeDailyCopy(const MemberStore& store, QDate today) con
                                  {}};
         return daily;
     }
-    // Made under a temporary name and named as a copy only once it is complete and checked.
+    // Named as a copy only once it is complete and checked, never over a copy there.
     const QString copy = QDir(folder()).filePath(copyName(m_memberPath, today));
-    const QString temporary = copy + QStringLiteral(".new-") + QUuid::createUuid().toString(QUuid::Id128);
-    if (StoreFailure failed = store.backupTo(temporary)) {
+    if (StoreFailure failed = store.backupTo(copy)) {
+        // Another till that started today made it meanwhile: one copy a day between them.
+        if (QFileInfo(copy).isFile()) {
+            daily.outcome = Daily::Outcome::Existed;
+            return daily;
+        }
+        // Only the member file's own check says that it is damaged: a copy may come out damaged on its way to the
+        // copies' disk.
+        if (failed->cause == StoreError::Cause::Damaged) {
+            const StoreResult<bool> intact = store.quickCheck();
+            daily.fileDamaged = intact && !*intact;
+        }
         daily.error = failed;
-        return daily;
-    }
-    if (!QFile::rename(temporary, copy)) {
-        QFile::remove(temporary);
-        daily.error = StoreError{
-            StoreError::Kind::Write, copy, QStringLiteral("cannot name the copy"), StoreError::Cause::Other, {}};
         return daily;
     }
     daily.outcome = Daily::Outcome::Made;
@@ -119,60 +132,237 @@ Backups::Daily Backups::makeDailyCopy(const MemberStore& store, QDate today) con
     return daily;
 }
 
-std::variant<Restored, RestoreError> restoreCopy(const QString& copy, const QString& memberPath)
-{
-    const auto failed = [](RestoreError::Kind kind, const QString& detail, std::optional<StoreError> store = {}) {
-        return RestoreError{kind, detail, std::move(store)};
-    };
-    if (!QFileInfo(copy).isFile() || !SqliteFile::hasDatabaseHeader(copy))
-        return failed(RestoreError::Kind::BadCopy, QStringLiteral("%1 is not a member file").arg(copy));
-    if (SqliteFile::logInUse(memberPath))
-        return failed(RestoreError::Kind::InUse, QStringLiteral("a till has %1 open").arg(memberPath));
+namespace {
 
-    // The copy itself is never changed: a copy of it beside the member file is checked, then moved into place.
-    const QString incoming = memberPath + QStringLiteral(".new-") + QUuid::createUuid().toString(QUuid::Id128);
-    if (!QDir().mkpath(QFileInfo(memberPath).absolutePath()) || !QFile::copy(copy, incoming))
-        return failed(RestoreError::Kind::Failed, QStringLiteral("cannot copy %1 beside %2").arg(copy, memberPath));
-    Restored restored;
+// What SQLite may leave beside a database that holds changes: a rollback journal, or a write-ahead log.
+const QStringList kJournals = {QStringLiteral("-journal"), QStringLiteral("-wal")};
+
+// Copies the bytes of `from` into `to` (created, or emptied), and flushes them to the disk.
+bool copyBytes(const QString& from, const QString& to, QString& why)
+{
+    QFile source(from);
+    QFile target(to);
+    if (!source.open(QIODevice::ReadOnly)) {
+        why = QStringLiteral("cannot read %1: %2").arg(from, source.errorString());
+        return false;
+    }
+    if (!target.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+        why = QStringLiteral("cannot write %1: %2").arg(to, target.errorString());
+        return false;
+    }
+    QByteArray block;
+    while (!(block = source.read(1 << 20)).isEmpty())
+        if (target.write(block) != block.size()) {
+            why = QStringLiteral("cannot write %1: %2").arg(to, target.errorString());
+            return false;
+        }
+    if (source.error() != QFileDevice::NoError || !target.flush()) {
+        why = QStringLiteral("cannot copy %1 to %2: %3")
+                  .arg(from, to, source.error() != QFileDevice::NoError ? source.errorString() : target.errorString());
+        return false;
+    }
+    target.close();
+    if (!PendingFile::flushFile(to)) {
+        why = QStringLiteral("cannot flush %1 to the disk").arg(to);
+        return false;
+    }
+    return true;
+}
+
+enum class Kept { Done, NameTaken, Failed };
+
+// Gives the file at `path` a second name, `aside`, never over a file there: the same file where the file system
+// allows it, otherwise a flushed copy.
+Kept keepUnder(const QString& path, const QString& aside, QString& why)
+{
+#ifdef Q_OS_UNIX
+    if (::link(QFile::encodeName(path).constData(), QFile::encodeName(aside).constData()) == 0)
+        return Kept::Done;
+    if (errno == EEXIST)
+        return Kept::NameTaken;
+#elif defined(Q_OS_WIN)
+    if (CreateHardLinkW(reinterpret_cast<LPCWSTR>(QDir::toNativeSeparators(aside).utf16()),
+                        reinterpret_cast<LPCWSTR>(QDir::toNativeSeparators(path).utf16()), nullptr))
+        return Kept::Done;
+    if (GetLastError() == ERROR_ALREADY_EXISTS)
+        return Kept::NameTaken;
+#endif
+    // No second names here (a FAT disk, some shares): a copy, made under a temporary name.
+    Result<PendingFile, StoreError> pending = PendingFile::create(aside);
+    if (!pending) {
+        why = pending.error().toString();
+        return Kept::Failed;
+    }
+    if (!copyBytes(path, pending->path(), why))
+        return Kept::Failed;
+    const StoreResult<bool> placed = pending.value().putInPlace();
+    if (!placed) {
+        why = placed.error().toString();
+        return Kept::Failed;
+    }
+    return *placed ? Kept::Done : Kept::NameTaken;
+}
+
+// Keeps the member file, and what an interrupted save left beside it, under a name of its own in its folder
+// ("dorvel (antes de restaurar 2026-12-06 15.30.00).mdb"), while it stays where it is. The name kept, or none with
+// `why`.
+std::optional<QString> keepAside(const QString& memberPath, QString& why)
+{
+    const QFileInfo member(memberPath);
+    const QString stamp = QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH.mm.ss"));
+    for (int n = 1; n < 100; ++n) {
+        const QString aside =
+            member.absoluteDir().filePath(QStringLiteral("%1 (antes de restaurar %2%3).%4")
+                                              .arg(member.completeBaseName(), stamp,
+                                                   n > 1 ? QStringLiteral(" %1").arg(n) : QString(), member.suffix()));
+        const bool taken = std::any_of(kJournals.begin(), kJournals.end(),
+                                       [&](const QString& beside) { return QFileInfo::exists(aside + beside); });
+        if (taken)
+            continue;
+        const Kept kept = keepUnder(memberPath, aside, why);
+        if (kept == Kept::NameTaken)
+            continue;
+        if (kept == Kept::Failed)
+            return std::nullopt;
+        for (const QString& beside : kJournals)
+            if (QFileInfo::exists(memberPath + beside) &&
+                keepUnder(memberPath + beside, aside + beside, why) != Kept::Done) {
+                for (const QString& undo : kJournals)
+                    QFile::remove(aside + undo);
+                QFile::remove(aside);
+                return std::nullopt;
+            }
+        return aside;
+    }
+    why = QStringLiteral("no free name to keep %1 under").arg(memberPath);
+    return std::nullopt;
+}
+
+RestoreError restoreFailure(RestoreError::Kind kind, const QString& detail, std::optional<StoreError> store = {})
+{
+    return RestoreError{kind, detail, std::move(store)};
+}
+
+// Brings the copy, with what an interrupted save left beside it, into `incoming`, and checks it as a start checks a
+// file: a log or journal is replayed only when it leaves the copy intact, and the tables must be exactly those that
+// socios writes, so that every later save fits them. The copy itself is never changed. Its members, once checked.
+Result<qint64, RestoreError> bringIn(const QString& copy, const PendingFile& incoming)
+{
+    using Kind = RestoreError::Kind;
+    QString why;
+    if (!copyBytes(copy, incoming.path(), why))
+        return restoreFailure(Kind::Failed, why);
+    if (const std::optional<SqliteFile::Leftover> leftover = SqliteFile::leftoverBeside(copy))
+        if (!copyBytes(leftover->path, incoming.path() + leftover->path.mid(copy.size()), why))
+            return restoreFailure(Kind::Failed, why);
+    qint64 count = 0;
     {
-        const MemberStore check(incoming);
-        StoreFailure problem = check.openOrCreate();
+        const MemberStore check(incoming.path());
+        StoreFailure problem = check.openOrCreate(MemberStore::Indexes::Defer, MemberStore::Shape::Exact);
         const StoreResult<bool> intact = problem ? StoreResult<bool>(*problem) : check.quickCheck();
         const StoreResult<qint64> members = intact ? check.rowCount() : StoreResult<qint64>(intact.error());
-        if (!members || !*intact) {
-            QFile::remove(incoming);
-            return failed(RestoreError::Kind::BadCopy, QStringLiteral("%1 is not a sound member file").arg(copy),
-                          members ? std::optional<StoreError>() : members.error());
-        }
-        restored.members = *members;
+        if (!members || !*intact)
+            return restoreFailure(Kind::BadCopy, QStringLiteral("%1 is not a sound member file").arg(copy),
+                                  members ? std::optional<StoreError>() : members.error());
+        count = *members;
     }
+    // Closed, the checked copy stands alone, its log written into it.
+    if (SqliteFile::leftoverBeside(incoming.path()))
+        return restoreFailure(
+            Kind::Failed,
+            QStringLiteral("the log of the checked copy %1 could not be written into it").arg(incoming.path()));
+    return count;
+}
 
-    // The file in place, with what an interrupted save left beside it, goes aside under a name of its own.
-    if (QFileInfo::exists(memberPath)) {
-        const QFileInfo member(memberPath);
-        const QString stamp = QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH.mm.ss"));
-        for (int n = 1; restored.keptAside.isEmpty() || QFileInfo::exists(restored.keptAside); ++n)
-            restored.keptAside = member.absoluteDir().filePath(
-                QStringLiteral("%1 (antes de restaurar %2%3).%4")
-                    .arg(member.completeBaseName(), stamp, n > 1 ? QStringLiteral(" %1").arg(n) : QString(),
-                         member.suffix()));
-        if (!QFile::rename(memberPath, restored.keptAside)) {
-            QFile::remove(incoming);
-            return failed(RestoreError::Kind::Failed, QStringLiteral("cannot move %1 aside").arg(memberPath));
-        }
-        for (const char* beside : {"-wal", "-journal"})
-            if (QFileInfo::exists(memberPath + QLatin1String(beside)))
-                QFile::rename(memberPath + QLatin1String(beside), restored.keptAside + QLatin1String(beside));
-        QFile::remove(memberPath + QStringLiteral("-shm"));
+// Puts `incoming` in place of the member file that `held` locks (none where it cannot be locked), in one step, after
+// keeping that file aside. The name it is kept under.
+Result<QString, RestoreError> replaceMemberFile(PendingFile& incoming, const std::optional<FileLock>& held)
+{
+    using Kind = RestoreError::Kind;
+    const QString& memberPath = incoming.target();
+    // What an interrupted save left beside the member file goes into it first, where a start would replay it. One
+    // that a start refuses stays as it is, and is kept aside with the file.
+    if (SqliteFile::leftoverBeside(memberPath))
+        (void)MemberStore(memberPath).openOrCreate(MemberStore::Indexes::Defer);
+    QString why;
+    const std::optional<QString> aside = keepAside(memberPath, why);
+    if (!aside)
+        return restoreFailure(Kind::Failed, QStringLiteral("cannot keep %1 aside: %2").arg(memberPath, why));
+    const auto removeAside = [&] {
+        for (const QString& beside : QStringList{QString()} + kJournals)
+            QFile::remove(*aside + beside);
+    };
+    if (held && !(SqliteFile::identityOf(memberPath) == held->identity())) {
+        removeAside();
+        return restoreFailure(Kind::InUse, QStringLiteral("%1 was replaced meanwhile").arg(memberPath));
     }
-    if (!QFile::rename(incoming, memberPath)) {
-        QFile::remove(incoming);
-        if (!restored.keptAside.isEmpty()) {
-            QFile::rename(restored.keptAside, memberPath);
-            for (const char* beside : {"-wal", "-journal"})
-                QFile::rename(restored.keptAside + QLatin1String(beside), memberPath + QLatin1String(beside));
-        }
-        return failed(RestoreError::Kind::Failed, QStringLiteral("cannot move the copy into place"));
+    // A journal or log left beside the file now at the path would be replayed into the copy: it is kept aside.
+    for (const QString& beside : kJournals + QStringList{QStringLiteral("-shm")})
+        QFile::remove(memberPath + beside);
+    if (const StoreFailure moved = incoming.replaceTarget()) {
+        // The file stays; what was beside it comes back from where it was kept.
+        bool back = true;
+        for (const QString& beside : kJournals)
+            if (QFileInfo::exists(*aside + beside))
+                back = keepUnder(*aside + beside, memberPath + beside, why) == Kept::Done && back;
+        if (back)
+            removeAside();
+        return restoreFailure(Kind::Failed, QStringLiteral("cannot move the copy into place"), moved);
     }
+    return *aside;
+}
+
+} // namespace
+
+std::variant<Restored, RestoreError> restoreCopy(const QString& copy, const QString& memberPath)
+{
+    using Kind = RestoreError::Kind;
+    if (!QFileInfo(copy).isFile() || !SqliteFile::hasDatabaseHeader(copy))
+        return restoreFailure(Kind::BadCopy, QStringLiteral("%1 is not a member file").arg(copy));
+
+    // From here to the end no till can open the member file: a till that starts meanwhile waits, or is told why.
+    const bool replacing = QFileInfo::exists(memberPath);
+    std::optional<FileLock> held;
+    if (replacing) {
+        Result<FileLock, FileLock::Refused> lock = FileLock::take(memberPath, FileLock::Mode::Exclusive);
+        if (!lock && lock.error() == FileLock::Refused::Busy)
+            return restoreFailure(Kind::InUse, QStringLiteral("a till has %1 open").arg(memberPath));
+        // A file that cannot be locked here (read-only, a file system without locks) cannot take a till's save
+        // either: the restore goes on without the lock.
+        if (lock)
+            held = std::move(lock).value();
+    }
+    if (SqliteFile::logInUse(memberPath))
+        return restoreFailure(Kind::InUse, QStringLiteral("a program has %1 open").arg(memberPath));
+
+    // The copy is brought in beside the member file, under a name of its own that the restore keeps locked.
+    const QString folder = QFileInfo(memberPath).absolutePath();
+    if (!QDir().mkpath(folder))
+        return restoreFailure(Kind::Failed, QStringLiteral("cannot create the folder %1").arg(folder));
+    Result<PendingFile, StoreError> made = PendingFile::create(memberPath);
+    if (!made)
+        return restoreFailure(Kind::Failed, QStringLiteral("cannot copy %1 beside %2").arg(copy, memberPath),
+                              made.error());
+    PendingFile& incoming = made.value();
+    const Result<qint64, RestoreError> members = bringIn(copy, incoming);
+    if (!members)
+        return members.error();
+    Restored restored;
+    restored.members = *members;
+
+    // Checked, and nothing changed yet at the member file's place: from here on, in one step, or not at all.
+    if (!replacing) {
+        const StoreResult<bool> placed = incoming.putInPlace();
+        if (!placed)
+            return restoreFailure(Kind::Failed, QStringLiteral("cannot move the copy into place"), placed.error());
+        if (!*placed)
+            return restoreFailure(Kind::InUse,
+                                  QStringLiteral("a member file was made at %1 meanwhile").arg(memberPath));
+        return restored;
+    }
+    const Result<QString, RestoreError> aside = replaceMemberFile(incoming, held);
+    if (!aside)
+        return aside.error();
+    restored.keptAside = *aside;
     return restored;
 }

@@ -33,15 +33,19 @@ public:
     // including today's.
     static std::set<QDate> daysToKeep(const std::vector<QDate>& days, QDate today);
 
-    // The copy of the first start of `today`. Nothing is done when today's copy exists. A copy that fails its
-    // check is thrown away and removes no other; otherwise the copies no longer kept are removed.
+    // The copy of the first start of `today`. Nothing is done when today's copy exists, or when another till makes
+    // it meanwhile. A copy that fails its check is thrown away and removes no other; otherwise the copies no longer
+    // kept are removed. Leftovers of copies that were interrupted are removed first.
     struct Daily
     {
         enum class Outcome { Made, Existed, Failed };
         Outcome outcome = Outcome::Existed;
         QString copy;                    // Made: the new copy
         std::optional<StoreError> error; // Failed: why (Cause::Damaged when the copy came out damaged)
-        QStringList removed;             // Made: the copies rotated out
+        // Failed: the copy came out damaged, and the member file's own check, run again, found the member file
+        // damaged too. Nothing else about a copy (a full or failing disk, the time limit) says so.
+        bool fileDamaged = false;
+        QStringList removed; // Made: the copies rotated out
     };
     Daily makeDailyCopy(const MemberStore& store, QDate today) const;
 
@@ -51,7 +55,12 @@ private:
 
 // Puts the checked copy `copy` in place of the member file at `memberPath`, after keeping the current file (and
 // what an interrupted save left beside it) under another name in the same folder, never over an existing file.
-// Refused while a till has the member file open. All or nothing: on failure every file is as it was.
+// Refused while a till has the member file open; a till that starts meanwhile waits for the restore to end, or is
+// told that it is under way (StoreError::Cause::Restoring). A log or journal beside the copy is replayed into the
+// file brought in, as a start replays it, or the copy is refused; so is a copy whose tables are not exactly those
+// that socios writes (MemberStore::Shape::Exact).
+// All or nothing, at every instant: the member file's place holds the file that was there or the checked copy,
+// each whole, whenever the restore stops; a restore that fails leaves the member file as it was.
 struct Restored
 {
     QString keptAside; // where the member file that was in place is now
@@ -61,7 +70,7 @@ struct RestoreError
 {
     enum class Kind {
         BadCopy, // the copy is not a member file, or it is damaged
-        InUse,   // a till has the member file open
+        InUse,   // a till (or another program) has the member file open, or made one meanwhile
         Failed,  // a file could not be copied, moved or written
     };
     Kind kind = Kind::Failed;

@@ -39,8 +39,9 @@ constexpr ModeOption kModes[] = {
      "Writes a checked copy of the member file, named by the date and time, into the folder DIR, while tills may "
      "go on working."},
     {CommandLine::Mode::Restore, "restore", "COPY",
-     "Puts the checked copy COPY in place of the member file, keeping the current file under another name in the "
-     "same folder. Refused while a till has the member file open."},
+     "Puts the checked copy COPY (with the log beside it, if any) in place of the member file in one step, keeping "
+     "the current file under another name in the same folder. Refused while a till has the member file open, and "
+     "when the copy's tables are not exactly those that socios writes."},
     {CommandLine::Mode::History, "history", "CARD",
      "Prints the points history of the card number CARD, oldest first: date and time, operation, balance before, "
      "change, balance after and computer, separated by tabs."},

@@ -2,10 +2,10 @@
 
 #include "csv/Csv.h"
 #include "import/MemberImport.h"
+#include "store/PendingFile.h"
 
 #include <QFile>
 #include <QFileInfo>
-#include <QUuid>
 
 #include <cerrno>
 #include <cstring>
@@ -33,22 +33,14 @@ QString systemError()
 }
 #endif
 
-// A file written under a temporary name in its folder and renamed over `target` only once every write, the flush
-// to the disk and the close have succeeded: `target` holds the whole new file, or what it held before. Unless
-// committed, the temporary file goes with the object.
+// A file written under a temporary name in its folder (a PendingFile) and moved over `target` only once every
+// write, the flush to the disk and the close have succeeded: `target` holds the whole new file, or what it held
+// before. Unless committed, the temporary file goes with the object.
 class WholeFile
 {
 public:
-    explicit WholeFile(const QString& target)
-        : m_target(target), m_file(target + QStringLiteral(".new-") + QUuid::createUuid().toString(QUuid::Id128))
-    {}
-    ~WholeFile()
-    {
-        if (m_committed)
-            return;
-        m_file.close();
-        QFile::remove(m_file.fileName());
-    }
+    explicit WholeFile(const QString& target) : m_target(target) {}
+    ~WholeFile() { m_file.close(); }
     WholeFile(const WholeFile&) = delete;
     WholeFile& operator=(const WholeFile&) = delete;
 
@@ -59,8 +51,13 @@ public:
             return failed(QStringLiteral("a folder has that name"));
         if (before.exists() && !before.isWritable())
             return failed(QStringLiteral("the file there is read-only"));
+        Result<PendingFile, StoreError> made = PendingFile::create(m_target);
+        if (!made)
+            return failed(made.error().detail);
+        m_pending.emplace(std::move(made).value());
+        m_file.setFileName(m_pending->path());
         // Unbuffered: each write reaches the system at once, and a disk that is full says so to that write.
-        if (!m_file.open(QIODevice::WriteOnly | QIODevice::NewOnly | QIODevice::Unbuffered))
+        if (!m_file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
             return failed(m_file.errorString());
         if (before.exists())
             m_file.setPermissions(before.permissions());
@@ -91,23 +88,9 @@ public:
         m_file.close();
         if (m_file.error() != QFileDevice::NoError)
             return failed(m_file.errorString());
-#ifdef Q_OS_WIN
-        if (!MoveFileExW(reinterpret_cast<LPCWSTR>(m_file.fileName().utf16()),
-                         reinterpret_cast<LPCWSTR>(m_target.utf16()),
-                         MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-            return failed(QStringLiteral("MoveFileEx error %1").arg(GetLastError()));
-#else
-        if (::rename(QFile::encodeName(m_file.fileName()).constData(), QFile::encodeName(m_target).constData()) != 0)
-            return failed(systemError());
-        // The new name on the disk too, so that a power cut never brings the old file back.
-        const int folder = ::open(QFile::encodeName(QFileInfo(m_target).absolutePath()).constData(),
-                                  O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        if (folder >= 0) {
-            ::fsync(folder);
-            ::close(folder);
-        }
-#endif
-        m_committed = true;
+        // Moved over the target, the new name flushed to the disk too.
+        if (const StoreFailure moved = m_pending->replaceTarget())
+            return failed(moved->detail);
         return true;
     }
 
@@ -124,9 +107,9 @@ private:
     }
 
     QString m_target;
+    std::optional<PendingFile> m_pending;
     QFile m_file;
     QString m_error;
-    bool m_committed = false;
 };
 
 } // namespace

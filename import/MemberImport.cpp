@@ -1,24 +1,20 @@
 #include "import/MemberImport.h"
 
 #include "store/MemberStore.h"
+#include "store/PendingFile.h"
 
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QUuid>
 
 #include <algorithm>
-#include <cerrno>
 #include <cstring>
 
 #ifdef Q_OS_UNIX
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
-#endif
-#ifdef Q_OS_WIN
-#include <windows.h>
 #endif
 
 namespace {
@@ -49,87 +45,29 @@ FileState stateOf(const QString& path)
     return info.exists() ? FileState{info.size(), info.lastModified()} : FileState{};
 }
 
-// Flushes the file's contents to the disk, so that a power cut after a rename never finds it empty.
-bool syncFile(const QString& path)
+// Builds a member file holding what `produce` adds in `pending`, beside the file it becomes, and checks that it
+// holds `expected` rows, when given.
+ImportStatus buildMemberFile(const PendingFile& pending, const MemberStore::RecordProducer& produce,
+                             std::optional<qint64> expected, const QString& file)
 {
-#ifdef Q_OS_UNIX
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        return false;
-    const bool done = ::fsync(fd) == 0;
-    ::close(fd);
-    return done;
-#else
-    QFile file(path);
-    return file.open(QIODevice::ReadWrite) && file.flush();
-#endif
-}
-
-// Flushes a folder's list of names (a rename in it) to the disk.
-void syncFolder(const QString& folder)
-{
-#ifdef Q_OS_UNIX
-    const int fd = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd >= 0) {
-        ::fsync(fd);
-        ::close(fd);
-    }
-#else
-    Q_UNUSED(folder);
-#endif
-}
-
-// Moves `from` over `to` in one step: `to` names the old file or the new one, never neither.
-bool replaceFile(const QString& from, const QString& to, QString& failure)
-{
-#ifdef Q_OS_WIN
-    if (MoveFileExW(reinterpret_cast<LPCWSTR>(from.utf16()), reinterpret_cast<LPCWSTR>(to.utf16()),
-                    MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-        return true;
-    failure = QStringLiteral("MoveFileEx error %1").arg(GetLastError());
-    return false;
-#else
-    if (::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) == 0)
-        return true;
-    failure = QString::fromLocal8Bit(strerror(errno));
-    return false;
-#endif
-}
-
-// Builds a member file holding what `produce` adds under a temporary name beside `path`, and checks that it holds
-// `expected` rows, when given. Returns its name; on failure nothing of it is left.
-ImportResult<QString> buildMemberFile(const QString& path, const MemberStore::RecordProducer& produce,
-                                      std::optional<qint64> expected, const QString& file)
-{
-    const QString temporary = path + QStringLiteral(".new-") + QUuid::createUuid().toString(QUuid::Id128);
-    std::optional<ImportError> failure;
-    {
-        const MemberStore store(temporary);
-        qint64 produced = 0;
-        const auto add = [&](const MemberStore::AddRecord& add) {
-            return produce([&](const MemberRecord& record) {
-                ++produced;
-                return add(record);
-            });
-        };
-        StoreFailure opened = store.openOrCreate();
-        const StoreResult<bool> filled = opened ? StoreResult<bool>(*opened) : store.fillEmpty(add);
-        const StoreResult<qint64> rows = filled ? store.rowCount() : StoreResult<qint64>(filled.error());
-        const qint64 counted = expected.value_or(produced);
-        if (!rows)
-            failure = storeError(file, rows.error());
-        else if (!*filled || *rows != counted)
-            failure = error(
-                ImportError::Kind::Damaged, file,
-                QStringLiteral("the new member file holds %1 rows, the source counts %2").arg(*rows).arg(counted));
-    }
-    if (failure) {
-        // Closed first: nothing of it is left, its journal and log included.
-        for (const char* suffix : {"", "-wal", "-shm", "-journal"})
-            QFile::remove(temporary + QLatin1String(suffix));
-        return *failure;
-    }
-    return temporary;
+    const MemberStore store(pending.path());
+    qint64 produced = 0;
+    const auto add = [&](const MemberStore::AddRecord& add) {
+        return produce([&](const MemberRecord& record) {
+            ++produced;
+            return add(record);
+        });
+    };
+    StoreFailure opened = store.openOrCreate();
+    const StoreResult<bool> filled = opened ? StoreResult<bool>(*opened) : store.fillEmpty(add);
+    const StoreResult<qint64> rows = filled ? store.rowCount() : StoreResult<qint64>(filled.error());
+    const qint64 counted = expected.value_or(produced);
+    if (!rows)
+        return storeError(file, rows.error());
+    if (!*filled || *rows != counted)
+        return error(ImportError::Kind::Damaged, file,
+                     QStringLiteral("the new member file holds %1 rows, the source counts %2").arg(*rows).arg(counted));
+    return std::nullopt;
 }
 
 // `produce`, with the card number of every record it adds taken by `census`. A transaction tried again produces its
@@ -163,7 +101,7 @@ ImportResult<QString> keepOriginal(const QString& path)
     for (int attempt = 0; attempt < 100; ++attempt) {
         const QString kept = keptOriginalPath(path);
         if (original.copy(kept)) {
-            if (syncFile(kept))
+            if (PendingFile::flushFile(kept))
                 return kept;
             QFile::remove(kept);
             return error(ImportError::Kind::KeepOriginal, path, kept + QStringLiteral(": cannot flush it to disk"));
@@ -349,16 +287,20 @@ ImportResult<PutMembers> putMembers(const MemberStore::RecordProducer& produce, 
             QDir().rmdir(folder); // only if still empty
         return failure;
     };
-    ImportResult<QString> built = buildMemberFile(memberPath, noted, expected, source);
-    if (!built)
-        return failed(built.error());
-    // rename() never replaces a file: a member file made meanwhile by another program stays as it is.
-    if (!QFile::rename(*built, memberPath)) {
-        QFile::remove(*built);
+    if (!QDir().mkpath(folder))
+        return error(ImportError::Kind::MemberFile, source, QStringLiteral("cannot create the folder ") + folder);
+    Result<PendingFile, StoreError> pending = PendingFile::create(memberPath);
+    if (!pending)
+        return failed(storeError(source, pending.error()));
+    if (ImportStatus refused = buildMemberFile(*pending, noted, expected, source))
+        return failed(*refused);
+    // Never over a file: a member file made meanwhile by another program stays as it is.
+    const StoreResult<bool> placed = pending.value().putInPlace();
+    if (!placed)
+        return failed(storeError(source, placed.error()));
+    if (!*placed)
         return failed(error(ImportError::Kind::HoldsMembers, source,
                             memberPath + QStringLiteral(" was made by another program meanwhile")));
-    }
-    syncFolder(folder);
     const StoreResult<qint64> rows = MemberStore(memberPath).rowCount();
     if (!rows)
         return storeError(source, rows.error());
@@ -420,12 +362,13 @@ ImportResult<ImportSummary> replaceAccessMemberFile(const AccessReader& reader, 
         return members.error();
     CardCensus census;
     const MemberStore::RecordProducer produce = producerOf(members->records);
-    ImportResult<QString> built = buildMemberFile(path, notingCards(produce, census), members->summary.members, path);
+    Result<PendingFile, StoreError> built = PendingFile::create(path);
     if (!built)
-        return built.error();
+        return storeError(path, built.error());
+    if (ImportStatus refused = buildMemberFile(*built, notingCards(produce, census), members->summary.members, path))
+        return *refused;
     const ImportResult<QString> kept = keepOriginal(path);
     const auto undo = [&](ImportError failure) {
-        QFile::remove(*built);
         if (kept)
             QFile::remove(*kept);
         return failure;
@@ -434,10 +377,8 @@ ImportResult<ImportSummary> replaceAccessMemberFile(const AccessReader& reader, 
         return undo(kept.error());
     if (stateOf(path) != before || stateOf(*kept).size != before.size)
         return undo(error(ImportError::Kind::Changed, path));
-    QString failure;
-    if (!replaceFile(*built, path, failure))
-        return undo(error(ImportError::Kind::Replace, path, failure));
-    syncFolder(QFileInfo(path).absolutePath());
+    if (const StoreFailure failure = built.value().replaceTarget())
+        return undo(error(ImportError::Kind::Replace, path, failure->detail));
     ImportSummary summary = members->summary;
     summary.keptOriginal = *kept;
     summary.cards = census.notes();

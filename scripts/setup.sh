@@ -23,6 +23,8 @@ packages=(
     help2man librsvg2-bin
     # scripts/test-sanitizers.sh: clang with its runtimes (libFuzzer, sanitizers); g++ brings its own sanitizers.
     clang libclang-rt-dev
+    # The tests that kill or hold up the real program at each of its renames (TestCommandLine).
+    strace
     "$@"
 )
 

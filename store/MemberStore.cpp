@@ -1,5 +1,6 @@
 #include "store/MemberStore.h"
 
+#include "store/PendingFile.h"
 #include "store/PostgresEngine.h"
 #include "store/SqliteEngine.h"
 #include "store/StoreEngine.h"
@@ -12,7 +13,6 @@
 #include <QFileInfo>
 #include <QSqlQuery>
 #include <QSysInfo>
-#include <QUuid>
 
 #include <cmath>
 
@@ -220,9 +220,9 @@ Result<QString, MemberStore::NoPlace> MemberStore::defaultPath()
 #endif
 }
 
-StoreFailure MemberStore::openOrCreate(Indexes indexes) const
+StoreFailure MemberStore::openOrCreate(Indexes indexes, Shape shape) const
 {
-    return m_engine->openOrCreate(m_startup, indexes);
+    return m_engine->openOrCreate(m_startup, indexes, shape);
 }
 
 StoreFailure MemberStore::buildMissingIndexes() const
@@ -234,62 +234,71 @@ StoreFailure MemberStore::buildMissingIndexes() const
 
 StoreFailure MemberStore::backupTo(const QString& file) const
 {
-    if (!m_address.isServer())
-        return m_engine->backupTo(file);
-
-    // A server's members and points history, read in table order into a new member file, which takes the copy's
-    // name only once it is complete and checked.
     const auto failure = [&](const QString& detail) {
         return StoreError{StoreError::Kind::Write, file, detail, StoreError::Cause::Other, {}};
     };
     if (QFileInfo::exists(file))
         return failure(QStringLiteral("the copy exists already"));
-    const QString temporary = file + QStringLiteral(".new-") + QUuid::createUuid().toString(QUuid::Id128);
-    StoreFailure failed;
-    {
-        const MemberStore copy(temporary);
-        failed = copy.openOrCreate();
-        if (!failed) {
-            const StoreResult<bool> filled = copy.fillEmpty([&](const AddRecord& add) {
-                return scan(allFields(), [&](const StoredRow& row) -> StoreFailure {
-                    MemberRecord record;
-                    for (Field f : allFields()) {
-                        StoreResult<QString> text = row.text(f);
-                        if (!text)
-                            return text.error();
-                        record[f] = std::move(text).value();
-                    }
-                    return add(record);
-                });
-            });
-            failed = filled ? std::nullopt : StoreFailure(filled.error());
-        }
-        const StoreResult<std::vector<Movement>> movements =
-            failed ? StoreResult<std::vector<Movement>>(*failed)
-                   : withEngine([&](StoreEngine& engine) { return movementsOf(engine); }, kWholeFileLimit);
-        if (!failed && !movements)
-            failed = movements.error();
-        if (!failed && !movements->empty())
-            failed = copy.inWriteTransaction(
+    // Made under a temporary name, which the copy takes only once it is complete and checked.
+    Result<PendingFile, StoreError> made = PendingFile::create(file);
+    if (!made)
+        return made.error();
+    PendingFile& pending = made.value();
+    if (!m_address.isServer()) {
+        if (StoreFailure failed = m_engine->backupTo(pending.path()))
+            return failed;
+    } else if (StoreFailure failed = copyServerInto(pending.path())) {
+        return failed;
+    }
+    const StoreResult<bool> placed = pending.putInPlace();
+    if (!placed)
+        return placed.error();
+    if (!*placed)
+        return failure(QStringLiteral("the copy exists already"));
+    return std::nullopt;
+}
+
+// A server's members and points history, read in table order into the new member file `file`, and checked.
+StoreFailure MemberStore::copyServerInto(const QString& file) const
+{
+    const MemberStore copy(file);
+    if (StoreFailure failed = copy.openOrCreate())
+        return failed;
+    const StoreResult<bool> filled = copy.fillEmpty([&](const AddRecord& add) {
+        return scan(allFields(), [&](const StoredRow& row) -> StoreFailure {
+            MemberRecord record;
+            for (Field f : allFields()) {
+                StoreResult<QString> text = row.text(f);
+                if (!text)
+                    return text.error();
+                record[f] = std::move(text).value();
+            }
+            return add(record);
+        });
+    });
+    if (!filled)
+        return filled.error();
+    const StoreResult<std::vector<Movement>> movements =
+        withEngine([&](StoreEngine& engine) { return movementsOf(engine); }, kWholeFileLimit);
+    if (!movements)
+        return movements.error();
+    if (!movements->empty())
+        if (StoreFailure failed = copy.inWriteTransaction(
                 [&](StoreEngine& engine) -> StoreFailure {
                     for (const Movement& m : *movements)
                         if (StoreFailure stored = recordAsIs(engine, m))
                             return stored;
                     return std::nullopt;
                 },
-                kWholeFileLimit);
-        if (!failed) {
-            const StoreResult<bool> intact = copy.quickCheck();
-            if (!intact || !*intact)
-                failed = intact ? failure(QStringLiteral("the copy is damaged")) : intact.error();
-        }
-    }
-    if (!failed && !QFile::rename(temporary, file))
-        failed = failure(QStringLiteral("cannot name the copy"));
-    if (failed)
-        for (const char* suffix : {"", "-wal", "-shm", "-journal"})
-            QFile::remove(temporary + QLatin1String(suffix));
-    return failed;
+                kWholeFileLimit))
+            return failed;
+    const StoreResult<bool> intact = copy.quickCheck();
+    if (!intact)
+        return intact.error();
+    if (!*intact)
+        return StoreError{
+            StoreError::Kind::Write, file, QStringLiteral("the copy is damaged"), StoreError::Cause::Damaged, {}};
+    return std::nullopt;
 }
 
 StoreResult<bool> MemberStore::quickCheck() const

@@ -111,12 +111,18 @@ public:
         bool indexesMissing = false; // left to buildMissingIndexes()
     };
     enum class Indexes { Build, Defer };
+    // How closely a file's tables must match those that socios writes. Usable: what a till can work with, other
+    // programs' columns included. Exact: the columns that socios writes and no other, with nothing that could refuse
+    // a row it writes (a copy to restore). A server is always examined as Usable.
+    enum class Shape { Usable, Exact };
 
-    // Start-up check. When no file exists at the path, creates its folder and a new database with an empty "ficha".
-    // A file that may be foreign is examined without writing to it: it must be a database whose "ficha" is a plain
-    // table with the thirteen columns as text. A member file may then be written to: an interrupted save is undone,
-    // the journal mode is set, and with Indexes::Build the lookup indexes are added when missing.
-    StoreFailure openOrCreate(Indexes indexes = Indexes::Build) const;
+    // Start-up check. When no file exists at the path, creates its folder and a new database with an empty "ficha";
+    // so it does in an empty file that this process is making (a PendingFile). First removes what interrupted
+    // writers left in the folder (PendingFile::removeLeftovers()). A file that may be foreign is examined without
+    // writing to it: it must be a database whose "ficha" is a plain table with the thirteen columns as text. A member
+    // file may then be written to: an interrupted save is undone, the journal mode is set, and with Indexes::Build
+    // the lookup indexes are added when missing.
+    StoreFailure openOrCreate(Indexes indexes = Indexes::Build, Shape shape = Shape::Usable) const;
     const Startup& startup() const { return m_startup; }
 
     // Adds the lookup indexes a file lacks, each in a transaction of its own, so that other tills wait for one
@@ -230,6 +236,7 @@ public:
     StoreFailure scanHistory(const MovementVisitor& visit) const;
 
 private:
+    StoreFailure copyServerInto(const QString& file) const;
     StoreFailure visitRows(const QString& where, std::span<const QString> values, std::span<const Field> fields,
                            const RowVisitor& visit, std::optional<std::chrono::milliseconds> limit = {}) const;
     // Runs `work` with the engine's connection open and fresh, under the time limit of one operation unless

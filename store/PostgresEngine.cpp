@@ -606,8 +606,10 @@ StoreResult<bool> PostgresEngine::createSchema()
     return true;
 }
 
-StoreFailure PostgresEngine::openOrCreate(MemberStore::Startup& startup, MemberStore::Indexes indexes)
+StoreFailure PostgresEngine::openOrCreate(MemberStore::Startup& startup, MemberStore::Indexes indexes,
+                                          MemberStore::Shape)
 {
+    // A server's tables are examined as Usable: no copy is restored on a server.
     startup = {};
     if (StoreFailure failed = prepareOperation(MemberStore::kOperationLimit))
         return failed;

@@ -34,7 +34,8 @@ public:
     explicit PostgresEngine(StoreAddress address);
     ~PostgresEngine() override;
 
-    StoreFailure openOrCreate(MemberStore::Startup& startup, MemberStore::Indexes indexes) override;
+    StoreFailure openOrCreate(MemberStore::Startup& startup, MemberStore::Indexes indexes,
+                              MemberStore::Shape shape) override;
     StoreFailure prepareOperation(std::chrono::milliseconds limit) override;
     QSqlQuery& prepared(const QString& sql) override;
     bool execute(QSqlQuery& query, const QVariantList& values) override;

@@ -1,6 +1,7 @@
 #include "store/SqliteEngine.h"
 
 #include "conversions/Characters.h"
+#include "store/PendingFile.h"
 
 #include <QDateTime>
 #include <QDeadlineTimer>
@@ -10,13 +11,13 @@
 #include <QFileInfo>
 #include <QHash>
 #include <QMutex>
+#include <QRegularExpression>
 #include <QSqlDatabase>
 #include <QSqlDriver>
 #include <QStorageInfo>
 #include <QTemporaryDir>
 #include <QThread>
 #include <QUrl>
-#include <QUuid>
 
 #include <sqlite3.h>
 
@@ -32,8 +33,6 @@ namespace {
 // How long a save waits for another till's lock before it gives up, and how often it looks again meanwhile.
 constexpr int kBusyTimeoutMs = 3000;
 constexpr unsigned kBusyPollMicroseconds = 1000;
-// A temporary file of an interrupted first start or import, untouched for this long, is left over.
-constexpr qint64 kStaleTemporarySeconds = 10 * 60;
 
 const QString kCreateTable = QStringLiteral(
     "CREATE TABLE ficha (ntarjeta TEXT, nsocio TEXT, nombre TEXT, apellidos TEXT, calle TEXT, cp TEXT, "
@@ -315,10 +314,82 @@ StoreError unsafe(const QString& path, const QString& detail)
     return failure(StoreError::Kind::Open, path, StoreError::Cause::UnsafeSchema, detail);
 }
 
+// For a file that must hold exactly what socios writes (a copy to restore): `table`, when it is there, has exactly
+// `names` as its columns, each of text compared byte for byte, and nothing that could refuse a row that socios
+// writes: no NOT NULL, primary key, UNIQUE, CHECK or foreign key.
+StoreFailure examineExactShape(SqliteConnection& connection, const QString& path, const QString& table,
+                               const QStringList& names)
+{
+    const auto engineError = [&](const QSqlError& error) {
+        return failure(
+            StoreError::Kind::Open, path,
+            causeOf(StoreError::Kind::Open, sqlite3_extended_errcode(connection.handle()), error.databaseText(), path),
+            engineText(error));
+    };
+    QSqlQuery query(connection.database());
+    query.setForwardOnly(true);
+    const auto unsafe = [&](const QString& detail) {
+        return failure(StoreError::Kind::Open, path, StoreError::Cause::UnsafeSchema, detail);
+    };
+    if (!query.exec(QStringLiteral("SELECT sql FROM sqlite_master WHERE type = 'table' AND name = '%1' COLLATE NOCASE")
+                        .arg(table)))
+        return engineError(query.lastError());
+    if (!query.next())
+        return std::nullopt;
+    // The statement that made the table, without its quoted names and texts: what is left of a CHECK is a keyword.
+    QString made = query.value(0).toString();
+    query.finish();
+    made.remove(QRegularExpression(QStringLiteral("'[^']*'|\"[^\"]*\"|`[^`]*`|\\[[^\\]]*\\]")));
+    if (made.contains(QRegularExpression(QStringLiteral("\\bCHECK\\b"), QRegularExpression::CaseInsensitiveOption)))
+        return unsafe(QStringLiteral("table %1 has a CHECK constraint").arg(table));
+
+    QStringList present;
+    if (!query.exec(QStringLiteral("PRAGMA table_xinfo(%1)").arg(table)))
+        return engineError(query.lastError());
+    while (query.next()) {
+        const QString name = query.value(1).toString().toLower();
+        present << name;
+        if (!names.contains(name))
+            return unsafe(QStringLiteral("table %1 has a column %2 that socios does not write").arg(table, name));
+        if (SqliteFile::affinityOf(query.value(2).toString()) != SqliteFile::Affinity::Text)
+            return unsafe(QStringLiteral("column %1 of %2 is not text").arg(name, table));
+        if (query.value(3).toInt() != 0)
+            return unsafe(QStringLiteral("column %1 of %2 refuses a missing value (NOT NULL)").arg(name, table));
+        if (query.value(5).toInt() != 0)
+            return unsafe(QStringLiteral("column %1 of %2 is a primary key").arg(name, table));
+    }
+    query.finish();
+    for (const QString& name : names)
+        if (!present.contains(name))
+            return unsafe(QStringLiteral("table %1 has no column named %2").arg(table, name));
+    for (const QString& name : names) {
+        const char* collation = nullptr;
+        if (sqlite3_table_column_metadata(connection.handle(), "main", qPrintable(table), qPrintable(name), nullptr,
+                                          &collation, nullptr, nullptr, nullptr) == SQLITE_OK &&
+            collation && qstricmp(collation, "BINARY") != 0)
+            return unsafe(
+                QStringLiteral("column %1 of %2 compares as %3, not byte for byte").arg(name, table, collation));
+    }
+
+    if (!query.exec(QStringLiteral("PRAGMA index_list(%1)").arg(table)))
+        return engineError(query.lastError());
+    while (query.next())
+        if (query.value(2).toInt() != 0)
+            return unsafe(
+                QStringLiteral("index %1 refuses repeated values in %2").arg(query.value(1).toString(), table));
+    query.finish();
+    if (!query.exec(QStringLiteral("PRAGMA foreign_key_list(%1)").arg(table)))
+        return engineError(query.lastError());
+    if (query.next())
+        return unsafe(QStringLiteral("table %1 refers to table %2").arg(table, query.value(2).toString()));
+    query.finish();
+    return std::nullopt;
+}
+
 // Reads the schema, never the rows: "ficha" must be a plain table, with the thirteen columns as text compared byte
 // for byte, no trigger on a table that socios writes, and a row id that no column hides. Returns the name under
 // which the row id can be read.
-StoreResult<QString> examine(SqliteConnection& connection, const QString& path)
+StoreResult<QString> examine(SqliteConnection& connection, const QString& path, MemberStore::Shape shape)
 {
     const auto engineError = [&](const QSqlError& error) {
         return failure(
@@ -415,10 +486,20 @@ StoreResult<QString> examine(SqliteConnection& connection, const QString& path)
     if (!query.exec(QStringLiteral("SELECT %1 FROM ficha LIMIT 0").arg(rowId)))
         return unsafe(path,
                       QStringLiteral("ficha has no row id (WITHOUT ROWID): %1").arg(engineText(query.lastError())));
+    query.finish();
+    if (shape == MemberStore::Shape::Exact) {
+        QStringList fields;
+        for (Field field : allFields())
+            fields << QLatin1String(fieldName(field));
+        for (const auto& [table, names] :
+             {std::pair{QStringLiteral("ficha"), fields}, std::pair{QStringLiteral("movimientos"), kHistoryColumns}})
+            if (StoreFailure refused = examineExactShape(connection, path, table, names))
+                return *refused;
+    }
     return rowId;
 }
 
-StoreResult<QString> examineConnection(SqliteConnection& connection, const QString& path)
+StoreResult<QString> examineConnection(SqliteConnection& connection, const QString& path, MemberStore::Shape shape)
 {
     if (!connection.isOpen())
         return failure(StoreError::Kind::Open, path,
@@ -426,19 +507,26 @@ StoreResult<QString> examineConnection(SqliteConnection& connection, const QStri
                                connection.openError().databaseText(), path),
                        engineText(connection.openError()));
     connection.setLimit(MemberStore::kOperationLimit);
-    return examine(connection, path);
+    return examine(connection, path, shape);
 }
 
-// Removes what an interrupted first start or import left in the folder: a temporary member file and its journal.
-void removeStaleTemporaries(const QString& path)
+// Makes the empty file at `path` a new member database: "ficha" without rows, and its lookup indexes.
+StoreFailure initialiseDatabase(const QString& path)
 {
-    const QFileInfo file(path);
-    const QDir folder = file.absoluteDir();
-    const QDateTime staleBefore = QDateTime::currentDateTimeUtc().addSecs(-kStaleTemporarySeconds);
-    for (const QFileInfo& temporary : folder.entryInfoList({file.fileName() + QStringLiteral(".new-*")}, QDir::Files)) {
-        if (temporary.lastModified().toUTC() < staleBefore && QFile::remove(temporary.absoluteFilePath()))
-            qInfo("socios: removed %s, left by an interrupted start", qUtf8Printable(temporary.absoluteFilePath()));
-    }
+    SqliteConnection connection(path, SqliteConnection::Access::ReadWrite);
+    if (!connection.isOpen())
+        return failure(StoreError::Kind::Create, path,
+                       causeOf(StoreError::Kind::Write, connection.openError().nativeErrorCode().toInt(),
+                               connection.openError().databaseText(), path),
+                       engineText(connection.openError()));
+    connection.setLimit(MemberStore::kOperationLimit);
+    for (const QString& statement : QStringList{QStringLiteral("PRAGMA synchronous=FULL"), kCreateTable} + kIndexes)
+        if (!connection.exec(statement))
+            return failure(StoreError::Kind::Create, path,
+                           causeOf(StoreError::Kind::Write, sqlite3_extended_errcode(connection.handle()),
+                                   connection.lastError().databaseText(), path),
+                           engineText(connection.lastError()));
+    return std::nullopt;
 }
 
 // Builds a new member file under a temporary name and moves it into place only when complete, so that an
@@ -449,42 +537,24 @@ StoreResult<bool> createDatabase(const QString& path)
     if (!QDir().mkpath(target.absolutePath()))
         return failure(StoreError::Kind::Create, path, StoreError::Cause::ReadOnly,
                        QStringLiteral("cannot create folder ") + target.absolutePath());
-    const QString temporary = path + QStringLiteral(".new-") + QUuid::createUuid().toString(QUuid::Id128);
-    StoreFailure error;
-    {
-        SqliteConnection connection(temporary, SqliteConnection::Access::ReadWrite, true);
-        if (!connection.isOpen()) {
-            error = failure(StoreError::Kind::Create, path,
-                            causeOf(StoreError::Kind::Write, connection.openError().nativeErrorCode().toInt(),
-                                    connection.openError().databaseText(), path),
-                            engineText(connection.openError()));
-        } else {
-            connection.setLimit(MemberStore::kOperationLimit);
-            for (const QString& statement :
-                 QStringList{QStringLiteral("PRAGMA synchronous=FULL"), kCreateTable} + kIndexes)
-                if (!connection.exec(statement)) {
-                    error = failure(StoreError::Kind::Create, path,
-                                    causeOf(StoreError::Kind::Write, sqlite3_extended_errcode(connection.handle()),
-                                            connection.lastError().databaseText(), path),
-                                    engineText(connection.lastError()));
-                    break;
-                }
-        }
+    Result<PendingFile, StoreError> pending = PendingFile::create(path);
+    if (!pending) {
+        StoreError error = pending.error();
+        error.kind = StoreError::Kind::Create;
+        return error;
     }
-    if (error) {
-        QFile::remove(temporary);
-        return *error;
+    if (StoreFailure failed = initialiseDatabase(pending->path())) {
+        failed->path = path;
+        return *failed;
     }
-    // rename() never replaces a file: if another till created one meanwhile, that one stays.
-    QFile made(temporary);
-    if (made.rename(path))
-        return true;
-    const QString why = made.errorString();
-    QFile::remove(temporary);
-    if (QFileInfo::exists(path))
-        return false;
-    return failure(StoreError::Kind::Create, path, StoreError::Cause::Other,
-                   QStringLiteral("cannot move the new file into place: ") + why);
+    // Never over a file: if another till created one meanwhile, that one stays.
+    StoreResult<bool> placed = pending.value().putInPlace();
+    if (!placed) {
+        StoreError error = placed.error();
+        error.kind = StoreError::Kind::Create;
+        return error;
+    }
+    return *placed;
 }
 
 } // namespace
@@ -528,8 +598,19 @@ StoreFailure SqliteEngine::connect()
     m_readOnly = false;
     m_degraded.reset();
     forgetStatements();
+    m_useLock.reset();
 
-    const SqliteFile::Identity identity = SqliteFile::identityOf(m_path);
+    // A restore holds the file exclusively from its start to its end: a store waits for it as for any other lock.
+    Result<FileLock, FileLock::Refused> useLock =
+        FileLock::take(m_path, FileLock::Mode::Shared, std::chrono::milliseconds(kBusyTimeoutMs));
+    if (!useLock && useLock.error() == FileLock::Refused::Busy)
+        return failure(StoreError::Kind::Open, m_path, StoreError::Cause::Restoring,
+                       QStringLiteral("a copy is being restored in place of the file"));
+    if (!useLock && useLock.error() == FileLock::Refused::Missing)
+        return failure(StoreError::Kind::Open, m_path, StoreError::Cause::CannotOpen,
+                       QStringLiteral("unable to open database file: there is no file at the path"));
+    // Without locks (a file system that has none) the store goes on as it did before locks.
+    const SqliteFile::Identity identity = useLock ? useLock->identity() : SqliteFile::identityOf(m_path);
     if (!identity.exists)
         return failure(StoreError::Kind::Open, m_path, StoreError::Cause::CannotOpen,
                        QStringLiteral("unable to open database file: there is no file at the path"));
@@ -552,7 +633,7 @@ StoreFailure SqliteEngine::connect()
                 StoreError::Kind::Open, m_path, StoreError::Cause::Other,
                 QStringLiteral("cannot copy the file to check the journal %1 beside it").arg(leftover->path));
         auto check = std::make_unique<SqliteConnection>(copy, SqliteConnection::Access::ReadWrite);
-        StoreResult<QString> rowId = examineConnection(*check, m_path);
+        StoreResult<QString> rowId = examineConnection(*check, m_path, m_shape);
         if (!rowId)
             return rowId.error();
         check->setLimit(MemberStore::kWholeFileLimit);
@@ -599,7 +680,7 @@ StoreFailure SqliteEngine::connect()
             SqliteFile::usesWriteAheadLog(m_path) && !openFiles().contains(m_path) && !SqliteFile::logInUse(m_path);
         SqliteConnection examination(m_path, immutable ? SqliteConnection::Access::Immutable
                                                        : SqliteConnection::Access::ReadOnly);
-        StoreResult<QString> rowId = examineConnection(examination, m_path);
+        StoreResult<QString> rowId = examineConnection(examination, m_path, m_shape);
         if (!rowId)
             return rowId.error();
         m_rowId = *rowId;
@@ -647,15 +728,23 @@ StoreFailure SqliteEngine::connect()
     if (!connection->exec(QStringLiteral("PRAGMA synchronous=FULL")))
         return errorOf(StoreError::Kind::Open, connection->lastError(), sqlite3_extended_errcode(connection->handle()));
     m_connection = std::move(connection);
+    if (useLock)
+        m_useLock = std::move(useLock).value();
     return std::nullopt;
 }
 
-StoreFailure SqliteEngine::openOrCreate(MemberStore::Startup& startup, MemberStore::Indexes indexes)
+StoreFailure SqliteEngine::openOrCreate(MemberStore::Startup& startup, MemberStore::Indexes indexes,
+                                        MemberStore::Shape shape)
 {
     startup = {};
-    removeStaleTemporaries(m_path);
+    m_shape = shape;
+    PendingFile::removeLeftovers(QFileInfo(m_path).absolutePath());
     const QFileInfo file(m_path);
-    if (!file.exists() && !file.isSymLink()) {
+    if (file.exists() && file.size() == 0 && PendingFile::madeHere(m_path)) {
+        // A file that this process is making (a PendingFile): a new member database, made in place.
+        if (StoreFailure failed = initialiseDatabase(m_path))
+            return failed;
+    } else if (!file.exists() && !file.isSymLink()) {
         // A journal without its file: creating a new file would have the journal replayed into it.
         if (const std::optional<SqliteFile::Leftover> leftover = SqliteFile::leftoverBeside(m_path))
             return failure(StoreError::Kind::Open, m_path, StoreError::Cause::Leftover,
@@ -816,40 +905,37 @@ StoreFailure SqliteEngine::backupTo(const QString& file)
 {
     if (StoreFailure failed = prepareOperation(MemberStore::kWholeFileLimit))
         return failed;
-    const auto copyFailure = [&](StoreError::Cause cause, const QString& detail) {
-        QFile::remove(file);
-        QFile::remove(file + QStringLiteral("-journal"));
-        return failure(StoreError::Kind::Write, file, cause, detail);
+    SqliteConnection copy(file, SqliteConnection::Access::ReadWrite);
+    // What went wrong with the copy, as its own connection tells it: a failure to read the copy back (an I/O error,
+    // the time limit) is the copy's, and says nothing about the member file.
+    const auto copyFailure = [&](StoreError::Kind doing, const QString& detail) {
+        return failure(StoreError::Kind::Write, file,
+                       causeOf(doing, sqlite3_extended_errcode(copy.handle()),
+                               QString::fromUtf8(sqlite3_errmsg(copy.handle())), file),
+                       detail);
     };
-    if (QFileInfo::exists(file))
-        return failure(StoreError::Kind::Write, file, StoreError::Cause::Other,
-                       QStringLiteral("the copy exists already"));
-    {
-        SqliteConnection copy(file, SqliteConnection::Access::ReadWrite, true);
-        if (!copy.isOpen())
-            return copyFailure(causeOf(StoreError::Kind::Write, copy.openError().nativeErrorCode().toInt(),
-                                       copy.openError().databaseText(), file),
-                               engineText(copy.openError()));
-        // One step copies every page inside one read of the file: a consistent copy, while other tills go on
-        // saving.
-        sqlite3_backup* backup = sqlite3_backup_init(copy.handle(), "main", m_connection->handle(), "main");
-        const int stepped = backup ? sqlite3_backup_step(backup, -1) : sqlite3_errcode(copy.handle());
-        const int finished = backup ? sqlite3_backup_finish(backup) : stepped;
-        if (stepped != SQLITE_DONE || finished != SQLITE_OK) {
-            const int code = stepped != SQLITE_DONE ? stepped : finished;
-            return copyFailure(causeOf(StoreError::Kind::Write, sqlite3_extended_errcode(copy.handle()),
-                                       QString::fromUtf8(sqlite3_errmsg(copy.handle())), file),
-                               QString::fromUtf8(sqlite3_errstr(code)));
-        }
-        // The copy stands alone, with a rollback journal, and it is checked before it counts.
-        copy.setLimit(MemberStore::kWholeFileLimit);
-        copy.exec(QStringLiteral("PRAGMA journal_mode=DELETE"));
-        const std::optional<QStringList> verdict = copy.exec(QStringLiteral("PRAGMA quick_check"));
-        if (!verdict || *verdict != QStringList{QStringLiteral("ok")})
-            return copyFailure(StoreError::Cause::Damaged,
-                               QStringLiteral("the copy is damaged: ") +
-                                   (verdict ? verdict->join(QLatin1String("; ")) : engineText(copy.lastError())));
-    }
+    if (!copy.isOpen())
+        return failure(StoreError::Kind::Write, file,
+                       causeOf(StoreError::Kind::Write, copy.openError().nativeErrorCode().toInt(),
+                               copy.openError().databaseText(), file),
+                       engineText(copy.openError()));
+    // One step copies every page inside one read of the file: a consistent copy, while other tills go on saving.
+    sqlite3_backup* backup = sqlite3_backup_init(copy.handle(), "main", m_connection->handle(), "main");
+    const int stepped = backup ? sqlite3_backup_step(backup, -1) : sqlite3_errcode(copy.handle());
+    const int finished = backup ? sqlite3_backup_finish(backup) : stepped;
+    if (stepped != SQLITE_DONE || finished != SQLITE_OK)
+        return copyFailure(StoreError::Kind::Write,
+                           QString::fromUtf8(sqlite3_errstr(stepped != SQLITE_DONE ? stepped : finished)));
+    // The copy stands alone, with a rollback journal, and it is checked before it counts.
+    copy.setLimit(MemberStore::kWholeFileLimit);
+    copy.exec(QStringLiteral("PRAGMA journal_mode=DELETE"));
+    const std::optional<QStringList> verdict = copy.exec(QStringLiteral("PRAGMA quick_check"));
+    if (!verdict)
+        return copyFailure(StoreError::Kind::Read,
+                           QStringLiteral("the copy cannot be checked: ") + engineText(copy.lastError()));
+    if (*verdict != QStringList{QStringLiteral("ok")})
+        return failure(StoreError::Kind::Write, file, StoreError::Cause::Damaged,
+                       QStringLiteral("the copy is damaged: ") + verdict->join(QLatin1String("; ")));
     return std::nullopt;
 }
 

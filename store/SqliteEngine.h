@@ -1,5 +1,6 @@
 #pragma once
 
+#include "store/FileLock.h"
 #include "store/SqliteFile.h"
 #include "store/StoreEngine.h"
 
@@ -27,7 +28,8 @@ public:
     explicit SqliteEngine(QString path);
     ~SqliteEngine() override;
 
-    StoreFailure openOrCreate(MemberStore::Startup& startup, MemberStore::Indexes indexes) override;
+    StoreFailure openOrCreate(MemberStore::Startup& startup, MemberStore::Indexes indexes,
+                              MemberStore::Shape shape) override;
     StoreFailure prepareOperation(std::chrono::milliseconds limit) override;
     QSqlQuery& prepared(const QString& sql) override;
     std::optional<QSqlError> run(const QString& sql) override;
@@ -65,9 +67,13 @@ private:
         bool holdsChanges;       // saves that are not in the file yet
     };
     std::optional<Replayed> m_replayed; // declared before the connection, which goes first
+    // Held with the connection, so that no restore replaces the file while this store has it open; released after
+    // the connection closes.
+    std::optional<FileLock> m_useLock;
     std::unique_ptr<SqliteConnection> m_connection;
     QString m_rowId = QStringLiteral("rowid");
     bool m_readOnly = false;
+    MemberStore::Shape m_shape = MemberStore::Shape::Usable;
     // Why the file is read through a connection that cannot write, when it could be read no other way: the log's
     // shared memory cannot be made beside it (a read-only folder, a full disk). Retried at every operation.
     std::optional<StoreError::Cause> m_degraded;

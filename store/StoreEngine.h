@@ -19,7 +19,8 @@ public:
     virtual ~StoreEngine() = default;
 
     // Start-up: examines the store, creates it when there is none, and makes it ready for work.
-    virtual StoreFailure openOrCreate(MemberStore::Startup& startup, MemberStore::Indexes indexes) = 0;
+    virtual StoreFailure openOrCreate(MemberStore::Startup& startup, MemberStore::Indexes indexes,
+                                      MemberStore::Shape shape) = 0;
     // Before each operation: makes sure the connection is open and still reaches the store the path names, and
     // stops every statement of the operation after `limit`.
     virtual StoreFailure prepareOperation(std::chrono::milliseconds limit) = 0;
@@ -64,8 +65,8 @@ public:
     // The operator's view of an engine error. Cause::Conflict: the transaction was undone and may be tried again.
     virtual StoreError error(StoreError::Kind kind, const QSqlError& error) const = 0;
 
-    // A consistent copy of the whole store as a member file at `file` (which must not exist), made while other
-    // tills may be working, and checked. Nothing is left at `file` when it fails.
+    // A consistent copy of the whole store as a member file in the empty file `file` (a PendingFile), made while
+    // other tills may be working, and checked.
     virtual StoreFailure backupTo(const QString& file) = 0;
 
     virtual StoreFailure buildMissingIndexes() = 0;

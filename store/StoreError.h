@@ -31,6 +31,7 @@ struct StoreError
         Leftover,      // an interrupted save left a journal beside a file that is missing or was replaced
         NeedsRepair,   // an interrupted save must be undone, but the file or its folder cannot be written
         TooSlow,       // a statement ran past its time limit and was stopped
+        Restoring,     // a copy is being restored in place of the file (socios --restore) for longer than the wait
         // A database server:
         ServerUnreachable, // the server cannot be reached, or the connection to it was lost (down, restarting,
                            // network); reconnected at the next operation

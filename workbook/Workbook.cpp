@@ -2,13 +2,13 @@
 
 #include "conversions/Conversions.h"
 #include "store/MemberStore.h"
+#include "store/PendingFile.h"
 #include "window/Birthdays.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
-#include <QUuid>
 
 #include <xlsxwriter.h>
 
@@ -18,14 +18,8 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
 #include <utility>
 #include <vector>
-
-#ifdef Q_OS_UNIX
-#include <fcntl.h>
-#include <unistd.h>
-#endif
 
 namespace {
 
@@ -83,22 +77,6 @@ std::optional<lxw_datetime> historyTime(const QString& text)
     if (year < 1900 || !QDate::isValid(year, month, day) || !QTime::isValid(hour, minute, second))
         return std::nullopt;
     return lxw_datetime{year, month, day, hour, minute, double(second)};
-}
-
-// Flushes a file's contents to the disk, so that a power cut after the rename never finds it empty.
-bool syncFile(const QString& path)
-{
-#ifdef Q_OS_UNIX
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        return false;
-    const bool done = ::fsync(fd) == 0;
-    ::close(fd);
-    return done;
-#else
-    Q_UNUSED(path);
-    return true;
-#endif
 }
 
 WorkbookError writeError(const QString& detail)
@@ -607,38 +585,27 @@ Result<WorkbookExported, WorkbookError> exportWorkbook(const StoreAddress& addre
     if (address.isMemberFile(file))
         return WorkbookError{WorkbookError::Kind::MemberFile, std::nullopt, QStringLiteral("it is the member file")};
     const QString folder = target.absolutePath();
-    const QString temporary = QDir(folder).filePath(
-        QStringLiteral(".%1.new-%2").arg(target.fileName(), QUuid::createUuid().toString(QUuid::Id128)));
-    {
-        // The name is taken at once: a folder that cannot be written fails before a single member is read.
-        QFile reserve(temporary);
-        if (!reserve.open(QIODevice::WriteOnly | QIODevice::NewOnly))
-            return writeError(reserve.errorString());
-    }
-    const auto discard = [&](WorkbookError error) {
-        QFile::remove(temporary);
-        return error;
-    };
+    // The name is taken at once: a folder that cannot be written fails before a single member is read.
+    Result<PendingFile, StoreError> made = PendingFile::create(file);
+    if (!made)
+        return writeError(made.error().detail);
+    PendingFile& pending = made.value();
 
     const MemberStore store(address);
-    Book book(temporary, folder);
+    Book book(pending.path(), folder);
     if (!book.get())
-        return discard(writeError(QStringLiteral("cannot start the workbook")));
+        return writeError(QStringLiteral("cannot start the workbook"));
     Result<WorkbookExported, WorkbookError> written = writeSheets(book, store, options);
     if (!written)
-        return discard(written.error());
+        return written.error();
     if (const lxw_error closed = book.close()) {
         QString detail = QString::fromUtf8(lxw_strerror(closed));
         if (book.closeErrno())
             detail += QStringLiteral(" (%1)").arg(QString::fromLocal8Bit(std::strerror(book.closeErrno())));
-        return discard(writeError(detail));
+        return writeError(detail);
     }
-    if (!syncFile(temporary))
-        return discard(writeError(QStringLiteral("cannot flush the workbook to the disk")));
-    std::error_code renamed;
-    std::filesystem::rename(QFileInfo(temporary).filesystemAbsoluteFilePath(), target.filesystemAbsoluteFilePath(),
-                            renamed);
-    if (renamed)
-        return discard(writeError(QString::fromLocal8Bit(renamed.message())));
+    // Flushed to the disk and moved over the target, the new name flushed too.
+    if (const StoreFailure moved = pending.replaceTarget())
+        return writeError(moved->detail);
     return written;
 }

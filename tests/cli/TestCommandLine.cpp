@@ -10,6 +10,25 @@
 
 #include <sys/stat.h>
 
+namespace {
+
+// The calls that name or remove a file: where a program that writes files can be stopped with a difference.
+const QStringList kFileCalls = {"rename", "renameat", "renameat2", "link", "linkat", "unlink", "unlinkat"};
+
+// strace, which stops the real program at some of its calls (`calls`, separated by commas): "signal=KILL:when=3"
+// kills it on entering the third of each, "delay_enter=500000" holds it up half a second at each.
+QStringList underStrace(const QString& calls, const QString& injection)
+{
+    return {"strace", "-f", "-qq", "-o", "/dev/null", "-e", "inject=" + calls + ':' + injection, "--"};
+}
+
+bool straceWorks()
+{
+    return QProcess::execute("strace", {"-qq", "-o", "/dev/null", "true"}) == 0;
+}
+
+} // namespace
+
 // The command-line modes of the real program, as an administrator runs them over ssh: no display, results on
 // stdout, problems on stderr, and an exit code for each kind of outcome.
 class TestCommandLine : public QObject
@@ -20,7 +39,10 @@ class TestCommandLine : public QObject
     QString m_memberPath;
     QList<QStringList> m_undoes; // commands that undo what a test changed beyond its folder
 
-    SociosRun socios(const QStringList& arguments) { return runCommandLine(m_home->path(), arguments); }
+    SociosRun socios(const QStringList& arguments, const QStringList& wrapper = {})
+    {
+        return runCommandLine(m_home->path(), arguments, wrapper);
+    }
 
 private slots:
     void init()
@@ -145,6 +167,109 @@ private slots:
         QCOMPARE(allRows(m_memberPath), rows);
         QCOMPARE(socios({"--history", "0001"}).out.count('\n'), 1); // the copy holds the points history too
     }
+    void killedAtEveryStep_data()
+    {
+        const DataTable<QString> row("mode");
+        row("a restore", "restore");
+        row("an import into no member file", "import");
+        row("a backup", "backup");
+    }
+
+    void killedAtEveryStep()
+    {
+        // The real program killed on entering each of its calls that name or remove a file, one run each, until a
+        // run ends by itself: the member file's place holds a whole file at every one of those instants, and what
+        // each killed run left is removed by the next such command.
+        if (testingServer())
+            QSKIP("about the member file: TestCommandLine");
+        if (!straceWorks())
+            QSKIP("needs strace (scripts/setup.sh installs it), allowed to trace");
+        QFETCH(QString, mode);
+        QString folder = QFileInfo(m_memberPath).absolutePath();
+        QList<MemberRecord> before = allRows(m_memberPath), after = before;
+        QStringList arguments;
+        if (mode == "restore") {
+            const QString copy = m_home->filePath("copia.mdb");
+            QCOMPARE(MemberStore(m_memberPath).backupTo(copy), std::nullopt);
+            QCOMPARE(MemberStore(m_memberPath).append(sampleMember("0099")), std::nullopt);
+            before = allRows(m_memberPath);
+            arguments = QStringList{"--restore", copy};
+        } else if (mode == "import") {
+            QCOMPARE(socios({"--export-csv", m_home->filePath("socios.csv")}).exitCode, 0);
+            arguments = QStringList{"--import-csv", m_home->filePath("socios.csv")};
+        } else {
+            folder = m_home->filePath("copias");
+            arguments = QStringList{"--backup", folder};
+        }
+        const QDir made(m_home->filePath("hechas"));
+        QVERIFY(made.mkpath("."));
+        for (const QString& call : kFileCalls) {
+            for (int step = 1; step < 100; ++step) {
+                // A member file to import into is never there; copies made go elsewhere, so names never clash.
+                if (mode == "import")
+                    QFile::remove(m_memberPath);
+                for (const QString& copy : QDir(folder).entryList({"dorvel-*.mdb"}, QDir::Files))
+                    QVERIFY(QFile::rename(folder + '/' + copy, made.filePath(QString::number(step) + call + copy)));
+                const SociosRun run =
+                    socios(arguments, underStrace(call, QStringLiteral("signal=KILL:when=%1").arg(step)));
+                if (mode == "restore") {
+                    QVERIFY2(QFile::exists(m_memberPath), qPrintable(call + QString::number(step)));
+                    const QList<MemberRecord> rows = allRows(m_memberPath);
+                    QVERIFY2(rows == before || rows == after, qPrintable(call + QString::number(step)));
+                } else if (mode == "import") {
+                    QVERIFY(!QFile::exists(m_memberPath) || allRows(m_memberPath) == after);
+                } else {
+                    for (const QString& copy : QDir(folder).entryList({"dorvel-*.mdb"}, QDir::Files))
+                        QCOMPARE(allRows(folder + '/' + copy), before);
+                }
+                if (run.exitCode != -1) {
+                    QVERIFY2(run.exitCode == 0, qPrintable(run.err));
+                    break;
+                }
+            }
+        }
+        QCOMPARE(allRows(m_memberPath), after);
+        const QStringList left = QDir(folder).entryList({"*.new-*"}, QDir::Files);
+        QVERIFY2(left.isEmpty(), qPrintable(left.join(' ')));
+        QCOMPARE(MemberStore(m_memberPath).openOrCreate(), std::nullopt);
+    }
+
+    void tillStartingDuringARestore()
+    {
+        // A restore held up at each of its renames and second names, as a slow disk holds it up. A till that starts
+        // meanwhile and adds points waits for it, and saves into the restored file, or is told that a restore is
+        // under way; a start meanwhile never removes the file that the restore is still writing.
+        if (testingServer())
+            QSKIP("about the member file: TestCommandLine");
+        if (!straceWorks())
+            QSKIP("needs strace (scripts/setup.sh installs it), allowed to trace");
+        const QString copy = m_home->filePath("copia.mdb");
+        QCOMPARE(MemberStore(m_memberPath).backupTo(copy), std::nullopt);
+        QCOMPARE(MemberStore(m_memberPath).append(sampleMember("0099")), std::nullopt);
+        QProcess restore;
+        startCommandLine(restore, m_home->path(), {"--restore", copy},
+                         underStrace("rename,renameat,renameat2,link,linkat", "delay_enter=700000"));
+        const QDir folder(QFileInfo(m_memberPath).absolutePath());
+        QTRY_VERIFY_WITH_TIMEOUT(!folder.entryList({"dorvel.mdb.new-*"}, QDir::Files).isEmpty(), 20000);
+
+        QProcess till;
+        till.start(qEnvironmentVariable("SOCIOS_TEST_HELPER"), {"till", m_memberPath});
+        till.write("click Command6 0001\nset Text8 5\nclick Command4\n");
+        till.closeWriteChannel();
+        const StoreFailure started = MemberStore(m_memberPath).openOrCreate();
+        QVERIFY2(!started || started->cause == StoreError::Cause::Restoring,
+                 started ? qPrintable(started->toString()) : "");
+        QVERIFY(till.waitForFinished(30000) && restore.waitForFinished(30000));
+        QVERIFY2(restore.exitCode() == 0, restore.readAllStandardError().constData());
+
+        const QString said = QString::fromUtf8(till.readAllStandardOutput());
+        const bool told = said.contains("a copy is being restored");
+        QVERIFY2(told || !said.contains("cannot"), qPrintable(said));
+        const QList<MemberRecord> rows = allRows(m_memberPath);
+        QCOMPARE(rows.size(), 6); // the copy's members
+        QCOMPARE(rows.front().puntos, told ? " 175" : " 180");
+    }
+
     void movingAShopToTheServer()
     {
         if (!testingServer())

@@ -4,7 +4,6 @@
 #include "tests/support/TestStore.h"
 #include "tests/support/TestSupport.h"
 
-#include <QDateTime>
 #include <QDir>
 #include <QProcess>
 #include <QSqlDatabase>
@@ -316,21 +315,6 @@ private slots:
         QCOMPARE(store.rowsWithCard("0099")->size(), 1u);
         QCOMPARE(reader.state(), QProcess::Running); // all of it while the reader still held its transaction
         QVERIFY(reader.waitForFinished(10000) && reader.exitCode() == 0);
-    }
-
-    void leftoversOfAnInterruptedFirstStart()
-    {
-        const QString stale = m_path + ".new-0123456789abcdef", fresh = m_path + ".new-fedcba9876543210";
-        for (const QString& name : {stale, stale + "-journal", fresh}) {
-            QFile file(name);
-            QVERIFY(file.open(QIODevice::WriteOnly) && file.write("x") && file.flush());
-            if (name.startsWith(stale))
-                QVERIFY(
-                    file.setFileTime(QDateTime::currentDateTime().addSecs(-3600), QFileDevice::FileModificationTime));
-        }
-        QCOMPARE(MemberStore(m_path).openOrCreate(), std::nullopt);
-        QVERIFY(!QFile::exists(stale) && !QFile::exists(stale + "-journal"));
-        QVERIFY(QFile::exists(fresh)); // perhaps another till's first start, under way
     }
 
     void statementStoppedAfterItsTime()

@@ -7,7 +7,8 @@
 //   till STORE                   a till without a screen, driven by lines on standard input: "click CONTROL
 //                                [ANSWER...]" (the answers to its card number prompts, then "*") and "set CONTROL
 //                                TEXT". After each it says "WINDOW | BOXES" as OperationFixture writes them, then
-//                                " | " and each message shown, if any.
+//                                " | " and each message shown, if any. A till that cannot start says "failed"
+//                                and why.
 //   race STORE NUMBER COUNT      till NUMBER of several at work at once: COUNT operations at random (see race())
 //   home HEX PROGRAM ARGUMENT... runs PROGRAM with HOME set to the bytes written in hexadecimal, or unset for "-"
 
@@ -117,8 +118,10 @@ private:
 int runTill(const QString& path)
 {
     HeadlessTill till(path);
-    if (till.load())
+    if (const StoreFailure failed = till.load()) {
+        out << "failed " << failed->toString() << Qt::endl;
         return 1;
+    }
     while (!in.atEnd())
         out << till.act(in.readLine()) << Qt::endl;
     return 0;

@@ -160,25 +160,44 @@ void fillDisk(const QString& filler)
     }
 }
 
-SociosRun runCommandLine(const QString& home, const QStringList& arguments)
-{
-    return runSocios(QFile::encodeName(home), arguments);
-}
+namespace {
 
-SociosRun runSocios(const std::optional<QByteArray>& home, const QStringList& arguments, const QString& until)
+// HOME goes through the helper as bytes: QProcessEnvironment takes only names that are UTF-8. A wrapper (strace)
+// runs the helper, and follows it into the program.
+void startSocios(QProcess& process, const std::optional<QByteArray>& home, const QStringList& arguments,
+                 const QStringList& wrapper, bool offscreen)
 {
-    QProcess process;
     QProcessEnvironment environment;
     environment.insert(QStringLiteral("LC_ALL"), QStringLiteral("C.UTF-8"));
     environment.insert(QStringLiteral("PATH"), qEnvironmentVariable("PATH"));
-    if (!until.isEmpty())
+    if (offscreen)
         environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
     process.setProcessEnvironment(environment);
-    // HOME goes through the helper as bytes: QProcessEnvironment takes only names that are UTF-8.
-    process.start(qEnvironmentVariable("SOCIOS_TEST_HELPER"),
-                  QStringList{QStringLiteral("home"), home ? QString::fromLatin1(home->toHex()) : QStringLiteral("-"),
-                              qEnvironmentVariable("SOCIOS_APP")} +
-                      arguments);
+    const QStringList command =
+        QStringList{qEnvironmentVariable("SOCIOS_TEST_HELPER"), QStringLiteral("home"),
+                    home ? QString::fromLatin1(home->toHex()) : QStringLiteral("-"), qEnvironmentVariable("SOCIOS_APP")} +
+        arguments;
+    const QStringList whole = wrapper + command;
+    process.start(whole.first(), whole.mid(1));
+}
+
+} // namespace
+
+void startCommandLine(QProcess& process, const QString& home, const QStringList& arguments, const QStringList& wrapper)
+{
+    startSocios(process, QFile::encodeName(home), arguments, wrapper, false);
+}
+
+SociosRun runCommandLine(const QString& home, const QStringList& arguments, const QStringList& wrapper)
+{
+    return runSocios(QFile::encodeName(home), arguments, {}, wrapper);
+}
+
+SociosRun runSocios(const std::optional<QByteArray>& home, const QStringList& arguments, const QString& until,
+                    const QStringList& wrapper)
+{
+    QProcess process;
+    startSocios(process, home, arguments, wrapper, !until.isEmpty());
     QString err;
     if (!until.isEmpty()) {
         process.setReadChannel(QProcess::StandardError);

@@ -16,6 +16,7 @@
 #include <functional>
 #include <optional>
 
+class QProcess;
 class QTemporaryDir;
 
 Q_DECLARE_METATYPE(MemberRecord)
@@ -105,17 +106,22 @@ QString testDataPath(const QString& name);
 QByteArray accessFileWithLongCards();
 
 // The real socios program run to its end with `home` as its home folder, as over ssh: no display, no platform
-// chosen, a UTF-8 locale. Its exit code is -1 when it did not end within a minute.
+// chosen, a UTF-8 locale; under `wrapper` when given (a program and its arguments, socios's path and arguments
+// follow). Its exit code is -1 when it did not end within a minute, or did not end by itself.
 struct SociosRun
 {
     int exitCode = -1;
     QString out, err;
 };
-SociosRun runCommandLine(const QString& home, const QStringList& arguments);
+SociosRun runCommandLine(const QString& home, const QStringList& arguments, const QStringList& wrapper = {});
+// The same, started without waiting for it.
+void startCommandLine(QProcess& process, const QString& home, const QStringList& arguments,
+                      const QStringList& wrapper = {});
 // The same with HOME as bytes, a name that is not UTF-8 included, or unset (no value). With `until`, on the offscreen
 // platform: a window or a message box waits for the operator, so the program is killed (exit code -1) once its
 // stderr has said `until`.
-SociosRun runSocios(const std::optional<QByteArray>& home, const QStringList& arguments, const QString& until = {});
+SociosRun runSocios(const std::optional<QByteArray>& home, const QStringList& arguments, const QString& until = {},
+                    const QStringList& wrapper = {});
 
 // Makes a file or folder read-only for this process, even as root (chattr), and adds the command that undoes it
 // to `undoes`. False where the system cannot.
