@@ -385,6 +385,8 @@ private slots:
             "2 members and 0 points history records\n  Primero Duplicado\n  Segundo Duplicado\n", "");
         row("unknown card", "", "0099", 6, "", "holds nothing of card number 0099\nsocios: nothing was changed.\n");
         row("no trace in the bytes of the file or its log", "bytes", "0042", 0, "  Zacarías Quintanilla-Erasmo\n", "");
+        row("another program reads on: the log it keeps is named", "reader", "0001", 1, "  Ana Ruiz Gómez\n",
+            "socios: other programs reading " + QDir::tempPath() + "/");
         row("every copy rewritten; one that cannot be is named", "copies", "0001", 1,
             "socios: rewrote the copy COPIES/dorvel-2026-01-02.mdb without card number 0001\n",
             "socios: cannot rewrite the copy COPIES/dorvel-2026-01-03.mdb, which may still hold card number 0001");
@@ -398,7 +400,7 @@ private slots:
         QFETCH(QString, card);
         QFETCH(QString, out);
         QFETCH(QString, err);
-        if (testingServer() && (what == "bytes" || what == "copies" || what == "restore"))
+        if (testingServer() && (what == "bytes" || what == "reader" || what == "copies" || what == "restore"))
             QSKIP("about the member file: TestCommandLine");
         if (!testingServer() && what == "server copy")
             QSKIP("on the test server: TestCommandLine-postgresql");
@@ -451,6 +453,9 @@ private slots:
             QCOMPARE(socios({"--backup", m_home->filePath("antes")}).exitCode, 0);
             older = QDir(m_home->filePath("antes")).entryInfoList({"dorvel-*.mdb"}).value(0).filePath();
         }
+        QProcess reader;
+        if (what == "reader") // longer than an erasure waits to empty the log
+            QVERIFY(startHelper(reader, {"sql", m_memberPath, "6000", "BEGIN", "SELECT count(*) FROM ficha"}, "ready"));
         const QList<MemberRecord> before = memberRows();
         const QByteArray bytes = m_server ? QByteArray() : fileBytes(m_memberPath);
 
@@ -481,6 +486,8 @@ private slots:
             QCOMPARE(membersSql("SELECT count(*) FROM movimientos WHERE ntarjeta = '" + card + "';"),
                      (QList<QStringList>{{"0"}}));
         }
+        if (what == "reader")
+            QVERIFY(reader.waitForFinished(20000));
         if (what == "bytes") {
             const QByteArray after = fileBytes(m_memberPath) + fileBytes(m_memberPath + "-wal");
             for (const QByteArray& text : texts)
