@@ -245,8 +245,10 @@ RestoreError restoreFailure(RestoreError::Kind kind, const QString& detail, std:
 
 // Brings the copy, with what an interrupted save left beside it, into `incoming`, and checks it as a start checks a
 // file: a log or journal is replayed only when it leaves the copy intact, and the tables must be exactly those that
-// socios writes, so that every later save fits them. The copy itself is never changed. Its members, once checked.
-Result<qint64, RestoreError> bringIn(const QString& copy, const PendingFile& incoming)
+// socios writes, so that every later save fits them. Then the register `erased`, and the copy's own, are applied to
+// it. The copy itself is never changed. Its members, once checked, and the rows the registers erased.
+Result<std::pair<qint64, qint64>, RestoreError> bringIn(const QString& copy, const PendingFile& incoming,
+                                                        std::vector<ErasedCard> erased)
 {
     using Kind = RestoreError::Kind;
     QString why;
@@ -256,14 +258,29 @@ Result<qint64, RestoreError> bringIn(const QString& copy, const PendingFile& inc
         if (!copyBytes(leftover->path, incoming.path() + leftover->path.mid(copy.size()), why))
             return restoreFailure(Kind::Failed, why);
     qint64 count = 0;
+    qint64 erasedAgain = 0;
     {
         const MemberStore check(incoming.path());
         StoreFailure problem = check.openOrCreate(MemberStore::Indexes::Defer, MemberStore::Shape::Exact);
         const StoreResult<bool> intact = problem ? StoreResult<bool>(*problem) : check.quickCheck();
-        const StoreResult<qint64> members = intact ? check.rowCount() : StoreResult<qint64>(intact.error());
-        if (!members || !*intact)
+        const StoreResult<std::vector<ErasedCard>> own =
+            intact ? check.erasures() : StoreResult<std::vector<ErasedCard>>(intact.error());
+        if (!own || !*intact)
             return restoreFailure(Kind::BadCopy, QStringLiteral("%1 is not a sound member file").arg(copy),
-                                  members ? std::optional<StoreError>() : members.error());
+                                  own ? std::optional<StoreError>() : own.error());
+        erased.insert(erased.end(), own->begin(), own->end());
+        const StoreResult<qint64> removed = check.applyErasures(erased);
+        if (!removed)
+            return restoreFailure(Kind::Failed,
+                                  QStringLiteral("cannot erase from %1 the members that the register "
+                                                 "of erasures names")
+                                      .arg(copy),
+                                  removed.error());
+        erasedAgain = *removed;
+        const StoreResult<qint64> members = check.rowCount();
+        if (!members)
+            return restoreFailure(Kind::BadCopy, QStringLiteral("%1 is not a sound member file").arg(copy),
+                                  members.error());
         count = *members;
     }
     // Closed, the checked copy stands alone, its log written into it.
@@ -271,7 +288,7 @@ Result<qint64, RestoreError> bringIn(const QString& copy, const PendingFile& inc
         return restoreFailure(
             Kind::Failed,
             QStringLiteral("the log of the checked copy %1 could not be written into it").arg(incoming.path()));
-    return count;
+    return std::pair{count, erasedAgain};
 }
 
 // Puts `incoming` in place of the member file that `held` locks (none where it cannot be locked), in one step, after
@@ -335,6 +352,22 @@ std::variant<Restored, RestoreError> restoreCopy(const QString& copy, const QStr
     if (SqliteFile::logInUse(memberPath))
         return restoreFailure(Kind::InUse, QStringLiteral("a program has %1 open").arg(memberPath));
 
+    // The members erased from the file in place stay erased.
+    std::vector<ErasedCard> erased;
+    if (replacing) {
+        const MemberStore current(memberPath);
+        const StoreFailure problem = current.openOrCreate(MemberStore::Indexes::Defer);
+        StoreResult<std::vector<ErasedCard>> named =
+            problem ? StoreResult<std::vector<ErasedCard>>(*problem) : current.erasures();
+        if (!named)
+            return restoreFailure(Kind::Failed,
+                                  QStringLiteral("cannot read the register of erasures of %1, which the copy must "
+                                                 "keep (move that file away to restore without it)")
+                                      .arg(memberPath),
+                                  named.error());
+        erased = std::move(named).value();
+    }
+
     // The copy is brought in beside the member file, under a name of its own that the restore keeps locked.
     const QString folder = QFileInfo(memberPath).absolutePath();
     if (!QDir().mkpath(folder))
@@ -344,11 +377,12 @@ std::variant<Restored, RestoreError> restoreCopy(const QString& copy, const QStr
         return restoreFailure(Kind::Failed, QStringLiteral("cannot copy %1 beside %2").arg(copy, memberPath),
                               made.error());
     PendingFile& incoming = made.value();
-    const Result<qint64, RestoreError> members = bringIn(copy, incoming);
+    const Result<std::pair<qint64, qint64>, RestoreError> members = bringIn(copy, incoming, std::move(erased));
     if (!members)
         return members.error();
     Restored restored;
-    restored.members = *members;
+    restored.members = members->first;
+    restored.erasedAgain = members->second;
 
     // Checked, and nothing changed yet at the member file's place: from here on, in one step, or not at all.
     if (!replacing) {
@@ -365,4 +399,37 @@ std::variant<Restored, RestoreError> restoreCopy(const QString& copy, const QStr
         return aside.error();
     restored.keptAside = *aside;
     return restored;
+}
+
+Backups::CopiesErased Backups::eraseFromCopies(std::span<const ErasedCard> erased) const
+{
+    CopiesErased result;
+    for (const Copy& copy : copies()) {
+        // Rewritten beside it, and put in its place only once checked: the copy is whole at every moment.
+        QString why;
+        Result<PendingFile, StoreError> made = PendingFile::create(copy.path);
+        if (made && copyBytes(copy.path, made->path(), why)) {
+            const MemberStore rewritten(made->path());
+            const StoreFailure problem = rewritten.openOrCreate(MemberStore::Indexes::Defer);
+            const StoreResult<qint64> removed =
+                problem ? StoreResult<qint64>(*problem) : rewritten.applyErasures(erased);
+            const StoreResult<bool> intact = removed ? rewritten.quickCheck() : StoreResult<bool>(removed.error());
+            if (!intact)
+                why = intact.error().toString();
+            else if (!*intact)
+                why = QStringLiteral("the rewritten copy is damaged");
+        } else if (!made) {
+            why = made.error().toString();
+        }
+        if (why.isEmpty() && SqliteFile::leftoverBeside(made->path()))
+            why = QStringLiteral("the log of the rewritten copy could not be written into it");
+        if (why.isEmpty())
+            if (const StoreFailure moved = made.value().replaceTarget())
+                why = moved->toString();
+        if (why.isEmpty())
+            result.rewritten << copy.path;
+        else
+            result.failed.emplace_back(copy.path, why);
+    }
+    return result;
 }

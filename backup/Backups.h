@@ -7,6 +7,7 @@
 
 #include <optional>
 #include <set>
+#include <span>
 #include <variant>
 #include <vector>
 
@@ -49,6 +50,16 @@ public:
     };
     Daily makeDailyCopy(const MemberStore& store, QDate today) const;
 
+    // Applies the register of erasures `erased` to every copy in the folder: each is rewritten under a temporary name
+    // without the numbers it names and with the register's rows it lacks, checked, and put in place of the copy in
+    // one step. A copy that cannot be rewritten is left as it was, and named with why.
+    struct CopiesErased
+    {
+        QStringList rewritten;
+        std::vector<std::pair<QString, QString>> failed; // the copy, and why
+    };
+    CopiesErased eraseFromCopies(std::span<const ErasedCard> erased) const;
+
 private:
     QString m_memberPath;
 };
@@ -61,10 +72,15 @@ private:
 // that socios writes (MemberStore::Shape::Exact).
 // All or nothing, at every instant: the member file's place holds the file that was there or the checked copy,
 // each whole, whenever the restore stops; a restore that fails leaves the member file as it was.
+//
+// The register of erasures holds across a restore: every number that the register of the member file in place, or
+// the copy's own, names is erased from the file brought in before it is put in place, and that file's register
+// holds both. A member file in place whose register cannot be read is not replaced.
 struct Restored
 {
     QString keptAside; // where the member file that was in place is now
     qint64 members = 0;
+    qint64 erasedAgain = 0; // rows of the copy that the register erased
 };
 struct RestoreError
 {

@@ -45,6 +45,13 @@ constexpr ModeOption kModes[] = {
     {CommandLine::Mode::History, "history", "CARD",
      "Prints the points history of the card number CARD, oldest first: date and time, operation, balance before, "
      "change, balance after and computer, separated by tabs."},
+    {CommandLine::Mode::MemberData, "member-data", "CARD",
+     "Prints, as UTF-8 JSON, everything the store holds about the card number CARD: its rows of ficha with every "
+     "field as stored, its points history, and whether the register of erasures names it."},
+    {CommandLine::Mode::Erase, "erase", "CARD",
+     "Erases the card number CARD for good, while tills may go on working: its rows of ficha and its points "
+     "history, in one step, leaving no trace in the member file; then rewrites every copy in MIS PROGRAMAS/copias "
+     "without it. The register of erasures keeps the number and the day, so that a restore erases it again."},
 };
 
 // The option that chooses the store, for the window and every mode alike.
@@ -145,7 +152,9 @@ int runCommandLine(const CommandLine& command)
     case CommandLine::Mode::ImportCsv:
     case CommandLine::Mode::Backup:
     case CommandLine::Mode::Restore:
-    case CommandLine::Mode::History: {
+    case CommandLine::Mode::History:
+    case CommandLine::Mode::MemberData:
+    case CommandLine::Mode::Erase: {
         const StoreChoice store = chooseStore(command.database);
         if (!store.address) {
             err << "socios: " << store.error << '\n';
@@ -164,6 +173,10 @@ int runCommandLine(const CommandLine& command)
             return runBackup(command.value, *store.address, out, err);
         case CommandLine::Mode::Restore:
             return runRestore(command.value, *store.address, out, err);
+        case CommandLine::Mode::MemberData:
+            return runMemberData(command.value, *store.address, out, err);
+        case CommandLine::Mode::Erase:
+            return runErase(command.value, *store.address, out, err);
         default:
             return runHistory(command.value, *store.address, out, err);
         }

@@ -9,6 +9,9 @@
 #include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QTextStream>
 
 namespace {
@@ -123,6 +126,9 @@ int runRestore(const QString& copy, const StoreAddress& store, QTextStream& out,
     if (!restored.keptAside.isEmpty())
         out << "; the file that was there is kept as " << restored.keptAside;
     out << '\n';
+    if (restored.erasedAgain > 0)
+        out << "socios: " << restored.erasedAgain
+            << " members of the copy were erased again, as the register of erasures asks\n";
     return kExitOk;
 }
 
@@ -141,4 +147,94 @@ int runHistory(const QString& card, const StoreAddress& store, QTextStream& out,
         out << m.fecha << '\t' << m.operacion << '\t' << m.antes << '\t' << m.cantidad << '\t' << m.despues << '\t'
             << m.equipo << '\n';
     return kExitOk;
+}
+
+int runMemberData(const QString& card, const StoreAddress& store, QTextStream& out, QTextStream& err)
+{
+    if (const std::optional<int> missing = needsMemberFile(store, err))
+        return *missing;
+    const StoreResult<MemberStore::MemberData> data = MemberStore(store).memberData(card);
+    if (!data)
+        return storeFailure(data.error(), err);
+    if (data->rows.empty() && data->movements.empty()) {
+        err << "socios: " << store.displayName() << " holds nothing of card number " << card;
+        if (!data->erasures.empty())
+            err << ": it was erased on " << data->erasures.front().fecha;
+        err << '\n';
+        return kExitNoMember;
+    }
+    // Tables by their names, rows in table order, each by its column names.
+    QJsonArray rows;
+    for (const auto& stored : data->rows) {
+        QJsonObject row;
+        for (Field f : allFields()) {
+            const std::optional<QString>& value = stored[std::size_t(f)];
+            row.insert(QLatin1String(fieldName(f)), value ? QJsonValue(*value) : QJsonValue(QJsonValue::Null));
+        }
+        rows.append(row);
+    }
+    QJsonArray movements;
+    for (const Movement& m : data->movements)
+        movements.append(QJsonObject{{QStringLiteral("fecha"), m.fecha},
+                                     {QStringLiteral("ntarjeta"), m.ntarjeta},
+                                     {QStringLiteral("antes"), m.antes},
+                                     {QStringLiteral("cantidad"), m.cantidad},
+                                     {QStringLiteral("despues"), m.despues},
+                                     {QStringLiteral("operacion"), m.operacion},
+                                     {QStringLiteral("equipo"), m.equipo}});
+    QJsonArray erasures;
+    for (const ErasedCard& erased : data->erasures)
+        erasures.append(
+            QJsonObject{{QStringLiteral("ntarjeta"), erased.ntarjeta}, {QStringLiteral("fecha"), erased.fecha}});
+    const QJsonObject all{{QStringLiteral("ntarjeta"), card},
+                          {QStringLiteral("ficha"), rows},
+                          {QStringLiteral("movimientos"), movements},
+                          {QStringLiteral("supresiones"), erasures}};
+    out << QString::fromUtf8(QJsonDocument(all).toJson(QJsonDocument::Indented));
+    return kExitOk;
+}
+
+int runErase(const QString& card, const StoreAddress& store, QTextStream& out, QTextStream& err)
+{
+    if (const std::optional<int> missing = needsMemberFile(store, err))
+        return *missing;
+    const MemberStore members(store);
+    const StoreResult<MemberStore::Erasure> erased = members.erase(card, QDate::currentDate());
+    if (!erased)
+        return storeFailure(erased.error(), err);
+    if (erased->outcome == MemberStore::Erasure::Outcome::NoCard) {
+        err << "socios: " << store.displayName() << " holds nothing of card number " << card
+            << "\nsocios: nothing was changed.\n";
+        return kExitNoMember;
+    }
+    int exit = kExitOk;
+    if (erased->removed.empty() && erased->movements == 0)
+        out << "socios: " << store.displayName() << " holds nothing more of card number " << card
+            << ", which was erased before\n";
+    else
+        out << "socios: erased card number " << card << " from " << store.displayName() << ": "
+            << erased->removed.size() << " members and " << erased->movements << " points history records\n";
+    for (const MemberRecord& row : erased->removed)
+        out << "  " << row.nombre << ' ' << row.apellidos << '\n';
+    if (!erased->logEmptied) {
+        err << "socios: other programs reading " << store.displayName() << " kept its log (" << store.displayName()
+            << "-wal) from being emptied: the erased texts may stay in it until they "
+            << "close; run this command again then\n";
+        exit = kExitStoreFailure;
+    }
+    // A server's copies are made where it runs (pg_dump): the copies of socios are those of a member file.
+    if (store.isServer())
+        return exit;
+    const StoreResult<std::vector<ErasedCard>> named = members.erasures();
+    if (!named)
+        return storeFailure(named.error(), err);
+    const Backups::CopiesErased copies = Backups(store.path()).eraseFromCopies(*named);
+    for (const QString& copy : copies.rewritten)
+        out << "socios: rewrote the copy " << copy << " without card number " << card << '\n';
+    for (const auto& [copy, why] : copies.failed) {
+        err << "socios: cannot rewrite the copy " << copy << ", which may still hold card number " << card << ": "
+            << why << '\n';
+        exit = kExitStoreFailure;
+    }
+    return exit;
 }

@@ -23,3 +23,9 @@ int runRestore(const QString& copy, const StoreAddress& store, QTextStream& out,
 
 // socios --history CARD: the points history of a card number, oldest first, one change a line.
 int runHistory(const QString& card, const StoreAddress& store, QTextStream& out, QTextStream& err);
+
+// socios --member-data CARD: everything the store holds about a card number, as UTF-8 JSON.
+int runMemberData(const QString& card, const StoreAddress& store, QTextStream& out, QTextStream& err);
+
+// socios --erase CARD: a card number erased from the store and from the member file's copies in "copias".
+int runErase(const QString& card, const StoreAddress& store, QTextStream& out, QTextStream& err);

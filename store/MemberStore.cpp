@@ -158,6 +158,96 @@ StoreFailure recordAsIs(StoreEngine& engine, const Movement& m)
     return std::nullopt;
 }
 
+// The register of erasures, oldest first: all of it, or the rows of `card`; none when the store has none yet.
+StoreResult<std::vector<ErasedCard>> erasuresIn(StoreEngine& engine, const std::optional<QString>& card = {})
+{
+    const StoreResult<bool> present = engine.hasErasures();
+    if (!present)
+        return present.error();
+    std::vector<ErasedCard> erased;
+    if (!*present)
+        return erased;
+    Statement select(engine, QStringLiteral("SELECT %1 FROM %2%3 ORDER BY fecha, ntarjeta")
+                                 .arg(kErasureColumns.join(QLatin1String(", ")), kErasureTable,
+                                      card ? QStringLiteral(" WHERE ntarjeta = ?") : QString()));
+    if (!select.run(card ? QVariantList{*card} : QVariantList{}))
+        return engine.error(StoreError::Kind::Read, select.query().lastError());
+    while (select.query().next())
+        erased.push_back({select.query().value(0).toString(), select.query().value(1).toString()});
+    if (select.query().lastError().isValid())
+        return engine.error(StoreError::Kind::Read, select.query().lastError());
+    return erased;
+}
+
+// What an erasure found of a card number, and removed.
+struct Removed
+{
+    std::vector<MemberRecord> rows;
+    qint64 movements = 0;
+    bool registered = false; // the register named the number before
+};
+
+// Inside a write transaction that overwrites what it deletes: every row of "ficha" on `card` and every record of
+// its points history go, and the register gains the number with `day` unless it names it already. A number that
+// the store does not hold at all is registered only when `registerAbsent` says so.
+enum class RegisterAbsent { No, Yes };
+StoreResult<Removed> eraseCard(StoreEngine& engine, const QString& card, const QString& day,
+                               RegisterAbsent registerAbsent)
+{
+    Removed removed;
+    {
+        Statement select(engine, engine.sql("erase/rows", [&] {
+            return QStringLiteral("SELECT %1 FROM ficha WHERE ntarjeta = ? ORDER BY %2")
+                .arg(columnList(allFields(), engine), engine.rowId());
+        }));
+        if (!select.run({card}))
+            return engine.error(StoreError::Kind::Write, select.query().lastError());
+        while (select.query().next()) {
+            MemberRecord& record = removed.rows.emplace_back();
+            for (Field f : allFields()) {
+                const QVariant value = select.query().value(int(f));
+                record[f] = value.isNull() ? QString() : engine.text(value);
+            }
+        }
+        if (select.query().lastError().isValid())
+            return engine.error(StoreError::Kind::Write, select.query().lastError());
+    }
+    const StoreResult<bool> history = engine.hasHistory();
+    if (!history)
+        return history.error();
+    if (*history) {
+        Statement count(engine, QStringLiteral("SELECT count(*) FROM movimientos WHERE ntarjeta = ?"));
+        if (!count.run({card}) || !count.query().next())
+            return engine.error(StoreError::Kind::Write, count.query().lastError());
+        removed.movements = count.query().value(0).toLongLong();
+    }
+    const StoreResult<std::vector<ErasedCard>> named = erasuresIn(engine, card);
+    if (!named)
+        return named.error();
+    removed.registered = !named->empty();
+    if (removed.rows.empty() && removed.movements == 0 && registerAbsent == RegisterAbsent::No)
+        return removed;
+    QStringList statements;
+    if (!removed.rows.empty())
+        statements << QStringLiteral("DELETE FROM ficha WHERE ntarjeta = ?");
+    if (removed.movements > 0)
+        statements << QStringLiteral("DELETE FROM movimientos WHERE ntarjeta = ?");
+    for (const QString& sql : statements) {
+        Statement remove(engine, sql);
+        if (!remove.run({card}))
+            return engine.error(StoreError::Kind::Write, remove.query().lastError());
+    }
+    if (!removed.registered) {
+        if (const std::optional<QSqlError> refused = engine.run(kCreateErasures))
+            return engine.error(StoreError::Kind::Write, *refused);
+        Statement insert(engine, QStringLiteral("INSERT INTO %1 (%2) VALUES (?, ?)")
+                                     .arg(kErasureTable, kErasureColumns.join(QLatin1String(", "))));
+        if (!insert.run({card, day}))
+            return engine.error(StoreError::Kind::Write, insert.query().lastError());
+    }
+    return removed;
+}
+
 } // namespace
 
 StoredRow::StoredRow(const QSqlQuery& query, std::span<const Field> fields, const StoreEngine& engine)
@@ -292,6 +382,13 @@ StoreFailure MemberStore::copyServerInto(const QString& file) const
                 },
                 kWholeFileLimit))
             return failed;
+    // The register of erasures travels with the copy, so that a restore of it erases those members again.
+    const StoreResult<std::vector<ErasedCard>> erased = erasures();
+    if (!erased)
+        return erased.error();
+    if (!erased->empty())
+        if (const StoreResult<qint64> registered = copy.applyErasures(*erased); !registered)
+            return registered.error();
     const StoreResult<bool> intact = copy.quickCheck();
     if (!intact)
         return intact.error();
@@ -616,4 +713,101 @@ StoreFailure MemberStore::scanHistory(const MovementVisitor& visit) const
 {
     return withEngine([&](StoreEngine& engine) { return visitMovements(engine, std::nullopt, visit); },
                       kWholeFileLimit);
+}
+
+StoreResult<MemberStore::MemberData> MemberStore::memberData(const QString& card) const
+{
+    return withEngine([&](StoreEngine& engine) -> StoreResult<MemberData> {
+        MemberData data;
+        {
+            Statement select(engine, QStringLiteral("SELECT %1 FROM ficha WHERE ntarjeta = ? ORDER BY %2")
+                                         .arg(columnList(allFields(), engine), engine.rowId()));
+            if (!select.run({card}))
+                return engine.error(StoreError::Kind::Read, select.query().lastError());
+            while (select.query().next()) {
+                auto& row = data.rows.emplace_back();
+                for (Field f : allFields()) {
+                    const QVariant value = select.query().value(int(f));
+                    if (!value.isNull())
+                        row[std::size_t(f)] = engine.text(value);
+                }
+            }
+            if (select.query().lastError().isValid())
+                return engine.error(StoreError::Kind::Read, select.query().lastError());
+        }
+        StoreResult<std::vector<Movement>> movements = movementsOf(engine, card);
+        if (!movements)
+            return movements.error();
+        data.movements = std::move(movements).value();
+        StoreResult<std::vector<ErasedCard>> erased = erasuresIn(engine, card);
+        if (!erased)
+            return erased.error();
+        data.erasures = std::move(erased).value();
+        return data;
+    });
+}
+
+StoreResult<MemberStore::Erasure> MemberStore::erase(const QString& card, const QDate& day) const
+{
+    using Outcome = Erasure::Outcome;
+    StoreResult<Erasure> erased = inWriteTransaction([&](StoreEngine& engine) -> StoreResult<Erasure> {
+        // The whole table, as an import locks it: no till saves a row of the number meanwhile.
+        if (StoreFailure locked = engine.lockTable())
+            return *locked;
+        if (StoreFailure failed = engine.overwriteDeleted())
+            return *failed;
+        StoreResult<Removed> removed = eraseCard(engine, card, day.toString(Qt::ISODate), RegisterAbsent::No);
+        if (!removed)
+            return removed.error();
+        if (removed->rows.empty() && removed->movements == 0 && !removed->registered)
+            return Erasure{}; // nothing written
+        return Erasure{Outcome::Erased, std::move(removed->rows), removed->movements, true};
+    });
+    if (!erased || erased->outcome == Outcome::NoCard)
+        return erased;
+    const StoreResult<bool> emptied =
+        withEngine([](StoreEngine& engine) { return engine.emptyLog(); }, kWholeFileLimit);
+    if (!emptied)
+        return emptied.error();
+    erased.value().logEmptied = *emptied;
+    return erased;
+}
+
+StoreResult<std::vector<ErasedCard>> MemberStore::erasures() const
+{
+    return withEngine([&](StoreEngine& engine) { return erasuresIn(engine); }, kWholeFileLimit);
+}
+
+StoreResult<qint64> MemberStore::applyErasures(std::span<const ErasedCard> erased) const
+{
+    const StoreResult<qint64> removed = inWriteTransaction(
+        [&](StoreEngine& engine) -> StoreResult<qint64> {
+            if (StoreFailure locked = engine.lockTable())
+                return *locked;
+            if (StoreFailure failed = engine.overwriteDeleted())
+                return *failed;
+            qint64 rows = 0;
+            for (const ErasedCard& entry : erased) {
+                const StoreResult<Removed> done = eraseCard(engine, entry.ntarjeta, entry.fecha, RegisterAbsent::Yes);
+                if (!done)
+                    return done.error();
+                rows += qint64(done->rows.size());
+            }
+            return rows;
+        },
+        kWholeFileLimit);
+    if (!removed)
+        return removed;
+    const StoreResult<bool> emptied =
+        withEngine([](StoreEngine& engine) { return engine.emptyLog(); }, kWholeFileLimit);
+    if (!emptied)
+        return emptied.error();
+    if (!*emptied)
+        return StoreError{StoreError::Kind::Write,
+                          m_path,
+                          QStringLiteral("the log could not be emptied of the erased members: another program reads "
+                                         "the file"),
+                          StoreError::Cause::Locked,
+                          {}};
+    return removed;
 }

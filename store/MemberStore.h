@@ -4,8 +4,10 @@
 #include "store/StoreAddress.h"
 #include "store/StoreError.h"
 
+#include <QDate>
 #include <QString>
 
+#include <array>
 #include <chrono>
 #include <functional>
 #include <memory>
@@ -28,6 +30,16 @@ struct Movement
     QString equipo;    // the computer's name
 
     bool operator==(const Movement&) const = default;
+};
+
+// One row of the register of erasures "supresiones": a card number whose data was erased, and the day
+// ("2026-12-07"). Nothing else about the person is kept.
+struct ErasedCard
+{
+    QString ntarjeta;
+    QString fecha;
+
+    bool operator==(const ErasedCard&) const = default;
 };
 
 // Which row of "ficha" a lookup met: the engine's own identity of the row (SQLite's row id, the server's column
@@ -234,6 +246,39 @@ public:
     // holding them all. The visitor stops the scan by returning an error, which the scan then returns.
     using MovementVisitor = std::function<StoreFailure(const Movement&)>;
     StoreFailure scanHistory(const MovementVisitor& visit) const;
+
+    // Everything the store holds about a card number: its rows of "ficha" in table order, each field as stored (no
+    // value for a field that holds none), its points history, and its rows of the register of erasures.
+    struct MemberData
+    {
+        std::vector<std::array<std::optional<QString>, kFieldCount>> rows;
+        std::vector<Movement> movements;
+        std::vector<ErasedCard> erasures;
+    };
+    StoreResult<MemberData> memberData(const QString& card) const;
+
+    // Erases a card number in one write transaction, which waits for the tills' saves and makes them wait: every
+    // row of "ficha" on it and every record of its points history go, and the register of erasures (made when
+    // missing) gains the number with `day`. The deleted texts are written over in the file; then its log is
+    // emptied. NoCard, and nothing written, when the store holds nothing of the number and the register does not
+    // name it either.
+    struct Erasure
+    {
+        enum class Outcome { Erased, NoCard };
+        Outcome outcome = Outcome::NoCard;
+        std::vector<MemberRecord> removed; // the rows of "ficha", in table order
+        qint64 movements = 0;              // the records of the points history
+        // False when other tills kept the log from being emptied: the erased texts may stay in it until they stop.
+        bool logEmptied = true;
+    };
+    StoreResult<Erasure> erase(const QString& card, const QDate& day) const;
+
+    // The register of erasures, oldest first; empty for a store that has none yet.
+    StoreResult<std::vector<ErasedCard>> erasures() const;
+
+    // Applies a register to this store (a copy): every number it names is erased as erase() erases it, and its
+    // rows that this store's register lacks are added, in one write transaction. The rows of "ficha" removed.
+    StoreResult<qint64> applyErasures(std::span<const ErasedCard> erased) const;
 
 private:
     StoreFailure copyServerInto(const QString& file) const;

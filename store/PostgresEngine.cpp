@@ -708,6 +708,15 @@ StoreResult<bool> PostgresEngine::hasHistory()
     return found->value(0).value(0).toBool();
 }
 
+StoreResult<bool> PostgresEngine::hasErasures()
+{
+    const std::optional<QList<QVariantList>> found =
+        m_connection->rows(QStringLiteral("SELECT to_regclass('%1') IS NOT NULL").arg(kErasureTable));
+    if (!found)
+        return error(StoreError::Kind::Read, m_connection->lastError());
+    return found->value(0).value(0).toBool();
+}
+
 StoreFailure PostgresEngine::prepareHistory()
 {
     // Made with the schema; made again here only when it was dropped since (under the schema's lock, so that two

@@ -58,6 +58,7 @@ public:
     StoreFailure backupTo(const QString& file) override;
     StoreFailure prepareHistory() override;
     StoreResult<bool> hasHistory() override;
+    StoreResult<bool> hasErasures() override;
 
     StoreError error(StoreError::Kind kind, const QSqlError& error) const override;
 

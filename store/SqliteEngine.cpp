@@ -39,7 +39,7 @@ const QString kCreateTable = QStringLiteral(
     "ciudad TEXT, telefono TEXT, email TEXT, fnacimiento TEXT, observaciones TEXT, puntos TEXT, fcaducidad TEXT)");
 
 // Tables that socios writes: a trigger on one of them would act on every save.
-const QStringList kWrittenTables = {QStringLiteral("ficha"), QStringLiteral("movimientos")};
+const QStringList kWrittenTables = {QStringLiteral("ficha"), QStringLiteral("movimientos"), kErasureTable};
 
 // The member files this process has open. A journal or log beside one of them is in use, not left over; the
 // locks that tell it for other processes cannot be seen from the process that holds them.
@@ -492,7 +492,8 @@ StoreResult<QString> examine(SqliteConnection& connection, const QString& path, 
         for (Field field : allFields())
             fields << QLatin1String(fieldName(field));
         for (const auto& [table, names] :
-             {std::pair{QStringLiteral("ficha"), fields}, std::pair{QStringLiteral("movimientos"), kHistoryColumns}})
+             {std::pair{QStringLiteral("ficha"), fields}, std::pair{QStringLiteral("movimientos"), kHistoryColumns},
+              std::pair{kErasureTable, kErasureColumns}})
             if (StoreFailure refused = examineExactShape(connection, path, table, names))
                 return *refused;
     }
@@ -946,6 +947,34 @@ StoreResult<bool> SqliteEngine::hasHistory()
     if (!found)
         return error(StoreError::Kind::Read, m_connection->lastError());
     return !found->isEmpty();
+}
+
+StoreResult<bool> SqliteEngine::hasErasures()
+{
+    const std::optional<QStringList> found = m_connection->exec(
+        QStringLiteral("SELECT name FROM sqlite_master WHERE name = '%1' COLLATE NOCASE").arg(kErasureTable));
+    if (!found)
+        return error(StoreError::Kind::Read, m_connection->lastError());
+    return !found->isEmpty();
+}
+
+StoreFailure SqliteEngine::overwriteDeleted()
+{
+    // Deleted rows, and the pages they leave free, are written over with zeros in the file and in its log.
+    if (!m_connection->exec(QStringLiteral("PRAGMA secure_delete=ON")))
+        return error(StoreError::Kind::Write, m_connection->lastError());
+    return std::nullopt;
+}
+
+StoreResult<bool> SqliteEngine::emptyLog()
+{
+    // The log still holds earlier images of the pages that held the deleted texts: it goes into the file and is cut
+    // to nothing. A till reading meanwhile is waited for as a save waits for it; one that keeps reading longer
+    // keeps the log as it is (the first column says so). Without a log (a network share) there is nothing to empty.
+    const std::optional<QStringList> done = m_connection->exec(QStringLiteral("PRAGMA wal_checkpoint(TRUNCATE)"));
+    if (!done)
+        return error(StoreError::Kind::Write, m_connection->lastError());
+    return done->value(0) == QLatin1String("0");
 }
 
 StoreFailure SqliteEngine::prepareHistory()

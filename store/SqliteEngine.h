@@ -46,6 +46,9 @@ public:
     StoreResult<std::vector<FoundRow>> rowsWithCard(const QString& card) override;
     StoreFailure prepareHistory() override;
     StoreResult<bool> hasHistory() override;
+    StoreResult<bool> hasErasures() override;
+    StoreFailure overwriteDeleted() override;
+    StoreResult<bool> emptyLog() override;
 
     StoreError error(StoreError::Kind kind, const QSqlError& error) const override;
 

@@ -57,6 +57,15 @@ public:
     virtual StoreFailure prepareHistory() = 0;
     // Whether the points history exists (an older file, or a read-only one, may have none).
     virtual StoreResult<bool> hasHistory() = 0;
+    // Whether the register of erasures exists: the first erasure makes it.
+    virtual StoreResult<bool> hasErasures() = 0;
+
+    // Inside the write transaction of an erasure: from now on the engine overwrites what it deletes, so that the
+    // deleted texts stay in no free space of the store.
+    virtual StoreFailure overwriteDeleted() { return std::nullopt; }
+    // After an erasure: empties the store's log of the pages that held the deleted texts, waiting for other tills
+    // as a save waits. False when other tills kept the log from being emptied.
+    virtual StoreResult<bool> emptyLog() { return true; }
 
     // Every row whose card number is exactly `card`, in table order: the lookup of every card pass, which an engine
     // may run more directly than through Qt's statements. rowsWithCardThroughQt() is the plain way.
@@ -136,6 +145,13 @@ private:
 inline const QStringList kHistoryColumns = {
     QStringLiteral("fecha"),   QStringLiteral("ntarjeta"),  QStringLiteral("antes"), QStringLiteral("cantidad"),
     QStringLiteral("despues"), QStringLiteral("operacion"), QStringLiteral("equipo")};
+
+// The register of erasures: a card number erased and the day ("2026-12-07"), nothing else about the person. Its own
+// table, made by the first erasure, in SQL that both engines run.
+inline const QString kErasureTable = QStringLiteral("supresiones");
+inline const QStringList kErasureColumns = {QStringLiteral("ntarjeta"), QStringLiteral("fecha")};
+inline const QString kCreateErasures =
+    QStringLiteral("CREATE TABLE IF NOT EXISTS supresiones (ntarjeta TEXT, fecha TEXT)");
 
 // The lookup indexes, in SQL that both engines run. The birthday of a row as "mmdd" is the key of the start-up
 // list's lookup; its WHERE clause repeats the expression word for word so that the engine uses the index.

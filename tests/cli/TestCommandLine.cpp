@@ -1,8 +1,12 @@
+#include "backup/Backups.h"
 #include "store/MemberStore.h"
 #include "tests/support/TestStore.h"
 #include "tests/support/TestSupport.h"
 
 #include <QDir>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
 #include <QScopeGuard>
 #include <QTemporaryDir>
@@ -44,6 +48,27 @@ class TestCommandLine : public QObject
         return runCommandLine(m_home->path(), arguments, wrapper);
     }
 
+    // The members of the data of one member's tests: the member file, or, in the run on the test server, a schema of
+    // the server holding the same members and points history. The arguments that name it to socios.
+    std::optional<TestStore> m_server;
+    QStringList chooseMembers()
+    {
+        if (!testingServer())
+            return {};
+        m_server.emplace().createFromFixture(QStringLiteral("members.sql"));
+        [&] {
+            QVERIFY(MemberStore(m_server->address())
+                        .changePoints("0001", [](const QString&) { return std::optional<QString>(" 175"); })
+                        .ok());
+        }();
+        return {"--database", m_server->uri()};
+    }
+    QList<QStringList> membersSql(const QString& sql) const
+    {
+        return m_server ? m_server->execSql(sql) : execSql(m_memberPath, sql);
+    }
+    QList<MemberRecord> memberRows() const { return m_server ? m_server->allRows() : allRows(m_memberPath); }
+
 private slots:
     void init()
     {
@@ -57,6 +82,7 @@ private slots:
 
     void cleanup()
     {
+        m_server.reset();
         for (const QStringList& command : std::exchange(m_undoes, {}))
             QProcess::execute(command.first(), command.mid(1));
     }
@@ -293,6 +319,206 @@ private slots:
         const QString copy = QDir(m_home->filePath("copias")).entryInfoList({"socios-*.mdb"}).value(0).filePath();
         QCOMPARE(allRows(copy).size(), rows.size());
         QCOMPARE(MemberStore(copy).history("0001")->size(), 1u);
+    }
+
+    void memberData_data()
+    {
+        // card: a number of tests/data/members.sql (file, or server in the run on the server); rows and records: of
+        // "ficha" and of the points history printed; "ERASED": the number erased first.
+        const DataTable<QString, int, int, int, QString> row("card", "exit", "rows", "records", "err");
+        row("a member with a points history", "0001", 0, 1, 1, "");
+        row("two rows on one number, in table order", "0020", 0, 2, 0, "");
+        row("quotes, apostrophes and accents", "12", 0, 1, 0, "");
+        row("unknown card", "0099", 6, 0, 0, "holds nothing of card number 0099\n");
+        row("an erased card", "ERASED", 6, 0, 0, "holds nothing of card number 0012: it was erased on ");
+    }
+
+    void memberData()
+    {
+        QFETCH(QString, card);
+        QFETCH(int, rows);
+        QFETCH(int, records);
+        const QStringList store = chooseMembers();
+        if (card == "ERASED") {
+            card = "0012";
+            QCOMPARE(socios(store + QStringList{"--erase", card}).exitCode, 0);
+        }
+        const QList<MemberRecord> all = memberRows();
+        const SociosRun run = socios(store + QStringList{"--member-data", card});
+        QTEST(run.exitCode, "exit");
+        QFETCH(QString, err);
+        QVERIFY2(run.err.contains(err), qPrintable(run.err));
+        if (run.exitCode != 0) {
+            QCOMPARE(run.out, QString());
+            return;
+        }
+        // A program can load it: every field of every row as stored, the records of the number alone.
+        QJsonParseError error;
+        const QJsonObject data = QJsonDocument::fromJson(run.out.toUtf8(), &error).object();
+        QVERIFY2(error.error == QJsonParseError::NoError, qPrintable(error.errorString()));
+        QCOMPARE(data["ntarjeta"].toString(), card);
+        QJsonArray expected;
+        for (const MemberRecord& member : all)
+            if (member.ntarjeta == card) {
+                QJsonObject fields;
+                for (Field f : allFields())
+                    fields[fieldName(f)] = member[f];
+                expected.append(fields);
+            }
+        QCOMPARE(expected.size(), rows);
+        QCOMPARE(data["ficha"].toArray(), expected);
+        const QJsonArray history = data["movimientos"].toArray();
+        QCOMPARE(history.size(), records);
+        for (const QJsonValue& record : history)
+            QVERIFY(record["ntarjeta"] == card && record["despues"] == " 175" && record["operacion"] != "");
+        QCOMPARE(data["supresiones"].toArray(), QJsonArray());
+    }
+
+    void erase_data()
+    {
+        // what: "till" erases with a till open on the member, which then adds points to it; "bytes", "copies" and
+        // "restore" are about the member file, "server copy" about the server; card: what is erased.
+        const DataTable<QString, QString, int, QString, QString> row("what", "card", "exit", "out", "err");
+        row("a member while a till has it open", "till", "0001", 0,
+            ": 1 members and 1 points history records\n  Ana Ruiz Gómez\n", "");
+        row("two rows on one number", "", "0020", 0,
+            "2 members and 0 points history records\n  Primero Duplicado\n  Segundo Duplicado\n", "");
+        row("unknown card", "", "0099", 6, "", "holds nothing of card number 0099\nsocios: nothing was changed.\n");
+        row("no trace in the bytes of the file or its log", "bytes", "0042", 0, "  Zacarías Quintanilla-Erasmo\n", "");
+        row("another program reads on: the log it keeps is named", "reader", "0001", 1, "  Ana Ruiz Gómez\n",
+            "socios: other programs reading " + QDir::tempPath() + "/");
+        row("every copy rewritten; one that cannot be is named", "copies", "0001", 1,
+            "socios: rewrote the copy COPIES/dorvel-2026-01-02.mdb without card number 0001\n",
+            "socios: cannot rewrite the copy COPIES/dorvel-2026-01-03.mdb, which may still hold card number 0001");
+        row("a restore of an older copy erases it again", "restore", "0001", 0, "  Ana Ruiz Gómez\n", "");
+        row("a copy of the server carries the register", "server copy", "0001", 0, "  Ana Ruiz Gómez\n", "");
+    }
+
+    void erase()
+    {
+        QFETCH(QString, what);
+        QFETCH(QString, card);
+        QFETCH(QString, out);
+        QFETCH(QString, err);
+        if (testingServer() && (what == "bytes" || what == "reader" || what == "copies" || what == "restore"))
+            QSKIP("about the member file: TestCommandLine");
+        if (!testingServer() && what == "server copy")
+            QSKIP("on the test server: TestCommandLine-postgresql");
+        const QStringList store = chooseMembers();
+        const QString copies = m_home->filePath("MIS PROGRAMAS/copias");
+        out.replace("COPIES", copies);
+        err.replace("COPIES", copies);
+        QProcess till;
+        // A till in the middle of adding points to the member, which it shows, when the erasure comes.
+        const auto tillSays = [&](const QByteArray& line) {
+            till.write(line + '\n');
+            while (!till.canReadLine() && till.waitForReadyRead(20000)) {
+            }
+            return till.readLine();
+        };
+        if (what == "till" || what == "bytes") {
+            // Open, the till keeps the log, with the pages of every save since, from being removed.
+            till.start(qEnvironmentVariable("SOCIOS_TEST_HELPER"), {"till", m_server ? m_server->uri() : m_memberPath});
+            const QByteArray shown = tillSays("click Command6 " + QByteArray(what == "till" ? "0001" : "0012"));
+            QVERIFY2(shown.contains(what == "till" ? "Ruiz" : "Núñez"), shown.constData());
+        }
+        // Texts found nowhere else, put where an erased member leaves them: a row changed again and again while
+        // another program reads, so that the log keeps growing with a page of them at every change.
+        const QList<QByteArray> texts = {"Quintanilla-Erasmo", "zacarias.qe@example.org", "Prefiere llamadas"};
+        if (what == "bytes") {
+            QProcess reader;
+            QVERIFY(startHelper(reader, {"sql", m_memberPath, "1000", "BEGIN", "SELECT count(*) FROM ficha"}, "ready"));
+            MemberRecord member = sampleMember(card, "Zacarías");
+            member.apellidos = texts[0];
+            member.email = texts[1];
+            member.observaciones = texts[2];
+            QCOMPARE(MemberStore(m_memberPath).append(member), std::nullopt);
+            for (const QString points : {" 3", " 4", " 5", " 6", " 7", " 8"})
+                QVERIFY(MemberStore(m_memberPath).changePoints(card, [&](const QString&) { return points; }).ok());
+            QVERIFY(reader.waitForFinished(20000));
+            const QByteArray before = fileBytes(m_memberPath) + fileBytes(m_memberPath + "-wal");
+            for (const QByteArray& text : texts)
+                QVERIFY(before.contains(text));
+        }
+        std::optional<QString> older;
+        if (what == "copies") {
+            // Two good copies; a third that is no member file at all.
+            const Backups backups(m_memberPath);
+            for (const QDate day : {QDate(2026, 1, 1), QDate(2026, 1, 2)})
+                QCOMPARE(backups.makeDailyCopy(MemberStore(m_memberPath), day).outcome, Backups::Daily::Outcome::Made);
+            QFile damaged(copies + "/dorvel-2026-01-03.mdb");
+            QVERIFY(damaged.open(QIODevice::WriteOnly) && damaged.write(QByteArray(4096, 'x')) == 4096);
+        }
+        if (what == "restore") {
+            QCOMPARE(socios({"--backup", m_home->filePath("antes")}).exitCode, 0);
+            older = QDir(m_home->filePath("antes")).entryInfoList({"dorvel-*.mdb"}).value(0).filePath();
+        }
+        QProcess reader;
+        if (what == "reader") // longer than an erasure waits to empty the log
+            QVERIFY(startHelper(reader, {"sql", m_memberPath, "6000", "BEGIN", "SELECT count(*) FROM ficha"}, "ready"));
+        const QList<MemberRecord> before = memberRows();
+        const QByteArray bytes = m_server ? QByteArray() : fileBytes(m_memberPath);
+
+        const SociosRun run = socios(store + QStringList{"--erase", card});
+        QTEST(run.exitCode, "exit");
+        QVERIFY2(run.out.contains(out) && run.err.contains(err), qPrintable(run.out + " | " + run.err));
+        QList<MemberRecord> kept = before;
+        kept.removeIf([&](const MemberRecord& member) { return member.ntarjeta == card; });
+        QCOMPARE(memberRows(), kept);
+        if (run.exitCode == 6) {
+            if (!m_server)
+                QCOMPARE(fileBytes(m_memberPath), bytes);
+            return;
+        }
+        const QString today = QDate::currentDate().toString(Qt::ISODate);
+        QCOMPARE(membersSql("SELECT count(*) FROM movimientos WHERE ntarjeta = '" + card + "';"),
+                 (QList<QStringList>{{"0"}}));
+        QCOMPARE(membersSql("SELECT * FROM supresiones;"), (QList<QStringList>{{card, today}}));
+
+        if (what == "till") {
+            // Its next operation finds the member gone, and writes nothing back.
+            tillSays("set Text8 5");
+            const QByteArray said = tillSays("click Command4");
+            QVERIFY2(said.contains("no existe este número de tarjeta"), said.constData());
+            till.closeWriteChannel();
+            QVERIFY(till.waitForFinished(20000));
+            QCOMPARE(memberRows(), kept);
+            QCOMPARE(membersSql("SELECT count(*) FROM movimientos WHERE ntarjeta = '" + card + "';"),
+                     (QList<QStringList>{{"0"}}));
+        }
+        if (what == "reader")
+            QVERIFY(reader.waitForFinished(20000));
+        if (what == "bytes") {
+            const QByteArray after = fileBytes(m_memberPath) + fileBytes(m_memberPath + "-wal");
+            for (const QByteArray& text : texts)
+                QVERIFY2(!after.contains(text), text.constData());
+            till.closeWriteChannel();
+            QVERIFY(till.waitForFinished(20000));
+        }
+        if (what == "copies") {
+            // Each good copy without the member, with the register's row, checked; the damaged one as it was.
+            for (const QString day : {"2026-01-01", "2026-01-02"}) {
+                const QString copy = copies + "/dorvel-" + day + ".mdb";
+                QCOMPARE(allRows(copy), kept);
+                QCOMPARE(execSql(copy, "SELECT * FROM supresiones;"), (QList<QStringList>{{card, today}}));
+                QVERIFY(!fileBytes(copy).contains("Ruiz Gómez"));
+            }
+            QCOMPARE(fileBytes(copies + "/dorvel-2026-01-03.mdb"), QByteArray(4096, 'x'));
+        }
+        if (what == "restore") {
+            const SociosRun restored = socios({"--restore", *older});
+            QVERIFY2(restored.exitCode == 0 && restored.out.contains("1 members of the copy were erased again"),
+                     qPrintable(restored.out + restored.err));
+            QCOMPARE(allRows(m_memberPath), kept);
+            QCOMPARE(execSql(m_memberPath, "SELECT * FROM supresiones;"), (QList<QStringList>{{card, today}}));
+            QVERIFY(!fileBytes(m_memberPath).contains("Ruiz Gómez"));
+        }
+        if (what == "server copy") {
+            QCOMPARE(socios(store + QStringList{"--backup", m_home->filePath("copias")}).exitCode, 0);
+            const QString copy = QDir(m_home->filePath("copias")).entryInfoList({"socios-*.mdb"}).value(0).filePath();
+            QCOMPARE(allRows(copy), kept);
+            QCOMPARE(execSql(copy, "SELECT * FROM supresiones;"), (QList<QStringList>{{card, today}}));
+        }
     }
 
     void cardsTheTillCannotReach_data()
