@@ -22,8 +22,8 @@ public:
     virtual bool run(const QVariantList& values) = 0;
     // Steps to the next row the run gave; false at the end, and when reading failed (error() is then valid).
     virtual bool next() = 0;
-    // Column `column` of the current row: a null QVariant for a field that holds no value. Texts are QString,
-    // whole numbers (counts, row ids) qlonglong, truth values bool.
+    // Column `column` of the current row: a null QVariant for a field that holds no value, whole numbers (counts,
+    // row ids) as qlonglong, and a field read with StoreEngine::read() as what StoreEngine::text() takes.
     virtual QVariant value(int column) const = 0;
     virtual QSqlError error() const = 0;
     // Ends the run: releases its rows and any read it holds.
