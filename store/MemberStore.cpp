@@ -11,7 +11,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSqlQuery>
 #include <QSysInfo>
 
 #include <cmath>
@@ -26,9 +25,13 @@ QString columnList(std::span<const Field> fields, const StoreEngine& engine)
     return names.join(QLatin1String(", "));
 }
 
-QString placeholders(qsizetype count)
+// The engine's placeholders for `count` values, separated by commas.
+QString placeholders(const StoreEngine& engine, qsizetype count)
 {
-    return QStringList(count, QStringLiteral("?")).join(QLatin1String(", "));
+    QStringList list;
+    for (int number = 1; number <= count; ++number)
+        list << engine.placeholder(number);
+    return list.join(QLatin1String(", "));
 }
 
 bool failed(const StoreFailure& status)
@@ -51,14 +54,14 @@ template <typename T> const StoreError& failureOf(const StoreResult<T>& result)
     return result.error();
 }
 
-// A row of all thirteen fields, read from the query's columns from `first` on.
-StoreResult<MemberRecord> recordAt(const QSqlQuery& query, int first, const StoreEngine& engine)
+// A row of all thirteen fields, read from the statement's columns from `first` on.
+StoreResult<MemberRecord> recordAt(const Statement& statement, int first, const StoreEngine& engine)
 {
     MemberRecord record;
     for (Field f : allFields()) {
-        const QVariant value = query.value(first + int(f));
+        const QVariant value = statement.value(first + int(f));
         if (value.isNull()) {
-            const QVariant card = query.value(first + int(Field::ntarjeta));
+            const QVariant card = statement.value(first + int(Field::ntarjeta));
             return StoreError{StoreError::Kind::NoValue, engine.path(), QLatin1String(fieldName(f)),
                               StoreError::Cause::Other, card.isNull() ? QString() : engine.text(card)};
         }
@@ -79,15 +82,15 @@ StoreFailure insertRow(StoreEngine& engine, const MemberRecord& record)
     QVariantList values;
     for (Field f : allFields())
         values << storedText(record[f]);
-    Statement insert(engine, engine.sql("insert", [] {
+    Statement insert(engine, engine.sql("insert", [&] {
         QStringList names;
         for (Field f : allFields())
             names << QLatin1String(fieldName(f));
         return QStringLiteral("INSERT INTO ficha (%1) VALUES (%2)")
-            .arg(names.join(QLatin1String(", ")), placeholders(kFieldCount));
+            .arg(names.join(QLatin1String(", ")), placeholders(engine, kFieldCount));
     }));
     if (!insert.run(values))
-        return engine.error(StoreError::Kind::Write, insert.query().lastError());
+        return engine.error(StoreError::Kind::Write, insert.error());
     return std::nullopt;
 }
 
@@ -98,13 +101,13 @@ StoreFailure recordMovement(StoreEngine& engine, const QString& card, const QStr
     if (StoreFailure failure = engine.prepareHistory())
         return failure;
     const double change = Val(after) - Val(before);
-    Statement insert(engine, engine.sql("record", [] {
+    Statement insert(engine, engine.sql("record", [&] {
         return QStringLiteral("INSERT INTO movimientos (%1) VALUES (%2)")
-            .arg(kHistoryColumns.join(QLatin1String(", ")), placeholders(kHistoryColumns.size()));
+            .arg(kHistoryColumns.join(QLatin1String(", ")), placeholders(engine, kHistoryColumns.size()));
     }));
     if (!insert.run({QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")), card, before,
                      std::isfinite(change) ? Str(change) : QString(), after, operation, QSysInfo::machineHostName()}))
-        return engine.error(StoreError::Kind::Write, insert.query().lastError());
+        return engine.error(StoreError::Kind::Write, insert.error());
     return std::nullopt;
 }
 
@@ -120,16 +123,17 @@ StoreFailure visitMovements(StoreEngine& engine, const std::optional<QString>& c
         return std::nullopt;
     Statement select(engine, QStringLiteral("SELECT %1 FROM movimientos%2 ORDER BY %3")
                                  .arg(kHistoryColumns.join(QLatin1String(", ")),
-                                      card ? QStringLiteral(" WHERE ntarjeta = ?") : QString(), engine.rowId()));
+                                      card ? QStringLiteral(" WHERE ntarjeta = ") + engine.placeholder(1) : QString(),
+                                      engine.rowId()));
     if (!select.run(card ? QVariantList{*card} : QVariantList{}))
-        return engine.error(StoreError::Kind::Read, select.query().lastError());
-    while (select.query().next()) {
-        auto text = [&](int i) { return select.query().value(i).toString(); };
+        return engine.error(StoreError::Kind::Read, select.error());
+    while (select.next()) {
+        auto text = [&](int i) { return select.value(i).toString(); };
         if (StoreFailure stop = visit({text(0), text(1), text(2), text(3), text(4), text(5), text(6)}))
             return stop;
     }
-    if (select.query().lastError().isValid())
-        return engine.error(StoreError::Kind::Read, select.query().lastError());
+    if (select.error().isValid())
+        return engine.error(StoreError::Kind::Read, select.error());
     return std::nullopt;
 }
 
@@ -149,12 +153,12 @@ StoreFailure recordAsIs(StoreEngine& engine, const Movement& m)
 {
     if (StoreFailure failure = engine.prepareHistory())
         return failure;
-    Statement insert(engine, engine.sql("record", [] {
+    Statement insert(engine, engine.sql("record", [&] {
         return QStringLiteral("INSERT INTO movimientos (%1) VALUES (%2)")
-            .arg(kHistoryColumns.join(QLatin1String(", ")), placeholders(kHistoryColumns.size()));
+            .arg(kHistoryColumns.join(QLatin1String(", ")), placeholders(engine, kHistoryColumns.size()));
     }));
     if (!insert.run({m.fecha, m.ntarjeta, m.antes, m.cantidad, m.despues, m.operacion, m.equipo}))
-        return engine.error(StoreError::Kind::Write, insert.query().lastError());
+        return engine.error(StoreError::Kind::Write, insert.error());
     return std::nullopt;
 }
 
@@ -250,20 +254,20 @@ StoreResult<Removed> eraseCard(StoreEngine& engine, const QString& card, const Q
 
 } // namespace
 
-StoredRow::StoredRow(const QSqlQuery& query, std::span<const Field> fields, const StoreEngine& engine)
-    : m_query(query), m_fields(fields), m_engine(engine)
+StoredRow::StoredRow(const Statement& statement, std::span<const Field> fields, const StoreEngine& engine)
+    : m_statement(statement), m_fields(fields), m_engine(engine)
 {}
 
 StoreResult<QString> StoredRow::text(Field field) const
 {
     const auto at = std::find(m_fields.begin(), m_fields.end(), field);
     Q_ASSERT_X(at != m_fields.end(), "StoredRow::text", "field not read by this scan");
-    const QVariant value = m_query.value(int(at - m_fields.begin()));
+    const QVariant value = m_statement.value(int(at - m_fields.begin()));
     if (!value.isNull())
         return m_engine.text(value);
     QString card;
     if (const auto cardAt = std::find(m_fields.begin(), m_fields.end(), Field::ntarjeta); cardAt != m_fields.end()) {
-        const QVariant stored = m_query.value(int(cardAt - m_fields.begin()));
+        const QVariant stored = m_statement.value(int(cardAt - m_fields.begin()));
         if (!stored.isNull())
             card = m_engine.text(stored);
     }
@@ -472,9 +476,10 @@ StoreFailure MemberStore::scanBirthdays(std::span<const QString> monthDays, std:
 {
     // "IN ()" is SQLite's alone: no day to look for (the last day of the year) asks for the rows without a birth
     // date only.
-    const QString where = monthDays.empty() ? QStringLiteral("WHERE %1 IS NULL").arg(kBirthdayKey)
-                                            : QStringLiteral("WHERE %1 IN (%2) OR %1 IS NULL")
-                                                  .arg(kBirthdayKey, placeholders(qsizetype(monthDays.size())));
+    const QString where = monthDays.empty()
+                              ? QStringLiteral("WHERE %1 IS NULL").arg(kBirthdayKey)
+                              : QStringLiteral("WHERE %1 IN (%2) OR %1 IS NULL")
+                                    .arg(kBirthdayKey, placeholders(*m_engine, qsizetype(monthDays.size())));
     return visitRows(where, monthDays, fields, visit);
 }
 
@@ -487,14 +492,14 @@ StoreFailure MemberStore::visitRows(const QString& where, std::span<const QStrin
             Statement select(engine, QStringLiteral("SELECT %1 FROM ficha %2 ORDER BY %3")
                                          .arg(columnList(fields, engine), where, engine.rowId()));
             if (!select.run(QVariantList(values.begin(), values.end())))
-                return engine.error(StoreError::Kind::Read, select.query().lastError());
-            const StoredRow row(select.query(), fields, engine);
-            while (select.query().next()) {
+                return engine.error(StoreError::Kind::Read, select.error());
+            const StoredRow row(select, fields, engine);
+            while (select.next()) {
                 if (StoreFailure stop = visit(row))
                     return stop;
             }
-            if (select.query().lastError().isValid())
-                return engine.error(StoreError::Kind::Read, select.query().lastError());
+            if (select.error().isValid())
+                return engine.error(StoreError::Kind::Read, select.error());
             return std::nullopt;
         },
         limit);
@@ -505,35 +510,36 @@ StoreResult<std::vector<FoundRow>> MemberStore::rowsWithCard(const QString& card
     return withEngine([&](StoreEngine& engine) { return engine.rowsWithCard(card); });
 }
 
-StoreResult<std::vector<FoundRow>> rowsWithCardThroughQt(StoreEngine& engine, const QString& card)
+StoreResult<std::vector<FoundRow>> rowsWithCardByStatement(StoreEngine& engine, const QString& card)
 {
     Statement select(engine, engine.sql("rowsWithCard", [&] {
-        return QStringLiteral("SELECT %1, %2 FROM ficha WHERE ntarjeta = ? ORDER BY %1")
-            .arg(engine.rowId(), columnList(allFields(), engine));
+        return QStringLiteral("SELECT %1, %2 FROM ficha WHERE ntarjeta = %3 ORDER BY %1")
+            .arg(engine.rowId(), columnList(allFields(), engine), engine.placeholder(1));
     }));
     if (!select.run({card}))
-        return engine.error(StoreError::Kind::Read, select.query().lastError());
+        return engine.error(StoreError::Kind::Read, select.error());
     std::vector<FoundRow> rows;
-    while (select.query().next()) {
-        StoreResult<MemberRecord> row = recordAt(select.query(), 1, engine);
+    while (select.next()) {
+        StoreResult<MemberRecord> row = recordAt(select, 1, engine);
         if (!row)
             return row.error();
-        rows.push_back({select.query().value(0).toLongLong(), std::move(row).value()});
+        rows.push_back({select.value(0).toLongLong(), std::move(row).value()});
     }
-    if (select.query().lastError().isValid())
-        return engine.error(StoreError::Kind::Read, select.query().lastError());
+    if (select.error().isValid())
+        return engine.error(StoreError::Kind::Read, select.error());
     return rows;
 }
 
 StoreResult<bool> MemberStore::holdsCard(const QString& card) const
 {
     return withEngine([&](StoreEngine& engine) -> StoreResult<bool> {
-        Statement select(engine, QStringLiteral("SELECT 1 FROM ficha WHERE ntarjeta = ? LIMIT 1"));
+        Statement select(engine,
+                         QStringLiteral("SELECT 1 FROM ficha WHERE ntarjeta = %1 LIMIT 1").arg(engine.placeholder(1)));
         if (!select.run({card}))
-            return engine.error(StoreError::Kind::Read, select.query().lastError());
-        const bool found = select.query().next();
-        if (select.query().lastError().isValid())
-            return engine.error(StoreError::Kind::Read, select.query().lastError());
+            return engine.error(StoreError::Kind::Read, select.error());
+        const bool found = select.next();
+        if (select.error().isValid())
+            return engine.error(StoreError::Kind::Read, select.error());
         return found;
     });
 }
@@ -562,8 +568,8 @@ StoreResult<bool> MemberStore::fillEmpty(const RecordProducer& produce) const
             {
                 Statement any(engine, QStringLiteral("SELECT 1 FROM ficha LIMIT 1"));
                 if (!any.run())
-                    return engine.error(StoreError::Kind::Write, any.query().lastError());
-                if (any.query().next())
+                    return engine.error(StoreError::Kind::Write, any.error());
+                if (any.next())
                     return false;
             }
             if (StoreFailure failure = produce([&](const MemberRecord& record) { return insertRow(engine, record); }))
@@ -578,9 +584,9 @@ StoreResult<qint64> MemberStore::rowCount() const
     return withEngine(
         [&](StoreEngine& engine) -> StoreResult<qint64> {
             Statement count(engine, QStringLiteral("SELECT count(*) FROM ficha"));
-            if (!count.run() || !count.query().next())
-                return engine.error(StoreError::Kind::Read, count.query().lastError());
-            return count.query().value(0).toLongLong();
+            if (!count.run() || !count.next())
+                return engine.error(StoreError::Kind::Read, count.error());
+            return count.value(0).toLongLong();
         },
         kWholeFileLimit);
 }
@@ -591,10 +597,11 @@ StoreResult<bool> MemberStore::appendNew(const MemberRecord& record) const
         if (StoreFailure locked = engine.lockCard(record.ntarjeta))
             return *locked;
         {
-            Statement taken(engine, QStringLiteral("SELECT 1 FROM ficha WHERE ntarjeta = ? LIMIT 1"));
+            Statement taken(
+                engine, QStringLiteral("SELECT 1 FROM ficha WHERE ntarjeta = %1 LIMIT 1").arg(engine.placeholder(1)));
             if (!taken.run({record.ntarjeta}))
-                return engine.error(StoreError::Kind::Write, taken.query().lastError());
-            if (taken.query().next())
+                return engine.error(StoreError::Kind::Write, taken.error());
+            if (taken.next())
                 return false;
         }
         if (StoreFailure failure = insertRow(engine, record))
@@ -613,17 +620,18 @@ StoreResult<MemberStore::Rewrite> MemberStore::rewrite(const FoundRow& shown, co
         {
             // The row by its identity, never the first row with its card number: another row may hold that number.
             Statement select(engine, engine.sql("rewrite/select", [&] {
-                return QStringLiteral("SELECT %1 FROM ficha WHERE %2 = ? AND ntarjeta = ?%3")
-                    .arg(columnList(allFields(), engine), engine.rowId(), engine.lockRow());
+                return QStringLiteral("SELECT %1 FROM ficha WHERE %2 = %3 AND ntarjeta = %4%5")
+                    .arg(columnList(allFields(), engine), engine.rowId(), engine.placeholder(1), engine.placeholder(2),
+                         engine.lockRow());
             }));
             if (!select.run({shown.key, card}))
-                return engine.error(StoreError::Kind::Write, select.query().lastError());
-            if (!select.query().next()) {
-                if (select.query().lastError().isValid())
-                    return engine.error(StoreError::Kind::Write, select.query().lastError());
+                return engine.error(StoreError::Kind::Write, select.error());
+            if (!select.next()) {
+                if (select.error().isValid())
+                    return engine.error(StoreError::Kind::Write, select.error());
                 return Rewrite{Outcome::NoRow, {}};
             }
-            StoreResult<MemberRecord> stored = recordAt(select.query(), 0, engine);
+            StoreResult<MemberRecord> stored = recordAt(select, 0, engine);
             if (!stored)
                 return stored.error();
             if (!(*stored == shown.record))
@@ -635,13 +643,14 @@ StoreResult<MemberStore::Rewrite> MemberStore::rewrite(const FoundRow& shown, co
         values << shown.key;
         Statement update(engine, engine.sql("rewrite/update", [&] {
             QStringList assignments;
+            int number = 0;
             for (Field f : allFields())
-                assignments << QStringLiteral("%1 = ?").arg(QLatin1String(fieldName(f)));
-            return QStringLiteral("UPDATE ficha SET %1 WHERE %2 = ?")
-                .arg(assignments.join(QLatin1String(", ")), engine.rowId());
+                assignments << QStringLiteral("%1 = %2").arg(QLatin1String(fieldName(f)), engine.placeholder(++number));
+            return QStringLiteral("UPDATE ficha SET %1 WHERE %2 = %3")
+                .arg(assignments.join(QLatin1String(", ")), engine.rowId(), engine.placeholder(++number));
         }));
         if (!update.run(values))
-            return engine.error(StoreError::Kind::Write, update.query().lastError());
+            return engine.error(StoreError::Kind::Write, update.error());
         if (record.puntos != shown.record.puntos)
             if (StoreFailure failure =
                     recordMovement(engine, card, shown.record.puntos, record.puntos, QStringLiteral("Modificar")))
@@ -661,18 +670,18 @@ StoreResult<MemberStore::PointsChange> MemberStore::changePoints(const QString& 
         QString balance;
         {
             Statement select(engine, engine.sql("points/select", [&] {
-                return QStringLiteral("SELECT %1, %2 FROM ficha WHERE ntarjeta = ? ORDER BY %1 LIMIT 1%3")
-                    .arg(engine.rowId(), engine.read(Field::puntos), engine.lockRow());
+                return QStringLiteral("SELECT %1, %2 FROM ficha WHERE ntarjeta = %3 ORDER BY %1 LIMIT 1%4")
+                    .arg(engine.rowId(), engine.read(Field::puntos), engine.placeholder(1), engine.lockRow());
             }));
             if (!select.run({card}))
-                return engine.error(StoreError::Kind::Write, select.query().lastError());
-            if (!select.query().next()) {
-                if (select.query().lastError().isValid())
-                    return engine.error(StoreError::Kind::Write, select.query().lastError());
+                return engine.error(StoreError::Kind::Write, select.error());
+            if (!select.next()) {
+                if (select.error().isValid())
+                    return engine.error(StoreError::Kind::Write, select.error());
                 return PointsChange{Outcome::NoRow, {}};
             }
-            rowId = select.query().value(0);
-            const QVariant stored = select.query().value(1);
+            rowId = select.value(0);
+            const QVariant stored = select.value(1);
             if (stored.isNull())
                 return StoreError{StoreError::Kind::NoValue, m_path, QLatin1String(fieldName(Field::puntos)),
                                   StoreError::Cause::Other, card};
@@ -683,20 +692,20 @@ StoreResult<MemberStore::PointsChange> MemberStore::changePoints(const QString& 
             return PointsChange{Outcome::Declined, {}};
         {
             Statement update(engine, engine.sql("points/update", [&] {
-                return QStringLiteral("UPDATE ficha SET puntos = ? WHERE %1 = ?").arg(engine.rowId());
+                return QStringLiteral("UPDATE ficha SET puntos = %1 WHERE %2 = %3")
+                    .arg(engine.placeholder(1), engine.rowId(), engine.placeholder(2));
             }));
             if (!update.run({*changed, rowId}))
-                return engine.error(StoreError::Kind::Write, update.query().lastError());
+                return engine.error(StoreError::Kind::Write, update.error());
         }
         // Read back what the file now holds: that is what the operator is shown, and what the history records.
         QString written;
         {
-            Statement readBack(
-                engine,
-                QStringLiteral("SELECT %1 FROM ficha WHERE %2 = ?").arg(engine.read(Field::puntos), engine.rowId()));
-            if (!readBack.run({rowId}) || !readBack.query().next())
-                return engine.error(StoreError::Kind::Write, readBack.query().lastError());
-            written = engine.text(readBack.query().value(0));
+            Statement readBack(engine, QStringLiteral("SELECT %1 FROM ficha WHERE %2 = %3")
+                                           .arg(engine.read(Field::puntos), engine.rowId(), engine.placeholder(1)));
+            if (!readBack.run({rowId}) || !readBack.next())
+                return engine.error(StoreError::Kind::Write, readBack.error());
+            written = engine.text(readBack.value(0));
         }
         if (StoreFailure failure = recordMovement(engine, card, balance, written, operation))
             return *failure;

@@ -15,7 +15,7 @@
 #include <span>
 #include <vector>
 
-class QSqlQuery;
+class Statement;
 class StoreEngine;
 
 // One change of a member's balance, as the points history "movimientos" keeps it: all text.
@@ -62,9 +62,9 @@ public:
 
 private:
     friend class MemberStore;
-    StoredRow(const QSqlQuery& query, std::span<const Field> fields, const StoreEngine& engine);
+    StoredRow(const Statement& statement, std::span<const Field> fields, const StoreEngine& engine);
 
-    const QSqlQuery& m_query;
+    const Statement& m_statement;
     std::span<const Field> m_fields;
     const StoreEngine& m_engine;
 };

@@ -3,8 +3,6 @@
 #include <QCryptographicHash>
 #include <QSqlDatabase>
 #include <QSqlDriver>
-#include <QSqlField>
-#include <QSqlRecord>
 
 #include <libpq-fe.h>
 
@@ -17,6 +15,7 @@
 #include <QScopeGuard>
 
 #include <atomic>
+#include <memory>
 #include <unordered_map>
 
 namespace {
@@ -185,52 +184,85 @@ bool answersInTime(const StoreAddress& address, const std::function<void()>& wai
 
 } // namespace
 
-// One connection through Qt's PostgreSQL driver, with its prepared statements.
-//
-// The statements are prepared on the server under names of this connection's own (PREPARE, then EXECUTE with the
-// values as the driver quotes them), not through QSqlQuery::prepare(): the driver frees each of its statements on
-// the server when its query object goes, which on a lost connection fails, with a warning, for every one of them.
-// These die with the session instead. On a connection known to be lost nothing is sent: the failure is recorded,
-// and error() reports it.
+namespace {
+
+struct ClearResult
+{
+    void operator()(PGresult* result) const { PQclear(result); }
+};
+using PgResult = std::unique_ptr<PGresult, ClearResult>;
+
+// The server's type numbers (pg_type.oid) of the columns read as something other than text.
+constexpr Oid kBoolType = 16;
+constexpr Oid kBigintType = 20;
+constexpr Oid kSmallintType = 21;
+constexpr Oid kIntegerType = 23;
+
+// A field of a result as the store reads it: no value as a null QVariant, truth values as bool, whole numbers as
+// qlonglong, everything else as the text the server sent (UTF-8, the connection's client encoding).
+QVariant valueAt(const PGresult* result, int row, int column)
+{
+    if (!result || row >= PQntuples(result) || column >= PQnfields(result) || PQgetisnull(result, row, column))
+        return {};
+    const char* text = PQgetvalue(result, row, column);
+    const int length = PQgetlength(result, row, column);
+    switch (PQftype(result, column)) {
+    case kBoolType:
+        return QVariant(length > 0 && text[0] == 't');
+    case kBigintType:
+    case kSmallintType:
+    case kIntegerType:
+        return QVariant(QByteArray::fromRawData(text, length).toLongLong());
+    default:
+        return QVariant(QString::fromUtf8(text, length));
+    }
+}
+
+// Values for a statement's placeholders as libpq takes them, in text form: UTF-8, and a null pointer for no value
+// (a null QVariant, or a null text, as Qt's drivers bind them).
+class Parameters
+{
+public:
+    explicit Parameters(const QVariantList& values)
+    {
+        m_texts.reserve(std::size_t(values.size()));
+        for (const QVariant& value : values) {
+            const bool none =
+                value.isNull() || (value.metaType() == QMetaType::fromType<QString>() && value.toString().isNull());
+            m_texts.push_back(none ? std::optional<QByteArray>() : value.toString().toUtf8());
+        }
+        for (const std::optional<QByteArray>& text : m_texts)
+            m_pointers.push_back(!text ? nullptr : text->isNull() ? "" : text->constData());
+    }
+    int count() const { return int(m_pointers.size()); }
+    const char* const* values() const { return m_pointers.data(); }
+
+private:
+    std::vector<std::optional<QByteArray>> m_texts;
+    std::vector<const char*> m_pointers;
+};
+
+} // namespace
+
+class PostgresStatement;
+
+// One connection opened by Qt's PostgreSQL driver, on whose libpq connection (PGconn) the store runs its statements
+// itself: values go to the server apart from the statement's text (PQexecParams, PQexecPrepared), never quoted into
+// it. The statements that the store runs again and again are prepared on the server once per connection, under
+// names of this connection's own; they die with the session. On a connection known to be lost nothing is sent: the
+// statement fails with "no connection to the server".
 class PostgresConnection
 {
 public:
-    explicit PostgresConnection(const StoreAddress& address)
-        : m_name(QStringLiteral("socios-postgresql-%1").arg(++s_counter))
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), m_name);
-        db.setConnectOptions(address.connectOptions(kDefaultParameters));
-        if (!db.open()) {
-            m_openError = db.lastError();
-            return;
-        }
-        const QVariant handle = db.driver()->handle();
-        // The driver declares the handle by the name of the struct behind libpq's typedef.
-        if (handle.isValid() &&
-            (qstrcmp(handle.typeName(), "PGconn*") == 0 || qstrcmp(handle.typeName(), "pg_conn*") == 0))
-            m_handle = *static_cast<PGconn* const*>(handle.data());
-        if (m_handle)
-            PQsetNoticeProcessor(m_handle, &dropNotice, nullptr);
-    }
-
-    ~PostgresConnection()
-    {
-        m_statements.clear();
-        m_queries.clear();
-        {
-            QSqlDatabase db = QSqlDatabase::database(m_name, false);
-            if (db.isOpen())
-                db.close();
-        }
-        QSqlDatabase::removeDatabase(m_name);
-    }
+    explicit PostgresConnection(const StoreAddress& address);
+    ~PostgresConnection();
 
     PostgresConnection(const PostgresConnection&) = delete;
     PostgresConnection& operator=(const PostgresConnection&) = delete;
 
     bool isOpen() const { return m_handle != nullptr; }
     const QSqlError& openError() const { return m_openError; }
-    QSqlDatabase database() const { return QSqlDatabase::database(m_name, false); }
+    PGconn* handle() const { return m_handle; }
 
     // Whether the connection still reaches the server. Reads what the server sent while the connection was idle,
     // without waiting: a server that stopped or restarted has closed it (after a message saying so, which takes a
@@ -252,85 +284,29 @@ public:
     // Whether the connection is broken, as the last failure left it (nothing is read).
     bool broken() const { return !m_handle || PQstatus(m_handle) != CONNECTION_OK; }
 
-    QSqlQuery& prepared(const QString& sql)
-    {
-        if (auto found = m_queries.find(sql); found != m_queries.end())
-            return *found->second;
-        auto query = std::make_unique<QSqlQuery>(database());
-        query->setForwardOnly(true);
-        m_statements.emplace(query.get(), Prepared{QStringLiteral("socios_%1").arg(m_queries.size() + 1),
-                                                   numberedPlaceholders(sql), false});
-        return *m_queries.emplace(sql, std::move(query)).first->second;
-    }
+    PreparedStatement& prepared(const QString& sql);
 
-    bool execute(QSqlQuery& query, const QVariantList& values)
+    // Runs one statement without keeping it, with `values` for its placeholders $1, $2...; the engine's error when
+    // it fails.
+    std::optional<QSqlError> run(const QString& sql, const QVariantList& values = {})
     {
-        Prepared& statement = m_statements.at(&query);
-        if (broken()) {
-            m_failure = lost();
-            return false;
-        }
-        if (!statement.onServer) {
-            if (const std::optional<QSqlError> failed =
-                    run(QStringLiteral("PREPARE %1 AS %2").arg(statement.name, statement.sql))) {
-                m_failure = *failed;
-                return false;
-            }
-            statement.onServer = true;
-        }
-        QStringList literals;
-        QSqlField field;
-        for (const QVariant& value : values) {
-            field.setMetaType(value.metaType());
-            if (value.isNull())
-                field.clear();
-            else
-                field.setValue(value);
-            literals << database().driver()->formatValue(field);
-        }
-        return query.exec(
-            literals.isEmpty()
-                ? QStringLiteral("EXECUTE ") + statement.name
-                : QStringLiteral("EXECUTE %1 (%2)").arg(statement.name, literals.join(QLatin1String(", "))));
-    }
-
-    // The failure of the last statement that did not reach the query object: the preparation, or a connection
-    // known to be lost.
-    std::optional<QSqlError> takeFailure() { return std::exchange(m_failure, std::nullopt); }
-
-    std::optional<QSqlError> run(const QString& sql)
-    {
-        if (broken())
-            return lost();
-        QSqlQuery query(database());
-        query.setForwardOnly(true);
-        if (!query.exec(sql))
-            return query.lastError();
+        PgResult result = exec(sql, values);
+        if (!result)
+            return m_lastError;
         return std::nullopt;
     }
 
-    // Runs one statement without keeping it; returns the rows it gives.
-    std::optional<QList<QVariantList>> rows(const QString& sql)
+    // The same; returns the rows it gives.
+    std::optional<QList<QVariantList>> rows(const QString& sql, const QVariantList& values = {})
     {
-        if (broken()) {
-            m_lastError = lost();
+        const PgResult result = exec(sql, values);
+        if (!result)
             return std::nullopt;
-        }
-        QSqlQuery query(database());
-        query.setForwardOnly(true);
-        if (!query.exec(sql)) {
-            m_lastError = query.lastError();
-            return std::nullopt;
-        }
         QList<QVariantList> rows;
-        while (query.next()) {
-            QVariantList& row = rows.emplace_back();
-            for (int i = 0; i < query.record().count(); ++i)
-                row << query.value(i);
-        }
-        if (query.lastError().isValid()) {
-            m_lastError = query.lastError();
-            return std::nullopt;
+        for (int row = 0; row < PQntuples(result.get()); ++row) {
+            QVariantList& values = rows.emplace_back();
+            for (int column = 0; column < PQnfields(result.get()); ++column)
+                values << valueAt(result.get(), row, column);
         }
         return rows;
     }
@@ -342,35 +318,20 @@ public:
         if (limit == m_limit)
             return std::nullopt;
         const std::optional<QSqlError> failed =
-            run(QStringLiteral("SELECT set_config('statement_timeout', '%1', false)").arg(limit.count()));
+            run(QStringLiteral("SELECT set_config('statement_timeout', $1, false)"), {qlonglong(limit.count())});
         if (!failed)
             m_limit = limit;
         return failed;
     }
 
-private:
-    struct Prepared
+    // The error of a result that failed, or of the connection when there is no result.
+    QSqlError errorOf(const PGresult* result) const
     {
-        QString name;
-        QString sql;           // with $1, $2... for its placeholders
-        bool onServer = false; // prepared in this session
-    };
-
-    // "?" becomes $1, $2...; a "?" inside a quoted literal stays.
-    static QString numberedPlaceholders(const QString& sql)
-    {
-        QString numbered;
-        bool quoted = false;
-        int count = 0;
-        for (const QChar c : sql) {
-            if (c == QLatin1Char('\''))
-                quoted = !quoted;
-            if (c == QLatin1Char('?') && !quoted)
-                numbered += QLatin1Char('$') + QString::number(++count);
-            else
-                numbered += c;
-        }
-        return numbered;
+        const QString text =
+            QString::fromUtf8(result ? PQresultErrorMessage(result) : PQerrorMessage(m_handle)).trimmed();
+        const QString code = result ? QString::fromLatin1(PQresultErrorField(result, PG_DIAG_SQLSTATE)) : QString();
+        return QSqlError(QString(), code.isEmpty() ? text : QStringLiteral("%1 (%2)").arg(text, code),
+                         broken() ? QSqlError::ConnectionError : QSqlError::StatementError, code);
     }
 
     QSqlError lost() const
@@ -379,17 +340,210 @@ private:
         return QSqlError(QStringLiteral("no connection to the server"), text, QSqlError::ConnectionError);
     }
 
+    // A statement whose rows are being read holds the connection until it is finished: the next statement sent
+    // finishes it first, and it reports the rows it could not read as a failure.
+    void reading(PostgresStatement* statement) { m_reading = statement; }
+    void interruptReading();
+
+private:
+    PgResult exec(const QString& sql, const QVariantList& values)
+    {
+        interruptReading();
+        if (broken()) {
+            m_lastError = lost();
+            return nullptr;
+        }
+        const QByteArray text = sql.toUtf8();
+        const Parameters parameters(values);
+        PgResult result(PQexecParams(m_handle, text.constData(), parameters.count(), nullptr, parameters.values(),
+                                     nullptr, nullptr, 0));
+        const ExecStatusType status = result ? PQresultStatus(result.get()) : PGRES_FATAL_ERROR;
+        if (status == PGRES_COMMAND_OK || status == PGRES_TUPLES_OK)
+            return result;
+        m_lastError = errorOf(result.get());
+        return nullptr;
+    }
+
     static inline std::atomic<quint64> s_counter{0};
 
     QString m_name;
     PGconn* m_handle = nullptr;
     QSqlError m_openError;
     QSqlError m_lastError;
-    std::optional<QSqlError> m_failure;
     std::chrono::milliseconds m_limit{0};
-    std::unordered_map<QString, std::unique_ptr<QSqlQuery>> m_queries;
-    std::unordered_map<const QSqlQuery*, Prepared> m_statements;
+    std::unordered_map<QString, std::unique_ptr<PostgresStatement>> m_statements;
+    PostgresStatement* m_reading = nullptr;
 };
+
+// A statement prepared on the server (PQprepare) the first time it runs, then run with its values apart
+// (PQsendQueryPrepared). Its rows come one by one (libpq's single-row mode), so that a scan of every member never
+// holds them all in memory.
+class PostgresStatement final : public PreparedStatement
+{
+public:
+    PostgresStatement(PostgresConnection& connection, QByteArray name, QByteArray sql)
+        : m_connection(connection), m_name(std::move(name)), m_sql(std::move(sql))
+    {}
+
+    bool run(const QVariantList& values) override
+    {
+        finish();
+        m_connection.interruptReading();
+        m_error = QSqlError();
+        PGconn* handle = m_connection.handle();
+        if (m_connection.broken()) {
+            m_error = m_connection.lost();
+            return false;
+        }
+        if (!m_onServer) {
+            const PgResult prepared(PQprepare(handle, m_name.constData(), m_sql.constData(), 0, nullptr));
+            if (!prepared || PQresultStatus(prepared.get()) != PGRES_COMMAND_OK) {
+                m_error = m_connection.errorOf(prepared.get());
+                return false;
+            }
+            m_onServer = true;
+        }
+        const Parameters parameters(values);
+        if (!PQsendQueryPrepared(handle, m_name.constData(), parameters.count(), parameters.values(), nullptr, nullptr,
+                                 0)) {
+            m_error = m_connection.errorOf(nullptr);
+            return false;
+        }
+        PQsetSingleRowMode(handle);
+        m_reading = true;
+        m_connection.reading(this);
+        // The first result tells whether the statement ran: its first row, the end of no rows, or its error.
+        PgResult first(PQgetResult(handle));
+        switch (first ? PQresultStatus(first.get()) : PGRES_FATAL_ERROR) {
+        case PGRES_SINGLE_TUPLE:
+            m_next = std::move(first);
+            return true;
+        case PGRES_TUPLES_OK:
+        case PGRES_COMMAND_OK:
+            discardRest();
+            return true;
+        default:
+            m_error = m_connection.errorOf(first.get());
+            discardRest();
+            return false;
+        }
+    }
+
+    bool next() override
+    {
+        m_row.reset();
+        if (m_next) {
+            m_row = std::move(m_next);
+            return true;
+        }
+        if (!m_reading)
+            return false;
+        PgResult result(PQgetResult(m_connection.handle()));
+        switch (result ? PQresultStatus(result.get()) : PGRES_TUPLES_OK) {
+        case PGRES_SINGLE_TUPLE:
+            m_row = std::move(result);
+            return true;
+        case PGRES_TUPLES_OK:
+            discardRest();
+            return false;
+        default:
+            // Stopped half-way: the time limit, a lost connection.
+            m_error = m_connection.errorOf(result.get());
+            discardRest();
+            return false;
+        }
+    }
+
+    QVariant value(int column) const override { return valueAt(m_row.get(), 0, column); }
+    QSqlError error() const override { return m_error; }
+
+    void finish() override
+    {
+        m_row.reset();
+        m_next.reset();
+        if (m_reading)
+            discardRest();
+    }
+
+    // Another statement is sent while this one's rows are still coming: they are read to the end and dropped, and
+    // this statement fails rather than look complete.
+    void interrupt()
+    {
+        if (!m_reading)
+            return;
+        finish();
+        m_error = QSqlError(QStringLiteral("another statement ran before every row was read"), QString(),
+                            QSqlError::StatementError);
+    }
+
+private:
+    void discardRest()
+    {
+        while (PGresult* result = PQgetResult(m_connection.handle()))
+            PQclear(result);
+        m_reading = false;
+        m_connection.reading(nullptr);
+    }
+
+    PostgresConnection& m_connection;
+    QByteArray m_name;
+    QByteArray m_sql;        // with $1, $2... for its placeholders
+    bool m_onServer = false; // prepared in this session
+    bool m_reading = false;  // results of the last run still to come from the server
+    PgResult m_next;         // the first row, read by run()
+    PgResult m_row;          // the row that next() stepped to
+    QSqlError m_error;
+};
+
+PostgresConnection::PostgresConnection(const StoreAddress& address)
+    : m_name(QStringLiteral("socios-postgresql-%1").arg(++s_counter))
+{
+    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), m_name);
+    db.setConnectOptions(address.connectOptions(kDefaultParameters));
+    if (!db.open()) {
+        m_openError = db.lastError();
+        return;
+    }
+    const QVariant handle = db.driver()->handle();
+    // The driver declares the handle by the name of the struct behind libpq's typedef.
+    if (handle.isValid() && (qstrcmp(handle.typeName(), "PGconn*") == 0 || qstrcmp(handle.typeName(), "pg_conn*") == 0))
+        m_handle = *static_cast<PGconn* const*>(handle.data());
+    if (m_handle)
+        PQsetNoticeProcessor(m_handle, &dropNotice, nullptr);
+    // Texts go both ways in UTF-8, as the driver set the connection.
+    if (m_handle && PQclientEncoding(m_handle) != pg_char_to_encoding("UTF8")) {
+        m_openError =
+            QSqlError(QString(), QStringLiteral("the connection does not speak UTF-8"), QSqlError::ConnectionError);
+        m_handle = nullptr;
+    }
+}
+
+PostgresConnection::~PostgresConnection()
+{
+    m_reading = nullptr;
+    m_statements.clear();
+    {
+        QSqlDatabase db = QSqlDatabase::database(m_name, false);
+        if (db.isOpen())
+            db.close();
+    }
+    QSqlDatabase::removeDatabase(m_name);
+}
+
+PreparedStatement& PostgresConnection::prepared(const QString& sql)
+{
+    if (auto found = m_statements.find(sql); found != m_statements.end())
+        return *found->second;
+    auto statement = std::make_unique<PostgresStatement>(
+        *this, QStringLiteral("socios_%1").arg(m_statements.size() + 1).toUtf8(), sql.toUtf8());
+    return *m_statements.emplace(sql, std::move(statement)).first->second;
+}
+
+void PostgresConnection::interruptReading()
+{
+    if (PostgresStatement* statement = std::exchange(m_reading, nullptr))
+        statement->interrupt();
+}
 
 PostgresEngine::PostgresEngine(StoreAddress address) : StoreEngine(address.displayName()), m_address(std::move(address))
 {}
@@ -403,15 +557,14 @@ StoreError PostgresEngine::failure(StoreError::Kind kind, StoreError::Cause caus
 
 StoreError PostgresEngine::error(StoreError::Kind kind, const QSqlError& error) const
 {
-    const QSqlError reported = (m_connection ? m_connection->takeFailure() : std::nullopt).value_or(error);
-    StoreError::Cause cause = causeOf(reported.nativeErrorCode(), kind);
+    StoreError::Cause cause = causeOf(error.nativeErrorCode(), kind);
     // libpq's own failures carry no SQLSTATE: "server closed the connection unexpectedly", "no connection to the
     // server". The connection's state tells them.
     if (cause == StoreError::Cause::Other && (!m_connection || m_connection->broken()))
         cause = StoreError::Cause::ServerUnreachable;
     if (cause == StoreError::Cause::ServerUnreachable)
         m_broken = true;
-    return failure(kind, cause, engineText(reported));
+    return failure(kind, cause, engineText(error));
 }
 
 StoreFailure PostgresEngine::connect()
@@ -438,10 +591,9 @@ StoreFailure PostgresEngine::connect()
     // A lock held by another till is waited for as long as SQLite waits for one; a statement is stopped after the
     // operation's time limit (set before each operation).
     if (const std::optional<QSqlError> failed =
-            connection->run(QStringLiteral("SELECT set_config('lock_timeout', '%1', false), "
-                                           "set_config('idle_in_transaction_session_timeout', '%2', false)")
-                                .arg(kLockWaitMs)
-                                .arg(kIdleInTransactionMs))) {
+            connection->run(QStringLiteral("SELECT set_config('lock_timeout', $1, false), "
+                                           "set_config('idle_in_transaction_session_timeout', $2, false)"),
+                            {kLockWaitMs, kIdleInTransactionMs})) {
         m_connection = std::move(connection);
         const StoreError reported = error(StoreError::Kind::Open, *failed);
         m_connection.reset();
@@ -584,8 +736,8 @@ StoreResult<bool> PostgresEngine::createSchema()
     if (const std::optional<QSqlError> refused = m_connection->run(beginWrite()))
         return failed(*refused);
     // Two tills starting at once on an empty database: the second waits here, then finds the table made.
-    if (const std::optional<QSqlError> refused = m_connection->run(
-            QStringLiteral("SELECT pg_advisory_xact_lock(%1)").arg(kSchemaLockTag | quint32(m_schemaHash))))
+    if (const std::optional<QSqlError> refused = m_connection->run(QStringLiteral("SELECT pg_advisory_xact_lock($1)"),
+                                                                   {kSchemaLockTag | quint32(m_schemaHash)}))
         return failed(*refused);
     // Read from pg_class itself, through the statement's snapshot: a lookup by name (to_regclass) may still answer
     // from this session's cache, which hears of the other till's commit only at its next lock on a table.
@@ -654,14 +806,14 @@ StoreFailure PostgresEngine::prepareOperation(std::chrono::milliseconds limit)
     return std::nullopt;
 }
 
-QSqlQuery& PostgresEngine::prepared(const QString& sql)
+PreparedStatement& PostgresEngine::prepared(const QString& sql)
 {
     return m_connection->prepared(sql);
 }
 
-bool PostgresEngine::execute(QSqlQuery& query, const QVariantList& values)
+QString PostgresEngine::placeholder(int number) const
 {
-    return m_connection->execute(query, values);
+    return QLatin1Char('$') + QString::number(number);
 }
 
 std::optional<QSqlError> PostgresEngine::run(const QString& sql)
@@ -673,18 +825,18 @@ StoreFailure PostgresEngine::lockCard(const QString& card)
 {
     // Shared on the table's key first, then the card's: always in this order, so two writers never wait for each
     // other in a circle.
-    Statement lock(*this, QStringLiteral("SELECT pg_advisory_xact_lock_shared(?), pg_advisory_xact_lock(?, ?)"));
+    Statement lock(*this, QStringLiteral("SELECT pg_advisory_xact_lock_shared($1), pg_advisory_xact_lock($2, $3)"));
     if (!lock.run({kTableLockTag | quint32(m_schemaHash), m_schemaHash, hash32(card)}))
-        return error(StoreError::Kind::Write, lock.query().lastError());
+        return error(StoreError::Kind::Write, lock.error());
     return std::nullopt;
 }
 
 StoreFailure PostgresEngine::lockTable()
 {
     // The advisory key keeps tills out; the table lock keeps out any other program that writes rows.
-    Statement lock(*this, QStringLiteral("SELECT pg_advisory_xact_lock(?)"));
+    Statement lock(*this, QStringLiteral("SELECT pg_advisory_xact_lock($1)"));
     if (!lock.run({kTableLockTag | quint32(m_schemaHash)}))
-        return error(StoreError::Kind::Write, lock.query().lastError());
+        return error(StoreError::Kind::Write, lock.error());
     if (const std::optional<QSqlError> failed = run(QStringLiteral("LOCK TABLE ficha IN SHARE ROW EXCLUSIVE MODE")))
         return error(StoreError::Kind::Write, *failed);
     return std::nullopt;
@@ -723,9 +875,11 @@ StoreFailure PostgresEngine::prepareHistory()
     // tills do not make it at once).
     if (m_schema.history)
         return std::nullopt;
+    if (const std::optional<QSqlError> failed = m_connection->run(QStringLiteral("SELECT pg_advisory_xact_lock($1)"),
+                                                                  {kSchemaLockTag | quint32(m_schemaHash)}))
+        return error(StoreError::Kind::Write, *failed);
     for (const QString& statement :
-         {QStringLiteral("SELECT pg_advisory_xact_lock(%1)").arg(kSchemaLockTag | quint32(m_schemaHash)),
-          QStringLiteral("CREATE TABLE IF NOT EXISTS movimientos (%1 text, id bigint GENERATED ALWAYS AS IDENTITY "
+         {QStringLiteral("CREATE TABLE IF NOT EXISTS movimientos (%1 text, id bigint GENERATED ALWAYS AS IDENTITY "
                          "PRIMARY KEY)")
               .arg(kHistoryColumns.join(QLatin1String(" text, "))),
           QStringLiteral("CREATE INDEX IF NOT EXISTS movimientos_ntarjeta ON movimientos (ntarjeta)")})
@@ -739,12 +893,13 @@ StoreFailure PostgresEngine::buildMissingIndexes()
     if (StoreFailure failed = prepareOperation(MemberStore::kWholeFileLimit))
         return failed;
     // One index per transaction: other tills' writes wait for one index at a time.
+    const QVariantList schemaKey = {kSchemaLockTag | quint32(m_schemaHash)};
     for (const QString& index : kIndexes) {
-        for (const QString& statement :
-             {beginWrite(),
-              QStringLiteral("SELECT pg_advisory_xact_lock(%1)").arg(kSchemaLockTag | quint32(m_schemaHash)), index,
-              QStringLiteral("COMMIT")}) {
-            if (const std::optional<QSqlError> failed = run(statement)) {
+        for (const auto& [statement, values] : {std::pair{beginWrite(), QVariantList()},
+                                                {QStringLiteral("SELECT pg_advisory_xact_lock($1)"), schemaKey},
+                                                {index, QVariantList()},
+                                                {QStringLiteral("COMMIT"), QVariantList()}}) {
+            if (const std::optional<QSqlError> failed = m_connection->run(statement, values)) {
                 const StoreError reported = error(StoreError::Kind::Write, *failed);
                 run(QStringLiteral("ROLLBACK"));
                 return reported;

@@ -7,8 +7,9 @@
 
 class PostgresConnection;
 
-// Table "ficha" of a PostgreSQL database, reached through Qt's QPSQL driver: the member base that the tills of
-// several shops share.
+// Table "ficha" of a PostgreSQL database, on a connection that Qt's QPSQL driver opens and libpq's own calls then
+// use, with every value sent apart from the statement's text: the member base that the tills of several shops
+// share.
 //
 // Schema: "ficha" holds the thirteen fields as text, then "id", an identity column that keeps table order; the
 // lookup indexes; and the points history "movimientos" (seven text columns and an id). A database that holds no
@@ -37,8 +38,8 @@ public:
     StoreFailure openOrCreate(MemberStore::Startup& startup, MemberStore::Indexes indexes,
                               MemberStore::Shape shape) override;
     StoreFailure prepareOperation(std::chrono::milliseconds limit) override;
-    QSqlQuery& prepared(const QString& sql) override;
-    bool execute(QSqlQuery& query, const QVariantList& values) override;
+    PreparedStatement& prepared(const QString& sql) override;
+    QString placeholder(int number) const override;
     std::optional<QSqlError> run(const QString& sql) override;
 
     QString rowId() const override { return QStringLiteral("id"); }
@@ -52,7 +53,7 @@ public:
 
     StoreResult<std::vector<FoundRow>> rowsWithCard(const QString& card) override
     {
-        return rowsWithCardThroughQt(*this, card);
+        return rowsWithCardByStatement(*this, card);
     }
     // A server's copy is made row by row by MemberStore::backupTo().
     StoreFailure backupTo(const QString& file) override;

@@ -14,6 +14,7 @@
 #include <QRegularExpression>
 #include <QSqlDatabase>
 #include <QSqlDriver>
+#include <QSqlQuery>
 #include <QStorageInfo>
 #include <QTemporaryDir>
 #include <QThread>
@@ -101,6 +102,28 @@ bool sameBytes(const QString& first, const QString& second)
     return true;
 }
 
+// A statement through Qt's SQLite driver, which binds the values to SQLite's own placeholders.
+class SqliteStatement final : public PreparedStatement
+{
+public:
+    explicit SqliteStatement(const QSqlDatabase& database) : m_query(database) { m_query.setForwardOnly(true); }
+
+    bool prepare(const QString& sql) { return m_query.prepare(sql); }
+    bool run(const QVariantList& values) override
+    {
+        for (int i = 0; i < values.size(); ++i)
+            m_query.bindValue(i, values[i]);
+        return m_query.exec();
+    }
+    bool next() override { return m_query.next(); }
+    QVariant value(int column) const override { return m_query.value(column); }
+    QSqlError error() const override { return m_query.lastError(); }
+    void finish() override { m_query.finish(); }
+
+private:
+    QSqlQuery m_query;
+};
+
 } // namespace
 
 // One SQLite connection with the safety settings that every connection of socios carries: the file's schema is
@@ -177,17 +200,16 @@ public:
             sqlite3_db_config(m_handle, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
     }
 
-    QSqlQuery& prepared(const QString& sql)
+    PreparedStatement& prepared(const QString& sql)
     {
         if (auto found = m_queries.find(sql); found != m_queries.end())
             return *found->second;
-        auto query = std::make_unique<QSqlQuery>(database());
-        query->setForwardOnly(true);
-        if (!query->prepare(sql)) {
-            m_failed = std::move(query);
+        auto statement = std::make_unique<SqliteStatement>(database());
+        if (!statement->prepare(sql)) {
+            m_failed = std::move(statement);
             return *m_failed;
         }
-        return *m_queries.emplace(sql, std::move(query)).first->second;
+        return *m_queries.emplace(sql, std::move(statement)).first->second;
     }
 
     // A statement of SQLite's own interface, prepared once on this connection: the card pass reads its rows
@@ -254,9 +276,9 @@ private:
     bool m_registered = false;
     QDeadlineTimer m_deadline = QDeadlineTimer(QDeadlineTimer::Forever);
     QElapsedTimer m_busy;
-    std::unordered_map<QString, std::unique_ptr<QSqlQuery>> m_queries;
+    std::unordered_map<QString, std::unique_ptr<SqliteStatement>> m_queries;
     std::map<QByteArray, sqlite3_stmt*> m_statements;
-    std::unique_ptr<QSqlQuery> m_failed;
+    std::unique_ptr<SqliteStatement> m_failed;
 };
 
 namespace {
@@ -806,7 +828,7 @@ StoreFailure SqliteEngine::prepareOperation(std::chrono::milliseconds limit)
     return std::nullopt;
 }
 
-QSqlQuery& SqliteEngine::prepared(const QString& sql)
+PreparedStatement& SqliteEngine::prepared(const QString& sql)
 {
     return m_connection->prepared(sql);
 }
@@ -816,7 +838,7 @@ std::optional<QSqlError> SqliteEngine::run(const QString& sql)
     // SQLite prepares transaction control too: kept like any other statement.
     Statement statement(*this, sql);
     if (!statement.run())
-        return statement.query().lastError();
+        return statement.error();
     return std::nullopt;
 }
 

@@ -31,7 +31,8 @@ public:
     StoreFailure openOrCreate(MemberStore::Startup& startup, MemberStore::Indexes indexes,
                               MemberStore::Shape shape) override;
     StoreFailure prepareOperation(std::chrono::milliseconds limit) override;
-    QSqlQuery& prepared(const QString& sql) override;
+    PreparedStatement& prepared(const QString& sql) override;
+    QString placeholder(int) const override { return QStringLiteral("?"); }
     std::optional<QSqlError> run(const QString& sql) override;
 
     QString rowId() const override { return m_rowId; }

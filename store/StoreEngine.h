@@ -7,11 +7,28 @@
 
 #include <QHash>
 #include <QSqlError>
-#include <QSqlQuery>
 #include <QVariant>
 
 #include <chrono>
 #include <optional>
+
+// A statement of one connection, prepared once; the engine keeps it. Its values go to the engine apart from the
+// statement's text, never into it.
+class PreparedStatement
+{
+public:
+    virtual ~PreparedStatement() = default;
+    // Runs the statement with these values for its placeholders, in order; false, with error(), when it fails.
+    virtual bool run(const QVariantList& values) = 0;
+    // Steps to the next row the run gave; false at the end, and when reading failed (error() is then valid).
+    virtual bool next() = 0;
+    // Column `column` of the current row: a null QVariant for a field that holds no value, whole numbers (counts,
+    // row ids) as qlonglong, and a field read with StoreEngine::read() as what StoreEngine::text() takes.
+    virtual QVariant value(int column) const = 0;
+    virtual QSqlError error() const = 0;
+    // Ends the run: releases its rows and any read it holds.
+    virtual void finish() = 0;
+};
 
 class StoreEngine
 {
@@ -25,16 +42,10 @@ public:
     // stops every statement of the operation after `limit`.
     virtual StoreFailure prepareOperation(std::chrono::milliseconds limit) = 0;
 
-    // A statement prepared once per connection; its bound values are set before each run.
-    virtual QSqlQuery& prepared(const QString& sql) = 0;
-    // Runs a statement of prepared() with these values for its placeholders; false, with the query's (or the
-    // engine's) error, when it fails.
-    virtual bool execute(QSqlQuery& query, const QVariantList& values)
-    {
-        for (int i = 0; i < values.size(); ++i)
-            query.bindValue(i, values[i]);
-        return query.exec();
-    }
+    // A statement prepared once per connection (used through Statement). Its placeholders are placeholder(1),
+    // placeholder(2)... in the order of the values it is run with.
+    virtual PreparedStatement& prepared(const QString& sql) = 0;
+    virtual QString placeholder(int number) const = 0;
     // Runs a statement that takes no values and gives no rows, such as transaction control, which an engine may
     // be unable to prepare. The engine's error when it fails.
     virtual std::optional<QSqlError> run(const QString& sql) = 0;
@@ -68,7 +79,7 @@ public:
     virtual StoreResult<bool> emptyLog() { return true; }
 
     // Every row whose card number is exactly `card`, in table order: the lookup of every card pass, which an engine
-    // may run more directly than through Qt's statements. rowsWithCardThroughQt() is the plain way.
+    // may run more directly than through Statement. rowsWithCardByStatement() is the plain way.
     virtual StoreResult<std::vector<FoundRow>> rowsWithCard(const QString& card) = 0;
 
     // The operator's view of an engine error. Cause::Conflict: the transaction was undone and may be tried again.
@@ -122,23 +133,25 @@ private:
     QHash<const char*, QByteArray> m_rawSql;
 };
 
-StoreResult<std::vector<FoundRow>> rowsWithCardThroughQt(StoreEngine& engine, const QString& card);
+StoreResult<std::vector<FoundRow>> rowsWithCardByStatement(StoreEngine& engine, const QString& card);
 
-// Binds values to a prepared statement and runs it; releases the statement (and any read it holds) when it goes.
+// A prepared statement of the engine, run with values and read row by row; releases its rows (and any read it
+// holds) when it goes.
 class Statement
 {
 public:
-    Statement(StoreEngine& engine, const QString& sql) : m_engine(engine), m_query(engine.prepared(sql)) {}
-    ~Statement() { m_query.finish(); }
+    Statement(StoreEngine& engine, const QString& sql) : m_statement(engine.prepared(sql)) {}
+    ~Statement() { m_statement.finish(); }
     Statement(const Statement&) = delete;
     Statement& operator=(const Statement&) = delete;
 
-    bool run(const QVariantList& values = {}) { return m_engine.execute(m_query, values); }
-    QSqlQuery& query() { return m_query; }
+    bool run(const QVariantList& values = {}) { return m_statement.run(values); }
+    bool next() { return m_statement.next(); }
+    QVariant value(int column) const { return m_statement.value(column); }
+    QSqlError error() const { return m_statement.error(); }
 
 private:
-    StoreEngine& m_engine;
-    QSqlQuery& m_query;
+    PreparedStatement& m_statement;
 };
 
 // The columns of the points history "movimientos", in order.

@@ -159,6 +159,52 @@ private slots:
         QCOMPARE(m_store->allRows(), expected << sampleMember("012"));
     }
 
+    void textsKeptExactly_data()
+    {
+        // Texts that a statement made by quoting its values into its text, or by numbering the "?" in its text,
+        // would change or break on.
+        const DataTable<QString> row("text");
+        row("a quote", "O'Brien ''");
+        row("a backslash", "C:\\socios\\' \\");
+        row("a question mark", "¿sí? ? ?");
+        row("a numbered placeholder", "$1 $2 :uno");
+        row("a line comment", "-- fin'");
+        row("a block comment", "/* nota");
+        row("several bytes a character", "Ñandú 漢字 😀");
+        row("empty", "");
+    }
+
+    void textsKeptExactly()
+    {
+        // Stored as given and read back as stored, in every field, through each operation that takes values.
+        QFETCH(QString, text);
+        const MemberStore store(m_store->address());
+        const QString card = "T" + text;
+        const auto filled = [&](const QString& value) {
+            MemberRecord record;
+            for (Field f : allFields())
+                record[f] = f == Field::ntarjeta ? card : value;
+            return record;
+        };
+        QCOMPARE(store.appendNew(filled(text)).value(), true);
+        const std::vector<FoundRow> found = store.rowsWithCard(card).value();
+        QCOMPARE(found.size(), 1u);
+        QCOMPARE(found[0].record, filled(text));
+        QVERIFY(store.holdsCard(card).value());
+        QVERIFY(!store.holdsCard(card + "x").value());
+        QCOMPARE(store.rewrite(found[0], filled(text + "|" + text))->outcome, MemberStore::Rewrite::Outcome::Written);
+        QCOMPARE(store.changePoints(card, [&](const QString&) { return std::optional(text); })->stored, text);
+        MemberRecord expected = filled(text + "|" + text);
+        expected.puntos = text;
+        QCOMPARE(m_store->allRows().last(), expected);
+        QCOMPARE(store.rowsWithCard(card)->front().record, expected);
+        const std::vector<Movement> movements = store.history(card).value();
+        QCOMPARE(movements.size(), 2u);
+        QCOMPARE((QStringList{movements[0].ntarjeta, movements[0].antes, movements[0].despues, movements[1].antes,
+                              movements[1].despues}),
+                 (QStringList{card, text, text + "|" + text, text + "|" + text, text}));
+    }
+
     void historyInTheSameTransaction()
     {
         // A history that refuses the record: the balance is not changed either.
