@@ -35,7 +35,8 @@ struct FontDesign
 // The design of one control: what exists before start-up changes anything.
 struct ControlDesign
 {
-    const char* name;
+    const char* name; // the name in the window's design: the widget's object name, fixed
+    const char* role; // what the control is: the name of its member of Form1
     ControlKind kind;
     const char* container; // nullptr: the window itself
     const char* caption;   // caption of frames, labels and buttons; design text of text boxes
@@ -58,7 +59,10 @@ public:
     Control& operator=(const Control&) = delete;
 
     const ControlDesign& design() const { return *m_design; }
+    // The design name (`Text25`), which the widget carries as its object name.
     QString name() const { return QLatin1String(m_design->name); }
+    // What the control is (`nameBox`), as code names it.
+    QString role() const { return QLatin1String(m_design->role); }
 
     const QString& text() const { return m_text; }
     void setText(const QString& text);

@@ -25,10 +25,11 @@ Form1::Form1()
 
 Form1::~Form1() = default;
 
-Control* Form1::find(QAnyStringView name) const
+Control* Form1::find(QAnyStringView nameOrRole) const
 {
     for (Control* control : m_controls)
-        if (QAnyStringView::compare(name, QLatin1String(control->design().name)) == 0)
+        if (QAnyStringView::compare(nameOrRole, QLatin1String(control->design().name)) == 0 ||
+            QAnyStringView::compare(nameOrRole, QLatin1String(control->design().role)) == 0)
             return control;
     return nullptr;
 }

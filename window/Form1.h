@@ -38,7 +38,8 @@ public:
     // Every control in design order: containers before what they contain, and each control above the ones
     // listed before it in the same container.
     const std::vector<Control*>& controls() const { return m_controls; }
-    Control* find(QAnyStringView name) const;
+    // The control with this design name (`Text25`) or role (`nameBox`); nullptr when none has it.
+    Control* find(QAnyStringView nameOrRole) const;
 
     // The sixteen boxes that show one member.
     const std::array<Control*, 16>& memberBoxes() const { return m_memberBoxes; }
