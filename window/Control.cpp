@@ -82,8 +82,8 @@ void Control::click()
         m_onClick();
 }
 
-void Control::keyPress(int& keyAscii)
+void Control::keyPress(int& keyCode)
 {
     if (m_onKeyPress)
-        m_onKeyPress(keyAscii);
+        m_onKeyPress(keyCode);
 }

@@ -92,7 +92,7 @@ public:
     // A click reaches the handler only while the button is visible and enabled.
     void click();
     // The character code of a key typed into a text box, before the box handles it.
-    void keyPress(int& keyAscii);
+    void keyPress(int& keyCode);
 
     void setClickHandler(std::function<void()> handler) { m_onClick = std::move(handler); }
     void setKeyPressHandler(std::function<void(int&)> handler) { m_onKeyPress = std::move(handler); }

@@ -33,13 +33,9 @@ constexpr auto Btn = ControlKind::Button;
 
 // One row per control: its name in the window's design (the widget's object name), the role it plays (the
 // member of Form1 that code uses), then its design.
-#define CONTROL(name, role, ...)                                                                                       \
-    {                                                                                                                  \
-        &Form1::name,                                                                                                  \
-        {                                                                                                              \
-#name, #role, __VA_ARGS__                                                                                  \
-        }                                                                                                              \
-    }
+// clang-format off
+#define CONTROL(name, role, ...) {&Form1::role, {#name, #role, __VA_ARGS__}}
+// clang-format on
 
 } // namespace
 

@@ -33,75 +33,75 @@ void padWithZeros(Control& box, int width)
 
 } // namespace
 
-void Form1::ClearMemberBoxes()
+void Form1::clearMemberBoxes()
 {
     for (Control* box : m_memberBoxes)
         box->setText(QString());
 }
 
-void Form1::LockMemberBoxes()
+void Form1::lockMemberBoxes()
 {
     for (Control* box : m_memberBoxes)
         box->setEnabled(false);
 }
 
-void Form1::UnlockMemberBoxesForEntry()
+void Form1::unlockMemberBoxesForEntry()
 {
-    Text25.setEnabled(true);
-    Text25.setFocus();
+    nameBox.setEnabled(true);
+    nameBox.setFocus();
     for (Control* box : m_memberBoxes)
-        if (box != &Text25 && box != &Text4)
+        if (box != &nameBox && box != &cardNumberBox)
             box->setEnabled(true);
-    Text4.setEnabled(false);
+    cardNumberBox.setEnabled(false);
 }
 
-void Form1::ResetMemberBoxColours()
+void Form1::resetMemberBoxColours()
 {
     for (Control* box : m_memberBoxes)
         box->setBackColor(kLightYellow);
-    cumple.setVisible(false);
+    birthdayGreetingNote.setVisible(false);
 }
 
-void Form1::ShowMemberRecord(const MemberRecord& row)
+void Form1::showMember(const MemberRecord& row)
 {
-    showField(Text25, row.nombre);
-    showField(Text26, row.apellidos);
-    showField(Text34, row.calle);
-    showField(Text35, row.cp);
-    showField(Text36, row.ciudad);
-    showField(Text38, row.telefono);
+    showField(nameBox, row.nombre);
+    showField(surnameBox, row.apellidos);
+    showField(streetBox, row.calle);
+    showField(postcodeBox, row.cp);
+    showField(cityBox, row.ciudad);
+    showField(phoneBox, row.telefono);
 
-    Text3.setText(row.fnacimiento);
-    if (Text3.text() != kEmptyMark) {
-        Text28.setText(midChars(Text3.text(), 1, 2));
-        Text29.setText(midChars(Text3.text(), 4, 2));
-        Text30.setText(midChars(Text3.text(), 7, 4));
+    spareBirthDateBox.setText(row.fnacimiento);
+    if (spareBirthDateBox.text() != kEmptyMark) {
+        birthDayBox.setText(midChars(spareBirthDateBox.text(), 1, 2));
+        birthMonthBox.setText(midChars(spareBirthDateBox.text(), 4, 2));
+        birthYearBox.setText(midChars(spareBirthDateBox.text(), 7, 4));
     } else {
-        for (Control* box : {&Text28, &Text29, &Text30}) {
+        for (Control* box : {&birthDayBox, &birthMonthBox, &birthYearBox}) {
             box->setText(QString());
             box->setBackColor(kRed);
         }
     }
 
-    showField(Text40, row.email);
-    showField(Text1, row.nsocio);
-    showField(Text47, row.observaciones);
-    showField(Text2, row.puntos);
-    showField(Text4, row.ntarjeta);
+    showField(emailBox, row.email);
+    showField(memberNumberBox, row.nsocio);
+    showField(notesBox, row.observaciones);
+    showField(pointsBox, row.puntos);
+    showField(cardNumberBox, row.ntarjeta);
 
-    Text46.setText(row.fcaducidad);
-    if (Text46.text() != kEmptyMark) {
-        Text45.setText(midChars(Text46.text(), 1, 2));
-        Text46.setText(midChars(Text46.text(), 4, 4));
+    expiryYearBox.setText(row.fcaducidad);
+    if (expiryYearBox.text() != kEmptyMark) {
+        expiryMonthBox.setText(midChars(expiryYearBox.text(), 1, 2));
+        expiryYearBox.setText(midChars(expiryYearBox.text(), 4, 4));
     } else {
-        for (Control* box : {&Text45, &Text46}) {
+        for (Control* box : {&expiryMonthBox, &expiryYearBox}) {
             box->setText(QString());
             box->setBackColor(kRed);
         }
     }
 }
 
-void Form1::ShowMemberRecords(std::span<const MemberRecord> rows)
+void Form1::showMembers(std::span<const MemberRecord> rows)
 {
     if (rows.empty())
         return;
@@ -111,21 +111,21 @@ void Form1::ShowMemberRecords(std::span<const MemberRecord> rows)
         std::array<Control*, 3> boxes; // nullptr past the field's last box
     };
     const FieldBoxes boxesOf[] = {
-        {Field::nombre, {&Text25}},
-        {Field::apellidos, {&Text26}},
-        {Field::calle, {&Text34}},
-        {Field::cp, {&Text35}},
-        {Field::ciudad, {&Text36}},
-        {Field::telefono, {&Text38}},
-        {Field::fnacimiento, {&Text28, &Text29, &Text30}},
-        {Field::email, {&Text40}},
-        {Field::nsocio, {&Text1}},
-        {Field::observaciones, {&Text47}},
-        {Field::puntos, {&Text2}},
-        {Field::ntarjeta, {&Text4}},
-        {Field::fcaducidad, {&Text45, &Text46}},
+        {Field::nombre, {&nameBox}},
+        {Field::apellidos, {&surnameBox}},
+        {Field::calle, {&streetBox}},
+        {Field::cp, {&postcodeBox}},
+        {Field::ciudad, {&cityBox}},
+        {Field::telefono, {&phoneBox}},
+        {Field::fnacimiento, {&birthDayBox, &birthMonthBox, &birthYearBox}},
+        {Field::email, {&emailBox}},
+        {Field::nsocio, {&memberNumberBox}},
+        {Field::observaciones, {&notesBox}},
+        {Field::puntos, {&pointsBox}},
+        {Field::ntarjeta, {&cardNumberBox}},
+        {Field::fcaducidad, {&expiryMonthBox, &expiryYearBox}},
     };
-    ShowMemberRecord(rows.back());
+    showMember(rows.back());
     for (const FieldBoxes& entry : boxesOf) {
         const Field field = entry.field;
         if (std::none_of(rows.begin(), rows.end() - 1,
@@ -137,19 +137,19 @@ void Form1::ShowMemberRecords(std::span<const MemberRecord> rows)
     }
 }
 
-bool Form1::CheckMemberDates()
+bool Form1::checkMemberDates()
 {
-    const double day = Val(Text28.text());
-    const double month = Val(Text29.text());
-    const double year = Val(Text30.text());
-    const double expiryMonth = Val(Text45.text());
-    const double expiryYear = Val(Text46.text());
+    const double day = Val(birthDayBox.text());
+    const double month = Val(birthMonthBox.text());
+    const double year = Val(birthYearBox.text());
+    const double expiryMonth = Val(expiryMonthBox.text());
+    const double expiryYear = Val(expiryYearBox.text());
     auto isOneOf = [](double value, std::initializer_list<double> values) {
         return std::find(values.begin(), values.end(), value) != values.end();
     };
 
     // Every test is made, none skipped; each one that holds fails the check.
-    Text7.setText(QStringLiteral("true"));
+    spareFlagBox.setText(QStringLiteral("true"));
     const bool failures[] = {
         month > 12,
         year > 2100,
@@ -161,46 +161,47 @@ bool Form1::CheckMemberDates()
     };
     for (bool failed : failures)
         if (failed)
-            Text7.setText(QStringLiteral("false"));
+            spareFlagBox.setText(QStringLiteral("false"));
 
     // A birth date without its day or its month keeps only its year, whatever the verdict.
     if (day == 0 || month == 0) {
-        Text28.setText(QStringLiteral("00"));
-        Text29.setText(QStringLiteral("00"));
+        birthDayBox.setText(QStringLiteral("00"));
+        birthMonthBox.setText(QStringLiteral("00"));
     }
-    return Text7.text() == QLatin1String("true");
+    return spareFlagBox.text() == QLatin1String("true");
 }
 
-MemberRecord Form1::StoreMemberBoxes(StoreVariant variant)
+MemberRecord Form1::storeMemberBoxes(StoreVariant variant)
 {
     MemberRecord row;
-    row.nombre = storedText(Text25);
-    row.apellidos = storedText(Text26);
+    row.nombre = storedText(nameBox);
+    row.apellidos = storedText(surnameBox);
 
-    padWithZeros(Text28, 2);
-    padWithZeros(Text29, 2);
-    padWithZeros(Text30, 4);
-    Text30.setText(Text28.text() + QLatin1Char('/') + Text29.text() + QLatin1Char('/') + Text30.text());
-    if (variant == StoreVariant::Edited && Text30.text() == QLatin1String("00/00/0000"))
-        Text30.setText(kEmptyMark);
-    row.fnacimiento = Text30.text();
+    padWithZeros(birthDayBox, 2);
+    padWithZeros(birthMonthBox, 2);
+    padWithZeros(birthYearBox, 4);
+    birthYearBox.setText(birthDayBox.text() + QLatin1Char('/') + birthMonthBox.text() + QLatin1Char('/') +
+                         birthYearBox.text());
+    if (variant == StoreVariant::Edited && birthYearBox.text() == QLatin1String("00/00/0000"))
+        birthYearBox.setText(kEmptyMark);
+    row.fnacimiento = birthYearBox.text();
 
-    row.calle = storedText(Text34);
-    row.cp = storedText(Text35);
-    row.ciudad = storedText(Text36);
-    row.telefono = storedText(Text38);
-    row.email = storedText(Text40);
+    row.calle = storedText(streetBox);
+    row.cp = storedText(postcodeBox);
+    row.ciudad = storedText(cityBox);
+    row.telefono = storedText(phoneBox);
+    row.email = storedText(emailBox);
 
     // An expiry date has no empty mark: left empty it is stored as "00/0000".
-    padWithZeros(Text45, 2);
-    padWithZeros(Text46, 4);
-    Text46.setText(Text45.text() + QLatin1Char('/') + Text46.text());
-    row.fcaducidad = Text46.text();
+    padWithZeros(expiryMonthBox, 2);
+    padWithZeros(expiryYearBox, 4);
+    expiryYearBox.setText(expiryMonthBox.text() + QLatin1Char('/') + expiryYearBox.text());
+    row.fcaducidad = expiryYearBox.text();
 
-    row.observaciones = storedText(Text47);
-    row.nsocio = storedText(Text1);
-    row.puntos = storedText(Text2);
-    row.ntarjeta = Text4.text();
+    row.observaciones = storedText(notesBox);
+    row.nsocio = storedText(memberNumberBox);
+    row.puntos = storedText(pointsBox);
+    row.ntarjeta = cardNumberBox.text();
     return row;
 }
 
@@ -213,18 +214,19 @@ void Form1::showIdleState()
         button->setVisible(false);
     }
     for (Control* label :
-         {&Label12, &Label5, &Label14, &Label17, &Label18, &Label28, &Label35, &Label36, &Label37, &cumple})
+         {&enterMemberNumberNote, &dateErrorNote, &numberTakenNote, &fillInDataNote, &leaveWithStarNote,
+          &enterPointsNote, &noSuchCardNote, &enterCardNote, &changeDataNote, &birthdayGreetingNote})
         label->setVisible(false);
-    Label29.setVisible(true);
-    LockMemberBoxes();
-    Text8.setVisible(false);
+    chooseOperationNote.setVisible(true);
+    lockMemberBoxes();
+    amountBox.setVisible(false);
 }
 
 void Form1::restoreIdleState()
 {
     showIdleState();
-    ClearMemberBoxes();
-    ResetMemberBoxColours();
-    Text8.setText(QString());
-    Text52.setText(QString());
+    clearMemberBoxes();
+    resetMemberBoxColours();
+    amountBox.setText(QString());
+    cardEntryBox.setText(QString());
 }

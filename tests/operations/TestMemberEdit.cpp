@@ -33,13 +33,13 @@ private slots:
         const QList<MemberRecord> rows = allRows(t->path);
         // Left by earlier operations: Label35 stays beside Label36 until the first pass ends.
         t->leaveLeftovers();
-        t->form.Label35.setVisible(shown >= 0);
+        t->form.noSuchCardNote.setVisible(shown >= 0);
         // The edit boxes are open while the card number is asked for.
         QStringList expected = {QString("Label36 Label18 ") + (shown >= 0 ? "Label35 " : "") +
                                 "Command10- Command11- edit | Text25=resto Text28:red"};
         while (expected.size() < answers.size())
             expected << "Label18 Label35 Command10- Command11- edit | ";
-        t->click(t->form.Command3, answers);
+        t->click(t->form.editMemberButton, answers);
 
         QCOMPARE(t->prompts, expected);
         // Leaving, "no existe ..." stays in place of "elegir proceso".
@@ -47,8 +47,8 @@ private slots:
         QCOMPARE(t->boxes(), shown < 0 ? QStringList() : OperationFixture::shown(rows[shown]));
         t->type(refused);
         if (!refused.isEmpty())
-            t->form.Command10.click();
-        t->form.Command11.click(); // shown only in the editing state
+            t->form.saveEditedMemberButton.click();
+        t->form.leaveEditButton.click(); // shown only in the editing state
         QCOMPARE(t->window(), shown < 0 ? "Label35 ops" : kDone);
         QCOMPARE(t->boxes().filter("="), QStringList());
         QCOMPARE(allRows(t->path), rows);
@@ -79,16 +79,16 @@ private slots:
         QFETCH(int, row);
         QFETCH(QStringList, written);
         QList<MemberRecord> expected = allRows(t->path);
-        t->click(t->form.Command3, {card});
+        t->click(t->form.editMemberButton, {card});
         if (!refused.isEmpty()) {
             t->type(refused);
-            t->form.Command10.click();
+            t->form.saveEditedMemberButton.click();
             QCOMPARE(allRows(t->path), expected);
             QCOMPARE(t->window(), "Label5 Command10 Command11 edit @Text25");
         }
         expected[row] = OperationFixture::changed(expected[row], written);
         t->type(typed);
-        t->form.Command10.click();
+        t->form.saveEditedMemberButton.click();
 
         QCOMPARE(allRows(t->path), expected);
         QCOMPARE(t->window(), kDone);
@@ -101,11 +101,11 @@ private slots:
         // saved, and the boxes behind the message already show the stored member as "Consulta" does, each date
         // split into its boxes. The change made again goes into that row.
         QList<MemberRecord> rows = allRows(t->path);
-        t->click(t->form.Command3, {"0020"});
+        t->click(t->form.editMemberButton, {"0020"});
         execSql(t->path, "UPDATE ficha SET fnacimiento = '12/10/1951', fcaducidad = '12/2007' WHERE rowid = 5");
         rows[4] = OperationFixture::changed(rows[4], {"fnacimiento=12/10/1951", "fcaducidad=12/2007"});
         t->type({"Text25=Tercero", "Text28=", "Text29=", "Text30="});
-        t->form.Command10.click();
+        t->form.saveEditedMemberButton.click();
         QCOMPARE(allRows(t->path), rows);
         QVERIFY(t->messages.notices.size() == 1 && t->messages.notices[0].startsWith("Otra caja ha cambiado"));
         QCOMPARE(t->behindMessages, QList<QStringList>{OperationFixture::shown(rows[4])});
@@ -113,7 +113,7 @@ private slots:
         QCOMPARE(t->window(), kEditing);
 
         t->type({"Text25=Tercero"});
-        t->form.Command10.click();
+        t->form.saveEditedMemberButton.click();
         rows[4].nombre = "Tercero";
         QCOMPARE(allRows(t->path), rows);
         QCOMPARE(t->window(), kDone);

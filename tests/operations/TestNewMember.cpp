@@ -45,22 +45,22 @@ private slots:
         QFETCH(QStringList, refused);
         // The entry empties the boxes and Text8 but leaves their colours.
         t->leaveLeftovers();
-        t->form.Text8.setText("25");
+        t->form.amountBox.setText("25");
         QStringList expected = {"Label18 Label12 | Text25=resto Text28:red"};
         for (const QString& card : taken)
             expected << "Label18 Label14 | Text28:red Text4=" + card;
-        t->click(t->form.Command5, answers);
+        t->click(t->form.newMemberButton, answers);
 
         QCOMPARE(t->prompts, expected);
         // Leaving, the buttons come back, but "porfavor rellenar datos" stays in place of "elegir proceso".
         QCOMPARE(t->window(), accepted.isEmpty() ? "Label17 ops" : kEditing);
         QCOMPARE(t->boxes(),
                  QStringList{"Text28:red"} + (accepted.isEmpty() ? QStringList() : QStringList{"Text4=" + accepted}));
-        QCOMPARE(t->form.Text8.text(), QString());
+        QCOMPARE(t->form.amountBox.text(), QString());
         t->type(refused);
         if (!refused.isEmpty())
-            t->form.command2.click();
-        t->form.Command9.click(); // shown only in the editing state
+            t->form.saveNewMemberButton.click();
+        t->form.leaveNewMemberButton.click(); // shown only in the editing state
         QCOMPARE(t->window(), accepted.isEmpty() ? "Label17 ops" : kIdle);
         QCOMPARE(t->boxes(), QStringList{"Text28:red"});
         QCOMPARE(allRows(t->path).size(), 6);
@@ -70,17 +70,17 @@ private slots:
     {
         QList<MemberRecord> expected = allRows(t->path);
         // Left by earlier operations: "salvar" hides Label35 but leaves the colours alone.
-        t->form.Label35.setVisible(true);
-        t->form.Text40.setBackColor(Form1::kRed);
-        t->click(t->form.Command5, {"0030"});
+        t->form.noSuchCardNote.setVisible(true);
+        t->form.emailBox.setBackColor(Form1::kRed);
+        t->click(t->form.newMemberButton, {"0030"});
         t->type({"Text25=Eva", "Text28=31", "Text29=4", "Text30=1990"});
-        t->form.command2.click();
+        t->form.saveNewMemberButton.click();
         QCOMPARE(t->window(), "Label35 Label5 command2 Command9 edit @Text25");
         QCOMPARE(allRows(t->path), expected);
 
         // Without a birth date, as "Alta" stores it.
         t->type({"Text28=", "Text29=", "Text30="});
-        t->form.command2.click();
+        t->form.saveNewMemberButton.click();
         QCOMPARE(allRows(t->path), expected << newRow({"ntarjeta=0030", "nombre=Eva"}));
         QCOMPARE(t->window(), kIdle);
         QCOMPARE(t->boxes(), QStringList{"Text40:red"});
@@ -88,14 +88,14 @@ private slots:
 
     void takenMeanwhile()
     {
-        t->click(t->form.Command5, {"0030"});
+        t->click(t->form.newMemberButton, {"0030"});
         t->type({"Text25=Eva", "Text30=1990"});
         QCOMPARE(t->store.append(sampleMember("0030")), std::nullopt); // another till registers the number
         const QList<MemberRecord> before = allRows(t->path);
 
         // Asked for another number with what was typed kept: the taken one again is refused, "*" keeps the member open.
         const QStringList typed = {"Text25=Eva", "Text28=00", "Text29=00", "Text30=1990", "Text4=0030"};
-        t->click(t->form.command2, {"0030", "*"});
+        t->click(t->form.saveNewMemberButton, {"0030", "*"});
         QCOMPARE(t->prompts.mid(1),
                  QStringList(2, "Label18 Label14 command2 Command9 edit @Text25 | " + typed.join(' ')));
         QCOMPARE(allRows(t->path), before);
@@ -103,21 +103,21 @@ private slots:
         QCOMPARE(t->boxes(), typed);
 
         // "salvar" again: a free number this time saves the member as typed, under that number.
-        t->click(t->form.command2, {"ñ0031"});
+        t->click(t->form.saveNewMemberButton, {"ñ0031"});
         QCOMPARE(allRows(t->path), before + QList{newRow({"ntarjeta=0031", "nombre=Eva", "fnacimiento=00/00/1990"})});
         QCOMPARE(t->window(), kIdle);
     }
 
     void fileGoneWhileAnotherNumberIsAsked()
     {
-        t->click(t->form.Command5, {"0030"});
+        t->click(t->form.newMemberButton, {"0030"});
         t->type({"Text25=Eva"});
         QCOMPARE(t->store.append(sampleMember("0030")), std::nullopt); // another till registers the number
         t->prompt.setBeforeEachAnswer([this](int asked) {
             if (asked == 1) // while the operator is asked for another number
                 QVERIFY(QFile::remove(t->path));
         });
-        t->click(t->form.command2, {"0031"});
+        t->click(t->form.saveNewMemberButton, {"0031"});
         QCOMPARE(t->messages.failures.size(), 1);
         QCOMPARE(t->messages.failures.first().path, t->path);
         QVERIFY(!QFile::exists(t->path)); // nothing made in its place

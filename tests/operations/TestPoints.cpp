@@ -34,22 +34,22 @@ private slots:
         QFETCH(QString, button);
         QFETCH(QString, stored);
         execSql(t->path, "UPDATE ficha SET puntos = '" + balance + "' WHERE ntarjeta = '0001'");
-        t->click(t->form.Command6, {"0001"});
+        t->click(t->form.addPointsButton, {"0001"});
         QCOMPARE(t->window(), kAwaiting);
         QList<MemberRecord> expected = allRows(t->path);
         const bool refused = stored.isEmpty();
         expected[0].puntos = refused ? balance : stored;
-        t->form.Text8.setText(amount);
+        t->form.amountBox.setText(amount);
         t->form.find(button)->setFocus();
         t->form.find(button)->click();
 
         QCOMPARE(allRows(t->path), expected);
         QCOMPARE(t->messages.notices.size(), refused ? 1 : 0);
         // The stored text is shown, on the colour the balance was shown with.
-        QCOMPARE(t->form.Text2.text(), expected[0].puntos);
+        QCOMPARE(t->form.pointsBox.text(), expected[0].puntos);
         QCOMPARE(t->boxes().contains("Text2:red"), balance == kEmptyMark);
         QCOMPARE(t->window(), refused ? kAwaiting : kIdle);
-        QCOMPARE(t->form.Text8.text(), refused ? amount : QString());
+        QCOMPARE(t->form.amountBox.text(), refused ? amount : QString());
     }
 
     void findingTheMember_data()
@@ -75,7 +75,7 @@ private slots:
         while (expected.size() < answers.size())
             expected << "Label18 Label35 | " +
                             (answers[0] == kEmptyMark ? OperationFixture::shown(rows[1]).join(' ') : "");
-        t->click(t->form.Command6, answers);
+        t->click(t->form.addPointsButton, answers);
 
         QCOMPARE(t->prompts, expected);
         QCOMPARE(t->window(), found < 0 ? kIdle : kAwaiting);

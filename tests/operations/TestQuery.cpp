@@ -54,8 +54,8 @@ private slots:
         for (int row : shown)
             expected << "Label18 Label35 | " + (row < 0 ? QStringList() : OperationFixture::shown(rows[row])).join(' ');
         t->leaveLeftovers();
-        t->form.Label35.setVisible(true);
-        t->click(t->form.Command1, answers);
+        t->form.noSuchCardNote.setVisible(true);
+        t->click(t->form.queryButton, answers);
 
         QCOMPARE(t->prompts, expected);
         // The pass of "*" runs in full: it clears the boxes and their colours.

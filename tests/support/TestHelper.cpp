@@ -82,7 +82,7 @@ public:
         m_operations.connectHandlers();
     }
 
-    StoreFailure load() { return form.Form_Load(m_store, SystemClock()); }
+    StoreFailure load() { return form.load(m_store, SystemClock()); }
 
     // "click CONTROL [ANSWER...]" (the answers to its card number prompts, then "*") or "set CONTROL TEXT". Returns
     // "WINDOW | BOXES", then each message shown; the store failures stay in `failures` until the next command.
@@ -155,7 +155,7 @@ int race(const QString& path, int number, int count)
         if (kind < 5) {
             const QString amount = QString::number(number * 1000 + i + 1);
             till.act("click Command6 " + card);
-            if (!failed("points " + card) && till.form.Text8.isVisible()) {
+            if (!failed("points " + card) && till.form.amountBox.isVisible()) {
                 till.act("set Text8 " + amount);
                 till.act("click Command4");
                 if (!failed("points " + card + ' ' + amount))
@@ -165,22 +165,22 @@ int race(const QString& path, int number, int count)
             const QString newCard = QStringLiteral("N%1").arg(random.bounded(60));
             till.act("click Command5 " + newCard);
             if (!failed("new " + newCard)) {
-                if (till.form.command2.isVisible()) {
+                if (till.form.saveNewMemberButton.isVisible()) {
                     till.act("set Text25 Caja" + QString::number(number));
                     till.act("click command2");
                     if (!failed("new " + newCard))
-                        out << (till.form.Label29.isVisible() ? "new " : "taken ") << newCard << Qt::endl;
+                        out << (till.form.chooseOperationNote.isVisible() ? "new " : "taken ") << newCard << Qt::endl;
                 } else {
                     out << "taken " << newCard << Qt::endl;
                 }
             }
         } else if (kind < 9) {
             till.act("click Command3 " + card);
-            if (!failed("edit " + card) && till.form.Command10.isEnabled()) {
+            if (!failed("edit " + card) && till.form.saveEditedMemberButton.isEnabled()) {
                 till.act(QStringLiteral("set Text38 6%1").arg(number * 1000 + i, 8, 10, QLatin1Char('0')));
                 till.act("click Command10");
                 if (!failed("edit " + card))
-                    out << (till.form.Label29.isVisible() ? "edited " : "changed ") << card << Qt::endl;
+                    out << (till.form.chooseOperationNote.isVisible() ? "edited " : "changed ") << card << Qt::endl;
             }
         } else {
             till.act("click Command1 " + card);
@@ -188,7 +188,8 @@ int race(const QString& path, int number, int count)
                 out << "looked " << card << Qt::endl;
         }
         // Back to "elegir proceso" whatever happened: the way out of the operation left open.
-        for (Control* leave : {&till.form.Command7, &till.form.Command9, &till.form.Command11})
+        for (Control* leave :
+             {&till.form.leavePointsButton, &till.form.leaveNewMemberButton, &till.form.leaveEditButton})
             if (leave->isVisible() && leave->isEnabled())
                 till.act("click " + leave->name());
     }

@@ -26,16 +26,16 @@ private slots:
 
     void showsEmptyMarksAsRedBoxes()
     {
-        f->ShowMemberRecord(emptyMarks());
+        f->showMember(emptyMarks());
         QStringList red;
         for (Control* box : f->memberBoxes())
-            red << box->name() + (box == &f->Text4 ? "=0007" : ":red");
+            red << box->name() + (box == &f->cardNumberBox ? "=0007" : ":red");
         QCOMPARE(OperationFixture::boxes(*f), red);
         // Emptying a box does not restore its colour; only the colour reset does.
-        f->ClearMemberBoxes();
+        f->clearMemberBoxes();
         red.removeOne("Text4=0007");
         QCOMPARE(OperationFixture::boxes(*f), red);
-        f->ResetMemberBoxColours();
+        f->resetMemberBoxColours();
         QCOMPARE(OperationFixture::boxes(*f), QStringList());
     }
 
@@ -58,15 +58,15 @@ private slots:
         QFETCH(QList<MemberRecord>, rows);
         Form1 oneByOne;
         for (const MemberRecord& row : rows)
-            oneByOne.ShowMemberRecord(row);
+            oneByOne.showMember(row);
         Form1 lastOnly;
         int lastRowChanges = 0;
         connect(&lastOnly, &Form1::changed, this, [&] { ++lastRowChanges; });
-        lastOnly.ShowMemberRecord(rows.last());
+        lastOnly.showMember(rows.last());
 
         int changes = 0;
         connect(&*f, &Form1::changed, this, [&] { ++changes; });
-        f->ShowMemberRecords(rows);
+        f->showMembers(rows);
         for (const Control* control : oneByOne.controls()) {
             const Control* other = f->find(control->name());
             QCOMPARE(other->text(), control->text());
@@ -115,14 +115,15 @@ private slots:
         QFETCH(QString, typed);
         QFETCH(Variant, variant);
         QFETCH(QString, saved);
-        f->ShowMemberRecord(shown);
+        f->showMember(shown);
         const QStringList dates = typed.split('|'); // birth day, month and year, expiry month and year
         for (int i = 0; i < dates.size() && !typed.isEmpty(); ++i)
-            std::array{&f->Text28, &f->Text29, &f->Text30, &f->Text45, &f->Text46}[i]->setText(dates[i]);
-        f->Text7.setText("false");
-        const bool passed = f->CheckMemberDates();
-        const MemberRecord row = f->StoreMemberBoxes(variant);
-        QCOMPARE(QStringList({f->Text7.text(), row.fnacimiento, row.fcaducidad}).join(' '), saved);
+            std::array{&f->birthDayBox, &f->birthMonthBox, &f->birthYearBox, &f->expiryMonthBox, &f->expiryYearBox}[i]
+                ->setText(dates[i]);
+        f->spareFlagBox.setText("false");
+        const bool passed = f->checkMemberDates();
+        const MemberRecord row = f->storeMemberBoxes(variant);
+        QCOMPARE(QStringList({f->spareFlagBox.text(), row.fnacimiento, row.fcaducidad}).join(' '), saved);
         QCOMPARE(passed, saved.startsWith("true"));
         QCOMPARE(row,
                  OperationFixture::changed(shown, {"fnacimiento=" + row.fnacimiento, "fcaducidad=" + row.fcaducidad}));
@@ -134,14 +135,14 @@ private slots:
         // to "añadir puntos". Tab, a line feed and a letter leave the focus alone; the text typed stays.
         QList<Control*> boxes(f->memberBoxes().begin(), f->memberBoxes().end());
         QStringList walked;
-        for (Control* box : boxes << &f->Text8) {
+        for (Control* box : boxes << &f->amountBox) {
             box->setFocus();
             box->setText("typed");
             for (int key : {9, 10, int('a'), 13}) {
                 const int pressed = key;
                 box->keyPress(key);
                 QCOMPARE(key, pressed);
-                QCOMPARE(f->focusedControl() == box, pressed != 13 || box == &f->Text4);
+                QCOMPARE(f->focusedControl() == box, pressed != 13 || box == &f->cardNumberBox);
             }
             walked << box->name() + ">" + f->focusedControl()->name();
             QCOMPARE(box->text(), "typed");
