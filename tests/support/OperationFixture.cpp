@@ -7,9 +7,9 @@ QStringList OperationFixture::boxes(const Form1& form)
     QStringList shown;
     for (const Control* box : form.memberBoxes()) {
         if (!box->text().isEmpty())
-            shown << box->name() + QLatin1Char('=') + box->text();
+            shown << box->role() + QLatin1Char('=') + box->text();
         if (box->backColor() == Form1::kRed)
-            shown << box->name() + QLatin1String(":red");
+            shown << box->role() + QLatin1String(":red");
     }
     return shown;
 }
@@ -31,26 +31,26 @@ QString OperationFixture::window(const Form1& f, bool withEntry)
          {&f.chooseOperationNote, &f.enterCardNote, &f.leaveWithStarNote, &f.noSuchCardNote, &f.numberTakenNote,
           &f.fillInDataNote, &f.changeDataNote, &f.dateErrorNote, &f.enterPointsNote, &f.enterMemberNumberNote})
         if (label->isVisible())
-            shown << label->name();
+            shown << label->role();
     QStringList enabled;
     for (const Control* button : f.operationButtons())
         if (button->isEnabled())
-            enabled << button->name();
+            enabled << button->role();
     shown << (enabled.size() == 4 ? QStringList{"ops"} : enabled);
     for (const Control* control :
          {&f.saveNewMemberButton, &f.leaveNewMemberButton, &f.saveEditedMemberButton, &f.leaveEditButton,
           &f.addAmountButton, &f.leavePointsButton, &f.resetPointsButton, &f.amountBox})
         if (control->isVisible())
-            shown << control->name() + (control->isEnabled() ? "" : "-");
+            shown << control->role() + (control->isEnabled() ? "" : "-");
     enabled.clear();
     for (const Control* box : f.memberBoxes())
         if (box->isEnabled())
-            enabled << box->name();
+            enabled << box->role();
     shown << (enabled.size() == 15 && !f.cardNumberBox.isEnabled() ? QStringList{"edit"} : enabled);
     if (f.focusedControl())
-        shown << "@" + f.focusedControl()->name();
+        shown << "@" + f.focusedControl()->role();
     if (withEntry && !f.cardEntryBox.text().isEmpty())
-        shown << "Text52=" + f.cardEntryBox.text();
+        shown << "cardEntryBox=" + f.cardEntryBox.text();
     if (f.focusErrors() != 0)
         shown << QStringLiteral("focusErrors=%1").arg(f.focusErrors());
     return shown.join(QLatin1Char(' '));

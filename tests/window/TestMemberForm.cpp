@@ -24,16 +24,27 @@ class TestMemberForm : public QObject
 private slots:
     void init() { f.emplace(); }
 
+    void eachNameFindsOneControl()
+    {
+        // Design names and roles are all different: either finds the control, and no other.
+        for (const Control* control : f->controls()) {
+            QCOMPARE(f->find(control->name()), control);
+            QCOMPARE(f->find(control->role()), control);
+        }
+        QCOMPARE(f->find("nameBox"), &f->nameBox);
+        QCOMPARE(f->find("Text25"), &f->nameBox);
+    }
+
     void showsEmptyMarksAsRedBoxes()
     {
         f->showMember(emptyMarks());
         QStringList red;
         for (Control* box : f->memberBoxes())
-            red << box->name() + (box == &f->cardNumberBox ? "=0007" : ":red");
+            red << box->role() + (box == &f->cardNumberBox ? "=0007" : ":red");
         QCOMPARE(OperationFixture::boxes(*f), red);
         // Emptying a box does not restore its colour; only the colour reset does.
         f->clearMemberBoxes();
-        red.removeOne("Text4=0007");
+        red.removeOne("cardNumberBox=0007");
         QCOMPARE(OperationFixture::boxes(*f), red);
         f->resetMemberBoxColours();
         QCOMPARE(OperationFixture::boxes(*f), QStringList());
@@ -77,7 +88,8 @@ private slots:
 
     void save_data()
     {
-        // typed: over the date boxes, if any; saved: the verdict in Text7, then fnacimiento and fcaducidad stored
+        // typed: over the date boxes, if any; saved: the verdict in spareFlagBox, then fnacimiento and fcaducidad
+        // stored
         const DataTable<QString, Variant, QString, MemberRecord> row("typed", "variant", "saved", "shown");
         const MemberRecord full = sampleMember("0001");
         const MemberRecord noDates = OperationFixture::changed(full, {"fnacimiento=00/00/0000", "fcaducidad=00/0000"});
@@ -131,8 +143,8 @@ private slots:
 
     void enterWalksTheRing()
     {
-        // Enter walks the member boxes in screen order, leaving out the card number box Text4, and leads from Text8
-        // to "añadir puntos". Tab, a line feed and a letter leave the focus alone; the text typed stays.
+        // Enter walks the member boxes in screen order, leaving out the card number box cardNumberBox, and leads from
+        // amountBox to "añadir puntos". Tab, a line feed and a letter leave the focus alone; the text typed stays.
         QList<Control*> boxes(f->memberBoxes().begin(), f->memberBoxes().end());
         QStringList walked;
         for (Control* box : boxes << &f->amountBox) {
@@ -144,13 +156,16 @@ private slots:
                 QCOMPARE(key, pressed);
                 QCOMPARE(f->focusedControl() == box, pressed != 13 || box == &f->cardNumberBox);
             }
-            walked << box->name() + ">" + f->focusedControl()->name();
+            walked << box->role() + ">" + f->focusedControl()->role();
             QCOMPARE(box->text(), "typed");
         }
-        QCOMPARE(walked.join(' '), "Text25>Text26 Text26>Text28 Text47>Text25 Text28>Text29 Text29>Text30 "
-                                   "Text30>Text34 Text34>Text35 Text35>Text36 Text36>Text38 Text38>Text40 "
-                                   "Text40>Text1 Text1>Text45 Text45>Text46 Text46>Text2 Text4>Text4 Text2>Text47 "
-                                   "Text8>Command4");
+        QCOMPARE(walked.join(' '),
+                 "nameBox>surnameBox surnameBox>birthDayBox notesBox>nameBox birthDayBox>birthMonthBox "
+                 "birthMonthBox>birthYearBox "
+                 "birthYearBox>streetBox streetBox>postcodeBox postcodeBox>cityBox cityBox>phoneBox phoneBox>emailBox "
+                 "emailBox>memberNumberBox memberNumberBox>expiryMonthBox expiryMonthBox>expiryYearBox "
+                 "expiryYearBox>pointsBox cardNumberBox>cardNumberBox pointsBox>notesBox "
+                 "amountBox>addAmountButton");
         QCOMPARE(f->focusErrors(), 0);
     }
 };
