@@ -28,17 +28,17 @@ void CardOperations::askForCard()
 {
     const QString answer =
         m_prompt.inputBox(CardEntry::kPrompt, CardEntry::kTitle, CardEntry::kLeftTwips, CardEntry::kTopTwips);
-    m_form.cardEntryBox.setText(m_prompt.aborted() ? CardEntry::kLeave : answer);
+    m_cardEntry = m_prompt.aborted() ? CardEntry::kLeave : answer;
 }
 
 void CardOperations::normaliseCardEntry()
 {
-    m_form.cardEntryBox.setText(CardEntry::normalise(m_form.cardEntryBox.text()));
+    m_cardEntry = CardEntry::normalise(m_cardEntry);
 }
 
 bool CardOperations::cardEntryIsLeave() const
 {
-    return m_form.cardEntryBox.text() == CardEntry::kLeave;
+    return m_cardEntry == CardEntry::kLeave;
 }
 
 void CardOperations::enterCardEntry()
@@ -60,7 +60,7 @@ StoreFailure CardOperations::showMembersPass()
     f.clearMemberBoxes();
     f.resetMemberBoxColours();
     normaliseCardEntry();
-    const StoreResult<std::vector<FoundRow>> rows = m_store.rowsWithCard(f.cardEntryBox.text());
+    const StoreResult<std::vector<FoundRow>> rows = m_store.rowsWithCard(m_cardEntry);
     if (!rows)
         return rows.error();
     std::vector<MemberRecord> records;
@@ -73,20 +73,25 @@ StoreFailure CardOperations::showMembersPass()
     return std::nullopt;
 }
 
-bool CardOperations::memberFound()
+bool CardOperations::memberShown() const
+{
+    return !m_form.cardNumberBox.text().isEmpty();
+}
+
+void CardOperations::endEntryIfMemberShown()
 {
     Form1& f = m_form;
-    const bool found = !f.cardNumberBox.text().isEmpty();
+    const bool found = memberShown();
     if (found)
-        f.cardEntryBox.setText(CardEntry::kLeave);
+        m_cardEntry = CardEntry::kLeave;
     f.noSuchCardNote.setVisible(!found);
     f.enterCardNote.setVisible(false);
-    return found;
 }
 
 void CardOperations::fail(const StoreError& error)
 {
     m_form.restoreIdleState();
+    m_cardEntry.clear();
     m_messages.storeFailure(error);
 }
 

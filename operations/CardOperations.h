@@ -9,8 +9,8 @@
 class CardPrompt;
 class MessageSink;
 
-// What the operation buttons do. The handlers keep nothing between them: what one hands to the next lives in
-// the controls of Form1 (the card number in cardNumberBox, the entry in cardEntryBox, which buttons are shown).
+// What the operation buttons do. The handlers keep nothing between them but the row on screen: what one hands to
+// the next lives in the controls of Form1 (the card number in cardNumberBox, which buttons are shown).
 // A failure of the member file is shown to the operator, ends the running operation without writing anything
 // of it, and returns the window to its idle state; the application keeps running. A message shows over the window
 // as the operation leaves it, never over the stored forms that a save makes of the boxes.
@@ -52,17 +52,20 @@ private:
     // The state every card entry starts in: the operation buttons disabled, "elegir proceso" replaced by the
     // footnote "para salir entrar *", and the messages of an earlier "Alta" hidden.
     void enterCardEntry();
-    // One pass of the card entry of "Consulta", "Modificar" and "Añadir Puntos": the answer into cardEntryBox, the
+    // One pass of the card entry of "Consulta", "Modificar" and "Añadir Puntos": the answer into m_cardEntry, the
     // member boxes emptied and light yellow, the entry normalised, and every row holding it shown in table order (the
     // last one stays on screen).
     StoreFailure showMembersPass();
-    // After a pass of "Modificar" or "Añadir Puntos": true when a member is on screen, and "*" in cardEntryBox then
-    // ends the card entry; otherwise noSuchCardNote says that no member holds the number, and the prompt comes again.
-    bool memberFound();
-    // Asks for a card number and puts the answer into cardEntryBox.
+    // Whether a lookup left a member on screen. A row whose card number holds the empty mark shows an empty
+    // cardNumberBox and counts as not found.
+    bool memberShown() const;
+    // After a pass of "Modificar" or "Añadir Puntos": ends the card entry when a member is on screen; otherwise
+    // noSuchCardNote says that no member holds the number, and the prompt comes again.
+    void endEntryIfMemberShown();
+    // Asks for a card number and puts the answer into m_cardEntry.
     void askForCard();
-    // Normalises the entry held in cardEntryBox.
     void normaliseCardEntry();
+    // Whether the card entry is over: "*" was entered, or a member was found.
     bool cardEntryIsLeave() const;
     // Shows the failure and brings the window back to idle.
     void fail(const StoreError& error);
@@ -84,6 +87,8 @@ private:
 
     Form1& m_form;
     const MemberStore& m_store;
+    // The card number being entered, as prompted and then normalised; "*" ends the card entry. Empty outside one.
+    QString m_cardEntry;
     // The row on screen (the last one holding the card number), as the last lookup read it: the row that
     // "Salvar registro" rewrites.
     std::optional<FoundRow> m_rowShown;

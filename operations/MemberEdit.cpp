@@ -36,7 +36,7 @@ void CardOperations::startEditing()
     while (!cardEntryIsLeave()) {
         if (const StoreFailure failure = showMembersPass())
             return fail(*failure);
-        memberFound();
+        endEntryIfMemberShown();
     }
 
     if (f.cardNumberBox.text().isEmpty()) {
@@ -57,7 +57,7 @@ void CardOperations::startEditing()
             button->setEnabled(false);
     }
     f.leaveWithStarNote.setVisible(false);
-    f.cardEntryBox.setText(QString());
+    m_cardEntry.clear();
 }
 
 void CardOperations::saveEditedMember()

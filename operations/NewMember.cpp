@@ -5,13 +5,15 @@
 #include "operations/CardEntry.h"
 #include "operations/MessageSink.h"
 
+#include <utility>
+
 void CardOperations::startNewMember()
 {
     Form1& f = m_form;
     enterCardEntry();
     f.enterMemberNumberNote.setVisible(true);
 
-    // fillInDataNote visible after the check means no member holds the number; "*" in cardEntryBox then ends the entry
+    // fillInDataNote visible after the check means no member holds the number; "*" in m_cardEntry then ends the entry
     // with the number accepted (it stays in cardNumberBox).
     while (!cardEntryIsLeave()) {
         askForCard();
@@ -26,8 +28,8 @@ void CardOperations::startNewMember()
 
         // Also with an empty table: the entry always reaches cardNumberBox, so an empty entry leaves cardNumberBox
         // empty and ends the operation, and any other entry is a new number.
-        f.cardNumberBox.setText(f.cardEntryBox.text());
-        const StoreResult<bool> taken = m_store.holdsCard(f.cardEntryBox.text());
+        f.cardNumberBox.setText(m_cardEntry);
+        const StoreResult<bool> taken = m_store.holdsCard(m_cardEntry);
         if (!taken)
             return fail(taken.error());
         if (*taken) {
@@ -35,7 +37,7 @@ void CardOperations::startNewMember()
             f.fillInDataNote.setVisible(false);
         }
         if (f.fillInDataNote.isVisible())
-            f.cardEntryBox.setText(CardEntry::kLeave);
+            m_cardEntry = CardEntry::kLeave;
     }
 
     // An empty cardNumberBox means the operator left without a number.
@@ -54,7 +56,7 @@ void CardOperations::startNewMember()
     }
     f.numberTakenNote.setVisible(false);
     f.leaveWithStarNote.setVisible(false);
-    f.cardEntryBox.setText(QString());
+    m_cardEntry.clear();
 }
 
 void CardOperations::saveNewMember()
@@ -104,8 +106,7 @@ void CardOperations::chooseAnotherCard()
     for (;;) {
         askForCard();
         normaliseCardEntry();
-        const QString card = f.cardEntryBox.text();
-        f.cardEntryBox.setText(QString());
+        const QString card = std::exchange(m_cardEntry, QString());
         if (card.isEmpty() || card == CardEntry::kLeave)
             break;
         const StoreResult<bool> taken = m_store.holdsCard(card);

@@ -34,8 +34,8 @@ void CardOperations::startAddingPoints()
     while (!cardEntryIsLeave()) {
         if (const StoreFailure failure = showMembersPass())
             return fail(*failure);
-        // A row whose card number holds the empty mark shows an empty cardNumberBox and counts as not found.
-        if (memberFound()) {
+        endEntryIfMemberShown();
+        if (memberShown()) {
             for (Control* button : {&f.addAmountButton, &f.leavePointsButton, &f.resetPointsButton}) {
                 button->setVisible(true);
                 button->setEnabled(true);
@@ -53,7 +53,7 @@ void CardOperations::startAddingPoints()
         for (Control* button : f.operationButtons())
             button->setEnabled(true);
     }
-    f.cardEntryBox.setText(QString());
+    m_cardEntry.clear();
 }
 
 void CardOperations::addAmount()

@@ -17,7 +17,7 @@ void CardOperations::lookUpMembers()
 
     f.chooseOperationNote.setVisible(true);
     f.leaveWithStarNote.setVisible(false);
-    f.cardEntryBox.setText(QString());
+    m_cardEntry.clear();
     for (Control* button : f.operationButtons())
         button->setEnabled(true);
 }

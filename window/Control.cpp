@@ -62,12 +62,6 @@ void Control::clear()
     m_form->notify(*this, Form1::Property::Items);
 }
 
-void Control::addItem(const QString& line)
-{
-    m_items.append(line);
-    m_form->notify(*this, Form1::Property::Items);
-}
-
 void Control::addItems(const QStringList& lines)
 {
     if (lines.isEmpty())

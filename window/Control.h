@@ -83,8 +83,7 @@ public:
 
     // List boxes.
     void clear();
-    void addItem(const QString& line);
-    // Adds the lines in order, as addItem() one by one would, with one notification.
+    // Adds the lines at the end, in order, with one notification.
     void addItems(const QStringList& lines);
     const QStringList& items() const { return m_items; }
 

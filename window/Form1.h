@@ -83,8 +83,7 @@ public:
     // Leaves the window exactly as showMember called for each row in turn would, but changes each box once:
     // the texts of the last row, and red every box that any of the rows turns red (nothing turns a box back).
     void showMembers(std::span<const MemberRecord> rows);
-    // Checks the date boxes, leaves "true" or "false" in spareFlagBox and applies the zero rule. True when the dates
-    // pass.
+    // Checks the date boxes and applies the zero rule. True when the dates pass.
     bool checkMemberDates();
     // Turns the boxes into the thirteen field values of a row, rewriting boxes on the way as the stored forms
     // require (empty mark, zero-padded dates).
@@ -106,7 +105,7 @@ public:
     Control managementHeading, memberNumberLabel, memberNumberBox, cardNumberLabel, cardNumberBox;
     Control expiryDateHeading, expiryMonthLabel, expiryMonthBox, expiryYearLabel, expiryYearBox;
     Control pointsLabel, pointsBox, notesLabel, notesBox;
-    // Working boxes of the design, hidden from start-up on
+    // Working boxes of the design: hidden from start-up on, they hold nothing the program reads
     Control cardEntryBox, spareBirthDateBox, spareCardBox, spareDateBox, spareFlagBox, spareActionsBox;
     // The operation buttons
     Control queryButton, newMemberButton, addPointsButton, editMemberButton;

@@ -126,7 +126,7 @@ const std::vector<CatalogueEntry>& formCatalogue()
         CONTROL(Text47, notesBox, Box, "Frame6", "", {240, 8040, 5295, 855}, kBoxBack, kBlack, kBoxFont, L, 21,
                 "Label8"),
 
-        // Working boxes: scratch storage, never shown after start-up
+        // Working boxes of the design: hidden at start-up, they hold nothing
         CONTROL(Text52, cardEntryBox, Box, "Frame6", "CÓDIGO", {1200, 9360, 3615, 855}, kBoxBack, {}, kEntryFont, C,
                 22),
         CONTROL(Text3, spareBirthDateBox, Box, "Frame6", "Text3", {2160, 2640, 1215, 375}, {}, {}, kWindowFont, L, 38),

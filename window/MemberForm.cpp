@@ -5,16 +5,45 @@
 #include "conversions/Characters.h"
 #include "conversions/Conversions.h"
 
+#include <algorithm>
+
 namespace {
 
-// A box receives a field's text; the empty mark shows as an empty red box.
-void showField(Control& box, const QString& value)
+// One box of a field: the characters of the stored text that it shows, or the whole text.
+struct BoxPart
 {
-    box.setText(value);
-    if (box.text() == kEmptyMark) {
-        box.setText(QString());
-        box.setBackColor(Form1::kRed);
-    }
+    Control Form1::*box = nullptr;
+    int first = 1;   // 1-based
+    int length = -1; // -1: the whole text
+};
+
+// The member boxes of each field of a row, in the order a member is shown. A date is split over two or three boxes,
+// and is stored with each box padded with zeros to its length, the boxes joined by "/".
+struct FieldBoxes
+{
+    Field field;
+    std::array<BoxPart, 3> parts; // no box past the field's last one
+};
+
+constexpr FieldBoxes kFieldBoxes[] = {
+    {Field::nombre, {{{&Form1::nameBox}}}},
+    {Field::apellidos, {{{&Form1::surnameBox}}}},
+    {Field::calle, {{{&Form1::streetBox}}}},
+    {Field::cp, {{{&Form1::postcodeBox}}}},
+    {Field::ciudad, {{{&Form1::cityBox}}}},
+    {Field::telefono, {{{&Form1::phoneBox}}}},
+    {Field::fnacimiento, {{{&Form1::birthDayBox, 1, 2}, {&Form1::birthMonthBox, 4, 2}, {&Form1::birthYearBox, 7, 4}}}},
+    {Field::email, {{{&Form1::emailBox}}}},
+    {Field::nsocio, {{{&Form1::memberNumberBox}}}},
+    {Field::observaciones, {{{&Form1::notesBox}}}},
+    {Field::puntos, {{{&Form1::pointsBox}}}},
+    {Field::ntarjeta, {{{&Form1::cardNumberBox}}}},
+    {Field::fcaducidad, {{{&Form1::expiryMonthBox, 1, 2}, {&Form1::expiryYearBox, 4, 4}}}},
+};
+
+bool isDate(const FieldBoxes& entry)
+{
+    return entry.parts[1].box != nullptr;
 }
 
 // An empty box is stored as the empty mark, written back into the box first.
@@ -64,39 +93,18 @@ void Form1::resetMemberBoxColours()
 
 void Form1::showMember(const MemberRecord& row)
 {
-    showField(nameBox, row.nombre);
-    showField(surnameBox, row.apellidos);
-    showField(streetBox, row.calle);
-    showField(postcodeBox, row.cp);
-    showField(cityBox, row.ciudad);
-    showField(phoneBox, row.telefono);
-
-    spareBirthDateBox.setText(row.fnacimiento);
-    if (spareBirthDateBox.text() != kEmptyMark) {
-        birthDayBox.setText(midChars(spareBirthDateBox.text(), 1, 2));
-        birthMonthBox.setText(midChars(spareBirthDateBox.text(), 4, 2));
-        birthYearBox.setText(midChars(spareBirthDateBox.text(), 7, 4));
-    } else {
-        for (Control* box : {&birthDayBox, &birthMonthBox, &birthYearBox}) {
-            box->setText(QString());
-            box->setBackColor(kRed);
-        }
-    }
-
-    showField(emailBox, row.email);
-    showField(memberNumberBox, row.nsocio);
-    showField(notesBox, row.observaciones);
-    showField(pointsBox, row.puntos);
-    showField(cardNumberBox, row.ntarjeta);
-
-    expiryYearBox.setText(row.fcaducidad);
-    if (expiryYearBox.text() != kEmptyMark) {
-        expiryMonthBox.setText(midChars(expiryYearBox.text(), 1, 2));
-        expiryYearBox.setText(midChars(expiryYearBox.text(), 4, 4));
-    } else {
-        for (Control* box : {&expiryMonthBox, &expiryYearBox}) {
-            box->setText(QString());
-            box->setBackColor(kRed);
+    for (const FieldBoxes& entry : kFieldBoxes) {
+        const QString& value = row[entry.field];
+        for (const BoxPart& part : entry.parts) {
+            if (!part.box)
+                break;
+            Control& box = this->*part.box;
+            if (value == kEmptyMark) {
+                box.setText(QString());
+                box.setBackColor(kRed);
+            } else {
+                box.setText(part.length < 0 ? value : midChars(value, part.first, part.length));
+            }
         }
     }
 }
@@ -105,35 +113,15 @@ void Form1::showMembers(std::span<const MemberRecord> rows)
 {
     if (rows.empty())
         return;
-    struct FieldBoxes
-    {
-        Field field;
-        std::array<Control*, 3> boxes; // nullptr past the field's last box
-    };
-    const FieldBoxes boxesOf[] = {
-        {Field::nombre, {&nameBox}},
-        {Field::apellidos, {&surnameBox}},
-        {Field::calle, {&streetBox}},
-        {Field::cp, {&postcodeBox}},
-        {Field::ciudad, {&cityBox}},
-        {Field::telefono, {&phoneBox}},
-        {Field::fnacimiento, {&birthDayBox, &birthMonthBox, &birthYearBox}},
-        {Field::email, {&emailBox}},
-        {Field::nsocio, {&memberNumberBox}},
-        {Field::observaciones, {&notesBox}},
-        {Field::puntos, {&pointsBox}},
-        {Field::ntarjeta, {&cardNumberBox}},
-        {Field::fcaducidad, {&expiryMonthBox, &expiryYearBox}},
-    };
     showMember(rows.back());
-    for (const FieldBoxes& entry : boxesOf) {
+    for (const FieldBoxes& entry : kFieldBoxes) {
         const Field field = entry.field;
         if (std::none_of(rows.begin(), rows.end() - 1,
                          [field](const MemberRecord& row) { return row[field] == kEmptyMark; }))
             continue;
-        for (Control* box : entry.boxes)
-            if (box)
-                box->setBackColor(kRed);
+        for (const BoxPart& part : entry.parts)
+            if (part.box)
+                (this->*part.box).setBackColor(kRed);
     }
 }
 
@@ -149,7 +137,6 @@ bool Form1::checkMemberDates()
     };
 
     // Every test is made, none skipped; each one that holds fails the check.
-    spareFlagBox.setText(QStringLiteral("true"));
     const bool failures[] = {
         month > 12,
         year > 2100,
@@ -159,49 +146,45 @@ bool Form1::checkMemberDates()
         expiryMonth > 12,
         expiryYear > 2100,
     };
-    for (bool failed : failures)
-        if (failed)
-            spareFlagBox.setText(QStringLiteral("false"));
+    const bool passed = std::none_of(std::begin(failures), std::end(failures), [](bool failed) { return failed; });
 
     // A birth date without its day or its month keeps only its year, whatever the verdict.
     if (day == 0 || month == 0) {
         birthDayBox.setText(QStringLiteral("00"));
         birthMonthBox.setText(QStringLiteral("00"));
     }
-    return spareFlagBox.text() == QLatin1String("true");
+    return passed;
 }
 
 MemberRecord Form1::storeMemberBoxes(StoreVariant variant)
 {
     MemberRecord row;
-    row.nombre = storedText(nameBox);
-    row.apellidos = storedText(surnameBox);
-
-    padWithZeros(birthDayBox, 2);
-    padWithZeros(birthMonthBox, 2);
-    padWithZeros(birthYearBox, 4);
-    birthYearBox.setText(birthDayBox.text() + QLatin1Char('/') + birthMonthBox.text() + QLatin1Char('/') +
-                         birthYearBox.text());
-    if (variant == StoreVariant::Edited && birthYearBox.text() == QLatin1String("00/00/0000"))
-        birthYearBox.setText(kEmptyMark);
-    row.fnacimiento = birthYearBox.text();
-
-    row.calle = storedText(streetBox);
-    row.cp = storedText(postcodeBox);
-    row.ciudad = storedText(cityBox);
-    row.telefono = storedText(phoneBox);
-    row.email = storedText(emailBox);
-
-    // An expiry date has no empty mark: left empty it is stored as "00/0000".
-    padWithZeros(expiryMonthBox, 2);
-    padWithZeros(expiryYearBox, 4);
-    expiryYearBox.setText(expiryMonthBox.text() + QLatin1Char('/') + expiryYearBox.text());
-    row.fcaducidad = expiryYearBox.text();
-
-    row.observaciones = storedText(notesBox);
-    row.nsocio = storedText(memberNumberBox);
-    row.puntos = storedText(pointsBox);
-    row.ntarjeta = cardNumberBox.text();
+    for (const FieldBoxes& entry : kFieldBoxes) {
+        Control& first = this->*entry.parts[0].box;
+        if (entry.field == Field::ntarjeta) {
+            // Never typed into: stored as shown.
+            row.ntarjeta = first.text();
+        } else if (!isDate(entry)) {
+            row[entry.field] = storedText(first);
+        } else {
+            // The date, written into its last box. An expiry date has no empty mark: left empty it is stored as
+            // "00/0000".
+            QStringList padded;
+            Control* last = nullptr;
+            for (const BoxPart& part : entry.parts) {
+                if (!part.box)
+                    break;
+                last = &(this->*part.box);
+                padWithZeros(*last, part.length);
+                padded << last->text();
+            }
+            last->setText(padded.join(QLatin1Char('/')));
+            if (entry.field == Field::fnacimiento && variant == StoreVariant::Edited &&
+                last->text() == QLatin1String("00/00/0000"))
+                last->setText(kEmptyMark);
+            row[entry.field] = last->text();
+        }
+    }
     return row;
 }
 
@@ -228,5 +211,4 @@ void Form1::restoreIdleState()
     clearMemberBoxes();
     resetMemberBoxColours();
     amountBox.setText(QString());
-    cardEntryBox.setText(QString());
 }

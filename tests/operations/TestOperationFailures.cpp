@@ -28,6 +28,9 @@ private slots:
         row("Consulta: file removed", "queryButton", query, "", "remove", "");
         row("Consulta: file replaced by text", "queryButton", query, "", "replace", "");
         row("Consulta: table dropped", "queryButton", query, "", "DROP TABLE ficha", "");
+        row("Consulta: file removed as * is entered", "queryButton", QStringList{"0007", "*"}, "", "remove", "");
+        row("Añadir Puntos: file removed as * is entered", "addPointsButton", QStringList{"9999", "*"}, "", "remove",
+            "");
         row("Alta: file removed at the check", "newMemberButton", {"0001", "0030"}, "", "remove", "");
         row("salvar: table dropped", "newMemberButton", {"0030"}, "saveNewMemberButton", "DROP TABLE ficha",
             "fillInDataNote saveNewMemberButton leaveNewMemberButton edit @nameBox");
@@ -85,6 +88,14 @@ private slots:
         QCOMPARE(t->boxes(), after.isEmpty() ? QStringList() : typed);
         // The message shows over the boxes as they stay, never over the forms the save made of them.
         QCOMPARE(t->behindMessages, QList<QStringList>{t->boxes()});
+
+        // Nothing of the interrupted card entry is left over: the next operation asks for a card number again.
+        if (after.isEmpty()) {
+            t->prompt.setBeforeEachAnswer({});
+            t->prompt.lastPrompt.clear();
+            t->click(t->form.queryButton, {"*"});
+            QVERIFY(!t->prompt.lastPrompt.isEmpty());
+        }
     }
 };
 

@@ -7,7 +7,7 @@
 
 // What every operation test starts from: a new member file holding tests/data/members.sql, the window after
 // start-up, and the operations wired to a prompt with queued answers and a message recorder. Each time the prompt
-// opens, window(false) and boxes() are noted in `prompts`; each time a message shows, boxes() in `behindMessages`.
+// opens, window() and boxes() are noted in `prompts`; each time a message shows, boxes() in `behindMessages`.
 class OperationFixture
 {
 public:
@@ -16,9 +16,9 @@ public:
     // The window in one line: the visible message labels; "ops" when the four operation buttons are enabled
     // (else the enabled ones); each visible finishing button and amountBox, with "-" when disabled; "edit" when the
     // fifteen edit boxes are enabled and cardNumberBox is not (else every enabled member box); "@" and the focused
-    // control; the entry box when it holds a text (with `withEntry`); the focus errors, if any.
-    static QString window(const Form1& form, bool withEntry = true);
-    QString window(bool withEntry = true) const { return window(form, withEntry); }
+    // control; the focus errors, if any.
+    static QString window(const Form1& form);
+    QString window() const { return window(form); }
     // "name=text" for every member box holding a text, "name:red" for every red one.
     static QStringList boxes(const Form1& form);
     QStringList boxes() const { return boxes(form); }

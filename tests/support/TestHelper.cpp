@@ -98,7 +98,7 @@ public:
             control->setText(words.mid(2).join(' '));
         else
             messages.notices << "unknown " + words.join(' ');
-        QStringList shown = {OperationFixture::window(form, false), OperationFixture::boxes(form).join(' ')};
+        QStringList shown = {OperationFixture::window(form), OperationFixture::boxes(form).join(' ')};
         failures = std::exchange(messages.failures, {});
         for (const StoreError& failure : failures)
             shown << failure.toString();
