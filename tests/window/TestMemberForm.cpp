@@ -140,7 +140,7 @@ private slots:
 
     void enterWalksTheRing()
     {
-        // Enter walks the member boxes in screen order, leaving out the card number box cardNumberBox, and leads from
+        // Enter walks the member boxes in screen order, leaving out cardNumberBox, and leads from
         // amountBox to "añadir puntos". Tab, a line feed and a letter leave the focus alone; the text typed stays.
         QList<Control*> boxes(f->memberBoxes().begin(), f->memberBoxes().end());
         QStringList walked;
