@@ -139,7 +139,7 @@ QWidget* FormView::createWidget(Control& control, QWidget* parent)
         edit->installEventFilter(this);
         if (design.label)
             edit->setAccessibleName(QString::fromUtf8(m_form.find(QLatin1String(design.label))->design().caption));
-        else if (&control == &m_form.Text8)
+        else if (&control == &m_form.amountBox)
             edit->setAccessibleName(QStringLiteral("puntos que añadir"));
         widget = edit;
         break;
@@ -170,7 +170,7 @@ QWidget* FormView::createWidget(Control& control, QWidget* parent)
         // It scrolls by the wheel and its scroll bar, and never takes the keyboard's focus: Tab, and the focus that
         // a finished operation hands on, go from control to control of the operations only.
         list->setFocusPolicy(Qt::NoFocus);
-        list->setAccessibleName(QString::fromUtf8(m_form.Label34.design().caption).trimmed());
+        list->setAccessibleName(QString::fromUtf8(m_form.birthdayListHeading.design().caption).trimmed());
         widget = list;
         break;
     }
@@ -311,15 +311,16 @@ void FormView::layOut()
     }
     // A column of the birthday list reaches from its heading's left edge to a few pixels before the next heading;
     // the last one to the list's right edge.
-    const Twips& list = m_form.List1.design().geometry;
-    const Control* headings[] = {&m_form.Label30, &m_form.Label31, &m_form.Label32, &m_form.Label33};
+    const Twips& list = m_form.birthdayList.design().geometry;
+    const Control* headings[] = {&m_form.birthdayNameHeading, &m_form.birthdaySurnameHeading,
+                                 &m_form.birthdayCardHeading, &m_form.birthdayDaysHeading};
     auto fromList = [&](const Control* heading) { return pixels(heading->design().geometry.left) - pixels(list.left); };
     BirthdayListDelegate::Columns columns;
     for (std::size_t i = 0; i < columns.size(); ++i) {
         columns[i].left = fromList(headings[i]);
         columns[i].right = i + 1 < columns.size() ? fromList(headings[i + 1]) - kColumnGap : pixels(list.width);
     }
-    auto* listView = static_cast<QListView*>(widgetFor(m_form.List1));
+    auto* listView = static_cast<QListView*>(widgetFor(m_form.birthdayList));
     static_cast<BirthdayListDelegate*>(listView->itemDelegate())->setColumns(columns);
     listView->viewport()->update();
 }
@@ -411,8 +412,8 @@ bool FormView::eventFilter(QObject* watched, QEvent* event)
     // Text boxes: the model hears every typed character before the box handles it; the key is never consumed.
     if (key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab)
         return false;
-    int keyAscii = enter ? 13 : (key->text().isEmpty() ? -1 : int(key->text().toUcs4().value(0)));
-    if (keyAscii >= 0)
-        control->keyPress(keyAscii);
+    int keyCode = enter ? 13 : (key->text().isEmpty() ? -1 : int(key->text().toUcs4().value(0)));
+    if (keyCode >= 0)
+        control->keyPress(keyCode);
     return false;
 }

@@ -91,7 +91,7 @@ bool SociosApp::start(const Clock& clock)
     // Without its indexes the list of a large file takes seconds to read: the window comes first.
     const bool listLater = !failure && m_store.startup().indexesMissing;
     if (!failure)
-        failure = m_form.Form_Load(m_store, clock, listLater ? Form1::BirthdayList::Later : Form1::BirthdayList::Now);
+        failure = m_form.load(m_store, clock, listLater ? Form1::BirthdayList::Later : Form1::BirthdayList::Now);
     if (failure) {
         qWarning("socios: %s", qUtf8Printable(failure->toString()));
         m_messages.storeFailure(*failure);
@@ -103,7 +103,7 @@ bool SociosApp::start(const Clock& clock)
     m_operations = std::make_unique<CardOperations>(m_form, m_store, *m_prompt, m_messages);
     m_operations->connectHandlers();
     if (listLater) {
-        const Control& list = m_form.List1;
+        const Control& list = m_form.birthdayList;
         m_listNote = new QLabel(QStringLiteral("Preparando la lista de cumpleaños…"), m_view->widgetFor(list));
         m_listNote->setObjectName(QStringLiteral("listNote"));
         m_listNote->setAlignment(Qt::AlignCenter);
@@ -180,7 +180,7 @@ void SociosApp::startChecks(QDate today, bool listLater)
                     return;
                 }
                 m_form.showBirthdayList(*lines);
-                const auto* list = static_cast<QAbstractItemView*>(m_view->widgetFor(m_form.List1));
+                const auto* list = static_cast<QAbstractItemView*>(m_view->widgetFor(m_form.birthdayList));
                 qCInfo(lcStartup, "birthday list shown: %d lines", list->model()->rowCount());
             });
         }

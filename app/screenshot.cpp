@@ -95,7 +95,7 @@ int main(int argc, char* argv[])
         failure = store.append(complete);
     Form1 form;
     if (!failure)
-        failure = form.Form_Load(store, FixedClock(QDate(2026, 3, 10)));
+        failure = form.load(store, FixedClock(QDate(2026, 3, 10)));
     if (failure) {
         err << failure->toString() << '\n';
         return 1;
@@ -119,7 +119,7 @@ int main(int argc, char* argv[])
         ScriptedPrompt prompt(cards, grab);
         MessageBoxSink messages(&view);
         CardOperations operations(form, store, prompt, messages);
-        operations.Command1_Click();
+        operations.lookUpMembers();
     }
     if (!saved) {
         err << "cannot write " << argv[1] << '\n';

@@ -148,9 +148,9 @@ void startup(benchmark::State& state, int members)
     qsizetype listed = 0;
     for (auto _ : state) {
         Form1 form;
-        if (form.Form_Load(store, clock))
+        if (form.load(store, clock))
             state.SkipWithError("start-up failed");
-        listed = form.List1.items().size();
+        listed = form.birthdayList.items().size();
     }
     state.counters["listed"] = double(listed);
 }
@@ -597,7 +597,7 @@ void latencyStartup(benchmark::State& state, BenchStore where, int members)
     for (auto _ : state) {
         latencies.time([&] {
             Form1 form;
-            if (form.Form_Load(store, clock))
+            if (form.load(store, clock))
                 state.SkipWithError("start-up failed");
         });
     }

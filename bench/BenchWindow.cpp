@@ -46,9 +46,7 @@ public:
     EventLoopStall()
     {
         m_timer.setTimerType(Qt::PreciseTimer);
-        QObject::connect(&m_timer, &QTimer::timeout, [this] {
-            m_longest = std::max(m_longest, m_since.restart());
-        });
+        QObject::connect(&m_timer, &QTimer::timeout, [this] { m_longest = std::max(m_longest, m_since.restart()); });
         m_since.start();
         m_timer.start(1);
     }
@@ -143,7 +141,7 @@ void queryPass(benchmark::State& state, const QString& path, const QString& card
 {
     const MemberStore store(path);
     Form1 form;
-    if (form.Form_Load(store, FixedClock(QDate(2026, 3, 27))))
+    if (form.load(store, FixedClock(QDate(2026, 3, 27))))
         state.SkipWithError("start-up failed");
     FormView view(form);
     view.show();
@@ -152,7 +150,7 @@ void queryPass(benchmark::State& state, const QString& path, const QString& card
     for (auto _ : state) {
         TimedPrompt prompt(card);
         CardOperations operations(form, store, prompt, messages);
-        operations.Command1_Click();
+        operations.lookUpMembers();
         state.SetIterationTime(prompt.seconds);
     }
     state.counters["peak_MB"] = peakMegabytes();
@@ -218,8 +216,8 @@ void serverDown(benchmark::State& state)
     if (bind(silent, reinterpret_cast<sockaddr*>(&address), length) || listen(silent, 64) ||
         getsockname(silent, reinterpret_cast<sockaddr*>(&address), &length))
         qFatal("cannot listen on the loopback");
-    MemberStore store(*StoreAddress::parse(
-        QStringLiteral("postgresql://caja@127.0.0.1:%1/socios").arg(ntohs(address.sin_port))));
+    MemberStore store(
+        *StoreAddress::parse(QStringLiteral("postgresql://caja@127.0.0.1:%1/socios").arg(ntohs(address.sin_port))));
     // As the application waits for a server.
     store.setWaiting([] { QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents); });
     Form1 form;
@@ -235,7 +233,7 @@ void serverDown(benchmark::State& state)
         EventLoopStall probe;
         QElapsedTimer timer;
         timer.start();
-        operations.Command1_Click(); // the card number is entered at once; the failure ends the pass
+        operations.lookUpMembers(); // the card number is entered at once; the failure ends the pass
         state.SetIterationTime(timer.nsecsElapsed() / 1e9);
         stall = std::max(stall, probe.longestMilliseconds());
     }

@@ -11,34 +11,34 @@ CardOperations::CardOperations(Form1& form, const MemberStore& store, CardPrompt
 void CardOperations::connectHandlers()
 {
     Form1& f = m_form;
-    f.Command1.setClickHandler([this] { Command1_Click(); });
-    f.Command5.setClickHandler([this] { Command5_Click(); });
-    f.command2.setClickHandler([this] { command2_Click(); });
-    f.Command9.setClickHandler([this] { Command9_Click(); });
-    f.Command3.setClickHandler([this] { Command3_Click(); });
-    f.Command10.setClickHandler([this] { Command10_Click(); });
-    f.Command11.setClickHandler([this] { Command11_Click(); });
-    f.Command6.setClickHandler([this] { Command6_Click(); });
-    f.Command4.setClickHandler([this] { Command4_Click(); });
-    f.Command8.setClickHandler([this] { Command8_Click(); });
-    f.Command7.setClickHandler([this] { Command7_Click(); });
+    f.queryButton.setClickHandler([this] { lookUpMembers(); });
+    f.newMemberButton.setClickHandler([this] { startNewMember(); });
+    f.saveNewMemberButton.setClickHandler([this] { saveNewMember(); });
+    f.leaveNewMemberButton.setClickHandler([this] { leaveNewMember(); });
+    f.editMemberButton.setClickHandler([this] { startEditing(); });
+    f.saveEditedMemberButton.setClickHandler([this] { saveEditedMember(); });
+    f.leaveEditButton.setClickHandler([this] { leaveEditing(); });
+    f.addPointsButton.setClickHandler([this] { startAddingPoints(); });
+    f.addAmountButton.setClickHandler([this] { addAmount(); });
+    f.resetPointsButton.setClickHandler([this] { resetPoints(); });
+    f.leavePointsButton.setClickHandler([this] { leavePoints(); });
 }
 
-void CardOperations::promptIntoText52()
+void CardOperations::askForCard()
 {
     const QString answer =
         m_prompt.inputBox(CardEntry::kPrompt, CardEntry::kTitle, CardEntry::kLeftTwips, CardEntry::kTopTwips);
-    m_form.Text52.setText(m_prompt.aborted() ? CardEntry::kLeave : answer);
+    m_cardEntry = m_prompt.aborted() ? CardEntry::kLeave : answer;
 }
 
-void CardOperations::normaliseText52()
+void CardOperations::normaliseCardEntry()
 {
-    m_form.Text52.setText(CardEntry::normalise(m_form.Text52.text()));
+    m_cardEntry = CardEntry::normalise(m_cardEntry);
 }
 
-bool CardOperations::text52IsLeave() const
+bool CardOperations::cardEntryIsLeave() const
 {
-    return m_form.Text52.text() == CardEntry::kLeave;
+    return m_cardEntry == CardEntry::kLeave;
 }
 
 void CardOperations::enterCardEntry()
@@ -46,47 +46,52 @@ void CardOperations::enterCardEntry()
     Form1& f = m_form;
     for (Control* button : f.operationButtons())
         button->setEnabled(false);
-    f.Label28.setVisible(false);
-    f.Label29.setVisible(false);
-    f.Label18.setVisible(true);
-    f.Label14.setVisible(false);
-    f.Label17.setVisible(false);
+    f.enterPointsNote.setVisible(false);
+    f.chooseOperationNote.setVisible(false);
+    f.leaveWithStarNote.setVisible(true);
+    f.numberTakenNote.setVisible(false);
+    f.fillInDataNote.setVisible(false);
 }
 
 StoreFailure CardOperations::showMembersPass()
 {
     Form1& f = m_form;
-    promptIntoText52();
-    f.ClearMemberBoxes();
-    f.ResetMemberBoxColours();
-    normaliseText52();
-    const StoreResult<std::vector<FoundRow>> rows = m_store.rowsWithCard(f.Text52.text());
+    askForCard();
+    f.clearMemberBoxes();
+    f.resetMemberBoxColours();
+    normaliseCardEntry();
+    const StoreResult<std::vector<FoundRow>> rows = m_store.rowsWithCard(m_cardEntry);
     if (!rows)
         return rows.error();
     std::vector<MemberRecord> records;
     records.reserve(rows->size());
     for (const FoundRow& row : *rows)
         records.push_back(row.record);
-    f.ShowMemberRecords(records);
+    f.showMembers(records);
     // "Modificar" rewrites the row left on screen, and only while it still holds what was read now.
     m_rowShown = rows->empty() ? std::nullopt : std::optional<FoundRow>(rows->back());
     return std::nullopt;
 }
 
-bool CardOperations::memberFound()
+bool CardOperations::memberShown() const
+{
+    return !m_form.cardNumberBox.text().isEmpty();
+}
+
+void CardOperations::endEntryIfMemberShown()
 {
     Form1& f = m_form;
-    const bool found = !f.Text4.text().isEmpty();
+    const bool found = memberShown();
     if (found)
-        f.Text52.setText(CardEntry::kLeave);
-    f.Label35.setVisible(!found);
-    f.Label36.setVisible(false);
-    return found;
+        m_cardEntry = CardEntry::kLeave;
+    f.noSuchCardNote.setVisible(!found);
+    f.enterCardNote.setVisible(false);
 }
 
 void CardOperations::fail(const StoreError& error)
 {
     m_form.restoreIdleState();
+    m_cardEntry.clear();
     m_messages.storeFailure(error);
 }
 

@@ -9,8 +9,8 @@
 class CardPrompt;
 class MessageSink;
 
-// What the operation buttons do. The handlers keep nothing between them: what one hands to the next lives in
-// the controls of Form1 (the card number in Text4, the entry in Text52, which buttons are shown).
+// What the operation buttons do. The handlers keep nothing between them but the row on screen: what one hands to
+// the next lives in the controls of Form1 (the card number in cardNumberBox, which buttons are shown).
 // A failure of the member file is shown to the operator, ends the running operation without writing anything
 // of it, and returns the window to its idle state; the application keeps running. A message shows over the window
 // as the operation leaves it, never over the stored forms that a save makes of the boxes.
@@ -23,47 +23,50 @@ public:
     void connectHandlers();
 
     // "Consulta": shows the member of each card number entered until "*" is entered.
-    void Command1_Click();
+    void lookUpMembers();
 
     // "Alta": asks for a card number that no member holds, then opens the member boxes for typing.
-    void Command5_Click();
+    void startNewMember();
     // "salvar": checks the dates and appends the new member.
-    void command2_Click();
+    void saveNewMember();
     // "salir sin salvar": leaves without writing the new member.
-    void Command9_Click();
+    void leaveNewMember();
 
     // "Modificar": asks for the card number of a member, then opens the member's boxes for changes.
-    void Command3_Click();
+    void startEditing();
     // "Salvar registro": checks the dates and rewrites the member's row.
-    void Command10_Click();
+    void saveEditedMember();
     // "Salir sin salvar": leaves the member unchanged.
-    void Command11_Click();
+    void leaveEditing();
 
-    // "Añadir Puntos": asks for the card number of a member, then waits for an amount in Text8.
-    void Command6_Click();
+    // "Añadir Puntos": asks for the card number of a member, then waits for an amount in amountBox.
+    void startAddingPoints();
     // "añadir puntos": adds the amount to the shown balance and stores the sum.
-    void Command4_Click();
+    void addAmount();
     // "reset puntos": stores a balance of "0".
-    void Command8_Click();
+    void resetPoints();
     // "salir sin añadir": leaves the balance unchanged.
-    void Command7_Click();
+    void leavePoints();
 
 private:
     // The state every card entry starts in: the operation buttons disabled, "elegir proceso" replaced by the
     // footnote "para salir entrar *", and the messages of an earlier "Alta" hidden.
     void enterCardEntry();
-    // One pass of the card entry of "Consulta", "Modificar" and "Añadir Puntos": the answer into Text52, the member
-    // boxes emptied and light yellow, the entry normalised, and every row holding it shown in table order (the
+    // One pass of the card entry of "Consulta", "Modificar" and "Añadir Puntos": the answer into m_cardEntry, the
+    // member boxes emptied and light yellow, the entry normalised, and every row holding it shown in table order (the
     // last one stays on screen).
     StoreFailure showMembersPass();
-    // After a pass of "Modificar" or "Añadir Puntos": true when a member is on screen, and "*" in Text52 then ends
-    // the card entry; otherwise Label35 says that no member holds the number, and the prompt comes again.
-    bool memberFound();
-    // Asks for a card number and puts the answer into Text52.
-    void promptIntoText52();
-    // Normalises the entry held in Text52.
-    void normaliseText52();
-    bool text52IsLeave() const;
+    // Whether a lookup left a member on screen. A row whose card number holds the empty mark shows an empty
+    // cardNumberBox and counts as not found.
+    bool memberShown() const;
+    // After a pass of "Modificar" or "Añadir Puntos": ends the card entry when a member is on screen; otherwise
+    // noSuchCardNote says that no member holds the number, and the prompt comes again.
+    void endEntryIfMemberShown();
+    // Asks for a card number and puts the answer into m_cardEntry.
+    void askForCard();
+    void normaliseCardEntry();
+    // Whether the card entry is over: "*" was entered, or a member was found.
+    bool cardEntryIsLeave() const;
     // Shows the failure and brings the window back to idle.
     void fail(const StoreError& error);
     // Writes the balance that `change` makes of the stored one, recorded in the points history as `operation`, and
@@ -84,6 +87,8 @@ private:
 
     Form1& m_form;
     const MemberStore& m_store;
+    // The card number being entered, as prompted and then normalised; "*" ends the card entry. Empty outside one.
+    QString m_cardEntry;
     // The row on screen (the last one holding the card number), as the last lookup read it: the row that
     // "Salvar registro" rewrites.
     std::optional<FoundRow> m_rowShown;

@@ -10,72 +10,72 @@ namespace {
 void enableEditBoxes(Form1& f, bool enabled)
 {
     for (Control* box : f.memberBoxes())
-        if (box != &f.Text4)
+        if (box != &f.cardNumberBox)
             box->setEnabled(enabled);
 }
 
 } // namespace
 
-void CardOperations::Command3_Click()
+void CardOperations::startEditing()
 {
     Form1& f = m_form;
     enterCardEntry();
     // The finishing buttons are on screen already while the card number is asked for, but cannot be used.
-    f.Command10.setVisible(true);
-    f.Command10.setEnabled(false);
-    f.Command11.setVisible(true);
-    f.Command11.setEnabled(false);
-    f.Label36.setVisible(true);
-    // Label35 is left as the last operation left it. The boxes are opened before a member is found; the modal
+    f.saveEditedMemberButton.setVisible(true);
+    f.saveEditedMemberButton.setEnabled(false);
+    f.leaveEditButton.setVisible(true);
+    f.leaveEditButton.setEnabled(false);
+    f.enterCardNote.setVisible(true);
+    // noSuchCardNote is left as the last operation left it. The boxes are opened before a member is found; the modal
     // prompt keeps the operator out of them meanwhile. The focus stays where it is.
     enableEditBoxes(f, true);
-    f.Text4.setEnabled(false);
+    f.cardNumberBox.setEnabled(false);
 
     // Every pass runs in full, the one in which "*" is entered included: it clears the boxes and, since no row
-    // holds "*", shows Label35, which stays on screen after leaving.
-    while (!text52IsLeave()) {
+    // holds "*", shows noSuchCardNote, which stays on screen after leaving.
+    while (!cardEntryIsLeave()) {
         if (const StoreFailure failure = showMembersPass())
             return fail(*failure);
-        memberFound();
+        endEntryIfMemberShown();
     }
 
-    if (f.Text4.text().isEmpty()) {
-        // Left with "*": Label29 stays hidden until another operation shows it.
+    if (f.cardNumberBox.text().isEmpty()) {
+        // Left with "*": chooseOperationNote stays hidden until another operation shows it.
         for (Control* button : f.operationButtons())
             button->setEnabled(true);
         enableEditBoxes(f, false);
-        f.Command10.setVisible(false);
-        f.Command11.setVisible(false);
+        f.saveEditedMemberButton.setVisible(false);
+        f.leaveEditButton.setVisible(false);
     } else {
         for (Control* button : f.operationButtons())
             button->setEnabled(false);
-        f.Label37.setVisible(true);
-        f.Command10.setEnabled(true);
-        f.Command11.setEnabled(true);
-        f.UnlockMemberBoxesForEntry();
+        f.changeDataNote.setVisible(true);
+        f.saveEditedMemberButton.setEnabled(true);
+        f.leaveEditButton.setEnabled(true);
+        f.unlockMemberBoxesForEntry();
         for (Control* button : f.operationButtons())
             button->setEnabled(false);
     }
-    f.Label18.setVisible(false);
-    f.Text52.setText(QString());
+    f.leaveWithStarNote.setVisible(false);
+    m_cardEntry.clear();
 }
 
-void CardOperations::Command10_Click()
+void CardOperations::saveEditedMember()
 {
     Form1& f = m_form;
-    f.Label37.setVisible(true);
-    f.Label5.setVisible(false);
+    f.changeDataNote.setVisible(true);
+    f.dateErrorNote.setVisible(false);
     // The zero rule may rewrite the day and month boxes whatever the verdict; they stay so for the next try.
-    if (!f.CheckMemberDates()) {
-        f.Label37.setVisible(false);
-        f.Label5.setVisible(true);
+    if (!f.checkMemberDates()) {
+        f.changeDataNote.setVisible(false);
+        f.dateErrorNote.setVisible(true);
         return;
     }
 
     const BoxTexts typed = boxTexts();
-    const MemberRecord record = f.StoreMemberBoxes(Form1::StoreVariant::Edited);
-    // Text4 cannot be typed into: the row shown by "Modificar" is the one rewritten, with its card number, and only
-    // while it still holds what was read then. Other rows with the same number stay as they are.
+    const MemberRecord record = f.storeMemberBoxes(Form1::StoreVariant::Edited);
+    // cardNumberBox cannot be typed into: the row shown by "Modificar" is the one rewritten, with its card number, and
+    // only while it still holds what was read then. Other rows with the same number stay as they are.
     if (!m_rowShown)
         return cardVanished();
     const StoreResult<MemberStore::Rewrite> written = m_store.rewrite(*m_rowShown, record);
@@ -90,44 +90,44 @@ void CardOperations::Command10_Click()
         return cardVanished();
     case MemberStore::Rewrite::Outcome::Changed:
         // The stored member is on screen, as "Consulta" shows it, before the message says so.
-        f.ClearMemberBoxes();
-        f.ResetMemberBoxColours();
-        f.ShowMemberRecord(written->stored.record);
+        f.clearMemberBoxes();
+        f.resetMemberBoxColours();
+        f.showMember(written->stored.record);
         m_rowShown = written->stored;
         m_messages.notice(QStringLiteral("Otra caja ha cambiado los datos de este socio mientras tanto, así que no se "
                                          "ha guardado nada. Ahora se muestran los datos guardados: vuelva a hacer el "
                                          "cambio y pulse «Salvar registro»."));
-        f.Text25.setFocus();
+        f.nameBox.setFocus();
         return;
     case MemberStore::Rewrite::Outcome::Written:
         break;
     }
 
     // Boxes left red keep their colour until the next member is shown.
-    f.Command10.setVisible(false);
+    f.saveEditedMemberButton.setVisible(false);
     for (Control* button : f.operationButtons())
         button->setEnabled(true);
-    f.Command11.setVisible(false);
-    f.ClearMemberBoxes();
-    f.LockMemberBoxes();
-    f.Label29.setVisible(true);
-    f.Label37.setVisible(false);
-    f.Command1.setFocus();
+    f.leaveEditButton.setVisible(false);
+    f.clearMemberBoxes();
+    f.lockMemberBoxes();
+    f.chooseOperationNote.setVisible(true);
+    f.changeDataNote.setVisible(false);
+    f.queryButton.setFocus();
 }
 
-void CardOperations::Command11_Click()
+void CardOperations::leaveEditing()
 {
     Form1& f = m_form;
-    f.Text1.setText(QString());
+    f.memberNumberBox.setText(QString());
     for (Control* button : f.operationButtons())
         button->setEnabled(true);
-    f.Command10.setVisible(false);
-    f.Command11.setVisible(false);
-    f.Label37.setVisible(false);
-    f.ClearMemberBoxes();
-    f.LockMemberBoxes();
-    f.Label35.setVisible(false);
-    f.Label29.setVisible(true);
-    f.Label5.setVisible(false);
-    f.Command1.setFocus();
+    f.saveEditedMemberButton.setVisible(false);
+    f.leaveEditButton.setVisible(false);
+    f.changeDataNote.setVisible(false);
+    f.clearMemberBoxes();
+    f.lockMemberBoxes();
+    f.noSuchCardNote.setVisible(false);
+    f.chooseOperationNote.setVisible(true);
+    f.dateErrorNote.setVisible(false);
+    f.queryButton.setFocus();
 }

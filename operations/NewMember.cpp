@@ -5,74 +5,76 @@
 #include "operations/CardEntry.h"
 #include "operations/MessageSink.h"
 
-void CardOperations::Command5_Click()
+#include <utility>
+
+void CardOperations::startNewMember()
 {
     Form1& f = m_form;
     enterCardEntry();
-    f.Label12.setVisible(true);
+    f.enterMemberNumberNote.setVisible(true);
 
-    // Label17 visible after the check means no member holds the number; "*" in Text52 then ends the entry with
-    // the number accepted (it stays in Text4).
-    while (!text52IsLeave()) {
-        promptIntoText52();
-        f.Label12.setVisible(false);
-        f.Label14.setVisible(false);
-        f.Label17.setVisible(true);
-        f.ClearMemberBoxes();
-        f.Text8.setText(QString());
-        normaliseText52();
-        if (text52IsLeave())
+    // fillInDataNote visible after the check means no member holds the number; "*" in m_cardEntry then ends the entry
+    // with the number accepted (it stays in cardNumberBox).
+    while (!cardEntryIsLeave()) {
+        askForCard();
+        f.enterMemberNumberNote.setVisible(false);
+        f.numberTakenNote.setVisible(false);
+        f.fillInDataNote.setVisible(true);
+        f.clearMemberBoxes();
+        f.amountBox.setText(QString());
+        normaliseCardEntry();
+        if (cardEntryIsLeave())
             break;
 
-        // Also with an empty table: the entry always reaches Text4, so an empty entry leaves Text4 empty and
-        // ends the operation, and any other entry is a new number.
-        f.Text4.setText(f.Text52.text());
-        const StoreResult<bool> taken = m_store.holdsCard(f.Text52.text());
+        // Also with an empty table: the entry always reaches cardNumberBox, so an empty entry leaves cardNumberBox
+        // empty and ends the operation, and any other entry is a new number.
+        f.cardNumberBox.setText(m_cardEntry);
+        const StoreResult<bool> taken = m_store.holdsCard(m_cardEntry);
         if (!taken)
             return fail(taken.error());
         if (*taken) {
-            f.Label14.setVisible(true);
-            f.Label17.setVisible(false);
+            f.numberTakenNote.setVisible(true);
+            f.fillInDataNote.setVisible(false);
         }
-        if (f.Label17.isVisible())
-            f.Text52.setText(CardEntry::kLeave);
+        if (f.fillInDataNote.isVisible())
+            m_cardEntry = CardEntry::kLeave;
     }
 
-    // An empty Text4 means the operator left without a number.
-    if (f.Text4.text().isEmpty()) {
+    // An empty cardNumberBox means the operator left without a number.
+    if (f.cardNumberBox.text().isEmpty()) {
         for (Control* button : f.operationButtons())
             button->setEnabled(true);
     } else {
-        f.command2.setVisible(true);
-        f.command2.setEnabled(true);
-        f.Command9.setVisible(true);
-        f.Command9.setEnabled(true);
-        f.Command5.setEnabled(false);
-        f.UnlockMemberBoxesForEntry();
+        f.saveNewMemberButton.setVisible(true);
+        f.saveNewMemberButton.setEnabled(true);
+        f.leaveNewMemberButton.setVisible(true);
+        f.leaveNewMemberButton.setEnabled(true);
+        f.newMemberButton.setEnabled(false);
+        f.unlockMemberBoxesForEntry();
         for (Control* button : f.operationButtons())
             button->setEnabled(false);
     }
-    f.Label14.setVisible(false);
-    f.Label18.setVisible(false);
-    f.Text52.setText(QString());
+    f.numberTakenNote.setVisible(false);
+    f.leaveWithStarNote.setVisible(false);
+    m_cardEntry.clear();
 }
 
-void CardOperations::command2_Click()
+void CardOperations::saveNewMember()
 {
     Form1& f = m_form;
-    f.Label17.setVisible(true);
-    f.Label5.setVisible(false);
-    if (!f.CheckMemberDates()) {
+    f.fillInDataNote.setVisible(true);
+    f.dateErrorNote.setVisible(false);
+    if (!f.checkMemberDates()) {
         // The data stay open for correction and another "salvar".
-        f.Label17.setVisible(false);
-        f.Label5.setVisible(true);
+        f.fillInDataNote.setVisible(false);
+        f.dateErrorNote.setVisible(true);
         return;
     }
 
     // The number was free when "Alta" accepted it; the store checks again as it adds the row, since another
     // till may have registered it meanwhile.
     const BoxTexts typed = boxTexts();
-    const StoreResult<bool> added = m_store.appendNew(f.StoreMemberBoxes(Form1::StoreVariant::New));
+    const StoreResult<bool> added = m_store.appendNew(f.storeMemberBoxes(Form1::StoreVariant::New));
     if (!added) {
         // Nothing written: the member stays open as typed, to save again once the cause is gone.
         keepTyping(typed);
@@ -81,31 +83,30 @@ void CardOperations::command2_Click()
     }
     if (!*added) {
         keepTyping(typed);
-        f.Label17.setVisible(false);
-        f.Label14.setVisible(true);
+        f.fillInDataNote.setVisible(false);
+        f.numberTakenNote.setVisible(true);
         return chooseAnotherCard();
     }
 
-    f.Label17.setVisible(false);
-    f.command2.setVisible(false);
+    f.fillInDataNote.setVisible(false);
+    f.saveNewMemberButton.setVisible(false);
     for (Control* button : f.operationButtons())
         button->setEnabled(true);
-    f.Command9.setVisible(false);
-    f.ClearMemberBoxes();
-    f.LockMemberBoxes();
-    f.Label29.setVisible(true);
-    f.Label35.setVisible(false);
+    f.leaveNewMemberButton.setVisible(false);
+    f.clearMemberBoxes();
+    f.lockMemberBoxes();
+    f.chooseOperationNote.setVisible(true);
+    f.noSuchCardNote.setVisible(false);
 }
 
 void CardOperations::chooseAnotherCard()
 {
     Form1& f = m_form;
-    f.Label18.setVisible(true);
+    f.leaveWithStarNote.setVisible(true);
     for (;;) {
-        promptIntoText52();
-        normaliseText52();
-        const QString card = f.Text52.text();
-        f.Text52.setText(QString());
+        askForCard();
+        normaliseCardEntry();
+        const QString card = std::exchange(m_cardEntry, QString());
         if (card.isEmpty() || card == CardEntry::kLeave)
             break;
         const StoreResult<bool> taken = m_store.holdsCard(card);
@@ -115,25 +116,25 @@ void CardOperations::chooseAnotherCard()
         }
         if (*taken)
             continue;
-        f.Text4.setText(card);
-        f.Label14.setVisible(false);
-        f.Label18.setVisible(false);
-        return command2_Click();
+        f.cardNumberBox.setText(card);
+        f.numberTakenNote.setVisible(false);
+        f.leaveWithStarNote.setVisible(false);
+        return saveNewMember();
     }
-    f.Label18.setVisible(false);
+    f.leaveWithStarNote.setVisible(false);
 }
 
-void CardOperations::Command9_Click()
+void CardOperations::leaveNewMember()
 {
     Form1& f = m_form;
     for (Control* button : f.operationButtons())
         button->setEnabled(true);
-    f.command2.setVisible(false);
-    f.Command9.setVisible(false);
-    f.Label17.setVisible(false);
-    f.ClearMemberBoxes();
-    f.LockMemberBoxes();
-    f.Label29.setVisible(true);
-    f.Label5.setVisible(false);
-    f.Label14.setVisible(false); // shown when another till took the number first
+    f.saveNewMemberButton.setVisible(false);
+    f.leaveNewMemberButton.setVisible(false);
+    f.fillInDataNote.setVisible(false);
+    f.clearMemberBoxes();
+    f.lockMemberBoxes();
+    f.chooseOperationNote.setVisible(true);
+    f.dateErrorNote.setVisible(false);
+    f.numberTakenNote.setVisible(false); // shown when another till took the number first
 }

@@ -2,22 +2,22 @@
 
 #include "operations/CardOperations.h"
 
-void CardOperations::Command1_Click()
+void CardOperations::lookUpMembers()
 {
     Form1& f = m_form;
     enterCardEntry();
-    f.LockMemberBoxes();
-    f.ClearMemberBoxes();
+    f.lockMemberBoxes();
+    f.clearMemberBoxes();
 
     // The pass in which "*" is entered is carried out in full, like any other.
-    while (!text52IsLeave()) {
+    while (!cardEntryIsLeave()) {
         if (const StoreFailure failure = showMembersPass())
             return fail(*failure);
     }
 
-    f.Label29.setVisible(true);
-    f.Label18.setVisible(false);
-    f.Text52.setText(QString());
+    f.chooseOperationNote.setVisible(true);
+    f.leaveWithStarNote.setVisible(false);
+    m_cardEntry.clear();
     for (Control* button : f.operationButtons())
         button->setEnabled(true);
 }

@@ -62,12 +62,6 @@ void Control::clear()
     m_form->notify(*this, Form1::Property::Items);
 }
 
-void Control::addItem(const QString& line)
-{
-    m_items.append(line);
-    m_form->notify(*this, Form1::Property::Items);
-}
-
 void Control::addItems(const QStringList& lines)
 {
     if (lines.isEmpty())
@@ -82,8 +76,8 @@ void Control::click()
         m_onClick();
 }
 
-void Control::keyPress(int& keyAscii)
+void Control::keyPress(int& keyCode)
 {
     if (m_onKeyPress)
-        m_onKeyPress(keyAscii);
+        m_onKeyPress(keyCode);
 }

@@ -35,7 +35,8 @@ struct FontDesign
 // The design of one control: what exists before start-up changes anything.
 struct ControlDesign
 {
-    const char* name;
+    const char* name; // the name in the window's design: the widget's object name, fixed
+    const char* role; // what the control is: the name of its member of Form1
     ControlKind kind;
     const char* container; // nullptr: the window itself
     const char* caption;   // caption of frames, labels and buttons; design text of text boxes
@@ -58,7 +59,10 @@ public:
     Control& operator=(const Control&) = delete;
 
     const ControlDesign& design() const { return *m_design; }
+    // The design name (`Text25`), which the widget carries as its object name.
     QString name() const { return QLatin1String(m_design->name); }
+    // What the control is (`nameBox`), as code names it.
+    QString role() const { return QLatin1String(m_design->role); }
 
     const QString& text() const { return m_text; }
     void setText(const QString& text);
@@ -79,8 +83,7 @@ public:
 
     // List boxes.
     void clear();
-    void addItem(const QString& line);
-    // Adds the lines in order, as addItem() one by one would, with one notification.
+    // Adds the lines at the end, in order, with one notification.
     void addItems(const QStringList& lines);
     const QStringList& items() const { return m_items; }
 
@@ -88,7 +91,7 @@ public:
     // A click reaches the handler only while the button is visible and enabled.
     void click();
     // The character code of a key typed into a text box, before the box handles it.
-    void keyPress(int& keyAscii);
+    void keyPress(int& keyCode);
 
     void setClickHandler(std::function<void()> handler) { m_onClick = std::move(handler); }
     void setKeyPressHandler(std::function<void(int&)> handler) { m_onKeyPress = std::move(handler); }

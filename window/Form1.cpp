@@ -8,11 +8,12 @@
 #include <QDate>
 
 Form1::Form1()
-    : m_memberBoxes{&Text25, &Text26, &Text47, &Text28, &Text29, &Text30, &Text34, &Text35,
-                    &Text36, &Text38, &Text40, &Text1,  &Text45, &Text46, &Text4,  &Text2},
-      m_operationButtons{&Command1, &Command5, &Command6, &Command3}, m_finishingButtons{
-                                                                          &command2,  &Command10, &Command4, &Command9,
-                                                                          &Command11, &Command7,  &Command8}
+    : m_memberBoxes{&nameBox,        &surnameBox,    &notesBox,      &birthDayBox, &birthMonthBox, &birthYearBox,
+                    &streetBox,      &postcodeBox,   &cityBox,       &phoneBox,    &emailBox,      &memberNumberBox,
+                    &expiryMonthBox, &expiryYearBox, &cardNumberBox, &pointsBox},
+      m_operationButtons{&queryButton, &newMemberButton, &addPointsButton, &editMemberButton},
+      m_finishingButtons{&saveNewMemberButton, &saveEditedMemberButton, &addAmountButton,  &leaveNewMemberButton,
+                         &leaveEditButton,     &leavePointsButton,      &resetPointsButton}
 {
     for (const CatalogueEntry& entry : formCatalogue()) {
         Control& control = this->*entry.member;
@@ -25,10 +26,11 @@ Form1::Form1()
 
 Form1::~Form1() = default;
 
-Control* Form1::find(QAnyStringView name) const
+Control* Form1::find(QAnyStringView nameOrRole) const
 {
     for (Control* control : m_controls)
-        if (QAnyStringView::compare(name, QLatin1String(control->design().name)) == 0)
+        if (QAnyStringView::compare(nameOrRole, QLatin1String(control->design().name)) == 0 ||
+            QAnyStringView::compare(nameOrRole, QLatin1String(control->design().role)) == 0)
             return control;
     return nullptr;
 }
@@ -73,20 +75,21 @@ QString listColumn(const QString& text)
 
 } // namespace
 
-StoreFailure Form1::Form_Load(const MemberStore& store, const Clock& clock, BirthdayList list)
+StoreFailure Form1::load(const MemberStore& store, const Clock& clock, BirthdayList list)
 {
-    List1.clear();
-    List1.setEnabled(false);
+    birthdayList.clear();
+    birthdayList.setEnabled(false);
     showIdleState();
     // What only start-up does: the controls without a role and the working boxes out of sight.
-    Data1.setVisible(false);
-    Text52.setEnabled(false);
-    for (Control* box : {&Text52, &Text3, &Text5, &Text6, &Text7, &Text9})
+    dataControl.setVisible(false);
+    cardEntryBox.setEnabled(false);
+    for (Control* box :
+         {&cardEntryBox, &spareBirthDateBox, &spareCardBox, &spareDateBox, &spareFlagBox, &spareActionsBox})
         box->setVisible(false);
-    Text47.setText(QString());
+    notesBox.setText(QString());
 
     const StoreFailure failure = list == BirthdayList::Now ? fillBirthdayList(store, clock.today()) : std::nullopt;
-    for (Control* box : {&Text28, &Text29, &Text30})
+    for (Control* box : {&birthDayBox, &birthMonthBox, &birthYearBox})
         box->setText(QString());
     return failure;
 }
@@ -103,7 +106,7 @@ StoreFailure Form1::fillBirthdayList(const MemberStore& store, QDate today)
 void Form1::showBirthdayList(const QStringList& lines)
 {
     // One change for the window, however many members are listed.
-    List1.addItems(lines);
+    birthdayList.addItems(lines);
 }
 
 StoreResult<QStringList> Form1::birthdayLines(const MemberStore& store, QDate today)

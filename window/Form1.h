@@ -38,7 +38,8 @@ public:
     // Every control in design order: containers before what they contain, and each control above the ones
     // listed before it in the same container.
     const std::vector<Control*>& controls() const { return m_controls; }
-    Control* find(QAnyStringView name) const;
+    // The control with this design name (`Text25`) or role (`nameBox`); nullptr when none has it.
+    Control* find(QAnyStringView nameOrRole) const;
 
     // The sixteen boxes that show one member.
     const std::array<Control*, 16>& memberBoxes() const { return m_memberBoxes; }
@@ -54,7 +55,7 @@ public:
     // BirthdayList::Later leaves the list empty for fillBirthdayList(), when reading it would keep the window from
     // showing (a large file whose lookup indexes are still being built).
     enum class BirthdayList { Now, Later };
-    StoreFailure Form_Load(const MemberStore& store, const Clock& clock, BirthdayList list = BirthdayList::Now);
+    StoreFailure load(const MemberStore& store, const Clock& clock, BirthdayList list = BirthdayList::Now);
     StoreFailure fillBirthdayList(const MemberStore& store, QDate today);
     // The lines of the birthday list on `today`, read from `store`, in table order. Touches no control, so it may run
     // in another thread, on a store of its own; showBirthdayList() then puts the lines in the list.
@@ -62,7 +63,7 @@ public:
     void showBirthdayList(const QStringList& lines);
 
     // The idle state, "elegir proceso": the operation buttons enabled, every button that finishes an operation
-    // hidden, the message labels but Label29 hidden, the member boxes locked, the amount box hidden.
+    // hidden, the message labels but chooseOperationNote hidden, the member boxes locked, the amount box hidden.
     void showIdleState();
     // After a failure of the member file in the middle of an operation: the idle state, with the member boxes
     // empty and light yellow and nothing of the broken operation left on screen.
@@ -73,66 +74,54 @@ public:
         New,    // a new member: a birth date left empty is stored as "00/00/0000"
         Edited, // an edited member: a birth date left empty is stored as the empty mark
     };
-    void ClearMemberBoxes();
-    void LockMemberBoxes();
-    void UnlockMemberBoxesForEntry();
-    void ResetMemberBoxColours();
+    void clearMemberBoxes();
+    void lockMemberBoxes();
+    void unlockMemberBoxesForEntry();
+    void resetMemberBoxColours();
     // Fills the boxes from a row; a field holding the empty mark shows as an empty red box.
-    void ShowMemberRecord(const MemberRecord& row);
-    // Leaves the window exactly as ShowMemberRecord called for each row in turn would, but changes each box once:
+    void showMember(const MemberRecord& row);
+    // Leaves the window exactly as showMember called for each row in turn would, but changes each box once:
     // the texts of the last row, and red every box that any of the rows turns red (nothing turns a box back).
-    void ShowMemberRecords(std::span<const MemberRecord> rows);
-    // Checks the date boxes, leaves "true" or "false" in Text7 and applies the zero rule. True when the dates pass.
-    bool CheckMemberDates();
+    void showMembers(std::span<const MemberRecord> rows);
+    // Checks the date boxes and applies the zero rule. True when the dates pass.
+    bool checkMemberDates();
     // Turns the boxes into the thirteen field values of a row, rewriting boxes on the way as the stored forms
     // require (empty mark, zero-padded dates).
-    MemberRecord StoreMemberBoxes(StoreVariant variant);
+    MemberRecord storeMemberBoxes(StoreVariant variant);
 
     const std::array<Control*, 4>& operationButtons() const { return m_operationButtons; }
     // The buttons that finish an operation: "salvar", "Salvar registro", "añadir puntos", the three ways out,
     // "reset puntos".
     const std::array<Control*, 7>& finishingButtons() const { return m_finishingButtons; }
 
-    // Key-press handlers: Enter (13) moves the focus to the next member box of a ring in screen order, and from
-    // the points amount box Text8 to "añadir puntos". The key is never changed or consumed.
-    void Text25_KeyPress(int& KeyAscii);
-    void Text26_KeyPress(int& KeyAscii);
-    void Text28_KeyPress(int& KeyAscii);
-    void Text29_KeyPress(int& KeyAscii);
-    void Text30_KeyPress(int& KeyAscii);
-    void Text34_KeyPress(int& KeyAscii);
-    void Text35_KeyPress(int& KeyAscii);
-    void Text36_KeyPress(int& KeyAscii);
-    void Text38_KeyPress(int& KeyAscii);
-    void Text40_KeyPress(int& KeyAscii);
-    void Text1_KeyPress(int& KeyAscii);
-    void Text45_KeyPress(int& KeyAscii);
-    void Text46_KeyPress(int& KeyAscii);
-    void Text2_KeyPress(int& KeyAscii);
-    void Text47_KeyPress(int& KeyAscii);
-    void Text8_KeyPress(int& KeyAscii);
-
-    // Frames
-    Control Frame5, Frame1, Frame6;
-    // Member boxes and their labels
-    Control Text25, Text26, Text28, Text29, Text30, Text34, Text35, Text36, Text38, Text40, Text1, Text4, Text45,
-        Text46, Text2, Text47;
-    Control Label4, Label6, Label21, Label23, Label26, Label9, Label10, Label11, Label13, Label15, Label3, Label27,
-        Label16, Label19, Label25, Label8;
-    Control Label22, Label20, Label24, Label1, cumple;
-    // Working boxes
-    Control Text52, Text3, Text5, Text6, Text7;
-    // Buttons and the points amount box
-    Control Command1, Command5, Command6, Command3, command2, Command10, Command4, Command9, Command11, Command7,
-        Command8;
-    Control Text8;
+    // Frames: "Acciones", "información", "Personales"
+    Control actionsFrame, messageFrame, memberFrame;
+    // The member boxes, each after the label that names it
+    Control nameLabel, nameBox, surnameLabel, surnameBox;
+    Control birthDateHeading, birthDayLabel, birthDayBox, birthMonthLabel, birthMonthBox, birthYearLabel, birthYearBox;
+    Control birthdayGreetingNote;
+    Control addressHeading, streetLabel, streetBox, postcodeLabel, postcodeBox, cityLabel, cityBox;
+    Control phoneLabel, phoneBox, emailLabel, emailBox;
+    Control managementHeading, memberNumberLabel, memberNumberBox, cardNumberLabel, cardNumberBox;
+    Control expiryDateHeading, expiryMonthLabel, expiryMonthBox, expiryYearLabel, expiryYearBox;
+    Control pointsLabel, pointsBox, notesLabel, notesBox;
+    // Working boxes of the design: hidden from start-up on, they hold nothing the program reads
+    Control cardEntryBox, spareBirthDateBox, spareCardBox, spareDateBox, spareFlagBox, spareActionsBox;
+    // The operation buttons
+    Control queryButton, newMemberButton, addPointsButton, editMemberButton;
+    // The buttons that finish an operation, and the points amount box
+    Control saveNewMemberButton, leaveNewMemberButton;
+    Control saveEditedMemberButton, leaveEditButton;
+    Control addAmountButton, resetPointsButton, leavePointsButton, amountBox;
     // Message labels of "información"
-    Control Label29, Label36, Label18, Label35, Label14, Label17, Label37, Label5, Label28, Label12;
-    // Birthday list
-    Control Label34, Label30, Label31, Label32, Label33, List1;
-    Control Image1;
+    Control chooseOperationNote, enterCardNote, enterMemberNumberNote, noSuchCardNote, numberTakenNote, fillInDataNote,
+        changeDataNote, dateErrorNote, enterPointsNote, leaveWithStarNote;
+    // The birthday list and its headings
+    Control birthdayListHeading, birthdayNameHeading, birthdaySurnameHeading, birthdayCardHeading, birthdayDaysHeading,
+        birthdayList;
+    Control logo;
     // Controls without a role
-    Control Data1, Text9, Label2, Label7;
+    Control dataControl, blankFooterLabel, hiddenDayLabel;
 
 signals:
     void changed(Control& control, Form1::Property property);
@@ -144,10 +133,12 @@ private:
     void notify(Control& control, Property property);
     void giveFocus(Control& control);
     void loseFocusIfUnusable(Control& control);
-    // Makes each box of the Enter table run its key-press handler.
+    // Makes Enter in each box of the Enter table move the focus on: a member is typed without the mouse, and an
+    // amount of points is added with Enter, Enter.
     void connectKeyPressHandlers();
-    // Enter in `box` gives the focus to its target; every other key is left alone.
-    void enterMovesFocus(Control& box, int keyAscii);
+    // Enter (13) in `box` gives the focus to its target; every other key is left alone. The key is never changed
+    // or consumed.
+    void moveFocusOnEnter(Control& box, int keyCode);
 
     std::vector<Control*> m_controls;
     std::array<Control*, 16> m_memberBoxes{};

@@ -5,16 +5,45 @@
 #include "conversions/Characters.h"
 #include "conversions/Conversions.h"
 
+#include <algorithm>
+
 namespace {
 
-// A box receives a field's text; the empty mark shows as an empty red box.
-void showField(Control& box, const QString& value)
+// One box of a field: the characters of the stored text that it shows, or the whole text.
+struct BoxPart
 {
-    box.setText(value);
-    if (box.text() == kEmptyMark) {
-        box.setText(QString());
-        box.setBackColor(Form1::kRed);
-    }
+    Control Form1::*box = nullptr;
+    int first = 1;   // 1-based
+    int length = -1; // -1: the whole text
+};
+
+// The member boxes of each field of a row, in the order a member is shown. A date is split over two or three boxes,
+// and is stored with each box padded with zeros to its length, the boxes joined by "/".
+struct FieldBoxes
+{
+    Field field;
+    std::array<BoxPart, 3> parts; // no box past the field's last one
+};
+
+constexpr FieldBoxes kFieldBoxes[] = {
+    {Field::nombre, {{{&Form1::nameBox}}}},
+    {Field::apellidos, {{{&Form1::surnameBox}}}},
+    {Field::calle, {{{&Form1::streetBox}}}},
+    {Field::cp, {{{&Form1::postcodeBox}}}},
+    {Field::ciudad, {{{&Form1::cityBox}}}},
+    {Field::telefono, {{{&Form1::phoneBox}}}},
+    {Field::fnacimiento, {{{&Form1::birthDayBox, 1, 2}, {&Form1::birthMonthBox, 4, 2}, {&Form1::birthYearBox, 7, 4}}}},
+    {Field::email, {{{&Form1::emailBox}}}},
+    {Field::nsocio, {{{&Form1::memberNumberBox}}}},
+    {Field::observaciones, {{{&Form1::notesBox}}}},
+    {Field::puntos, {{{&Form1::pointsBox}}}},
+    {Field::ntarjeta, {{{&Form1::cardNumberBox}}}},
+    {Field::fcaducidad, {{{&Form1::expiryMonthBox, 1, 2}, {&Form1::expiryYearBox, 4, 4}}}},
+};
+
+bool isDate(const FieldBoxes& entry)
+{
+    return entry.parts[1].box != nullptr;
 }
 
 // An empty box is stored as the empty mark, written back into the box first.
@@ -33,123 +62,81 @@ void padWithZeros(Control& box, int width)
 
 } // namespace
 
-void Form1::ClearMemberBoxes()
+void Form1::clearMemberBoxes()
 {
     for (Control* box : m_memberBoxes)
         box->setText(QString());
 }
 
-void Form1::LockMemberBoxes()
+void Form1::lockMemberBoxes()
 {
     for (Control* box : m_memberBoxes)
         box->setEnabled(false);
 }
 
-void Form1::UnlockMemberBoxesForEntry()
+void Form1::unlockMemberBoxesForEntry()
 {
-    Text25.setEnabled(true);
-    Text25.setFocus();
+    nameBox.setEnabled(true);
+    nameBox.setFocus();
     for (Control* box : m_memberBoxes)
-        if (box != &Text25 && box != &Text4)
+        if (box != &nameBox && box != &cardNumberBox)
             box->setEnabled(true);
-    Text4.setEnabled(false);
+    cardNumberBox.setEnabled(false);
 }
 
-void Form1::ResetMemberBoxColours()
+void Form1::resetMemberBoxColours()
 {
     for (Control* box : m_memberBoxes)
         box->setBackColor(kLightYellow);
-    cumple.setVisible(false);
+    birthdayGreetingNote.setVisible(false);
 }
 
-void Form1::ShowMemberRecord(const MemberRecord& row)
+void Form1::showMember(const MemberRecord& row)
 {
-    showField(Text25, row.nombre);
-    showField(Text26, row.apellidos);
-    showField(Text34, row.calle);
-    showField(Text35, row.cp);
-    showField(Text36, row.ciudad);
-    showField(Text38, row.telefono);
-
-    Text3.setText(row.fnacimiento);
-    if (Text3.text() != kEmptyMark) {
-        Text28.setText(midChars(Text3.text(), 1, 2));
-        Text29.setText(midChars(Text3.text(), 4, 2));
-        Text30.setText(midChars(Text3.text(), 7, 4));
-    } else {
-        for (Control* box : {&Text28, &Text29, &Text30}) {
-            box->setText(QString());
-            box->setBackColor(kRed);
-        }
-    }
-
-    showField(Text40, row.email);
-    showField(Text1, row.nsocio);
-    showField(Text47, row.observaciones);
-    showField(Text2, row.puntos);
-    showField(Text4, row.ntarjeta);
-
-    Text46.setText(row.fcaducidad);
-    if (Text46.text() != kEmptyMark) {
-        Text45.setText(midChars(Text46.text(), 1, 2));
-        Text46.setText(midChars(Text46.text(), 4, 4));
-    } else {
-        for (Control* box : {&Text45, &Text46}) {
-            box->setText(QString());
-            box->setBackColor(kRed);
+    for (const FieldBoxes& entry : kFieldBoxes) {
+        const QString& value = row[entry.field];
+        for (const BoxPart& part : entry.parts) {
+            if (!part.box)
+                break;
+            Control& box = this->*part.box;
+            if (value == kEmptyMark) {
+                box.setText(QString());
+                box.setBackColor(kRed);
+            } else {
+                box.setText(part.length < 0 ? value : midChars(value, part.first, part.length));
+            }
         }
     }
 }
 
-void Form1::ShowMemberRecords(std::span<const MemberRecord> rows)
+void Form1::showMembers(std::span<const MemberRecord> rows)
 {
     if (rows.empty())
         return;
-    struct FieldBoxes
-    {
-        Field field;
-        std::array<Control*, 3> boxes; // nullptr past the field's last box
-    };
-    const FieldBoxes boxesOf[] = {
-        {Field::nombre, {&Text25}},
-        {Field::apellidos, {&Text26}},
-        {Field::calle, {&Text34}},
-        {Field::cp, {&Text35}},
-        {Field::ciudad, {&Text36}},
-        {Field::telefono, {&Text38}},
-        {Field::fnacimiento, {&Text28, &Text29, &Text30}},
-        {Field::email, {&Text40}},
-        {Field::nsocio, {&Text1}},
-        {Field::observaciones, {&Text47}},
-        {Field::puntos, {&Text2}},
-        {Field::ntarjeta, {&Text4}},
-        {Field::fcaducidad, {&Text45, &Text46}},
-    };
-    ShowMemberRecord(rows.back());
-    for (const FieldBoxes& entry : boxesOf) {
+    showMember(rows.back());
+    for (const FieldBoxes& entry : kFieldBoxes) {
         const Field field = entry.field;
         if (std::none_of(rows.begin(), rows.end() - 1,
                          [field](const MemberRecord& row) { return row[field] == kEmptyMark; }))
             continue;
-        for (Control* box : entry.boxes)
-            if (box)
-                box->setBackColor(kRed);
+        for (const BoxPart& part : entry.parts)
+            if (part.box)
+                (this->*part.box).setBackColor(kRed);
     }
 }
 
-bool Form1::CheckMemberDates()
+bool Form1::checkMemberDates()
 {
-    const double day = Val(Text28.text());
-    const double month = Val(Text29.text());
-    const double year = Val(Text30.text());
-    const double expiryMonth = Val(Text45.text());
-    const double expiryYear = Val(Text46.text());
+    const double day = Val(birthDayBox.text());
+    const double month = Val(birthMonthBox.text());
+    const double year = Val(birthYearBox.text());
+    const double expiryMonth = Val(expiryMonthBox.text());
+    const double expiryYear = Val(expiryYearBox.text());
     auto isOneOf = [](double value, std::initializer_list<double> values) {
         return std::find(values.begin(), values.end(), value) != values.end();
     };
 
     // Every test is made, none skipped; each one that holds fails the check.
-    Text7.setText(QStringLiteral("true"));
     const bool failures[] = {
         month > 12,
         year > 2100,
@@ -159,48 +146,45 @@ bool Form1::CheckMemberDates()
         expiryMonth > 12,
         expiryYear > 2100,
     };
-    for (bool failed : failures)
-        if (failed)
-            Text7.setText(QStringLiteral("false"));
+    const bool passed = std::none_of(std::begin(failures), std::end(failures), [](bool failed) { return failed; });
 
     // A birth date without its day or its month keeps only its year, whatever the verdict.
     if (day == 0 || month == 0) {
-        Text28.setText(QStringLiteral("00"));
-        Text29.setText(QStringLiteral("00"));
+        birthDayBox.setText(QStringLiteral("00"));
+        birthMonthBox.setText(QStringLiteral("00"));
     }
-    return Text7.text() == QLatin1String("true");
+    return passed;
 }
 
-MemberRecord Form1::StoreMemberBoxes(StoreVariant variant)
+MemberRecord Form1::storeMemberBoxes(StoreVariant variant)
 {
     MemberRecord row;
-    row.nombre = storedText(Text25);
-    row.apellidos = storedText(Text26);
-
-    padWithZeros(Text28, 2);
-    padWithZeros(Text29, 2);
-    padWithZeros(Text30, 4);
-    Text30.setText(Text28.text() + QLatin1Char('/') + Text29.text() + QLatin1Char('/') + Text30.text());
-    if (variant == StoreVariant::Edited && Text30.text() == QLatin1String("00/00/0000"))
-        Text30.setText(kEmptyMark);
-    row.fnacimiento = Text30.text();
-
-    row.calle = storedText(Text34);
-    row.cp = storedText(Text35);
-    row.ciudad = storedText(Text36);
-    row.telefono = storedText(Text38);
-    row.email = storedText(Text40);
-
-    // An expiry date has no empty mark: left empty it is stored as "00/0000".
-    padWithZeros(Text45, 2);
-    padWithZeros(Text46, 4);
-    Text46.setText(Text45.text() + QLatin1Char('/') + Text46.text());
-    row.fcaducidad = Text46.text();
-
-    row.observaciones = storedText(Text47);
-    row.nsocio = storedText(Text1);
-    row.puntos = storedText(Text2);
-    row.ntarjeta = Text4.text();
+    for (const FieldBoxes& entry : kFieldBoxes) {
+        Control& first = this->*entry.parts[0].box;
+        if (entry.field == Field::ntarjeta) {
+            // Never typed into: stored as shown.
+            row.ntarjeta = first.text();
+        } else if (!isDate(entry)) {
+            row[entry.field] = storedText(first);
+        } else {
+            // The date, written into its last box. An expiry date has no empty mark: left empty it is stored as
+            // "00/0000".
+            QStringList padded;
+            Control* last = nullptr;
+            for (const BoxPart& part : entry.parts) {
+                if (!part.box)
+                    break;
+                last = &(this->*part.box);
+                padWithZeros(*last, part.length);
+                padded << last->text();
+            }
+            last->setText(padded.join(QLatin1Char('/')));
+            if (entry.field == Field::fnacimiento && variant == StoreVariant::Edited &&
+                last->text() == QLatin1String("00/00/0000"))
+                last->setText(kEmptyMark);
+            row[entry.field] = last->text();
+        }
+    }
     return row;
 }
 
@@ -213,18 +197,18 @@ void Form1::showIdleState()
         button->setVisible(false);
     }
     for (Control* label :
-         {&Label12, &Label5, &Label14, &Label17, &Label18, &Label28, &Label35, &Label36, &Label37, &cumple})
+         {&enterMemberNumberNote, &dateErrorNote, &numberTakenNote, &fillInDataNote, &leaveWithStarNote,
+          &enterPointsNote, &noSuchCardNote, &enterCardNote, &changeDataNote, &birthdayGreetingNote})
         label->setVisible(false);
-    Label29.setVisible(true);
-    LockMemberBoxes();
-    Text8.setVisible(false);
+    chooseOperationNote.setVisible(true);
+    lockMemberBoxes();
+    amountBox.setVisible(false);
 }
 
 void Form1::restoreIdleState()
 {
     showIdleState();
-    ClearMemberBoxes();
-    ResetMemberBoxColours();
-    Text8.setText(QString());
-    Text52.setText(QString());
+    clearMemberBoxes();
+    resetMemberBoxColours();
+    amountBox.setText(QString());
 }

@@ -97,7 +97,7 @@ private slots:
         QVERIFY(std::holds_alternative<CsvExported>(exportMembers(MemberStore(other), m_dir->filePath("otra.csv"))));
         QCOMPARE(fileBytes(m_dir->filePath("otra.csv")), bytes);
         Form1 form;
-        QCOMPARE(form.Form_Load(MemberStore(other), FixedClock(QDate(2026, 3, 10))), std::nullopt);
+        QCOMPARE(form.load(MemberStore(other), FixedClock(QDate(2026, 3, 10))), std::nullopt);
     }
 
     void exportToAFullDisk_data()

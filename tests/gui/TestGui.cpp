@@ -57,13 +57,13 @@ private slots:
     {
         QList<int> codes;
         QStringList textBefore; // the handler runs before the box has the character
-        form().Text25.setKeyPressHandler([&](int& keyAscii) {
-            codes << keyAscii;
-            textBefore << form().Text25.text();
+        form().nameBox.setKeyPressHandler([&](int& keyCode) {
+            codes << keyCode;
+            textBefore << form().nameBox.text();
         });
-        form().Text25.setEnabled(true);
-        form().Text25.setFocus();
-        form().Text26.setFocus(); // disabled: counted and refused
+        form().nameBox.setEnabled(true);
+        form().nameBox.setFocus();
+        form().surnameBox.setFocus(); // disabled: counted and refused
         QCOMPARE(form().focusErrors(), 1);
         QWidget* box = QApplication::focusWidget();
         QCOMPARE(box, widget("Text25"));
@@ -71,7 +71,7 @@ private slots:
         QTest::keyClick(box, Qt::Key_Return);
         QTest::keyClick(box, Qt::Key_Enter, Qt::KeypadModifier);
         QTest::keyClick(box, Qt::Key_Tab); // the toolkit's: it moves the focus, and the model follows
-        QCOMPARE(form().Text25.text(), QStringLiteral("Añ"));
+        QCOMPARE(form().nameBox.text(), QStringLiteral("Añ"));
         QCOMPARE(codes, (QList<int>{'A', 0xF1, 13, 13}));
         QCOMPARE(textBefore, (QStringList{"", "A", "Añ", "Añ"}));
         QVERIFY(QApplication::focusWidget() != box);
@@ -95,10 +95,10 @@ private slots:
         QFETCH(bool, visible);
         QFETCH(int, key);
         int clicked = 0;
-        form().Command1.setClickHandler([&] { ++clicked; });
-        form().Command1.setFocus();
-        form().Command1.setEnabled(enabled);
-        form().Command1.setVisible(visible);
+        form().queryButton.setClickHandler([&] { ++clicked; });
+        form().queryButton.setFocus();
+        form().queryButton.setEnabled(enabled);
+        form().queryButton.setVisible(visible);
         QWidget* button = widget("Command1");
         QCOMPARE(button->hasFocus(), enabled && visible);
         if (key)

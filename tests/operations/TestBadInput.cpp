@@ -27,13 +27,13 @@ private slots:
     void roundTrip()
     {
         QFETCH(QString, text);
-        const QList<Control*> boxes = {&t->form.Text25, &t->form.Text26, &t->form.Text34, &t->form.Text35,
-                                       &t->form.Text36, &t->form.Text38, &t->form.Text40, &t->form.Text47,
-                                       &t->form.Text1,  &t->form.Text2};
-        t->click(t->form.Command5, {"0777"});
+        const QList<Control*> boxes = {
+            &t->form.nameBox,  &t->form.surnameBox, &t->form.streetBox, &t->form.postcodeBox,     &t->form.cityBox,
+            &t->form.phoneBox, &t->form.emailBox,   &t->form.notesBox,  &t->form.memberNumberBox, &t->form.pointsBox};
+        t->click(t->form.newMemberButton, {"0777"});
         for (Control* box : boxes)
             box->setText(text);
-        t->form.command2.click();
+        t->form.saveNewMemberButton.click();
         MemberRecord expected;
         for (Field field : allFields())
             expected[field] = text;
@@ -48,7 +48,7 @@ private slots:
             for (Control* box : boxes)
                 shown << box->text();
         });
-        t->click(t->form.Command1, {"0777", "*"});
+        t->click(t->form.queryButton, {"0777", "*"});
         QCOMPARE(shown, QStringList(boxes.size(), text == kEmptyMark ? QString() : text));
     }
 };

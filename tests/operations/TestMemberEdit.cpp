@@ -2,8 +2,8 @@
 
 #include <QTest>
 
-const QString kEditing = QStringLiteral("Label37 Command10 Command11 edit @Text25");
-const QString kDone = QStringLiteral("Label29 ops @Command1");
+const QString kEditing = QStringLiteral("changeDataNote saveEditedMemberButton leaveEditButton edit @nameBox");
+const QString kDone = QStringLiteral("chooseOperationNote ops @queryButton");
 
 // "Modificar", "Salvar registro" and "Salir sin salvar".
 class TestMemberEdit : public QObject
@@ -22,7 +22,7 @@ private slots:
         row("star at the first prompt", {"*"}, -1, {});
         row("no row, cancelled, then ñ*", {"9999", "", "ñ*"}, -1, {});
         row("no row, then a row without dates", {"9999", "0012"}, 2, {});
-        row("card reader, empty marks, a date refused", {"ñ0007"}, 1, {"Text29=13"});
+        row("card reader, empty marks, a date refused", {"ñ0007"}, 1, {"birthMonthBox=13"});
     }
 
     void cardEntryAndLeaving()
@@ -31,25 +31,25 @@ private slots:
         QFETCH(int, shown);
         QFETCH(QStringList, refused);
         const QList<MemberRecord> rows = allRows(t->path);
-        // Left by earlier operations: Label35 stays beside Label36 until the first pass ends.
+        // Left by earlier operations: noSuchCardNote stays beside enterCardNote until the first pass ends.
         t->leaveLeftovers();
-        t->form.Label35.setVisible(shown >= 0);
+        t->form.noSuchCardNote.setVisible(shown >= 0);
         // The edit boxes are open while the card number is asked for.
-        QStringList expected = {QString("Label36 Label18 ") + (shown >= 0 ? "Label35 " : "") +
-                                "Command10- Command11- edit | Text25=resto Text28:red"};
+        QStringList expected = {QString("enterCardNote leaveWithStarNote ") + (shown >= 0 ? "noSuchCardNote " : "") +
+                                "saveEditedMemberButton- leaveEditButton- edit | nameBox=resto birthDayBox:red"};
         while (expected.size() < answers.size())
-            expected << "Label18 Label35 Command10- Command11- edit | ";
-        t->click(t->form.Command3, answers);
+            expected << "leaveWithStarNote noSuchCardNote saveEditedMemberButton- leaveEditButton- edit | ";
+        t->click(t->form.editMemberButton, answers);
 
         QCOMPARE(t->prompts, expected);
         // Leaving, "no existe ..." stays in place of "elegir proceso".
-        QCOMPARE(t->window(), shown < 0 ? "Label35 ops" : kEditing);
+        QCOMPARE(t->window(), shown < 0 ? "noSuchCardNote ops" : kEditing);
         QCOMPARE(t->boxes(), shown < 0 ? QStringList() : OperationFixture::shown(rows[shown]));
         t->type(refused);
         if (!refused.isEmpty())
-            t->form.Command10.click();
-        t->form.Command11.click(); // shown only in the editing state
-        QCOMPARE(t->window(), shown < 0 ? "Label35 ops" : kDone);
+            t->form.saveEditedMemberButton.click();
+        t->form.leaveEditButton.click(); // shown only in the editing state
+        QCOMPARE(t->window(), shown < 0 ? "noSuchCardNote ops" : kDone);
         QCOMPARE(t->boxes().filter("="), QStringList());
         QCOMPARE(allRows(t->path), rows);
     }
@@ -62,13 +62,13 @@ private slots:
                                                                                  "written");
         row("unchanged, card number included", "0001", {}, {}, 0, {});
         row("00/00/0000 written as the empty mark", "0012", {}, {}, 2, {"fnacimiento=*****"});
-        row("typed", "0001", {}, {"Text25=Anabel", "Text28=5", "Text45=", "Text46="}, 0,
+        row("typed", "0001", {}, {"nameBox=Anabel", "birthDayBox=5", "expiryMonthBox=", "expiryYearBox="}, 0,
             {"nombre=Anabel", "fnacimiento=05/03/1985", "fcaducidad=00/0000"});
         // The month typed before the refusal stays for the next try.
-        row("31 April refused, then corrected", "0001", {"Text28=31", "Text29=4"}, {"Text28=30", "Text30=1990"}, 0,
-            {"fnacimiento=30/04/1990"});
+        row("31 April refused, then corrected", "0001", {"birthDayBox=31", "birthMonthBox=4"},
+            {"birthDayBox=30", "birthYearBox=1990"}, 0, {"fnacimiento=30/04/1990"});
         // An import keeps two rows with one number: the last is shown and rewritten, the other left as it is.
-        row("two rows: the one shown is written", "0020", {}, {"Text25=Tercero"}, 4, {"nombre=Tercero"});
+        row("two rows: the one shown is written", "0020", {}, {"nameBox=Tercero"}, 4, {"nombre=Tercero"});
     }
 
     void save()
@@ -79,16 +79,16 @@ private slots:
         QFETCH(int, row);
         QFETCH(QStringList, written);
         QList<MemberRecord> expected = allRows(t->path);
-        t->click(t->form.Command3, {card});
+        t->click(t->form.editMemberButton, {card});
         if (!refused.isEmpty()) {
             t->type(refused);
-            t->form.Command10.click();
+            t->form.saveEditedMemberButton.click();
             QCOMPARE(allRows(t->path), expected);
-            QCOMPARE(t->window(), "Label5 Command10 Command11 edit @Text25");
+            QCOMPARE(t->window(), "dateErrorNote saveEditedMemberButton leaveEditButton edit @nameBox");
         }
         expected[row] = OperationFixture::changed(expected[row], written);
         t->type(typed);
-        t->form.Command10.click();
+        t->form.saveEditedMemberButton.click();
 
         QCOMPARE(allRows(t->path), expected);
         QCOMPARE(t->window(), kDone);
@@ -101,19 +101,19 @@ private slots:
         // saved, and the boxes behind the message already show the stored member as "Consulta" does, each date
         // split into its boxes. The change made again goes into that row.
         QList<MemberRecord> rows = allRows(t->path);
-        t->click(t->form.Command3, {"0020"});
+        t->click(t->form.editMemberButton, {"0020"});
         execSql(t->path, "UPDATE ficha SET fnacimiento = '12/10/1951', fcaducidad = '12/2007' WHERE rowid = 5");
         rows[4] = OperationFixture::changed(rows[4], {"fnacimiento=12/10/1951", "fcaducidad=12/2007"});
-        t->type({"Text25=Tercero", "Text28=", "Text29=", "Text30="});
-        t->form.Command10.click();
+        t->type({"nameBox=Tercero", "birthDayBox=", "birthMonthBox=", "birthYearBox="});
+        t->form.saveEditedMemberButton.click();
         QCOMPARE(allRows(t->path), rows);
         QVERIFY(t->messages.notices.size() == 1 && t->messages.notices[0].startsWith("Otra caja ha cambiado"));
         QCOMPARE(t->behindMessages, QList<QStringList>{OperationFixture::shown(rows[4])});
         QCOMPARE(t->boxes(), OperationFixture::shown(rows[4]));
         QCOMPARE(t->window(), kEditing);
 
-        t->type({"Text25=Tercero"});
-        t->form.Command10.click();
+        t->type({"nameBox=Tercero"});
+        t->form.saveEditedMemberButton.click();
         rows[4].nombre = "Tercero";
         QCOMPARE(allRows(t->path), rows);
         QCOMPARE(t->window(), kDone);

@@ -4,7 +4,7 @@
 #include <QTest>
 
 // Waiting for the new member's data.
-const QString kEditing = QStringLiteral("Label17 command2 Command9 edit @Text25");
+const QString kEditing = QStringLiteral("fillInDataNote saveNewMemberButton leaveNewMemberButton edit @nameBox");
 
 // A new member's row as every box left empty stores it, with `changes` ("field=text").
 static MemberRecord newRow(const QStringList& changes)
@@ -27,12 +27,13 @@ private slots:
 
     void cardEntryAndLeaving_data()
     {
-        // taken: the number in Text4 at each prompt after the first; accepted: empty when the operator left;
+        // taken: the number in cardNumberBox at each prompt after the first; accepted: empty when the operator left;
         // refused: typed and saved in vain before "salir sin salvar"
         const DataTable<QStringList, QStringList, QString, QStringList> row("answers", "taken", "accepted", "refused");
         row("star", {"*"}, {}, "", {});
         row("cancelled", {""}, {}, "", {});
-        row("taken, then new, a date refused", {"0001", "0030"}, {"0001"}, "0030", {"Text28=31", "Text29=4"});
+        row("taken, then new, a date refused", {"0001", "0030"}, {"0001"}, "0030",
+            {"birthDayBox=31", "birthMonthBox=4"});
         row("taken, then ñ*", {"0007", "ñ*"}, {"0007"}, "", {});
         row("card reader", {"ñ0030"}, {}, "0030", {});
     }
@@ -43,86 +44,89 @@ private slots:
         QFETCH(QStringList, taken);
         QFETCH(QString, accepted);
         QFETCH(QStringList, refused);
-        // The entry empties the boxes and Text8 but leaves their colours.
+        // The entry empties the boxes and amountBox but leaves their colours.
         t->leaveLeftovers();
-        t->form.Text8.setText("25");
-        QStringList expected = {"Label18 Label12 | Text25=resto Text28:red"};
+        t->form.amountBox.setText("25");
+        QStringList expected = {"leaveWithStarNote enterMemberNumberNote | nameBox=resto birthDayBox:red"};
         for (const QString& card : taken)
-            expected << "Label18 Label14 | Text28:red Text4=" + card;
-        t->click(t->form.Command5, answers);
+            expected << "leaveWithStarNote numberTakenNote | birthDayBox:red cardNumberBox=" + card;
+        t->click(t->form.newMemberButton, answers);
 
         QCOMPARE(t->prompts, expected);
         // Leaving, the buttons come back, but "porfavor rellenar datos" stays in place of "elegir proceso".
-        QCOMPARE(t->window(), accepted.isEmpty() ? "Label17 ops" : kEditing);
-        QCOMPARE(t->boxes(),
-                 QStringList{"Text28:red"} + (accepted.isEmpty() ? QStringList() : QStringList{"Text4=" + accepted}));
-        QCOMPARE(t->form.Text8.text(), QString());
+        QCOMPARE(t->window(), accepted.isEmpty() ? "fillInDataNote ops" : kEditing);
+        QCOMPARE(t->boxes(), QStringList{"birthDayBox:red"} +
+                                 (accepted.isEmpty() ? QStringList() : QStringList{"cardNumberBox=" + accepted}));
+        QCOMPARE(t->form.amountBox.text(), QString());
         t->type(refused);
         if (!refused.isEmpty())
-            t->form.command2.click();
-        t->form.Command9.click(); // shown only in the editing state
-        QCOMPARE(t->window(), accepted.isEmpty() ? "Label17 ops" : kIdle);
-        QCOMPARE(t->boxes(), QStringList{"Text28:red"});
+            t->form.saveNewMemberButton.click();
+        t->form.leaveNewMemberButton.click(); // shown only in the editing state
+        QCOMPARE(t->window(), accepted.isEmpty() ? "fillInDataNote ops" : kIdle);
+        QCOMPARE(t->boxes(), QStringList{"birthDayBox:red"});
         QCOMPARE(allRows(t->path).size(), 6);
     }
 
     void failedDatesCorrected()
     {
         QList<MemberRecord> expected = allRows(t->path);
-        // Left by earlier operations: "salvar" hides Label35 but leaves the colours alone.
-        t->form.Label35.setVisible(true);
-        t->form.Text40.setBackColor(Form1::kRed);
-        t->click(t->form.Command5, {"0030"});
-        t->type({"Text25=Eva", "Text28=31", "Text29=4", "Text30=1990"});
-        t->form.command2.click();
-        QCOMPARE(t->window(), "Label35 Label5 command2 Command9 edit @Text25");
+        // Left by earlier operations: "salvar" hides noSuchCardNote but leaves the colours alone.
+        t->form.noSuchCardNote.setVisible(true);
+        t->form.emailBox.setBackColor(Form1::kRed);
+        t->click(t->form.newMemberButton, {"0030"});
+        t->type({"nameBox=Eva", "birthDayBox=31", "birthMonthBox=4", "birthYearBox=1990"});
+        t->form.saveNewMemberButton.click();
+        QCOMPARE(t->window(), "noSuchCardNote dateErrorNote saveNewMemberButton leaveNewMemberButton edit @nameBox");
         QCOMPARE(allRows(t->path), expected);
 
         // Without a birth date, as "Alta" stores it.
-        t->type({"Text28=", "Text29=", "Text30="});
-        t->form.command2.click();
+        t->type({"birthDayBox=", "birthMonthBox=", "birthYearBox="});
+        t->form.saveNewMemberButton.click();
         QCOMPARE(allRows(t->path), expected << newRow({"ntarjeta=0030", "nombre=Eva"}));
         QCOMPARE(t->window(), kIdle);
-        QCOMPARE(t->boxes(), QStringList{"Text40:red"});
+        QCOMPARE(t->boxes(), QStringList{"emailBox:red"});
     }
 
     void takenMeanwhile()
     {
-        t->click(t->form.Command5, {"0030"});
-        t->type({"Text25=Eva", "Text30=1990"});
+        t->click(t->form.newMemberButton, {"0030"});
+        t->type({"nameBox=Eva", "birthYearBox=1990"});
         QCOMPARE(t->store.append(sampleMember("0030")), std::nullopt); // another till registers the number
         const QList<MemberRecord> before = allRows(t->path);
 
         // Asked for another number with what was typed kept: the taken one again is refused, "*" keeps the member open.
-        const QStringList typed = {"Text25=Eva", "Text28=00", "Text29=00", "Text30=1990", "Text4=0030"};
-        t->click(t->form.command2, {"0030", "*"});
+        const QStringList typed = {"nameBox=Eva", "birthDayBox=00", "birthMonthBox=00", "birthYearBox=1990",
+                                   "cardNumberBox=0030"};
+        t->click(t->form.saveNewMemberButton, {"0030", "*"});
         QCOMPARE(t->prompts.mid(1),
-                 QStringList(2, "Label18 Label14 command2 Command9 edit @Text25 | " + typed.join(' ')));
+                 QStringList(
+                     2, "leaveWithStarNote numberTakenNote saveNewMemberButton leaveNewMemberButton edit @nameBox | " +
+                            typed.join(' ')));
         QCOMPARE(allRows(t->path), before);
-        QCOMPARE(t->window(), "Label14 command2 Command9 edit @Text25");
+        QCOMPARE(t->window(), "numberTakenNote saveNewMemberButton leaveNewMemberButton edit @nameBox");
         QCOMPARE(t->boxes(), typed);
 
         // "salvar" again: a free number this time saves the member as typed, under that number.
-        t->click(t->form.command2, {"ñ0031"});
+        t->click(t->form.saveNewMemberButton, {"ñ0031"});
         QCOMPARE(allRows(t->path), before + QList{newRow({"ntarjeta=0031", "nombre=Eva", "fnacimiento=00/00/1990"})});
         QCOMPARE(t->window(), kIdle);
     }
 
     void fileGoneWhileAnotherNumberIsAsked()
     {
-        t->click(t->form.Command5, {"0030"});
-        t->type({"Text25=Eva"});
+        t->click(t->form.newMemberButton, {"0030"});
+        t->type({"nameBox=Eva"});
         QCOMPARE(t->store.append(sampleMember("0030")), std::nullopt); // another till registers the number
         t->prompt.setBeforeEachAnswer([this](int asked) {
             if (asked == 1) // while the operator is asked for another number
                 QVERIFY(QFile::remove(t->path));
         });
-        t->click(t->form.command2, {"0031"});
+        t->click(t->form.saveNewMemberButton, {"0031"});
         QCOMPARE(t->messages.failures.size(), 1);
         QCOMPARE(t->messages.failures.first().path, t->path);
         QVERIFY(!QFile::exists(t->path)); // nothing made in its place
-        QCOMPARE(t->window(), "Label14 command2 Command9 edit @Text25");
-        QVERIFY(t->boxes().contains("Text25=Eva"));
+        QCOMPARE(t->window(), "numberTakenNote saveNewMemberButton leaveNewMemberButton edit @nameBox");
+        QVERIFY(t->boxes().contains("nameBox=Eva"));
     }
 };
 

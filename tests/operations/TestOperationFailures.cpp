@@ -25,19 +25,22 @@ private slots:
         const DataTable<QString, QStringList, QString, QString, QString> row("button", "answers", "finish", "sabotage",
                                                                              "after");
         const QStringList query = {"0007", "0001", "*"};
-        row("Consulta: file removed", "Command1", query, "", "remove", "");
-        row("Consulta: file replaced by text", "Command1", query, "", "replace", "");
-        row("Consulta: table dropped", "Command1", query, "", "DROP TABLE ficha", "");
-        row("Alta: file removed at the check", "Command5", {"0001", "0030"}, "", "remove", "");
-        row("salvar: table dropped", "Command5", {"0030"}, "command2", "DROP TABLE ficha",
-            "Label17 command2 Command9 edit @Text25");
-        row("Modificar: file removed at the lookup", "Command3", {"9999", "0001", "*"}, "", "remove", "");
-        row("Salvar registro: table dropped", "Command3", {"0001"}, "Command10", "DROP TABLE ficha",
-            "Label37 Command10 Command11 edit @Text25");
-        row("Salvar registro: row gone", "Command3", {"0001"}, "Command10", kRowGone, "");
-        row("añadir puntos: row gone", "Command6", {"0001"}, "Command4", kRowGone, "");
-        row("añadir puntos: table dropped", "Command6", {"0001"}, "Command4", "DROP TABLE ficha",
-            "Command4 Command7 Command8 Text8 @Text8");
+        row("Consulta: file removed", "queryButton", query, "", "remove", "");
+        row("Consulta: file replaced by text", "queryButton", query, "", "replace", "");
+        row("Consulta: table dropped", "queryButton", query, "", "DROP TABLE ficha", "");
+        row("Consulta: file removed as * is entered", "queryButton", QStringList{"0007", "*"}, "", "remove", "");
+        row("Añadir Puntos: file removed as * is entered", "addPointsButton", QStringList{"9999", "*"}, "", "remove",
+            "");
+        row("Alta: file removed at the check", "newMemberButton", {"0001", "0030"}, "", "remove", "");
+        row("salvar: table dropped", "newMemberButton", {"0030"}, "saveNewMemberButton", "DROP TABLE ficha",
+            "fillInDataNote saveNewMemberButton leaveNewMemberButton edit @nameBox");
+        row("Modificar: file removed at the lookup", "editMemberButton", {"9999", "0001", "*"}, "", "remove", "");
+        row("Salvar registro: table dropped", "editMemberButton", {"0001"}, "saveEditedMemberButton",
+            "DROP TABLE ficha", "changeDataNote saveEditedMemberButton leaveEditButton edit @nameBox");
+        row("Salvar registro: row gone", "editMemberButton", {"0001"}, "saveEditedMemberButton", kRowGone, "");
+        row("añadir puntos: row gone", "addPointsButton", {"0001"}, "addAmountButton", kRowGone, "");
+        row("añadir puntos: table dropped", "addPointsButton", {"0001"}, "addAmountButton", "DROP TABLE ficha",
+            "addAmountButton leavePointsButton resetPointsButton amountBox @amountBox");
     }
 
     void failure()
@@ -64,8 +67,8 @@ private slots:
                 breakFile();
         });
         t->click(*t->form.find(button), answers);
-        if (finish == "command2" || finish == "Command10")
-            t->type({"Text25=Ana", "Text28=5", "Text29=3", "Text30=1980", "Text38="});
+        if (finish == "saveNewMemberButton" || finish == "saveEditedMemberButton")
+            t->type({"nameBox=Ana", "birthDayBox=5", "birthMonthBox=3", "birthYearBox=1980", "phoneBox="});
         const QStringList typed = t->boxes();
         if (!finish.isEmpty()) {
             breakFile();
@@ -85,6 +88,14 @@ private slots:
         QCOMPARE(t->boxes(), after.isEmpty() ? QStringList() : typed);
         // The message shows over the boxes as they stay, never over the forms the save made of them.
         QCOMPARE(t->behindMessages, QList<QStringList>{t->boxes()});
+
+        // Nothing of the interrupted card entry is left over: the next operation asks for a card number again.
+        if (after.isEmpty()) {
+            t->prompt.setBeforeEachAnswer({});
+            t->prompt.lastPrompt.clear();
+            t->click(t->form.queryButton, {"*"});
+            QVERIFY(!t->prompt.lastPrompt.isEmpty());
+        }
     }
 };
 

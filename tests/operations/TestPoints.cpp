@@ -3,7 +3,7 @@
 #include <QTest>
 
 // A member found, the amount awaited.
-const QString kAwaiting = QStringLiteral("Command4 Command7 Command8 Text8 @Text8");
+const QString kAwaiting = QStringLiteral("addAmountButton leavePointsButton resetPointsButton amountBox @amountBox");
 
 // "Añadir Puntos": finding the member, then adding, resetting or leaving.
 class TestPoints : public QObject
@@ -19,12 +19,12 @@ private slots:
     {
         // stored: empty when the sum is no number, which is refused: nothing stored, the amount awaited again
         const DataTable<QString, QString, QString, QString> row("balance", "amount", "button", "stored");
-        row("15 + 2.5", "15", "2.5", "Command4", " 17.5");
-        row("empty mark + 5", "*****", "5", "Command4", " 5");
-        row("reset", " 150", "25", "Command8", "0");
-        row("leave", " 150", "25", "Command7", " 150");
-        row("1E308 twice", "1E308", "1E308", "Command4", "");
-        row("no number at all", "1E999", "-1E999", "Command4", "");
+        row("15 + 2.5", "15", "2.5", "addAmountButton", " 17.5");
+        row("empty mark + 5", "*****", "5", "addAmountButton", " 5");
+        row("reset", " 150", "25", "resetPointsButton", "0");
+        row("leave", " 150", "25", "leavePointsButton", " 150");
+        row("1E308 twice", "1E308", "1E308", "addAmountButton", "");
+        row("no number at all", "1E999", "-1E999", "addAmountButton", "");
     }
 
     void finishing()
@@ -34,22 +34,22 @@ private slots:
         QFETCH(QString, button);
         QFETCH(QString, stored);
         execSql(t->path, "UPDATE ficha SET puntos = '" + balance + "' WHERE ntarjeta = '0001'");
-        t->click(t->form.Command6, {"0001"});
+        t->click(t->form.addPointsButton, {"0001"});
         QCOMPARE(t->window(), kAwaiting);
         QList<MemberRecord> expected = allRows(t->path);
         const bool refused = stored.isEmpty();
         expected[0].puntos = refused ? balance : stored;
-        t->form.Text8.setText(amount);
+        t->form.amountBox.setText(amount);
         t->form.find(button)->setFocus();
         t->form.find(button)->click();
 
         QCOMPARE(allRows(t->path), expected);
         QCOMPARE(t->messages.notices.size(), refused ? 1 : 0);
         // The stored text is shown, on the colour the balance was shown with.
-        QCOMPARE(t->form.Text2.text(), expected[0].puntos);
-        QCOMPARE(t->boxes().contains("Text2:red"), balance == kEmptyMark);
+        QCOMPARE(t->form.pointsBox.text(), expected[0].puntos);
+        QCOMPARE(t->boxes().contains("pointsBox:red"), balance == kEmptyMark);
         QCOMPARE(t->window(), refused ? kAwaiting : kIdle);
-        QCOMPARE(t->form.Text8.text(), refused ? amount : QString());
+        QCOMPARE(t->form.amountBox.text(), refused ? amount : QString());
     }
 
     void findingTheMember_data()
@@ -59,7 +59,7 @@ private slots:
         row("card reader", {"ñ0001"}, 0);
         row("not found, cancelled, then found", {"ññ0001", "", "0012"}, 2);
         row("not found, then ñ*", {"1", "ñ*"}, -1);
-        // A card number holding the empty mark shows an empty Text4.
+        // A card number holding the empty mark shows an empty cardNumberBox.
         row("the empty mark as a card number", {"*****", "*"}, -1);
     }
 
@@ -71,11 +71,11 @@ private slots:
         const QList<MemberRecord> rows = allRows(t->path);
         // Each pass empties the boxes and resets their colours.
         t->leaveLeftovers();
-        QStringList expected = {"Label36 Label18 | Text25=resto Text28:red"};
+        QStringList expected = {"enterCardNote leaveWithStarNote | nameBox=resto birthDayBox:red"};
         while (expected.size() < answers.size())
-            expected << "Label18 Label35 | " +
+            expected << "leaveWithStarNote noSuchCardNote | " +
                             (answers[0] == kEmptyMark ? OperationFixture::shown(rows[1]).join(' ') : "");
-        t->click(t->form.Command6, answers);
+        t->click(t->form.addPointsButton, answers);
 
         QCOMPARE(t->prompts, expected);
         QCOMPARE(t->window(), found < 0 ? kIdle : kAwaiting);

@@ -49,18 +49,19 @@ private slots:
         QFETCH(QList<int>, shown);
         const QList<MemberRecord> rows = allRows(t->path);
         // While prompting the operation buttons are disabled and the boxes locked; each pass starts from empty,
-        // light-yellow boxes. Of the labels left by earlier operations, Label35 is not touched.
-        QStringList expected = {"Label18 Label35 | Text28:red"};
+        // light-yellow boxes. Of the labels left by earlier operations, noSuchCardNote is not touched.
+        QStringList expected = {"leaveWithStarNote noSuchCardNote | birthDayBox:red"};
         for (int row : shown)
-            expected << "Label18 Label35 | " + (row < 0 ? QStringList() : OperationFixture::shown(rows[row])).join(' ');
+            expected << "leaveWithStarNote noSuchCardNote | " +
+                            (row < 0 ? QStringList() : OperationFixture::shown(rows[row])).join(' ');
         t->leaveLeftovers();
-        t->form.Label35.setVisible(true);
-        t->click(t->form.Command1, answers);
+        t->form.noSuchCardNote.setVisible(true);
+        t->click(t->form.queryButton, answers);
 
         QCOMPARE(t->prompts, expected);
         // The pass of "*" runs in full: it clears the boxes and their colours.
         QCOMPARE(t->boxes(), QStringList());
-        QCOMPARE(t->window(), "Label29 Label35 ops");
+        QCOMPARE(t->window(), "chooseOperationNote noSuchCardNote ops");
     }
 };
 

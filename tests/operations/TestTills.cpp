@@ -16,8 +16,8 @@ public:
         m_process.waitForFinished(5000);
     }
 
-    // Sends a command without waiting for it, so that two tills can act at once: "click Command5 0040" (the card
-    // number prompt's answers follow the control) or "set Text25 Rosa".
+    // Sends a command without waiting for it, so that two tills can act at once: "click newMemberButton 0040" (the card
+    // number prompt's answers follow the control) or "set nameBox Rosa".
     Till& send(const QString& command)
     {
         m_process.write((command + QLatin1Char('\n')).toUtf8());
@@ -53,36 +53,38 @@ private slots:
     {
         Till tills[2] = {Till(m_store->uri()), Till(m_store->uri())};
         for (Till& till : tills) {
-            QCOMPARE(till.run("click Command5 0040"), "Label17 command2 Command9 edit @Text25 | Text4=0040");
-            till.run("set Text25 Nueva");
+            QCOMPARE(till.run("click newMemberButton 0040"),
+                     "fillInDataNote saveNewMemberButton leaveNewMemberButton edit @nameBox | cardNumberBox=0040");
+            till.run("set nameBox Nueva");
         }
         for (Till& till : tills)
-            till.send("click command2");
+            till.send("click saveNewMemberButton");
         const QStringList after = {tills[0].finish(), tills[1].finish()};
 
         // One till saved; the other was refused inside its write: it says that the number is taken, and leaves.
         QCOMPARE(m_store->allRows().size(), 7);
         const int refused = after[0] == kIdleTill ? 1 : 0;
         QCOMPARE(after[1 - refused], kIdleTill);
-        QVERIFY2(after[refused].startsWith("Label14 command2 Command9 edit @Text25 | "), qPrintable(after[refused]));
-        QCOMPARE(tills[refused].run("click Command9"), kIdleTill);
+        QVERIFY2(after[refused].startsWith("numberTakenNote saveNewMemberButton leaveNewMemberButton edit @nameBox | "),
+                 qPrintable(after[refused]));
+        QCOMPARE(tills[refused].run("click leaveNewMemberButton"), kIdleTill);
 
         // Each till sees what the other saves.
-        QVERIFY(tills[refused].run("click Command3 0040").contains(" | Text25=Nueva Text26:red"));
-        tills[refused].run("set Text25 Nueva María");
-        tills[refused].run("click Command10");
-        QVERIFY(tills[1 - refused].run("click Command6 0040").contains(" | Text25=Nueva María Text26:red"));
+        QVERIFY(tills[refused].run("click editMemberButton 0040").contains(" | nameBox=Nueva surnameBox:red"));
+        tills[refused].run("set nameBox Nueva María");
+        tills[refused].run("click saveEditedMemberButton");
+        QVERIFY(tills[1 - refused].run("click addPointsButton 0040").contains(" | nameBox=Nueva María surnameBox:red"));
     }
 
     void pointsAddedAtOnce()
     {
         Till first(m_store->uri()), second(m_store->uri());
-        first.run("click Command6 0001");
-        second.run("click Command6 ñ0001");
-        first.run("set Text8 5");
-        second.run("set Text8 7");
-        first.send("click Command4"); // both at once
-        second.send("click Command4").finish();
+        first.run("click addPointsButton 0001");
+        second.run("click addPointsButton ñ0001");
+        first.run("set amountBox 5");
+        second.run("set amountBox 7");
+        first.send("click addAmountButton"); // both at once
+        second.send("click addAmountButton").finish();
         first.finish();
         QCOMPARE(m_store->allRows().first().puntos, " 162"); // 150 + 5 + 7: neither addition lost
         // Two records whose balances chain, whichever till came first.
@@ -97,22 +99,23 @@ private slots:
     void editNeverUndoesPointsAddedMeanwhile()
     {
         Till editor(m_store->uri()), cashier(m_store->uri());
-        editor.run("click Command3 0001"); // shows a balance of 150
-        cashier.run("click Command6 0001");
-        cashier.run("set Text8 50");
-        cashier.run("click Command4");
-        editor.run("set Text38 600 000 000");
+        editor.run("click editMemberButton 0001"); // shows a balance of 150
+        cashier.run("click addPointsButton 0001");
+        cashier.run("set amountBox 50");
+        cashier.run("click addAmountButton");
+        editor.run("set phoneBox 600 000 000");
 
         // Nothing saved: told why, and shown what is stored now, still editing.
-        const QString refused = editor.run("click Command10");
-        QVERIFY2(refused.startsWith("Label37 Command10 Command11 edit @Text25 | ") && refused.contains("Text2= 200") &&
-                     refused.contains("Text38=915 555 123") && refused.contains("Otra caja"),
+        const QString refused = editor.run("click saveEditedMemberButton");
+        QVERIFY2(refused.startsWith("changeDataNote saveEditedMemberButton leaveEditButton edit @nameBox | ") &&
+                     refused.contains("pointsBox= 200") && refused.contains("phoneBox=915 555 123") &&
+                     refused.contains("Otra caja"),
                  qPrintable(refused));
         QCOMPARE(m_store->allRows().first().puntos, " 200");
 
         // The change made again is saved, with the points kept.
-        editor.run("set Text38 600 000 000");
-        QCOMPARE(editor.run("click Command10"), "Label29 ops @Command1 | ");
+        editor.run("set phoneBox 600 000 000");
+        QCOMPARE(editor.run("click saveEditedMemberButton"), "chooseOperationNote ops @queryButton | ");
         const MemberRecord saved = m_store->allRows().first();
         QVERIFY(saved.telefono == "600 000 000" && saved.puntos == " 200");
     }

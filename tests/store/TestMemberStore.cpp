@@ -330,9 +330,9 @@ private slots:
                                     QString::number(days);
             }
             Form1 form;
-            const StoreFailure failure = form.Form_Load(store, FixedClock(today));
+            const StoreFailure failure = form.load(store, FixedClock(today));
             QVERIFY2(!failure, failure ? qPrintable(failure->toString()) : "");
-            QVERIFY2(form.List1.items() == expected, qPrintable(today.toString(Qt::ISODate)));
+            QVERIFY2(form.birthdayList.items() == expected, qPrintable(today.toString(Qt::ISODate)));
         }
     }
 

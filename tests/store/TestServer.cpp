@@ -373,12 +373,12 @@ private slots:
         FakeMessages messages;
         CardOperations operations(form, store, prompt, messages);
         operations.connectHandlers();
-        QCOMPARE(form.Form_Load(store, FixedClock(QDate(2026, 3, 10))), std::nullopt);
+        QCOMPARE(form.load(store, FixedClock(QDate(2026, 3, 10))), std::nullopt);
         const QList<MemberRecord> before = m_store->allRows();
 
         QVERIFY(m_server->stop());
         prompt.setAnswers({"0001"});
-        form.Command1.click();
+        form.queryButton.click();
         QCOMPARE(messages.failures.size(), 1);
         const StoreError lost = messages.failures.takeFirst();
         QCOMPARE(lost.cause, Cause::ServerUnreachable);
@@ -393,7 +393,7 @@ private slots:
 
         QVERIFY(m_server->start());
         prompt.setAnswers({"0001", "*"});
-        form.Command1.click();
+        form.queryButton.click();
         QCOMPARE(messages.failures.size(), 0);
         QCOMPARE(m_store->allRows(), before);
     }

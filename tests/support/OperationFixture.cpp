@@ -7,9 +7,9 @@ QStringList OperationFixture::boxes(const Form1& form)
     QStringList shown;
     for (const Control* box : form.memberBoxes()) {
         if (!box->text().isEmpty())
-            shown << box->name() + QLatin1Char('=') + box->text();
+            shown << box->role() + QLatin1Char('=') + box->text();
         if (box->backColor() == Form1::kRed)
-            shown << box->name() + QLatin1String(":red");
+            shown << box->role() + QLatin1String(":red");
     }
     return shown;
 }
@@ -18,37 +18,37 @@ OperationFixture::OperationFixture()
     : path(memberFileFromFixture(dir, QStringLiteral("members.sql"))), store(path),
       operations(form, store, prompt, messages)
 {
-    QCOMPARE(form.Form_Load(store, FixedClock(QDate(2026, 3, 10))), std::nullopt);
+    QCOMPARE(form.load(store, FixedClock(QDate(2026, 3, 10))), std::nullopt);
     operations.connectHandlers();
-    prompt.setBeforeEachAnswer([this](int) { prompts << window(false) + " | " + boxes().join(QLatin1Char(' ')); });
+    prompt.setBeforeEachAnswer([this](int) { prompts << window() + " | " + boxes().join(QLatin1Char(' ')); });
     messages.onMessage = [this] { behindMessages << boxes(); };
 }
 
-QString OperationFixture::window(const Form1& f, bool withEntry)
+QString OperationFixture::window(const Form1& f)
 {
     QStringList shown;
-    for (const Control* label : {&f.Label29, &f.Label36, &f.Label18, &f.Label35, &f.Label14, &f.Label17, &f.Label37,
-                                 &f.Label5, &f.Label28, &f.Label12})
+    for (const Control* label :
+         {&f.chooseOperationNote, &f.enterCardNote, &f.leaveWithStarNote, &f.noSuchCardNote, &f.numberTakenNote,
+          &f.fillInDataNote, &f.changeDataNote, &f.dateErrorNote, &f.enterPointsNote, &f.enterMemberNumberNote})
         if (label->isVisible())
-            shown << label->name();
+            shown << label->role();
     QStringList enabled;
     for (const Control* button : f.operationButtons())
         if (button->isEnabled())
-            enabled << button->name();
+            enabled << button->role();
     shown << (enabled.size() == 4 ? QStringList{"ops"} : enabled);
     for (const Control* control :
-         {&f.command2, &f.Command9, &f.Command10, &f.Command11, &f.Command4, &f.Command7, &f.Command8, &f.Text8})
+         {&f.saveNewMemberButton, &f.leaveNewMemberButton, &f.saveEditedMemberButton, &f.leaveEditButton,
+          &f.addAmountButton, &f.leavePointsButton, &f.resetPointsButton, &f.amountBox})
         if (control->isVisible())
-            shown << control->name() + (control->isEnabled() ? "" : "-");
+            shown << control->role() + (control->isEnabled() ? "" : "-");
     enabled.clear();
     for (const Control* box : f.memberBoxes())
         if (box->isEnabled())
-            enabled << box->name();
-    shown << (enabled.size() == 15 && !f.Text4.isEnabled() ? QStringList{"edit"} : enabled);
+            enabled << box->role();
+    shown << (enabled.size() == 15 && !f.cardNumberBox.isEnabled() ? QStringList{"edit"} : enabled);
     if (f.focusedControl())
-        shown << "@" + f.focusedControl()->name();
-    if (withEntry && !f.Text52.text().isEmpty())
-        shown << "Text52=" + f.Text52.text();
+        shown << "@" + f.focusedControl()->role();
     if (f.focusErrors() != 0)
         shown << QStringLiteral("focusErrors=%1").arg(f.focusErrors());
     return shown.join(QLatin1Char(' '));
@@ -57,8 +57,8 @@ QString OperationFixture::window(const Form1& f, bool withEntry)
 QStringList OperationFixture::shown(const MemberRecord& row)
 {
     Form1 other;
-    other.ResetMemberBoxColours();
-    other.ShowMemberRecord(row);
+    other.resetMemberBoxColours();
+    other.showMember(row);
     return boxes(other);
 }
 
@@ -70,10 +70,10 @@ void OperationFixture::click(Control& button, const QStringList& answers)
 
 void OperationFixture::leaveLeftovers()
 {
-    form.Label14.setVisible(true);
-    form.Label17.setVisible(true);
-    form.Text25.setText("resto");
-    form.Text28.setBackColor(Form1::kRed);
+    form.numberTakenNote.setVisible(true);
+    form.fillInDataNote.setVisible(true);
+    form.nameBox.setText("resto");
+    form.birthDayBox.setBackColor(Form1::kRed);
 }
 
 void OperationFixture::type(const QStringList& entries)

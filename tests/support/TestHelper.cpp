@@ -6,9 +6,9 @@
 //                                transaction has locked the member, and commits after that long
 //   till STORE                   a till without a screen, driven by lines on standard input: "click CONTROL
 //                                [ANSWER...]" (the answers to its card number prompts, then "*") and "set CONTROL
-//                                TEXT". After each it says "WINDOW | BOXES" as OperationFixture writes them, then
-//                                " | " and each message shown, if any. A till that cannot start says "failed"
-//                                and why.
+//                                TEXT", CONTROL a design name (Text25) or a role (nameBox). After each it says
+//                                "WINDOW | BOXES" as OperationFixture writes them, then " | " and each message shown,
+//                                if any. A till that cannot start says "failed" and why.
 //   race STORE NUMBER COUNT      till NUMBER of several at work at once: COUNT operations at random (see race())
 //   home HEX PROGRAM ARGUMENT... runs PROGRAM with HOME set to the bytes written in hexadecimal, or unset for "-"
 
@@ -82,7 +82,7 @@ public:
         m_operations.connectHandlers();
     }
 
-    StoreFailure load() { return form.Form_Load(m_store, SystemClock()); }
+    StoreFailure load() { return form.load(m_store, SystemClock()); }
 
     // "click CONTROL [ANSWER...]" (the answers to its card number prompts, then "*") or "set CONTROL TEXT". Returns
     // "WINDOW | BOXES", then each message shown; the store failures stay in `failures` until the next command.
@@ -98,7 +98,7 @@ public:
             control->setText(words.mid(2).join(' '));
         else
             messages.notices << "unknown " + words.join(' ');
-        QStringList shown = {OperationFixture::window(form, false), OperationFixture::boxes(form).join(' ')};
+        QStringList shown = {OperationFixture::window(form), OperationFixture::boxes(form).join(' ')};
         failures = std::exchange(messages.failures, {});
         for (const StoreError& failure : failures)
             shown << failure.toString();
@@ -154,43 +154,44 @@ int race(const QString& path, int number, int count)
         const QString card = shared[int(random.bounded(shared.size()))];
         if (kind < 5) {
             const QString amount = QString::number(number * 1000 + i + 1);
-            till.act("click Command6 " + card);
-            if (!failed("points " + card) && till.form.Text8.isVisible()) {
-                till.act("set Text8 " + amount);
-                till.act("click Command4");
+            till.act("click addPointsButton " + card);
+            if (!failed("points " + card) && till.form.amountBox.isVisible()) {
+                till.act("set amountBox " + amount);
+                till.act("click addAmountButton");
                 if (!failed("points " + card + ' ' + amount))
                     out << "points " << card << ' ' << amount << Qt::endl;
             }
         } else if (kind < 7) {
             const QString newCard = QStringLiteral("N%1").arg(random.bounded(60));
-            till.act("click Command5 " + newCard);
+            till.act("click newMemberButton " + newCard);
             if (!failed("new " + newCard)) {
-                if (till.form.command2.isVisible()) {
-                    till.act("set Text25 Caja" + QString::number(number));
-                    till.act("click command2");
+                if (till.form.saveNewMemberButton.isVisible()) {
+                    till.act("set nameBox Caja" + QString::number(number));
+                    till.act("click saveNewMemberButton");
                     if (!failed("new " + newCard))
-                        out << (till.form.Label29.isVisible() ? "new " : "taken ") << newCard << Qt::endl;
+                        out << (till.form.chooseOperationNote.isVisible() ? "new " : "taken ") << newCard << Qt::endl;
                 } else {
                     out << "taken " << newCard << Qt::endl;
                 }
             }
         } else if (kind < 9) {
-            till.act("click Command3 " + card);
-            if (!failed("edit " + card) && till.form.Command10.isEnabled()) {
-                till.act(QStringLiteral("set Text38 6%1").arg(number * 1000 + i, 8, 10, QLatin1Char('0')));
-                till.act("click Command10");
+            till.act("click editMemberButton " + card);
+            if (!failed("edit " + card) && till.form.saveEditedMemberButton.isEnabled()) {
+                till.act(QStringLiteral("set phoneBox 6%1").arg(number * 1000 + i, 8, 10, QLatin1Char('0')));
+                till.act("click saveEditedMemberButton");
                 if (!failed("edit " + card))
-                    out << (till.form.Label29.isVisible() ? "edited " : "changed ") << card << Qt::endl;
+                    out << (till.form.chooseOperationNote.isVisible() ? "edited " : "changed ") << card << Qt::endl;
             }
         } else {
-            till.act("click Command1 " + card);
+            till.act("click queryButton " + card);
             if (!failed("query " + card))
                 out << "looked " << card << Qt::endl;
         }
         // Back to "elegir proceso" whatever happened: the way out of the operation left open.
-        for (Control* leave : {&till.form.Command7, &till.form.Command9, &till.form.Command11})
+        for (Control* leave :
+             {&till.form.leavePointsButton, &till.form.leaveNewMemberButton, &till.form.leaveEditButton})
             if (leave->isVisible() && leave->isEnabled())
-                till.act("click " + leave->name());
+                till.act("click " + leave->role());
     }
     out << "done" << Qt::endl;
     return 0;

@@ -24,18 +24,29 @@ class TestMemberForm : public QObject
 private slots:
     void init() { f.emplace(); }
 
+    void eachNameFindsOneControl()
+    {
+        // Design names and roles are all different: either finds the control, and no other.
+        for (const Control* control : f->controls()) {
+            QCOMPARE(f->find(control->name()), control);
+            QCOMPARE(f->find(control->role()), control);
+        }
+        QCOMPARE(f->find("nameBox"), &f->nameBox);
+        QCOMPARE(f->find("Text25"), &f->nameBox);
+    }
+
     void showsEmptyMarksAsRedBoxes()
     {
-        f->ShowMemberRecord(emptyMarks());
+        f->showMember(emptyMarks());
         QStringList red;
         for (Control* box : f->memberBoxes())
-            red << box->name() + (box == &f->Text4 ? "=0007" : ":red");
+            red << box->role() + (box == &f->cardNumberBox ? "=0007" : ":red");
         QCOMPARE(OperationFixture::boxes(*f), red);
         // Emptying a box does not restore its colour; only the colour reset does.
-        f->ClearMemberBoxes();
-        red.removeOne("Text4=0007");
+        f->clearMemberBoxes();
+        red.removeOne("cardNumberBox=0007");
         QCOMPARE(OperationFixture::boxes(*f), red);
-        f->ResetMemberBoxColours();
+        f->resetMemberBoxColours();
         QCOMPARE(OperationFixture::boxes(*f), QStringList());
     }
 
@@ -58,15 +69,15 @@ private slots:
         QFETCH(QList<MemberRecord>, rows);
         Form1 oneByOne;
         for (const MemberRecord& row : rows)
-            oneByOne.ShowMemberRecord(row);
+            oneByOne.showMember(row);
         Form1 lastOnly;
         int lastRowChanges = 0;
         connect(&lastOnly, &Form1::changed, this, [&] { ++lastRowChanges; });
-        lastOnly.ShowMemberRecord(rows.last());
+        lastOnly.showMember(rows.last());
 
         int changes = 0;
         connect(&*f, &Form1::changed, this, [&] { ++changes; });
-        f->ShowMemberRecords(rows);
+        f->showMembers(rows);
         for (const Control* control : oneByOne.controls()) {
             const Control* other = f->find(control->name());
             QCOMPARE(other->text(), control->text());
@@ -77,7 +88,7 @@ private slots:
 
     void save_data()
     {
-        // typed: over the date boxes, if any; saved: the verdict in Text7, then fnacimiento and fcaducidad stored
+        // typed: over the date boxes, if any; saved: the verdict, then fnacimiento and fcaducidad stored
         const DataTable<QString, Variant, QString, MemberRecord> row("typed", "variant", "saved", "shown");
         const MemberRecord full = sampleMember("0001");
         const MemberRecord noDates = OperationFixture::changed(full, {"fnacimiento=00/00/0000", "fcaducidad=00/0000"});
@@ -115,41 +126,43 @@ private slots:
         QFETCH(QString, typed);
         QFETCH(Variant, variant);
         QFETCH(QString, saved);
-        f->ShowMemberRecord(shown);
+        f->showMember(shown);
         const QStringList dates = typed.split('|'); // birth day, month and year, expiry month and year
         for (int i = 0; i < dates.size() && !typed.isEmpty(); ++i)
-            std::array{&f->Text28, &f->Text29, &f->Text30, &f->Text45, &f->Text46}[i]->setText(dates[i]);
-        f->Text7.setText("false");
-        const bool passed = f->CheckMemberDates();
-        const MemberRecord row = f->StoreMemberBoxes(variant);
-        QCOMPARE(QStringList({f->Text7.text(), row.fnacimiento, row.fcaducidad}).join(' '), saved);
-        QCOMPARE(passed, saved.startsWith("true"));
+            std::array{&f->birthDayBox, &f->birthMonthBox, &f->birthYearBox, &f->expiryMonthBox, &f->expiryYearBox}[i]
+                ->setText(dates[i]);
+        const bool passed = f->checkMemberDates();
+        const MemberRecord row = f->storeMemberBoxes(variant);
+        QCOMPARE(QStringList({passed ? "true" : "false", row.fnacimiento, row.fcaducidad}).join(' '), saved);
         QCOMPARE(row,
                  OperationFixture::changed(shown, {"fnacimiento=" + row.fnacimiento, "fcaducidad=" + row.fcaducidad}));
     }
 
     void enterWalksTheRing()
     {
-        // Enter walks the member boxes in screen order, leaving out the card number box Text4, and leads from Text8
-        // to "añadir puntos". Tab, a line feed and a letter leave the focus alone; the text typed stays.
+        // Enter walks the member boxes in screen order, leaving out cardNumberBox, and leads from
+        // amountBox to "añadir puntos". Tab, a line feed and a letter leave the focus alone; the text typed stays.
         QList<Control*> boxes(f->memberBoxes().begin(), f->memberBoxes().end());
         QStringList walked;
-        for (Control* box : boxes << &f->Text8) {
+        for (Control* box : boxes << &f->amountBox) {
             box->setFocus();
             box->setText("typed");
             for (int key : {9, 10, int('a'), 13}) {
                 const int pressed = key;
                 box->keyPress(key);
                 QCOMPARE(key, pressed);
-                QCOMPARE(f->focusedControl() == box, pressed != 13 || box == &f->Text4);
+                QCOMPARE(f->focusedControl() == box, pressed != 13 || box == &f->cardNumberBox);
             }
-            walked << box->name() + ">" + f->focusedControl()->name();
+            walked << box->role() + ">" + f->focusedControl()->role();
             QCOMPARE(box->text(), "typed");
         }
-        QCOMPARE(walked.join(' '), "Text25>Text26 Text26>Text28 Text47>Text25 Text28>Text29 Text29>Text30 "
-                                   "Text30>Text34 Text34>Text35 Text35>Text36 Text36>Text38 Text38>Text40 "
-                                   "Text40>Text1 Text1>Text45 Text45>Text46 Text46>Text2 Text4>Text4 Text2>Text47 "
-                                   "Text8>Command4");
+        QCOMPARE(walked.join(' '),
+                 "nameBox>surnameBox surnameBox>birthDayBox notesBox>nameBox birthDayBox>birthMonthBox "
+                 "birthMonthBox>birthYearBox "
+                 "birthYearBox>streetBox streetBox>postcodeBox postcodeBox>cityBox cityBox>phoneBox phoneBox>emailBox "
+                 "emailBox>memberNumberBox memberNumberBox>expiryMonthBox expiryMonthBox>expiryYearBox "
+                 "expiryYearBox>pointsBox cardNumberBox>cardNumberBox pointsBox>notesBox "
+                 "amountBox>addAmountButton");
         QCOMPARE(f->focusErrors(), 0);
     }
 };

@@ -16,9 +16,9 @@ class TestStartup : public QObject
         if (!sql.isEmpty())
             execSql(path, sql);
         Form1 form;
-        const StoreFailure failure = form.Form_Load(MemberStore(path), FixedClock(today));
+        const StoreFailure failure = form.load(MemberStore(path), FixedClock(today));
         if (!failure)
-            return form.List1.items();
+            return form.birthdayList.items();
         return {failure->toString().replace(path, "F") + (failure->card.isEmpty() ? "" : ", card " + failure->card)};
     }
 
@@ -26,12 +26,14 @@ private slots:
     void idleState()
     {
         OperationFixture t; // start-up on 10 March 2026, with tests/data/members.sql
-        QCOMPARE(t.window(), kIdle + " Text52=CÓDIGO");
+        QCOMPARE(t.window(), kIdle);
         QCOMPARE(t.boxes(), QStringList());
-        for (const Control* c : {&t.form.Text52, &t.form.Text3, &t.form.Text5, &t.form.Text6, &t.form.Text7,
-                                 &t.form.Text9, &t.form.Data1, &t.form.cumple})
+        for (const Control* c :
+             {&t.form.cardEntryBox, &t.form.spareBirthDateBox, &t.form.spareCardBox, &t.form.spareDateBox,
+              &t.form.spareFlagBox, &t.form.spareActionsBox, &t.form.dataControl, &t.form.birthdayGreetingNote})
             QVERIFY2(!c->isVisible(), c->design().name);
-        QVERIFY(!t.form.Text52.isEnabled() && !t.form.List1.isEnabled() && t.form.List1.isVisible());
+        QVERIFY(!t.form.cardEntryBox.isEnabled() && !t.form.birthdayList.isEnabled() &&
+                t.form.birthdayList.isVisible());
     }
 
     void oneMember_data()
