@@ -1,8 +1,6 @@
 #include "app/AccessUpgrade.h"
 
 #include "app/Messages.h"
-#include "cli/CommandLine.h"
-#include "cli/ImportAccessCommand.h"
 #include "import/MemberImport.h"
 #include "import/WorkerThread.h"
 
@@ -215,7 +213,7 @@ void showFailure(const QString& path, const ImportError& error)
 
 } // namespace
 
-std::optional<int> offerAccessUpgrade(const QString& path)
+std::optional<AccessUpgradeStop> offerAccessUpgrade(const QString& path)
 {
     if (!hasAccessHeader(path))
         return std::nullopt;
@@ -223,7 +221,7 @@ std::optional<int> offerAccessUpgrade(const QString& path)
     const ImportResult<qint64> count = runOnWorkerThread([&] { return countAccessMembers(AccessReader(), path); });
     if (!count) {
         showFailure(path, count.error());
-        return exitCodeFor(count.error());
+        return AccessUpgradeStop{count.error()};
     }
 
     QMessageBox question(QMessageBox::Question, kTitle, accessUpgradeQuestion(path, *count, keptOriginalPath(path)));
@@ -233,7 +231,7 @@ std::optional<int> offerAccessUpgrade(const QString& path)
     question.setDefaultButton(importButton);
     question.exec();
     if (question.clickedButton() != importButton) // "Salir", or the question closed
-        return kExitDeclined;
+        return AccessUpgradeStop{};
 
     ImportProgress progress(*count);
     progress.show();
@@ -252,7 +250,7 @@ std::optional<int> offerAccessUpgrade(const QString& path)
     progress.hide();
     if (!result) {
         showFailure(path, result.error());
-        return exitCodeFor(result.error());
+        return AccessUpgradeStop{result.error()};
     }
     // Said once the window shows, over it.
     QTimer::singleShot(0, [summary = *result] {

@@ -2,7 +2,6 @@
 
 #include "app/AccessUpgrade.h"
 #include "backup/Backups.h"
-#include "cli/CommandLine.h"
 #include "window/Clock.h"
 
 #include <QAbstractItemView>
@@ -240,20 +239,21 @@ bool SociosApp::checksDone() const
     return m_checks && m_checks->isFinished();
 }
 
-int runSocios(const StoreAddress& store, const Clock& clock)
+SociosEnd runSocios(const StoreAddress& store, const Clock& clock)
 {
     if (!store.isServer())
-        if (const std::optional<int> exitCode = offerAccessUpgrade(store.path()))
-            return *exitCode;
+        if (const std::optional<AccessUpgradeStop> stopped = offerAccessUpgrade(store.path()))
+            return stopped->failure ? SociosEnd{SociosEnd::How::ImportFailed, 0, stopped->failure}
+                                    : SociosEnd{SociosEnd::How::Declined, 0, std::nullopt};
     SociosApp app(store);
     if (!app.start(clock))
-        return 1;
+        return {SociosEnd::How::NotStarted, 0, std::nullopt};
     app.view()->show();
     QTimer::singleShot(0, [] { qCInfo(lcStartup, "window shown"); });
-    return QApplication::exec();
+    return {SociosEnd::How::Closed, QApplication::exec(), std::nullopt};
 }
 
-int reportConfigurationError(const QString& error)
+void reportConfigurationError(const QString& error)
 {
     qWarning("socios: %s", qUtf8Printable(error));
     QMessageBox box(QMessageBox::Critical, QStringLiteral("Socios"),
@@ -265,10 +265,9 @@ int reportConfigurationError(const QString& error)
     box.setObjectName(QStringLiteral("configurationError"));
     box.setDetailedText(error);
     box.exec();
-    return kExitStoreFailure;
 }
 
-int reportNoHomeFolder(const QString& error)
+void reportNoHomeFolder(const QString& error)
 {
     qWarning("socios: %s", qUtf8Printable(error));
     QMessageBox box(QMessageBox::Critical, QStringLiteral("Socios"),
@@ -280,5 +279,4 @@ int reportNoHomeFolder(const QString& error)
     box.setObjectName(QStringLiteral("noHomeFolder"));
     box.setDetailedText(error);
     box.exec();
-    return kExitStoreFailure;
 }

@@ -2,6 +2,7 @@
 #include "app/Language.h"
 #include "app/SociosApp.h"
 #include "cli/CommandLine.h"
+#include "cli/ImportAccessCommand.h"
 #include "store/MemberStore.h"
 #include "window/Clock.h"
 
@@ -38,6 +39,22 @@ void attachToTerminal()
 }
 #endif
 
+// The exit code of a run of the window (see ExitCode).
+int exitCode(const SociosEnd& end)
+{
+    switch (end.how) {
+    case SociosEnd::How::Closed:
+        return end.eventLoop;
+    case SociosEnd::How::NotStarted:
+        return kExitStoreFailure;
+    case SociosEnd::How::Declined:
+        return kExitDeclined;
+    case SociosEnd::How::ImportFailed:
+        return exitCodeFor(*end.importError);
+    }
+    return kExitStoreFailure;
+}
+
 } // namespace
 
 int main(int argc, char* argv[])
@@ -63,9 +80,13 @@ int main(int argc, char* argv[])
     applyAppearance();
     installSpanishTranslations();
     const StoreChoice store = chooseStore(command.database);
-    if (!store.address)
-        return store.about == StoreChoice::About::HomeFolder ? reportNoHomeFolder(store.error)
-                                                             : reportConfigurationError(store.error);
+    if (!store.address) {
+        if (store.about == StoreChoice::About::HomeFolder)
+            reportNoHomeFolder(store.error);
+        else
+            reportConfigurationError(store.error);
+        return kExitStoreFailure;
+    }
     const SystemClock clock;
-    return runSocios(*store.address, clock);
+    return exitCode(runSocios(*store.address, clock));
 }
