@@ -4,6 +4,7 @@
 #include "cli/CommandLine.h"
 #include "cli/ImportAccessCommand.h"
 #include "store/MemberStore.h"
+#include "translations/Translations.h"
 #include "window/Clock.h"
 
 #include <QApplication>
@@ -73,7 +74,10 @@ int main(int argc, char* argv[])
         attachToTerminal();
 #endif
         QCoreApplication application(argc, argv);
-        return runCommandLine(command);
+        // The owner's language, as the system names it; the arguments are read again, so that what is wrong with
+        // them is said in it too.
+        installTranslations(QLocale::system());
+        return runCommandLine(parseCommandLine(arguments));
     }
 
     QApplication application(argc, argv);
