@@ -1,8 +1,7 @@
 #include "app/AccessUpgrade.h"
 
 #include "app/Messages.h"
-#include "cli/CommandLine.h"
-#include "cli/ImportAccessCommand.h"
+#include "app/WindowText.h"
 #include "import/MemberImport.h"
 #include "import/WorkerThread.h"
 
@@ -18,11 +17,14 @@
 
 namespace {
 
-const QString kTitle = QStringLiteral("Archivo de socios del programa anterior");
+QString title()
+{
+    return WindowText::tr("The earlier program's member file");
+}
 
 QString members(qint64 count)
 {
-    return count == 1 ? QStringLiteral("1 socio") : QStringLiteral("%1 socios").arg(count);
+    return count == 1 ? WindowText::tr("1 member") : WindowText::tr("%1 members").arg(count);
 }
 
 QString whatFailed(const ImportError& error)
@@ -30,49 +32,47 @@ QString whatFailed(const ImportError& error)
     using Kind = ImportError::Kind;
     switch (error.kind) {
     case Kind::NotAccess:
-        return QStringLiteral("El archivo no es un archivo de Access.");
+        return WindowText::tr("The file is not an Access file.");
     case Kind::Unreadable:
-        return QStringLiteral("El archivo no se puede leer entero.");
+        return WindowText::tr("The file cannot be read whole.");
     case Kind::Damaged:
-        return QStringLiteral("El archivo está dañado: no se pueden leer todos sus socios.");
+        return WindowText::tr("The file is damaged: not all of its members can be read.");
     case Kind::CutShort:
-        return QStringLiteral("El archivo está incompleto: le falta una parte, quizá porque se copió a medias. No "
-                              "se pueden leer todos sus socios.");
+        return WindowText::tr("The file is incomplete: a part of it is missing, perhaps because it was copied only in "
+                              "part. Not all of its members can be read.");
     case Kind::NoTable:
-        return QStringLiteral("El archivo no tiene la tabla «ficha».");
+        return WindowText::tr("The file has no table «ficha».");
     case Kind::MissingField:
-        return QStringLiteral("A la tabla «ficha» le falta el campo «%1».").arg(error.detail);
+        return WindowText::tr("The table «ficha» lacks the field «%1».").arg(error.detail);
     case Kind::BadValue:
-        return QStringLiteral("La tabla «ficha» tiene un valor que no se puede guardar como texto.");
+        return WindowText::tr("The table «ficha» holds a value that cannot be stored as text.");
     case Kind::HoldsMembers:
     case Kind::AccessAtPath:
-        return QStringLiteral("Ya hay otro archivo de socios en su sitio.");
+        return WindowText::tr("Another member file is in its place already.");
     case Kind::MemberFile:
-        return QStringLiteral("No se puede crear el nuevo archivo de socios.");
+        return WindowText::tr("The new member file cannot be created.");
     case Kind::KeepOriginal:
-        return QStringLiteral("No se puede guardar la copia del archivo original en la misma carpeta.");
+        return WindowText::tr("The copy of the original file cannot be kept in the same folder.");
     case Kind::Changed:
-        return QStringLiteral("Otro programa ha cambiado el archivo mientras se importaba.");
+        return WindowText::tr("Another program changed the file while it was being imported.");
     case Kind::Replace:
-        return QStringLiteral("No se puede poner el nuevo archivo de socios en su sitio.");
+        return WindowText::tr("The new member file cannot be put in its place.");
     case Kind::NoReader:
-        return QStringLiteral("Falta el programa que lee los archivos de Access (socios-mdb-reader); vuelva a "
-                              "instalar socios.");
+        return WindowText::tr(
+            "The program that reads Access files (socios-mdb-reader) is missing; install socios again.");
     }
     return {};
 }
 
 QString failureMessage(const QString& path, const ImportError& error)
 {
-    QStringList parts = {QStringLiteral("No se han podido importar los socios del archivo del programa anterior:\n") +
-                             path,
+    QStringList parts = {WindowText::tr("The members of the earlier program's file could not be imported:\n") + path,
                          whatFailed(error),
-                         QStringLiteral("No se ha cambiado nada: el archivo original sigue en su sitio, tal como "
-                                        "estaba.")};
+                         WindowText::tr("Nothing was changed: the original file is still in its place, as it was.")};
     if (error.store)
         parts << storeErrorMessage(*error.store);
     else if (!error.detail.isEmpty())
-        parts << QStringLiteral("Detalle: ") + error.detail;
+        parts << WindowText::tr("Detail: ") + error.detail;
     return parts.join(QLatin1String("\n\n"));
 }
 
@@ -83,14 +83,14 @@ QString named(const QStringList& cards)
 {
     if (cards.size() <= kNamedInText)
         return cards.join(QLatin1String(", "));
-    return QStringLiteral("%1 y %2 más (todos en los detalles)")
+    return WindowText::tr("%1 and %2 more (all of them in the details)")
         .arg(cards.first(kNamedInText).join(QLatin1String(", ")))
         .arg(cards.size() - kNamedInText);
 }
 
 QString rows(qint64 count)
 {
-    return QStringLiteral("%1 fichas").arg(count);
+    return WindowText::tr("%1 rows").arg(count);
 }
 
 // What the summary says of the card numbers that the till cannot reach: paragraphs for its text, and every number
@@ -109,33 +109,32 @@ CardsWording cardsWording(const CardNotes& cards)
     if (!cards.tooLong.isEmpty()) {
         QStringList typed;
         for (const QString& card : cards.tooLong)
-            typed << QStringLiteral("%1 (la caja lee %2)").arg(card, CardNotes::tillReads(card));
-        wording.paragraphs
-            << (cards.tooLong.size() == 1
-                    ? QStringLiteral("El número de tarjeta %1 tiene más de %2 caracteres, y la caja solo lee los %2 "
-                                     "primeros: no puede abrir a ese socio.")
-                          .arg(cards.tooLong.first())
-                          .arg(keeps)
-                    : QStringLiteral("%1 números de tarjeta tienen más de %2 caracteres, y la caja solo lee los %2 "
-                                     "primeros: no puede abrir a esos socios. Son: %3.")
-                          .arg(cards.tooLong.size())
-                          .arg(keeps)
-                          .arg(named(cards.tooLong)));
-        lines << QStringLiteral("Números de tarjeta con más de %1 caracteres:").arg(keeps) << typed;
+            typed << WindowText::tr("%1 (the till reads %2)").arg(card, CardNotes::tillReads(card));
+        wording.paragraphs << (cards.tooLong.size() == 1
+                                   ? WindowText::tr("The card number %1 has more than %2 characters, and the till "
+                                                    "reads only the first %2: it cannot open that member.")
+                                         .arg(cards.tooLong.first())
+                                         .arg(keeps)
+                                   : WindowText::tr("%1 card numbers have more than %2 characters, and the till reads "
+                                                    "only the first %2: it cannot open those members. They are: %3.")
+                                         .arg(cards.tooLong.size())
+                                         .arg(keeps)
+                                         .arg(named(cards.tooLong)));
+        lines << WindowText::tr("Card numbers with more than %1 characters:").arg(keeps) << typed;
     }
     if (!cards.shared.isEmpty()) {
         QStringList shared;
         for (const CardNotes::Shared& card : cards.shared)
             shared << QStringLiteral("%1 (%2)").arg(card.card, rows(card.rows));
         wording.paragraphs << (cards.shared.size() == 1
-                                   ? QStringLiteral("El número de tarjeta %1 está en %2.")
+                                   ? WindowText::tr("The card number %1 is in %2.")
                                          .arg(cards.shared.first().card, rows(cards.shared.first().rows))
-                                   : QStringLiteral("%1 números de tarjeta están en más de una ficha: %2.")
+                                   : WindowText::tr("%1 card numbers are in more than one row: %2.")
                                          .arg(cards.shared.size())
                                          .arg(named(shared)));
         if (!lines.isEmpty())
             lines << QString();
-        lines << QStringLiteral("Números de tarjeta que están en más de una ficha:") << shared;
+        lines << WindowText::tr("Card numbers that are in more than one row:") << shared;
     }
     wording.details = lines.join(QLatin1Char('\n'));
     return wording;
@@ -143,28 +142,27 @@ CardsWording cardsWording(const CardNotes& cards)
 
 QString summaryMessage(const ImportSummary& summary)
 {
-    QStringList parts = {
-        QStringLiteral("Se han importado %1 del archivo del programa anterior.").arg(members(summary.members))};
+    QStringList parts = {WindowText::tr("%1 imported from the earlier program's file.").arg(members(summary.members))};
     if (summary.emptyMarks == 0)
-        parts << QStringLiteral("No había campos sin valor.");
+        parts << WindowText::tr("There were no fields without a value.");
     else
-        parts << QStringLiteral("%1 sin valor se %2 guardado como «%3».")
-                     .arg(summary.emptyMarks == 1 ? QStringLiteral("1 campo")
-                                                  : QStringLiteral("%1 campos").arg(summary.emptyMarks),
-                          summary.emptyMarks == 1 ? QStringLiteral("ha") : QStringLiteral("han"), kEmptyMark);
+        parts << (summary.emptyMarks == 1
+                      ? WindowText::tr("1 field without a value was stored as «%1».").arg(kEmptyMark)
+                      : WindowText::tr("%1 fields without a value were stored as «%2».")
+                            .arg(QString::number(summary.emptyMarks), kEmptyMark));
     if (!summary.converted.isEmpty())
-        parts << QStringLiteral("Se han pasado a texto los campos que no lo eran: %1.")
+        parts << WindowText::tr("The fields that were not text were made text: %1.")
                      .arg(summary.converted.join(QLatin1String(", ")));
     parts << cardsWording(summary.cards).paragraphs;
-    parts << QStringLiteral("El archivo original se conserva sin cambios como:\n") + summary.keptOriginal;
+    parts << WindowText::tr("The original file is kept unchanged as:\n") + summary.keptOriginal;
     return parts.join(QLatin1String("\n\n"));
 }
 
 QString accessUpgradeQuestion(const QString& path, qint64 count, const QString& keptAs)
 {
-    return QStringLiteral("El archivo de socios\n%1\nes el del programa anterior (Access) y tiene %2.\n\n"
-                          "¿Importar los socios al nuevo archivo de socios? El archivo original se conservará sin "
-                          "cambios en la misma carpeta con el nombre «%3».")
+    return WindowText::tr(
+               "The member file\n%1\nis the earlier program's (Access) and holds %2.\n\nImport the members into the "
+               "new member file? The original file will be kept unchanged in the same folder under the name «%3».")
         .arg(path, members(count), QFileInfo(keptAs).fileName());
 }
 
@@ -173,10 +171,10 @@ QString accessUpgradeQuestion(const QString& path, qint64 count, const QString& 
 class ImportProgress : public QProgressDialog
 {
 public:
-    explicit ImportProgress(qint64 count) : QProgressDialog(QStringLiteral("Leyendo los socios…"), QString(), 0, 0)
+    explicit ImportProgress(qint64 count) : QProgressDialog(WindowText::tr("Reading the members…"), QString(), 0, 0)
     {
         setObjectName(QStringLiteral("accessImportProgress"));
-        setWindowTitle(kTitle);
+        setWindowTitle(title());
         setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint); // no close button
         setWindowModality(Qt::ApplicationModal);
         setAutoReset(false);
@@ -190,8 +188,8 @@ public:
     void showRows(qint64 read, qint64 counted)
     {
         const bool writing = read >= counted;
-        const QString label = writing ? QStringLiteral("Guardando los socios en el nuevo archivo…")
-                                      : QStringLiteral("Leyendo los socios…");
+        const QString label =
+            writing ? WindowText::tr("Saving the members in the new file…") : WindowText::tr("Reading the members…");
         if (labelText() != label)
             setLabelText(label);
         setRange(0, writing ? 0 : int(qMin<qint64>(counted, 1 << 30)));
@@ -208,14 +206,14 @@ protected:
 void showFailure(const QString& path, const ImportError& error)
 {
     qWarning("socios: %s", qUtf8Printable(error.toString()));
-    QMessageBox box(QMessageBox::Critical, kTitle, failureMessage(path, error), QMessageBox::Ok);
+    QMessageBox box(QMessageBox::Critical, title(), failureMessage(path, error), QMessageBox::Ok);
     box.setObjectName(QStringLiteral("accessImportFailure"));
     box.exec();
 }
 
 } // namespace
 
-std::optional<int> offerAccessUpgrade(const QString& path)
+std::optional<AccessUpgradeStop> offerAccessUpgrade(const QString& path)
 {
     if (!hasAccessHeader(path))
         return std::nullopt;
@@ -223,17 +221,17 @@ std::optional<int> offerAccessUpgrade(const QString& path)
     const ImportResult<qint64> count = runOnWorkerThread([&] { return countAccessMembers(AccessReader(), path); });
     if (!count) {
         showFailure(path, count.error());
-        return exitCodeFor(count.error());
+        return AccessUpgradeStop{count.error()};
     }
 
-    QMessageBox question(QMessageBox::Question, kTitle, accessUpgradeQuestion(path, *count, keptOriginalPath(path)));
+    QMessageBox question(QMessageBox::Question, title(), accessUpgradeQuestion(path, *count, keptOriginalPath(path)));
     question.setObjectName(QStringLiteral("accessImportQuestion"));
-    QPushButton* importButton = question.addButton(QStringLiteral("Importar"), QMessageBox::AcceptRole);
-    question.addButton(QStringLiteral("Salir"), QMessageBox::RejectRole);
+    QPushButton* importButton = question.addButton(WindowText::tr("Import"), QMessageBox::AcceptRole);
+    question.addButton(WindowText::tr("Quit"), QMessageBox::RejectRole);
     question.setDefaultButton(importButton);
     question.exec();
     if (question.clickedButton() != importButton) // "Salir", or the question closed
-        return kExitDeclined;
+        return AccessUpgradeStop{};
 
     ImportProgress progress(*count);
     progress.show();
@@ -252,12 +250,12 @@ std::optional<int> offerAccessUpgrade(const QString& path)
     progress.hide();
     if (!result) {
         showFailure(path, result.error());
-        return exitCodeFor(result.error());
+        return AccessUpgradeStop{result.error()};
     }
     // Said once the window shows, over it.
     QTimer::singleShot(0, [summary = *result] {
         const CardsWording cards = cardsWording(summary.cards);
-        QMessageBox box(cards.paragraphs.isEmpty() ? QMessageBox::Information : QMessageBox::Warning, kTitle,
+        QMessageBox box(cards.paragraphs.isEmpty() ? QMessageBox::Information : QMessageBox::Warning, title(),
                         summaryMessage(summary), QMessageBox::Ok, QApplication::activeWindow());
         box.setObjectName(QStringLiteral("accessImportSummary"));
         box.setDetailedText(cards.details);

@@ -1,5 +1,6 @@
 #include "app/Messages.h"
 
+#include "app/WindowText.h"
 #include "store/StoreAddress.h"
 
 #include <QStringList>
@@ -11,32 +12,31 @@ QString whatFailed(const StoreError& error)
     if (!StoreAddress::namesServer(error.path)) {
         switch (error.kind) {
         case StoreError::Kind::Open:
-            return QStringLiteral("No se puede abrir el archivo de socios:");
+            return WindowText::tr("The member file cannot be opened:");
         case StoreError::Kind::Create:
-            return QStringLiteral("No se puede crear el archivo de socios:");
+            return WindowText::tr("The member file cannot be created:");
         case StoreError::Kind::Read:
-            return QStringLiteral("No se pueden leer los socios del archivo:");
+            return WindowText::tr("The members cannot be read from the file:");
         case StoreError::Kind::NoValue:
-            return QStringLiteral("El archivo de socios tiene una ficha con un campo sin valor:");
+            return WindowText::tr("The member file holds a row with a field without a value:");
         case StoreError::Kind::Write:
-            return QStringLiteral("No se ha guardado el cambio; no se ha escrito nada en el archivo de socios:");
+            return WindowText::tr("The change was not saved; nothing was written to the member file:");
         }
         return {};
     }
     switch (error.kind) {
     case StoreError::Kind::Open:
-        return QStringLiteral("No se puede usar el servidor de socios:");
+        return WindowText::tr("The member server cannot be used:");
     case StoreError::Kind::Create:
-        return QStringLiteral("No se pueden crear las tablas de socios en el servidor:");
+        return WindowText::tr("The member tables cannot be created on the server:");
     case StoreError::Kind::Read:
-        return QStringLiteral("No se pueden leer los socios del servidor:");
+        return WindowText::tr("The members cannot be read from the server:");
     case StoreError::Kind::NoValue:
-        return QStringLiteral("El servidor de socios tiene una ficha con un campo sin valor:");
+        return WindowText::tr("The member server holds a row with a field without a value:");
     case StoreError::Kind::Write:
         if (error.cause == StoreError::Cause::CommitUnknown)
-            return QStringLiteral(
-                "Se ha perdido la conexión con el servidor de socios mientras se guardaba el cambio:");
-        return QStringLiteral("No se ha guardado el cambio; no se ha escrito nada en el servidor de socios:");
+            return WindowText::tr("The connection to the member server was lost while the change was being saved:");
+        return WindowText::tr("The change was not saved; nothing was written to the member server:");
     }
     return {};
 }
@@ -47,36 +47,34 @@ QString serverAdvice(StoreError::Cause cause)
     using Cause = StoreError::Cause;
     switch (cause) {
     case Cause::ServerUnreachable:
-        return QStringLiteral("No hay conexión con el servidor: puede estar apagado o reiniciándose, o haberse cortado "
-                              "la red. Compruebe la red e inténtelo de nuevo; el programa vuelve a conectarse solo.");
+        return WindowText::tr("There is no connection to the server: it may be off or restarting, or the network may "
+                              "be down. Check the network and try again; the program connects again by itself.");
     case Cause::ServerRefused:
-        return QStringLiteral("El servidor no acepta la conexión. Revise el usuario, la contraseña (en el archivo "
-                              ".pgpass) y el nombre de la base de datos, o avise a quien administra el servidor.");
+        return WindowText::tr("The server does not accept the connection. Check the user, the password (in the file "
+                              ".pgpass) and the name of the database, or tell whoever runs the server.");
     case Cause::CommitUnknown:
-        return QStringLiteral("Puede que el cambio se haya guardado o no. Antes de repetirlo, consulte la ficha del "
-                              "socio para no guardarlo dos veces.");
+        return WindowText::tr("The change may or may not have been saved. Before making it again, look the member up "
+                              "so as not to save it twice.");
     case Cause::Conflict:
     case Cause::Locked:
-        return QStringLiteral("Otra caja está guardando los mismos datos. Espere unos segundos e inténtelo de nuevo.");
+        return WindowText::tr("Another till is saving the same data. Wait a few seconds and try again.");
     case Cause::ReadOnly:
-        return QStringLiteral("El servidor solo permite consultar los socios, no guardar cambios (un servidor de "
-                              "solo lectura, o un usuario sin permiso para escribir). Avise a quien administra el "
-                              "servidor.");
+        return WindowText::tr("The server lets the members be looked up but not changed (a read-only server, or a user "
+                              "without permission to write). Tell whoever runs the server.");
     case Cause::UnsafeSchema:
-        return QStringLiteral("La tabla «ficha» de esa base de datos no es una tabla de texto corriente (es una vista, "
-                              "tiene disparadores o reglas, o campos que no son de texto). No se ha modificado.");
+        return WindowText::tr("The table «ficha» of that database is not a plain table of text (it is a view, it has "
+                              "triggers or rules, or fields that are not text). It was not changed.");
     case Cause::TooSlow:
-        return QStringLiteral("El servidor ha tardado demasiado en responder y se ha detenido la operación. No se ha "
-                              "guardado nada.");
+        return WindowText::tr("The server took too long to answer and the operation was stopped. Nothing was saved.");
     case Cause::DiskFull:
-        return QStringLiteral("El disco del servidor está lleno. Avise a quien administra el servidor.");
+        return WindowText::tr("The server's disk is full. Tell whoever runs the server.");
     case Cause::NotMemberFile:
-        return QStringLiteral("Esa base de datos no es la de socios (falta la tabla «ficha» o alguno de sus campos). "
-                              "No se ha modificado.");
+        return WindowText::tr("That database is not the member database (the table «ficha» or one of its fields is "
+                              "missing). It was not changed.");
     case Cause::CannotOpen:
-        return QStringLiteral("La base de datos no existe o no se puede abrir.");
+        return WindowText::tr("The database does not exist or cannot be opened.");
     case Cause::Damaged:
-        return QStringLiteral("El servidor informa de datos dañados. Avise a quien administra el servidor.");
+        return WindowText::tr("The server reports damaged data. Tell whoever runs the server.");
     case Cause::NeedsRepair:
     case Cause::Leftover:
     case Cause::Restoring: // a server is never restored in place
@@ -91,9 +89,9 @@ QString advice(const StoreError& error)
 {
     using Cause = StoreError::Cause;
     if (error.kind == StoreError::Kind::NoValue) {
-        const QString row = error.card.isEmpty() ? QStringLiteral("una ficha")
-                                                 : QStringLiteral("la ficha de la tarjeta %1").arg(error.card);
-        return QStringLiteral("El campo «%1» de %2 está vacío sin marca; otro programa lo ha modificado.")
+        const QString row =
+            error.card.isEmpty() ? WindowText::tr("a row") : WindowText::tr("the row of card %1").arg(error.card);
+        return WindowText::tr("The field «%1» of %2 is empty without a mark; another program has changed it.")
             .arg(error.detail, row);
     }
     if (StoreAddress::namesServer(error.path))
@@ -101,38 +99,35 @@ QString advice(const StoreError& error)
     switch (error.cause) {
     case Cause::Locked:
     case Cause::Conflict:
-        return QStringLiteral("Otro programa (quizá otra caja) está usando el archivo. Espere unos segundos e "
-                              "inténtelo de nuevo.");
+        return WindowText::tr(
+            "Another program (perhaps another till) is using the file. Wait a few seconds and try again.");
     case Cause::ReadOnly:
-        return QStringLiteral("El archivo o su carpeta son de solo lectura: se pueden consultar los socios, pero no "
-                              "guardar cambios.");
+        return WindowText::tr(
+            "The file or its folder is read-only: the members can be looked up, but no change can be saved.");
     case Cause::NeedsRepair:
-        return QStringLiteral("Un guardado anterior quedó a medias y hay que deshacerlo, pero el archivo o su carpeta "
-                              "son de solo lectura. Dé permiso de escritura al archivo y a su carpeta y vuelva a abrir "
-                              "el programa.");
+        return WindowText::tr("An earlier save was cut short and must be undone, but the file or its folder is "
+                              "read-only. Allow writing to the file and its folder and open the program again.");
     case Cause::Leftover:
-        return QStringLiteral(
-            "Junto al archivo hay cambios sin terminar de otro archivo (falta el archivo de socios o "
-            "lo han sustituido por otro). Para no dañarlo no se ha modificado nada. No borre ni mueva "
-            "esos archivos: recupere una copia de seguridad con el programa o pida ayuda.");
+        return WindowText::tr("Beside the file are unfinished changes of another file (the member file is missing or "
+                              "was replaced by another). So as not to damage it, nothing was changed. Do not delete or "
+                              "move those files: restore a backup with the program, or ask for help.");
     case Cause::UnsafeSchema:
-        return QStringLiteral("La tabla «ficha» de ese archivo no es una tabla de texto corriente (es una vista, tiene "
-                              "disparadores o campos que no son de texto). No se ha modificado.");
+        return WindowText::tr("The table «ficha» of that file is not a plain table of text (it is a view, it has "
+                              "triggers, or fields that are not text). It was not changed.");
     case Cause::Restoring:
-        return QStringLiteral("Se está restaurando una copia de seguridad en el lugar del archivo de socios. Espere a "
-                              "que termine e inténtelo de nuevo.");
+        return WindowText::tr(
+            "A backup is being restored in the member file's place. Wait until it ends and try again.");
     case Cause::TooSlow:
-        return QStringLiteral("El archivo ha tardado demasiado en responder y se ha detenido la operación. No se ha "
-                              "guardado nada.");
+        return WindowText::tr("The file took too long to answer and the operation was stopped. Nothing was saved.");
     case Cause::DiskFull:
-        return QStringLiteral("El disco está lleno. Libere espacio e inténtelo de nuevo.");
+        return WindowText::tr("The disk is full. Free some space and try again.");
     case Cause::NotMemberFile:
-        return QStringLiteral("Ese archivo no es un archivo de socios (falta la tabla «ficha» o alguno de sus "
-                              "campos). No se ha modificado.");
+        return WindowText::tr(
+            "That file is not a member file (the table «ficha» or one of its fields is missing). It was not changed.");
     case Cause::CannotOpen:
-        return QStringLiteral("El archivo no existe o no se puede leer.");
+        return WindowText::tr("The file does not exist or cannot be read.");
     case Cause::Damaged:
-        return QStringLiteral("El archivo está dañado. Recupere la última copia de seguridad.");
+        return WindowText::tr("The file is damaged. Restore the latest backup.");
     case Cause::ServerUnreachable: // a file has no server
     case Cause::ServerRefused:
     case Cause::CommitUnknown:
@@ -146,12 +141,12 @@ QString advice(const StoreError& error)
 
 QString storeErrorTitle()
 {
-    return QStringLiteral("Error en el archivo de socios");
+    return WindowText::tr("Member file error");
 }
 
 QString storeErrorTitle(const StoreError& error)
 {
-    return StoreAddress::namesServer(error.path) ? QStringLiteral("Error en el servidor de socios") : storeErrorTitle();
+    return StoreAddress::namesServer(error.path) ? WindowText::tr("Member server error") : storeErrorTitle();
 }
 
 QString storeErrorMessage(const StoreError& error)
@@ -167,5 +162,5 @@ QString storeErrorDetails(const StoreError& error)
 {
     if (error.kind == StoreError::Kind::NoValue || error.detail.isEmpty())
         return {};
-    return QStringLiteral("Mensaje de la base de datos: ") + error.detail;
+    return WindowText::tr("The database's message: ") + error.detail;
 }

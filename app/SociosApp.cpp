@@ -1,8 +1,8 @@
 #include "app/SociosApp.h"
 
 #include "app/AccessUpgrade.h"
+#include "app/WindowText.h"
 #include "backup/Backups.h"
-#include "cli/CommandLine.h"
 #include "window/Clock.h"
 
 #include <QAbstractItemView>
@@ -104,7 +104,7 @@ bool SociosApp::start(const Clock& clock)
     m_operations->connectHandlers();
     if (listLater) {
         const Control& list = m_form.birthdayList;
-        m_listNote = new QLabel(QStringLiteral("Preparando la lista de cumpleaños…"), m_view->widgetFor(list));
+        m_listNote = new QLabel(WindowText::tr("Preparing the birthday list…"), m_view->widgetFor(list));
         m_listNote->setObjectName(QStringLiteral("listNote"));
         m_listNote->setAlignment(Qt::AlignCenter);
         m_listNote->setWordWrap(true);
@@ -125,35 +125,36 @@ void SociosApp::announceStartup()
     const MemberStore::Startup& found = m_store.startup();
     if (m_store.address().isServer()) {
         if (found.created)
-            m_messages.notice(QStringLiteral("La base de datos del servidor de socios estaba vacía, así que se han "
-                                             "creado en ella las tablas de socios, sin ningún socio:\n%1")
+            m_messages.notice(WindowText::tr("The member server's database was empty, so the member tables were made "
+                                             "in it, without any member:\n%1")
                                   .arg(m_store.path()));
         if (found.writesRefused)
-            m_messages.notice(QStringLiteral("El servidor de socios solo permite consultar:\n%1\n\nSe pueden "
-                                             "consultar los socios, pero no dar altas ni guardar cambios.")
+            m_messages.notice(WindowText::tr("The member server only allows lookups:\n%1\n\nThe members can be looked "
+                                             "up, but no member can be registered and no change saved.")
                                   .arg(m_store.path()));
         return;
     }
     if (found.created)
-        m_messages.notice(QStringLiteral("No había ningún archivo de socios, así que se ha creado uno nuevo y vacío "
-                                         "en:\n%1\n\nSi esperaba ver sus socios, cierre el programa y compruebe que la "
-                                         "carpeta o la unidad donde estaban está disponible.")
-                              .arg(m_store.path()));
+        m_messages.notice(
+            WindowText::tr(
+                "There was no member file, so a new, empty one was made at:\n%1\n\nIf you expected to see your "
+                "members, close the program and check that the folder or the drive where they were is there.")
+                .arg(m_store.path()));
     if (found.writesRefused == StoreError::Cause::ReadOnly && found.logBesideFile)
         m_messages.notice(
-            QStringLiteral("El archivo de socios es de solo lectura:\n%1\n\nLos últimos cambios guardados "
-                           "están completos, pero quedaron junto al archivo, en %2, y todavía no dentro "
-                           "de él. Se pueden consultar los socios con esos cambios, pero no dar altas ni "
-                           "guardar cambios. Los cambios pasarán al archivo en cuanto se pueda volver a "
-                           "escribir en el archivo y en su carpeta; mientras tanto, no borre ni mueva %2.")
+            WindowText::tr(
+                "The member file is read-only:\n%1\n\nThe last changes saved are complete, but they were left beside "
+                "the file, in %2, and are not inside it yet. The members can be looked up with those changes, but no "
+                "member can be registered and no change saved. The changes go into the file as soon as the file and "
+                "its folder can be written again; meanwhile, do not delete or move %2.")
                 .arg(m_store.path(), QFileInfo(m_store.path()).fileName() + QStringLiteral("-wal")));
     else if (found.writesRefused == StoreError::Cause::ReadOnly)
-        m_messages.notice(QStringLiteral("El archivo de socios es de solo lectura:\n%1\n\nSe pueden consultar los "
-                                         "socios, pero no dar altas ni guardar cambios.")
+        m_messages.notice(WindowText::tr("The member file is read-only:\n%1\n\nThe members can be looked up, but no "
+                                         "member can be registered and no change saved.")
                               .arg(m_store.path()));
     if (found.writesRefused == StoreError::Cause::DiskFull)
-        m_messages.notice(QStringLiteral("El disco está lleno:\n%1\n\nSe pueden consultar los socios, pero no dar "
-                                         "altas ni guardar cambios hasta que libere espacio.")
+        m_messages.notice(WindowText::tr("The disk is full:\n%1\n\nThe members can be looked up, but no member can be "
+                                         "registered and no change saved until some space is freed.")
                               .arg(m_store.path()));
 }
 
@@ -209,26 +210,25 @@ void SociosApp::startChecks(QDate today, bool listLater)
                 // From now on nothing more is written to a damaged file.
                 m_store.refuseWrites(StoreError::Cause::Damaged);
                 m_messages.notice(
-                    QStringLiteral("El archivo de socios está dañado:\n%1\n\nSe pueden consultar los socios, pero no "
-                                   "se guardará ningún cambio. ")
+                    WindowText::tr("The member file is damaged:\n%1\n\nThe members can be looked up, but no change "
+                                   "will be saved. ")
                         .arg(m_store.path()) +
-                    (good ? QStringLiteral("La última copia de seguridad buena es la del %1:\n%2\n\nCierre el "
-                                           "programa y recupérela con la orden:\nsocios --restore \"%2\"")
+                    (good ? WindowText::tr("The latest good backup is the one of %1:\n%2\n\nClose the program and "
+                                           "restore it with the command:\nsocios --restore \"%2\"")
                                 .arg(QLocale(QLocale::Spanish).toString(good->day, QLocale::LongFormat), good->path)
-                          : QStringLiteral(
-                                "No hay ninguna copia de seguridad buena. Cierre el programa y pida ayuda.")));
+                          : WindowText::tr("There is no good backup. Close the program and ask for help.")));
             });
         } else if (daily.error) {
             const StoreError::Cause cause = daily.error->cause;
             const QString folder = backups.folder();
             QMetaObject::invokeMethod(window, [this, cause, folder] {
-                const QString why = cause == StoreError::Cause::DiskFull   ? QStringLiteral("El disco está lleno.")
-                                    : cause == StoreError::Cause::ReadOnly ? QStringLiteral("La carpeta es de solo "
-                                                                                            "lectura.")
+                const QString why = cause == StoreError::Cause::DiskFull   ? WindowText::tr("The disk is full.")
+                                    : cause == StoreError::Cause::ReadOnly ? WindowText::tr("The folder is read-only.")
                                                                            : QString();
-                m_messages.notice(QStringLiteral("No se ha podido hacer la copia de seguridad de hoy en:\n%1\n\n%2%3El "
-                                                 "programa sigue funcionando con normalidad.")
-                                      .arg(folder, why, why.isEmpty() ? QString() : QStringLiteral("\n\n")));
+                m_messages.notice(
+                    WindowText::tr(
+                        "Today's backup could not be made in:\n%1\n\n%2%3The program goes on working as usual.")
+                        .arg(folder, why, why.isEmpty() ? QString() : QStringLiteral("\n\n")));
             });
         }
     }));
@@ -240,45 +240,45 @@ bool SociosApp::checksDone() const
     return m_checks && m_checks->isFinished();
 }
 
-int runSocios(const StoreAddress& store, const Clock& clock)
+SociosEnd runSocios(const StoreAddress& store, const Clock& clock)
 {
     if (!store.isServer())
-        if (const std::optional<int> exitCode = offerAccessUpgrade(store.path()))
-            return *exitCode;
+        if (const std::optional<AccessUpgradeStop> stopped = offerAccessUpgrade(store.path()))
+            return stopped->failure ? SociosEnd{SociosEnd::How::ImportFailed, 0, stopped->failure}
+                                    : SociosEnd{SociosEnd::How::Declined, 0, std::nullopt};
     SociosApp app(store);
     if (!app.start(clock))
-        return 1;
+        return {SociosEnd::How::NotStarted, 0, std::nullopt};
     app.view()->show();
     QTimer::singleShot(0, [] { qCInfo(lcStartup, "window shown"); });
-    return QApplication::exec();
+    return {SociosEnd::How::Closed, QApplication::exec(), std::nullopt};
 }
 
-int reportConfigurationError(const QString& error)
+void reportConfigurationError(const QString& error)
 {
     qWarning("socios: %s", qUtf8Printable(error));
-    QMessageBox box(QMessageBox::Critical, QStringLiteral("Socios"),
-                    QStringLiteral("No se puede saber dónde están los socios: el archivo de configuración\n%1\nno es "
-                                   "válido. Corríjalo (o bórrelo para usar el archivo de socios de este ordenador) y "
-                                   "vuelva a abrir el programa.")
-                        .arg(configurationFile()),
-                    QMessageBox::Ok);
+    QMessageBox box(
+        QMessageBox::Critical, QStringLiteral("Socios"),
+        WindowText::tr("Where the members are cannot be told: the configuration file\n%1\nis not valid. Correct it (or "
+                       "delete it to use this computer's member file) and open the program again.")
+            .arg(configurationFile()),
+        QMessageBox::Ok);
     box.setObjectName(QStringLiteral("configurationError"));
     box.setDetailedText(error);
     box.exec();
-    return kExitStoreFailure;
 }
 
-int reportNoHomeFolder(const QString& error)
+void reportNoHomeFolder(const QString& error)
 {
     qWarning("socios: %s", qUtf8Printable(error));
-    QMessageBox box(QMessageBox::Critical, QStringLiteral("Socios"),
-                    QStringLiteral("No se puede abrir el programa: no se encuentra la carpeta personal de este usuario "
-                                   "(no está indicada, no existe o su nombre no se puede leer), que es donde se guarda "
-                                   "el archivo de socios, MIS PROGRAMAS/dorvel.mdb. Para no crear un archivo de socios "
-                                   "en otro sitio, el programa no se abre. Avise a quien administra este ordenador."),
-                    QMessageBox::Ok);
+    QMessageBox box(
+        QMessageBox::Critical, QStringLiteral("Socios"),
+        WindowText::tr(
+            "The program cannot open: this user's home folder cannot be found (it is not given, does not exist, or its "
+            "name cannot be read), and that is where the member file is kept, MIS PROGRAMAS/dorvel.mdb. So as not to "
+            "make a member file anywhere else, the program does not open. Tell whoever runs this computer."),
+        QMessageBox::Ok);
     box.setObjectName(QStringLiteral("noHomeFolder"));
     box.setDetailedText(error);
     box.exec();
-    return kExitStoreFailure;
 }

@@ -3,6 +3,7 @@
 #include "app/FormView.h"
 #include "app/InputDialogPrompt.h"
 #include "app/MessageBoxSink.h"
+#include "import/ImportError.h"
 #include "operations/CardOperations.h"
 #include "store/MemberStore.h"
 #include "window/Form1.h"
@@ -11,6 +12,7 @@
 #include <QString>
 
 #include <memory>
+#include <optional>
 
 class Clock;
 class QLabel;
@@ -58,11 +60,25 @@ private:
     QLabel* m_listNote = nullptr; // over the birthday list while it waits for the indexes
 };
 
-// The whole application: start-up, then the window until it is closed. Returns the process exit code; needs a
-// QApplication. The question about the earlier program's Access file is asked only of a member file.
-int runSocios(const StoreAddress& store, const Clock& clock);
+// How the application ended; main() turns it into the process's exit code.
+struct SociosEnd
+{
+    enum class How {
+        Closed,       // the window was closed
+        NotStarted,   // the member store cannot be used, which a message has said
+        Declined,     // the operator chose not to import the earlier program's Access file
+        ImportFailed, // importing it failed and nothing was changed, which a message has said
+    };
+    How how = How::Closed;
+    int eventLoop = 0;                      // Closed: what the event loop returned
+    std::optional<ImportError> importError; // ImportFailed: why
+};
 
-// Says in a message box that the configuration file (or --database) cannot be used; returns the exit code.
-int reportConfigurationError(const QString& error);
-// Says in a message box that there is no home folder to hold the member file; returns the exit code.
-int reportNoHomeFolder(const QString& error);
+// The whole application: start-up, then the window until it is closed. Needs a QApplication. The question about
+// the earlier program's Access file is asked only of a member file.
+SociosEnd runSocios(const StoreAddress& store, const Clock& clock);
+
+// Says in a message box that the configuration file (or --database) cannot be used.
+void reportConfigurationError(const QString& error);
+// Says in a message box that there is no home folder to hold the member file.
+void reportNoHomeFolder(const QString& error);

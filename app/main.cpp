@@ -2,7 +2,9 @@
 #include "app/Language.h"
 #include "app/SociosApp.h"
 #include "cli/CommandLine.h"
+#include "cli/ImportAccessCommand.h"
 #include "store/MemberStore.h"
+#include "translations/Translations.h"
 #include "window/Clock.h"
 
 #include <QApplication>
@@ -38,6 +40,22 @@ void attachToTerminal()
 }
 #endif
 
+// The exit code of a run of the window (see ExitCode).
+int exitCode(const SociosEnd& end)
+{
+    switch (end.how) {
+    case SociosEnd::How::Closed:
+        return end.eventLoop;
+    case SociosEnd::How::NotStarted:
+        return kExitStoreFailure;
+    case SociosEnd::How::Declined:
+        return kExitDeclined;
+    case SociosEnd::How::ImportFailed:
+        return exitCodeFor(*end.importError);
+    }
+    return kExitStoreFailure;
+}
+
 } // namespace
 
 int main(int argc, char* argv[])
@@ -56,16 +74,23 @@ int main(int argc, char* argv[])
         attachToTerminal();
 #endif
         QCoreApplication application(argc, argv);
-        return runCommandLine(command);
+        // The owner's language, as the system names it; the arguments are read again, so that what is wrong with
+        // them is said in it too.
+        installTranslations(QLocale::system());
+        return runCommandLine(parseCommandLine(arguments));
     }
 
     QApplication application(argc, argv);
     applyAppearance();
     installSpanishTranslations();
     const StoreChoice store = chooseStore(command.database);
-    if (!store.address)
-        return store.about == StoreChoice::About::HomeFolder ? reportNoHomeFolder(store.error)
-                                                             : reportConfigurationError(store.error);
+    if (!store.address) {
+        if (store.about == StoreChoice::About::HomeFolder)
+            reportNoHomeFolder(store.error);
+        else
+            reportConfigurationError(store.error);
+        return kExitStoreFailure;
+    }
     const SystemClock clock;
-    return runSocios(*store.address, clock);
+    return exitCode(runSocios(*store.address, clock));
 }

@@ -108,14 +108,14 @@ void startupImport(benchmark::State& state, const QString& file)
         QFile::copy(file, path);
         StallProbe probe;
         Operator answers(probe);
-        const std::optional<int> exitCode = offerAccessUpgrade(path);
+        const std::optional<AccessUpgradeStop> stopped = offerAccessUpgrade(path);
         // The summary is shown from the event loop, once the window would show.
-        while (!exitCode && !answers.summaryShown && !answers.failed)
+        while (!stopped && !answers.summaryShown && !answers.failed)
             QApplication::processEvents(QEventLoop::WaitForMoreEvents);
         probe.disarm();
         state.SetIterationTime(answers.timer.nsecsElapsed() / 1e9);
         stalls.push_back(probe.longestMs());
-        if (exitCode || answers.failed)
+        if (stopped || answers.failed)
             state.SkipWithError("the import failed");
         state.PauseTiming();
         QDir(QFileInfo(path).path()).removeRecursively();

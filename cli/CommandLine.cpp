@@ -1,5 +1,6 @@
 #include "cli/CommandLine.h"
 
+#include "cli/CommandLineText.h"
 #include "cli/DataCommands.h"
 #include "cli/ImportAccessCommand.h"
 #include "cli/WorkbookCommand.h"
@@ -16,43 +17,62 @@ struct ModeOption
 {
     CommandLine::Mode mode;
     const char* name;
-    const char* valueName; // nullptr: a flag
-    const char* description;
+    const char* valueName;   // nullptr: a flag; translated, as the description names it
+    const char* description; // translated
 };
 
 constexpr ModeOption kModes[] = {
-    {CommandLine::Mode::Help, "help", nullptr, "Shows this help and exits."},
-    {CommandLine::Mode::Version, "version", nullptr, "Shows the version and exits."},
-    {CommandLine::Mode::ImportAccess, "import-access", "FILE",
-     "Copies table ficha of the Access file FILE into the member file, made as a first start makes it when there is "
-     "none. Refused when the member file holds members."},
-    {CommandLine::Mode::ExportCsv, "export-csv", "FILE",
-     "Writes every member, in table order, to the CSV file FILE: a header with the field names, ';' between fields, "
-     "UTF-8 with a byte-order mark, as Excel and LibreOffice open it."},
-    {CommandLine::Mode::ExportWorkbook, "export-xlsx", "FILE",
-     "Writes the workbook FILE (.xlsx) for a spreadsheet: every member, in table order, as text exactly as stored "
-     "(sheet Socios), the points history (Movimientos) and the figures of the scheme with charts (Resumen)."},
-    {CommandLine::Mode::ImportCsv, "import-csv", "FILE",
-     "Copies the members of the CSV file FILE (as --export-csv writes it, or as a spreadsheet saves it: ';' or ',', "
-     "UTF-8 or Windows-1252) into the member file. Refused when the member file holds members."},
-    {CommandLine::Mode::Backup, "backup", "DIR",
-     "Writes a checked copy of the member file, named by the date and time, into the folder DIR, while tills may "
-     "go on working."},
-    {CommandLine::Mode::Restore, "restore", "COPY",
-     "Puts the checked copy COPY (with the log beside it, if any) in place of the member file in one step, keeping "
-     "the current file under another name in the same folder. Refused while a till has the member file open, and "
-     "when the copy's tables are not exactly those that socios writes."},
-    {CommandLine::Mode::History, "history", "CARD",
-     "Prints the points history of the card number CARD, oldest first: date and time, operation, balance before, "
-     "change, balance after and computer, separated by tabs."},
-    {CommandLine::Mode::MemberData, "member-data", "CARD",
-     "Prints, as UTF-8 JSON, everything the store holds about the card number CARD: its rows of ficha with every "
-     "field as stored, its points history, and whether the register of erasures names it."},
-    {CommandLine::Mode::Erase, "erase", "CARD",
-     "Erases the card number CARD for good, while tills may go on working: its rows of ficha and its points "
-     "history, in one step, leaving no trace in the member file; then rewrites every copy in MIS PROGRAMAS/copias "
-     "without it. The register of erasures keeps the number and the day, so that a restore erases it again."},
+    {CommandLine::Mode::Help, "help", nullptr, QT_TRANSLATE_NOOP("CommandLineText", "Shows this help and exits.")},
+    {CommandLine::Mode::Version, "version", nullptr,
+     QT_TRANSLATE_NOOP("CommandLineText", "Shows the version and exits.")},
+    {CommandLine::Mode::ImportAccess, "import-access", QT_TRANSLATE_NOOP("CommandLineText", "FILE"),
+     QT_TRANSLATE_NOOP("CommandLineText",
+                       "Copies table ficha of the Access file FILE into the member file, made as a first start makes "
+                       "it when there is none. Refused when the member file holds members.")},
+    {CommandLine::Mode::ExportCsv, "export-csv", QT_TRANSLATE_NOOP("CommandLineText", "FILE"),
+     QT_TRANSLATE_NOOP("CommandLineText",
+                       "Writes every member, in table order, to the CSV file FILE: a header with the field names, ';' "
+                       "between fields, UTF-8 with a byte-order mark, as Excel and LibreOffice open it.")},
+    {CommandLine::Mode::ExportWorkbook, "export-xlsx", QT_TRANSLATE_NOOP("CommandLineText", "FILE"),
+     QT_TRANSLATE_NOOP("CommandLineText",
+                       "Writes the workbook FILE (.xlsx) for a spreadsheet: every member, in table order, as text "
+                       "exactly as stored (sheet Socios), the points history (Movimientos) and the figures of the "
+                       "scheme with charts (Resumen).")},
+    {CommandLine::Mode::ImportCsv, "import-csv", QT_TRANSLATE_NOOP("CommandLineText", "FILE"),
+     QT_TRANSLATE_NOOP("CommandLineText",
+                       "Copies the members of the CSV file FILE (as --export-csv writes it, or as a spreadsheet saves "
+                       "it: ';' or ',', UTF-8 or Windows-1252) into the member file. Refused when the member file "
+                       "holds members.")},
+    {CommandLine::Mode::Backup, "backup", QT_TRANSLATE_NOOP("CommandLineText", "DIR"),
+     QT_TRANSLATE_NOOP("CommandLineText",
+                       "Writes a checked copy of the member file, named by the date and time, into the folder DIR, "
+                       "while tills may go on working.")},
+    {CommandLine::Mode::Restore, "restore", QT_TRANSLATE_NOOP("CommandLineText", "COPY"),
+     QT_TRANSLATE_NOOP("CommandLineText",
+                       "Puts the checked copy COPY (with the log beside it, if any) in place of the member file in one "
+                       "step, keeping the current file under another name in the same folder. Refused while a till "
+                       "has the member file open, and when the copy's tables are not exactly those that socios "
+                       "writes.")},
+    {CommandLine::Mode::History, "history", QT_TRANSLATE_NOOP("CommandLineText", "CARD"),
+     QT_TRANSLATE_NOOP("CommandLineText",
+                       "Prints the points history of the card number CARD, oldest first: date and time, operation, "
+                       "balance before, change, balance after and computer, separated by tabs.")},
+    {CommandLine::Mode::MemberData, "member-data", QT_TRANSLATE_NOOP("CommandLineText", "CARD"),
+     QT_TRANSLATE_NOOP("CommandLineText",
+                       "Prints, as UTF-8 JSON, everything the store holds about the card number CARD: its rows of "
+                       "ficha with every field as stored, its points history, and whether the register of erasures "
+                       "names it.")},
+    {CommandLine::Mode::Erase, "erase", QT_TRANSLATE_NOOP("CommandLineText", "CARD"),
+     QT_TRANSLATE_NOOP("CommandLineText",
+                       "Erases the card number CARD for good, while tills may go on working: its rows of ficha and its "
+                       "points history, in one step, leaving no trace in the member file; then rewrites every copy in "
+                       "MIS PROGRAMAS/copias without it. The register of erasures keeps the number and the day, so "
+                       "that a restore erases it again.")},
 };
+
+// The first line of the help, a sentence of Qt's own, which socios's translations word as the system's other commands
+// word it ("Modo de empleo:" in Spanish), so that the manual page's tools find the synopsis in it.
+[[maybe_unused]] constexpr const char* kUsage = QT_TRANSLATE_NOOP("QCommandLineParser", "Usage: %1");
 
 // The option that chooses the store, for the window and every mode alike.
 const char* const kDatabase = "database";
@@ -65,7 +85,7 @@ constexpr const char* kToolkitFlags[] = {"reverse", "widgetcount", "nograb", "do
 
 void describe(QCommandLineParser& parser)
 {
-    parser.setApplicationDescription(QStringLiteral(
+    parser.setApplicationDescription(CommandLineText::tr(
         "Keeps the members of a loyalty-points card scheme. Without options, opens the window on the member file."));
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     for (const ModeOption& option : kModes) {
@@ -74,16 +94,16 @@ void describe(QCommandLineParser& parser)
             names.prepend(QStringLiteral("h"));
         if (option.mode == CommandLine::Mode::Version)
             names.prepend(QStringLiteral("v"));
-        parser.addOption(QCommandLineOption(names, QString::fromUtf8(option.description),
-                                            option.valueName ? QString::fromUtf8(option.valueName) : QString()));
+        parser.addOption(QCommandLineOption(names, CommandLineText::tr(option.description),
+                                            option.valueName ? CommandLineText::tr(option.valueName) : QString()));
     }
     parser.addOption(QCommandLineOption(
         QLatin1String(kDatabase),
-        QStringLiteral("Uses the member store at URI for this run instead of the one in socios.conf or the member "
-                       "file at its usual place: a PostgreSQL server (postgresql://user@host:port/database, or "
-                       "postgresql:///database?host=/run/postgresql; the password comes from ~/.pgpass) or the path "
-                       "of a member file."),
-        QStringLiteral("URI")));
+        CommandLineText::tr("Uses the member store at URI for this run instead of the one in socios.conf or the member "
+                            "file at its usual place: a PostgreSQL server (postgresql://user@host:port/database, or "
+                            "postgresql:///database?host=/run/postgresql; the password comes from ~/.pgpass) or the "
+                            "path of a member file."),
+        CommandLineText::tr("URI")));
     for (const char* name : kToolkitOptions) {
         QCommandLineOption option(QLatin1String(name), QString(), QStringLiteral("value"));
         option.setFlags(QCommandLineOption::HiddenFromHelp);
@@ -108,7 +128,7 @@ CommandLine parseCommandLine(const QStringList& arguments)
     if (!parser.positionalArguments().isEmpty())
         return {CommandLine::Mode::UsageError,
                 {},
-                QStringLiteral("unexpected argument: %1").arg(parser.positionalArguments().constFirst()),
+                CommandLineText::tr("unexpected argument: %1").arg(parser.positionalArguments().constFirst()),
                 {}};
     for (const ModeOption& option : kModes) {
         const QString name = QLatin1String(option.name);
@@ -117,7 +137,7 @@ CommandLine parseCommandLine(const QStringList& arguments)
         if (command.mode != CommandLine::Mode::Window)
             return {CommandLine::Mode::UsageError,
                     {},
-                    QStringLiteral("--%1 cannot be combined with another mode").arg(name),
+                    CommandLineText::tr("--%1 cannot be combined with another mode").arg(name),
                     {}};
         command.mode = option.mode;
         if (option.valueName)
@@ -182,11 +202,11 @@ int runCommandLine(const CommandLine& command)
         }
     }
     case CommandLine::Mode::UsageError:
-        err << "socios: " << command.error << "\nTry 'socios --help'.\n";
+        err << "socios: " << command.error << '\n' << CommandLineText::tr("Try 'socios --help'.") << '\n';
         return kExitUsage;
     case CommandLine::Mode::Window:
         break;
     }
-    err << "socios: this mode needs the window\n";
+    err << "socios: " << CommandLineText::tr("this mode needs the window") << '\n';
     return kExitUsage;
 }

@@ -2,6 +2,7 @@
 
 #include "backup/Backups.h"
 #include "cli/CommandLine.h"
+#include "cli/CommandLineText.h"
 #include "cli/ImportAccessCommand.h"
 #include "csv/CsvTransfer.h"
 #include "import/WorkerThread.h"
@@ -28,7 +29,7 @@ std::optional<int> needsMemberFile(const StoreAddress& store, QTextStream& err)
 {
     if (store.isServer() || QFileInfo::exists(store.path()))
         return std::nullopt;
-    err << "socios: there is no member file at " << store.path() << '\n';
+    err << "socios: " << CommandLineText::tr("there is no member file at %1").arg(store.path()) << '\n';
     return kExitStoreFailure;
 }
 
@@ -39,8 +40,8 @@ int runExportCsv(const QString& file, const StoreAddress& store, QTextStream& ou
     if (const std::optional<int> missing = needsMemberFile(store, err))
         return *missing;
     if (store.isMemberFile(file)) {
-        err << "socios: " << file << " is the member file, which an export never writes over\n"
-            << "socios: nothing was exported.\n";
+        err << "socios: " << CommandLineText::tr("%1 is the member file, which an export never writes over").arg(file)
+            << "\nsocios: " << CommandLineText::tr("nothing was exported.") << '\n';
         return kExitRefused;
     }
     const std::variant<CsvExported, CsvExportError> result = exportMembers(MemberStore(store), file);
@@ -48,18 +49,23 @@ int runExportCsv(const QString& file, const StoreAddress& store, QTextStream& ou
         if (failed->store)
             err << "socios: " << failed->store->toString() << '\n';
         else
-            err << "socios: cannot write " << failed->file << ": " << failed->detail << '\n';
+            err << "socios: " << CommandLineText::tr("cannot write %1: %2").arg(failed->file, failed->detail) << '\n';
         // An export writes the whole file or nothing: what was at its place before is still there.
-        if (QFileInfo::exists(file))
-            err << "socios: nothing was exported; " << file << " is as it was before.\n";
-        else
-            err << "socios: nothing was exported; no file was made at " << file << ".\n";
+        err << "socios: "
+            << (QFileInfo::exists(file) ? CommandLineText::tr("nothing was exported; %1 is as it was before.")
+                                        : CommandLineText::tr("nothing was exported; no file was made at %1."))
+                   .arg(file)
+            << '\n';
         return failed->store ? kExitStoreFailure : kExitBadInput;
     }
     const CsvExported& exported = std::get<CsvExported>(result);
-    out << "socios: exported " << exported.members << " members from " << store.displayName() << " to " << file;
+    out << "socios: "
+        << CommandLineText::tr("exported %1 members from %2 to %3")
+               .arg(QString::number(exported.members), store.displayName(), file);
     if (exported.noValue)
-        out << "; " << exported.noValue << " fields without a value written as \"" << kEmptyMark << '"';
+        out << "; "
+            << CommandLineText::tr("%1 fields without a value written as \"%2\"")
+                   .arg(QString::number(exported.noValue), kEmptyMark);
     out << '\n';
     return kExitOk;
 }
@@ -68,11 +74,14 @@ int runImportCsv(const QString& file, const StoreAddress& store, QTextStream& ou
 {
     const ImportResult<CsvImported> result = runOnWorkerThread([&] { return importMembers(file, store); });
     if (!result) {
-        err << "socios: " << result.error().toString() << "\nsocios: nothing was changed.\n";
+        err << "socios: " << result.error().toString() << "\nsocios: " << CommandLineText::tr("nothing was changed.")
+            << '\n';
         return exitCodeFor(result.error());
     }
-    out << "socios: imported " << result->members << " members from " << file << " (fields separated by \""
-        << result->separator << "\") into " << store.displayName() << '\n';
+    out << "socios: "
+        << CommandLineText::tr("imported %1 members from %2 (fields separated by \"%3\") into %4")
+               .arg(QString::number(result->members), file, result->separator, store.displayName())
+        << '\n';
     writeCardNotes(out, result->cards);
     return kExitOk;
 }
@@ -82,7 +91,7 @@ int runBackup(const QString& folder, const StoreAddress& store, QTextStream& out
     if (const std::optional<int> missing = needsMemberFile(store, err))
         return *missing;
     if (!QDir().mkpath(folder)) {
-        err << "socios: cannot create the folder " << folder << '\n';
+        err << "socios: " << CommandLineText::tr("cannot create the folder %1").arg(folder) << '\n';
         return kExitBadInput;
     }
     // A server's copy is a member file too, named after the server's database.
@@ -93,15 +102,17 @@ int runBackup(const QString& folder, const StoreAddress& store, QTextStream& out
             .arg(name, QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd-HHmmss"))));
     if (const StoreFailure failed = MemberStore(store).backupTo(copy))
         return storeFailure(*failed, err);
-    out << "socios: copied " << store.displayName() << " to " << copy << ", checked\n";
+    out << "socios: " << CommandLineText::tr("copied %1 to %2, checked").arg(store.displayName(), copy) << '\n';
     return kExitOk;
 }
 
 int runRestore(const QString& copy, const StoreAddress& store, QTextStream& out, QTextStream& err)
 {
     if (store.isServer()) {
-        err << "socios: a server's members are restored with pg_restore (see docs/chain.md), not with --restore\n"
-               "socios: nothing was changed.\n";
+        err << "socios: "
+            << CommandLineText::tr("a server's members are restored with pg_restore (see docs/chain.md), not with "
+                                   "--restore")
+            << "\nsocios: " << CommandLineText::tr("nothing was changed.") << '\n';
         return kExitRefused;
     }
     const QString memberPath = store.path();
@@ -110,7 +121,7 @@ int runRestore(const QString& copy, const StoreAddress& store, QTextStream& out,
         err << "socios: " << failed->detail;
         if (failed->store)
             err << " (" << failed->store->toString() << ')';
-        err << "\nsocios: nothing was changed.\n";
+        err << "\nsocios: " << CommandLineText::tr("nothing was changed.") << '\n';
         switch (failed->kind) {
         case RestoreError::Kind::BadCopy:
             return kExitBadInput;
@@ -122,9 +133,11 @@ int runRestore(const QString& copy, const StoreAddress& store, QTextStream& out,
         return kExitStoreFailure;
     }
     const Restored& restored = std::get<Restored>(result);
-    out << "socios: restored " << copy << " (" << restored.members << " members) as " << memberPath;
+    out << "socios: "
+        << CommandLineText::tr("restored %1 (%2 members) as %3")
+               .arg(copy, QString::number(restored.members), memberPath);
     if (!restored.keptAside.isEmpty())
-        out << "; the file that was there is kept as " << restored.keptAside;
+        out << "; " << CommandLineText::tr("the file that was there is kept as %1").arg(restored.keptAside);
     out << '\n';
     if (restored.erasedAgain > 0)
         out << "socios: " << restored.erasedAgain
@@ -140,7 +153,7 @@ int runHistory(const QString& card, const StoreAddress& store, QTextStream& out,
     if (!movements)
         return storeFailure(movements.error(), err);
     if (movements->empty())
-        err << "socios: no change of balance recorded for card " << card << '\n';
+        err << "socios: " << CommandLineText::tr("no change of balance recorded for card %1").arg(card) << '\n';
     // One change a line, its fields separated by tabs: date and time, operation, balance before, change, balance
     // after, computer.
     for (const Movement& m : *movements)

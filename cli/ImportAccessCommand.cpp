@@ -1,6 +1,7 @@
 #include "cli/ImportAccessCommand.h"
 
 #include "cli/CommandLine.h"
+#include "cli/CommandLineText.h"
 #include "import/MemberImport.h"
 #include "import/WorkerThread.h"
 #include "store/MemberStore.h"
@@ -34,21 +35,28 @@ int exitCodeFor(const ImportError& error)
 
 void writeCardNotes(QTextStream& out, const CardNotes& cards)
 {
-    const auto numbers = [](qsizetype count, const char* verb) {
-        return QStringLiteral("%1 imported card number%2 %3").arg(count).arg(count == 1 ? "" : "s", verb);
-    };
     if (!cards.tooLong.isEmpty()) {
-        out << "socios: " << numbers(cards.tooLong.size(), cards.tooLong.size() == 1 ? "is" : "are")
-            << " longer than the " << CardNotes::promptKeeps()
-            << " characters that the till's prompt keeps; the till cannot open the members holding them:\n";
+        out << "socios: "
+            << (cards.tooLong.size() == 1
+                    ? CommandLineText::tr("1 imported card number is longer than the %1 characters that the till's "
+                                          "prompt keeps; the till cannot open the members holding them:")
+                          .arg(CardNotes::promptKeeps())
+                    : CommandLineText::tr("%1 imported card numbers are longer than the %2 characters that the "
+                                          "till's prompt keeps; the till cannot open the members holding them:")
+                          .arg(QString::number(cards.tooLong.size()), QString::number(CardNotes::promptKeeps())))
+            << '\n';
         for (const QString& card : cards.tooLong)
-            out << "  " << card << " (the till reads " << CardNotes::tillReads(card) << ")\n";
+            out << "  " << CommandLineText::tr("%1 (the till reads %2)").arg(card, CardNotes::tillReads(card)) << '\n';
     }
     if (!cards.shared.isEmpty()) {
-        out << "socios: " << numbers(cards.shared.size(), cards.shared.size() == 1 ? "is" : "are")
-            << " held by more than one row:\n";
+        out << "socios: "
+            << (cards.shared.size() == 1 ? CommandLineText::tr("1 imported card number is held by more than one row:")
+                                         : CommandLineText::tr("%1 imported card numbers are held by more than one "
+                                                               "row:")
+                                               .arg(cards.shared.size()))
+            << '\n';
         for (const CardNotes::Shared& shared : cards.shared)
-            out << "  " << shared.card << " (" << shared.rows << " rows)\n";
+            out << "  " << CommandLineText::tr("%1 (%2 rows)").arg(shared.card, QString::number(shared.rows)) << '\n';
     }
 }
 
@@ -59,15 +67,18 @@ int runImportAccess(const QString& file, const StoreAddress& store, QTextStream&
                                 : importAccessFile(AccessReader(), file, store.path());
     });
     if (!result) {
-        err << "socios: " << result.error().toString() << "\nsocios: nothing was changed.\n";
+        err << "socios: " << result.error().toString() << "\nsocios: " << CommandLineText::tr("nothing was changed.")
+            << '\n';
         return exitCodeFor(result.error());
     }
-    out << "socios: imported " << result->members << " members from " << file << " into " << store.displayName() << "; "
-        << result->emptyMarks << " fields without a value stored as \"" << kEmptyMark << '"';
+    out << "socios: "
+        << CommandLineText::tr("imported %1 members from %2 into %3; %4 fields without a value stored as \"%5\"")
+               .arg(QString::number(result->members), file, store.displayName(), QString::number(result->emptyMarks),
+                    kEmptyMark);
     if (!result->converted.isEmpty())
-        out << "; converted to text: " << result->converted.join(QLatin1String(", "));
+        out << "; " << CommandLineText::tr("converted to text: %1").arg(result->converted.join(QLatin1String(", ")));
     if (!result->keptOriginal.isEmpty())
-        out << "; the Access file is kept as " << result->keptOriginal;
+        out << "; " << CommandLineText::tr("the Access file is kept as %1").arg(result->keptOriginal);
     out << '\n';
     writeCardNotes(out, result->cards);
     return kExitOk;

@@ -1,6 +1,7 @@
 #include "cli/WorkbookCommand.h"
 
 #include "cli/CommandLine.h"
+#include "cli/CommandLineText.h"
 #include "store/MemberRecord.h"
 #include "workbook/Workbook.h"
 
@@ -12,13 +13,14 @@ int runExportWorkbook(const QString& file, const StoreAddress& store, QTextStrea
 {
     // A member file must be there to be read: a command never creates it.
     if (!store.isServer() && !QFileInfo::exists(store.path())) {
-        err << "socios: there is no member file at " << store.path() << '\n';
+        err << "socios: " << CommandLineText::tr("there is no member file at %1").arg(store.path()) << '\n';
         return kExitStoreFailure;
     }
     const Result<WorkbookExported, WorkbookError> result =
         exportWorkbook(store, file, WorkbookOptions{QDate::currentDate()});
     if (!result) {
-        err << "socios: " << result.error().toString(file) << "\nsocios: nothing was written.\n";
+        err << "socios: " << result.error().toString(file)
+            << "\nsocios: " << CommandLineText::tr("nothing was written.") << '\n';
         switch (result.error().kind) {
         case WorkbookError::Kind::Store:
             return kExitStoreFailure;
@@ -30,10 +32,13 @@ int runExportWorkbook(const QString& file, const StoreAddress& store, QTextStrea
         }
         return kExitBadInput;
     }
-    out << "socios: exported " << result->members << " members and " << result->movements
-        << " points history records from " << store.displayName() << " to " << file;
+    out << "socios: "
+        << CommandLineText::tr("exported %1 members and %2 points history records from %3 to %4")
+               .arg(QString::number(result->members), QString::number(result->movements), store.displayName(), file);
     if (result->noValue)
-        out << "; " << result->noValue << " fields without a value written as \"" << kEmptyMark << '"';
+        out << "; "
+            << CommandLineText::tr("%1 fields without a value written as \"%2\"")
+                   .arg(QString::number(result->noValue), kEmptyMark);
     out << '\n';
     return kExitOk;
 }

@@ -62,6 +62,8 @@ appstreamcli validate-tree --no-net "$root"
 grep -q "<release version=\"$version\"" "${metainfo[@]}" || fail "the metadata does not name release $version"
 zcat "$root/usr/share/man/man1/socios.1.gz" | grep -q "^\.TH SOCIOS \"1\" \".*\" \"socios $version\"" ||
     fail "the manual page is not the one of socios $version"
+zcat "$root/usr/share/man/es/man1/socios.1.gz" | grep -q "^\.SH SINOPSIS" ||
+    fail "the Spanish manual page has no synopsis: help2man did not read socios --help in Spanish"
 
 step "the installed socios, without a display"
 installed=(env -i LC_ALL=C.UTF-8 HOME="$root/home" "$root/usr/bin/socios")
@@ -69,6 +71,9 @@ answer="$("${installed[@]}" --version)" || fail "socios --version failed"
 [ "$answer" = "socios $version" ] || fail "socios --version says '$answer', the package is $version"
 help="$("${installed[@]}" --help)" || fail "socios --help failed"
 grep -q -- "--version" <<<"$help" || fail "socios --help lists no --version: $help"
+# The translations are inside the program: a Spanish locale gets Spanish with nothing else installed.
+spanish="$(env -i LANG=es_ES.UTF-8 HOME="$root/home" "$root/usr/bin/socios" --help)" || fail "socios --help failed"
+grep -q "Muestra la versión" <<<"$spanish" || fail "socios --help in a Spanish locale is not Spanish: $spanish"
 # The Access reader is installed where socios looks for it.
 mkdir -p "$root/home"
 imported="$("${installed[@]}" --import-access "$PWD/tests/data/ficha-jet4.mdb")" ||

@@ -15,6 +15,9 @@ packages=(
     libxlsxwriter-dev unzip
     # Qt's own texts in Spanish (qtbase_es: the dialogs' standard buttons, the boxes' context menus)
     qt6-translations-l10n
+    # The translations of socios's own sentences: Qt's CMake functions (qt6-tools-dev) and lupdate/lrelease
+    # (qt6-l10n-tools). The tests run the program in Spanish and English locales, which must exist (locales-all).
+    qt6-tools-dev qt6-l10n-tools locales-all
     libbenchmark-dev
     # The tests that start socios on a real display: an X server of their own (scripts/test-xvfb.sh).
     xvfb

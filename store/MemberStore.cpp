@@ -173,13 +173,13 @@ StoreResult<std::vector<ErasedCard>> erasuresIn(StoreEngine& engine, const std::
         return erased;
     Statement select(engine, QStringLiteral("SELECT %1 FROM %2%3 ORDER BY fecha, ntarjeta")
                                  .arg(kErasureColumns.join(QLatin1String(", ")), kErasureTable,
-                                      card ? QStringLiteral(" WHERE ntarjeta = ?") : QString()));
+                                      card ? QStringLiteral(" WHERE ntarjeta = ") + engine.placeholder(1) : QString()));
     if (!select.run(card ? QVariantList{*card} : QVariantList{}))
-        return engine.error(StoreError::Kind::Read, select.query().lastError());
-    while (select.query().next())
-        erased.push_back({select.query().value(0).toString(), select.query().value(1).toString()});
-    if (select.query().lastError().isValid())
-        return engine.error(StoreError::Kind::Read, select.query().lastError());
+        return engine.error(StoreError::Kind::Read, select.error());
+    while (select.next())
+        erased.push_back({select.value(0).toString(), select.value(1).toString()});
+    if (select.error().isValid())
+        return engine.error(StoreError::Kind::Read, select.error());
     return erased;
 }
 
@@ -201,29 +201,29 @@ StoreResult<Removed> eraseCard(StoreEngine& engine, const QString& card, const Q
     Removed removed;
     {
         Statement select(engine, engine.sql("erase/rows", [&] {
-            return QStringLiteral("SELECT %1 FROM ficha WHERE ntarjeta = ? ORDER BY %2")
-                .arg(columnList(allFields(), engine), engine.rowId());
+            return QStringLiteral("SELECT %1 FROM ficha WHERE ntarjeta = %2 ORDER BY %3")
+                .arg(columnList(allFields(), engine), engine.placeholder(1), engine.rowId());
         }));
         if (!select.run({card}))
-            return engine.error(StoreError::Kind::Write, select.query().lastError());
-        while (select.query().next()) {
+            return engine.error(StoreError::Kind::Write, select.error());
+        while (select.next()) {
             MemberRecord& record = removed.rows.emplace_back();
             for (Field f : allFields()) {
-                const QVariant value = select.query().value(int(f));
+                const QVariant value = select.value(int(f));
                 record[f] = value.isNull() ? QString() : engine.text(value);
             }
         }
-        if (select.query().lastError().isValid())
-            return engine.error(StoreError::Kind::Write, select.query().lastError());
+        if (select.error().isValid())
+            return engine.error(StoreError::Kind::Write, select.error());
     }
     const StoreResult<bool> history = engine.hasHistory();
     if (!history)
         return history.error();
     if (*history) {
-        Statement count(engine, QStringLiteral("SELECT count(*) FROM movimientos WHERE ntarjeta = ?"));
-        if (!count.run({card}) || !count.query().next())
-            return engine.error(StoreError::Kind::Write, count.query().lastError());
-        removed.movements = count.query().value(0).toLongLong();
+        Statement count(engine, QStringLiteral("SELECT count(*) FROM movimientos WHERE ntarjeta = ") + engine.placeholder(1));
+        if (!count.run({card}) || !count.next())
+            return engine.error(StoreError::Kind::Write, count.error());
+        removed.movements = count.value(0).toLongLong();
     }
     const StoreResult<std::vector<ErasedCard>> named = erasuresIn(engine, card);
     if (!named)
@@ -233,21 +233,22 @@ StoreResult<Removed> eraseCard(StoreEngine& engine, const QString& card, const Q
         return removed;
     QStringList statements;
     if (!removed.rows.empty())
-        statements << QStringLiteral("DELETE FROM ficha WHERE ntarjeta = ?");
+        statements << QStringLiteral("DELETE FROM ficha WHERE ntarjeta = ") + engine.placeholder(1);
     if (removed.movements > 0)
-        statements << QStringLiteral("DELETE FROM movimientos WHERE ntarjeta = ?");
+        statements << QStringLiteral("DELETE FROM movimientos WHERE ntarjeta = ") + engine.placeholder(1);
     for (const QString& sql : statements) {
         Statement remove(engine, sql);
         if (!remove.run({card}))
-            return engine.error(StoreError::Kind::Write, remove.query().lastError());
+            return engine.error(StoreError::Kind::Write, remove.error());
     }
     if (!removed.registered) {
         if (const std::optional<QSqlError> refused = engine.run(kCreateErasures))
             return engine.error(StoreError::Kind::Write, *refused);
-        Statement insert(engine, QStringLiteral("INSERT INTO %1 (%2) VALUES (?, ?)")
-                                     .arg(kErasureTable, kErasureColumns.join(QLatin1String(", "))));
+        Statement insert(engine, QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+                                     .arg(kErasureTable, kErasureColumns.join(QLatin1String(", ")),
+                                          placeholders(engine, kErasureColumns.size())));
         if (!insert.run({card, day}))
-            return engine.error(StoreError::Kind::Write, insert.query().lastError());
+            return engine.error(StoreError::Kind::Write, insert.error());
     }
     return removed;
 }
@@ -729,20 +730,20 @@ StoreResult<MemberStore::MemberData> MemberStore::memberData(const QString& card
     return withEngine([&](StoreEngine& engine) -> StoreResult<MemberData> {
         MemberData data;
         {
-            Statement select(engine, QStringLiteral("SELECT %1 FROM ficha WHERE ntarjeta = ? ORDER BY %2")
-                                         .arg(columnList(allFields(), engine), engine.rowId()));
+            Statement select(engine, QStringLiteral("SELECT %1 FROM ficha WHERE ntarjeta = %2 ORDER BY %3")
+                                         .arg(columnList(allFields(), engine), engine.placeholder(1), engine.rowId()));
             if (!select.run({card}))
-                return engine.error(StoreError::Kind::Read, select.query().lastError());
-            while (select.query().next()) {
+                return engine.error(StoreError::Kind::Read, select.error());
+            while (select.next()) {
                 auto& row = data.rows.emplace_back();
                 for (Field f : allFields()) {
-                    const QVariant value = select.query().value(int(f));
+                    const QVariant value = select.value(int(f));
                     if (!value.isNull())
                         row[std::size_t(f)] = engine.text(value);
                 }
             }
-            if (select.query().lastError().isValid())
-                return engine.error(StoreError::Kind::Read, select.query().lastError());
+            if (select.error().isValid())
+                return engine.error(StoreError::Kind::Read, select.error());
         }
         StoreResult<std::vector<Movement>> movements = movementsOf(engine, card);
         if (!movements)

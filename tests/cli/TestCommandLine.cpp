@@ -141,6 +141,52 @@ private slots:
             QCOMPARE(QFile::exists(arguments[1]), exit == 0); // whole or not at all
     }
 
+    void language_data()
+    {
+        if (testingServer())
+            QSKIP("about the member file: TestCommandLine");
+        // locale: the variables that name it, as a shell sets them; "HOME" stands for the home folder; out and err:
+        // parts of what is printed, each of which must be there.
+        const DataTable<QStringList, QStringList, int, QStringList, QStringList> row("locale", "arguments", "exit",
+                                                                                     "out", "err");
+        const QStringList english = {"LANG=en_US.UTF-8"}, spanish = {"LANG=es_ES.UTF-8"};
+        row("help, English", english, {"--help"}, 0, {"Usage: ", "Shows this help and exits.", "--backup <DIR>"}, {});
+        row("help, Spanish", spanish, {"--help"}, 0, {"Modo de empleo: ", "Muestra esta ayuda y termina.", "--backup <CARPETA>"},
+            {});
+        row("LANGUAGE before LANG", {"LANG=en_US.UTF-8", "LANGUAGE=es"}, {"--help"}, 0, {"Muestra esta ayuda"}, {});
+        row("LC_ALL before LANG", {"LANG=es_ES.UTF-8", "LC_ALL=en_US.UTF-8"}, {"--help"}, 0, {"Shows this help"}, {});
+        row("LC_MESSAGES before LANG", {"LANG=en_US.UTF-8", "LC_MESSAGES=es_ES.UTF-8"}, {"--help"}, 0,
+            {"Muestra esta ayuda"}, {});
+        row("export, English", english, {"--export-csv", "HOME/socios.csv"}, 0, {"socios: exported 6 members from "},
+            {});
+        row("export, Spanish", spanish, {"--export-csv", "HOME/socios.csv"}, 0, {"socios: exportados 6 socios de "},
+            {});
+        row("refused, English", english, {"--restore", "HOME/MIS PROGRAMAS"}, 3, {},
+            {"\nsocios: nothing was changed.\n"});
+        row("refused, Spanish", spanish, {"--restore", "HOME/MIS PROGRAMAS"}, 3, {},
+            {"\nsocios: no se ha cambiado nada.\n"});
+        row("usage error, English", english, {"--copiar"}, 2, {}, {"Unknown option 'copiar'.", "Try 'socios --help'."});
+        row("usage error, Spanish", spanish, {"--copiar"}, 2, {},
+            {"Opción desconocida «copiar».", "Pruebe 'socios --help'."});
+    }
+
+    void language()
+    {
+        // The command line speaks the owner's language, Spanish or English, as the system names it; what it does
+        // and its exit codes are the same in both.
+        QFETCH(QStringList, locale);
+        QFETCH(QStringList, arguments);
+        arguments.replaceInStrings("HOME", m_home->path());
+        const SociosRun run = runCommandLine(m_home->path(), arguments, {}, locale);
+        QTEST(run.exitCode, "exit");
+        QFETCH(QStringList, out);
+        QFETCH(QStringList, err);
+        for (const QString& part : out)
+            QVERIFY2(run.out.contains(part), qPrintable(part + " | " + run.out));
+        for (const QString& part : err)
+            QVERIFY2(run.err.contains(part), qPrintable(part + " | " + run.err));
+    }
+
     void noHomeFolder_data()
     {
         // home: "unset", or "latin1" (a folder of the test named "café" in Latin-1 bytes); no arguments: the window.

@@ -1,6 +1,5 @@
 #include "app/Appearance.h"
 #include "app/SociosApp.h"
-#include "cli/CommandLine.h"
 #include "store/MemberStore.h"
 #include "tests/support/GuiDriving.h"
 #include "tests/support/TestSupport.h"
@@ -27,20 +26,21 @@ private slots:
         // file: "LONG CARDS" for accessFileWithLongCards(); cut: bytes cut from the end of the file; fileLimit: the
         // most bytes this process may write to one file (0: no limit), so that the disk is "full" once the new member
         // file is built and while the original is being copied; says: part of the last box's text; details: its
-        // number of lines and how they end.
-        const DataTable<QString, qint64, QString, qint64, int, QStringList, QString, int, QString> row(
-            "file", "cut", "answer", "fileLimit", "exitCode", "boxes", "says", "detailLines", "detailsEnd");
+        // number of lines and how they end; end: how start-up ended (SociosEnd::How), the window closed, declined, or
+        // the import's failure.
+        const DataTable<QString, qint64, QString, qint64, QString, QStringList, QString, int, QString> row(
+            "file", "cut", "answer", "fileLimit", "end", "boxes", "says", "detailLines", "detailsEnd");
         const QString question = QStringLiteral("accessImportQuestion");
         const QString failure = QStringLiteral("accessImportFailure");
         const QString jet4 = QStringLiteral("ficha-jet4.mdb");
         const QString summary = QStringLiteral("accessImportSummary");
-        row("imported", jet4, 0, "Importar", 0, kExitOk, {question, summary},
+        row("imported", jet4, 0, "Importar", 0, "closed", {question, summary},
             "Se han importado 242 socios del archivo del programa anterior.\n\n10 campos sin valor se han guardado "
             "como «*****».\n\nEl número de tarjeta 0007 está en 2 fichas.\n\nEl archivo original se conserva sin "
             "cambios como:\nDIR/dorvel (Access).mdb",
             2, "Números de tarjeta que están en más de una ficha:\n0007 (2 fichas)");
         row("card numbers too long: the first ten named, every one in the details", "LONG CARDS", 0, "Importar", 0,
-            kExitOk, {question, summary},
+            "closed", {question, summary},
             "\n\n192 números de tarjeta tienen más de 7 caracteres, y la caja solo lee los 7 primeros: no puede "
             "abrir a esos socios. Son: 996367614, 963534791, 950102852, 978490067, 986834835, 948162074, "
             "995989973, 911756568, 923825305, 901422014 y 182 más (todos en los detalles).\n\nEl número de "
@@ -48,12 +48,12 @@ private slots:
             1 + 192 + 3,
             "\n950523223 (la caja lee 9505232)\n\nNúmeros de tarjeta que están en más de una ficha:\n***** (50 "
             "fichas)");
-        row("declined", jet4, 0, "Salir", 0, kExitDeclined, {question}, "tiene 242 socios", 0, "");
-        row("disk full in the middle", jet4, 0, "Importar", 120000, kExitStoreFailure, {question, failure},
+        row("declined", jet4, 0, "Salir", 0, "declined", {question}, "tiene 242 socios", 0, "");
+        row("disk full in the middle", jet4, 0, "Importar", 120000, "KeepOriginal", {question, failure},
             "No se puede guardar la copia del archivo original en la misma carpeta.\n\nNo se ha cambiado nada", 0, "");
-        row("damaged", "access/damaged/endless-properties.mdb", 0, "", 0, kExitBadInput, {failure},
+        row("damaged", "access/damaged/endless-properties.mdb", 0, "", 0, "Damaged", {failure},
             "El archivo está dañado: no se pueden leer todos sus socios.\n\nNo se ha cambiado nada", 0, "");
-        row("cut short", jet4, 1024, "Salir", 0, kExitBadInput, {failure},
+        row("cut short", jet4, 1024, "Salir", 0, "CutShort", {failure},
             "El archivo está incompleto: le falta una parte, quizá porque se copió a medias. No se pueden leer "
             "todos sus socios.\n\nNo se ha cambiado nada",
             0, "");
@@ -81,10 +81,18 @@ private slots:
             const struct rlimit limit = {rlim_t(fileLimit), saved.rlim_max};
             setrlimit(RLIMIT_FSIZE, &limit);
         }
-        const int exitCode = runSocios(StoreAddress::file(path), FixedClock(QDate(2026, 3, 10)));
+        const SociosEnd end = runSocios(StoreAddress::file(path), FixedClock(QDate(2026, 3, 10)));
         setrlimit(RLIMIT_FSIZE, &saved);
 
-        QTEST(exitCode, "exitCode");
+        using How = SociosEnd::How;
+        const QMap<ImportError::Kind, QString> kinds = {{ImportError::Kind::KeepOriginal, "KeepOriginal"},
+                                                        {ImportError::Kind::Damaged, "Damaged"},
+                                                        {ImportError::Kind::CutShort, "CutShort"}};
+        QTEST(end.how == How::Closed     ? QString("closed")
+              : end.how == How::Declined ? QString("declined")
+              : end.importError          ? kinds.value(end.importError->kind, "another failure")
+                                         : QString("not started"),
+              "end");
         QCOMPARE(driver.names(), boxes);
         QFETCH(QString, says);
         const QString last = driver.boxes.last().text;
@@ -100,7 +108,7 @@ private slots:
                          "¿Importar los socios al nuevo archivo de socios? El archivo original "
                          "se conservará sin cambios en la misma carpeta con el nombre «dorvel "
                          "(Access).mdb».");
-        if (exitCode != kExitOk) {
+        if (end.how != How::Closed) {
             QVERIFY(!driver.windowShown);
             QCOMPARE(folderContents(dir.path()), before);
             return;
@@ -156,11 +164,11 @@ private slots:
         const QByteArray reader = qgetenv("SOCIOS_MDB_READER");
         qputenv("SOCIOS_MDB_READER", QFile::encodeName(dir.filePath("reader")));
         DialogDriver driver({}, QStringLiteral("Importar"), 2);
-        const int exitCode = runSocios(StoreAddress::file(path), FixedClock(QDate(2026, 3, 10)));
+        const SociosEnd end = runSocios(StoreAddress::file(path), FixedClock(QDate(2026, 3, 10)));
         qputenv("SOCIOS_MDB_READER", reader);
 
         QCOMPARE(driver.names(), (QStringList{"accessImportQuestion", "accessImportSummary"}));
-        QCOMPARE(exitCode, int(kExitOk));
+        QVERIFY(end.how == SociosEnd::How::Closed && end.eventLoop == 0);
         QCOMPARE(buttons, 0);
         QVERIFY(stayedOpen);
         QCOMPARE(MemberStore(path).rowCount().value(), 2);

@@ -165,10 +165,11 @@ namespace {
 // HOME goes through the helper as bytes: QProcessEnvironment takes only names that are UTF-8. A wrapper (strace)
 // runs the helper, and follows it into the program.
 void startSocios(QProcess& process, const std::optional<QByteArray>& home, const QStringList& arguments,
-                 const QStringList& wrapper, bool offscreen)
+                 const QStringList& wrapper, bool offscreen, const QStringList& locale = kEnglishLocale)
 {
     QProcessEnvironment environment;
-    environment.insert(QStringLiteral("LC_ALL"), QStringLiteral("C.UTF-8"));
+    for (const QString& variable : locale)
+        environment.insert(variable.section(QLatin1Char('='), 0, 0), variable.section(QLatin1Char('='), 1));
     environment.insert(QStringLiteral("PATH"), qEnvironmentVariable("PATH"));
     if (offscreen)
         environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
@@ -188,16 +189,17 @@ void startCommandLine(QProcess& process, const QString& home, const QStringList&
     startSocios(process, QFile::encodeName(home), arguments, wrapper, false);
 }
 
-SociosRun runCommandLine(const QString& home, const QStringList& arguments, const QStringList& wrapper)
+SociosRun runCommandLine(const QString& home, const QStringList& arguments, const QStringList& wrapper,
+                         const QStringList& locale)
 {
-    return runSocios(QFile::encodeName(home), arguments, {}, wrapper);
+    return runSocios(QFile::encodeName(home), arguments, {}, wrapper, locale);
 }
 
 SociosRun runSocios(const std::optional<QByteArray>& home, const QStringList& arguments, const QString& until,
-                    const QStringList& wrapper)
+                    const QStringList& wrapper, const QStringList& locale)
 {
     QProcess process;
-    startSocios(process, home, arguments, wrapper, !until.isEmpty());
+    startSocios(process, home, arguments, wrapper, !until.isEmpty(), locale);
     QString err;
     if (!until.isEmpty()) {
         process.setReadChannel(QProcess::StandardError);

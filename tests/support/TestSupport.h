@@ -106,14 +106,17 @@ QString testDataPath(const QString& name);
 QByteArray accessFileWithLongCards();
 
 // The real socios program run to its end with `home` as its home folder, as over ssh: no display, no platform
-// chosen, a UTF-8 locale; under `wrapper` when given (a program and its arguments, socios's path and arguments
-// follow). Its exit code is -1 when it did not end within a minute, or did not end by itself.
+// chosen, a UTF-8 locale (`locale`: the variables that name it, "LANG=es_ES.UTF-8"); under `wrapper` when given (a
+// program and its arguments, socios's path and arguments follow). Its exit code is -1 when it did not end within a
+// minute, or did not end by itself.
 struct SociosRun
 {
     int exitCode = -1;
     QString out, err;
 };
-SociosRun runCommandLine(const QString& home, const QStringList& arguments, const QStringList& wrapper = {});
+inline const QStringList kEnglishLocale = {QStringLiteral("LC_ALL=C.UTF-8")};
+SociosRun runCommandLine(const QString& home, const QStringList& arguments, const QStringList& wrapper = {},
+                         const QStringList& locale = kEnglishLocale);
 // The same, started without waiting for it.
 void startCommandLine(QProcess& process, const QString& home, const QStringList& arguments,
                       const QStringList& wrapper = {});
@@ -121,7 +124,7 @@ void startCommandLine(QProcess& process, const QString& home, const QStringList&
 // platform: a window or a message box waits for the operator, so the program is killed (exit code -1) once its
 // stderr has said `until`.
 SociosRun runSocios(const std::optional<QByteArray>& home, const QStringList& arguments, const QString& until = {},
-                    const QStringList& wrapper = {});
+                    const QStringList& wrapper = {}, const QStringList& locale = kEnglishLocale);
 
 // Makes a file or folder read-only for this process, even as root (chattr), and adds the command that undoes it
 // to `undoes`. False where the system cannot.
