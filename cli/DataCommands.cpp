@@ -170,10 +170,12 @@ int runMemberData(const QString& card, const StoreAddress& store, QTextStream& o
     if (!data)
         return storeFailure(data.error(), err);
     if (data->rows.empty() && data->movements.empty()) {
-        err << "socios: " << store.displayName() << " holds nothing of card number " << card;
-        if (!data->erasures.empty())
-            err << ": it was erased on " << data->erasures.front().fecha;
-        err << '\n';
+        err << "socios: "
+            << (data->erasures.empty()
+                    ? CommandLineText::tr("%1 holds nothing of card number %2").arg(store.displayName(), card)
+                    : CommandLineText::tr("%1 holds nothing of card number %2: it was erased on %3")
+                          .arg(store.displayName(), card, data->erasures.front().fecha))
+            << '\n';
         return kExitNoMember;
     }
     // Tables by their names, rows in table order, each by its column names.
@@ -216,23 +218,31 @@ int runErase(const QString& card, const StoreAddress& store, QTextStream& out, Q
     if (!erased)
         return storeFailure(erased.error(), err);
     if (erased->outcome == MemberStore::Erasure::Outcome::NoCard) {
-        err << "socios: " << store.displayName() << " holds nothing of card number " << card
-            << "\nsocios: nothing was changed.\n";
+        err << "socios: " << CommandLineText::tr("%1 holds nothing of card number %2").arg(store.displayName(), card)
+            << "\nsocios: " << CommandLineText::tr("nothing was changed.") << '\n';
         return kExitNoMember;
     }
     int exit = kExitOk;
     if (erased->removed.empty() && erased->movements == 0)
-        out << "socios: " << store.displayName() << " holds nothing more of card number " << card
-            << ", which was erased before\n";
+        out << "socios: "
+            << CommandLineText::tr("%1 holds nothing more of card number %2, which was erased before")
+                   .arg(store.displayName(), card)
+            << '\n';
     else
-        out << "socios: erased card number " << card << " from " << store.displayName() << ": "
-            << erased->removed.size() << " members and " << erased->movements << " points history records\n";
+        out << "socios: "
+            << CommandLineText::tr("erased card number %1 from %2: %3 members and %4 points history records")
+                   .arg(card, store.displayName())
+                   .arg(qsizetype(erased->removed.size()))
+                   .arg(erased->movements)
+            << '\n';
     for (const MemberRecord& row : erased->removed)
         out << "  " << row.nombre << ' ' << row.apellidos << '\n';
     if (!erased->logEmptied) {
-        err << "socios: other programs reading " << store.displayName() << " kept its log (" << store.displayName()
-            << "-wal) from being emptied: the erased texts may stay in it until they "
-            << "close; run this command again then\n";
+        err << "socios: "
+            << CommandLineText::tr("other programs reading %1 kept its log (%1-wal) from being emptied: the erased "
+                                   "texts may stay in it until they close; run this command again then")
+                   .arg(store.displayName())
+            << '\n';
         exit = kExitStoreFailure;
     }
     // A server's copies are made where it runs (pg_dump): the copies of socios are those of a member file.
@@ -243,10 +253,12 @@ int runErase(const QString& card, const StoreAddress& store, QTextStream& out, Q
         return storeFailure(named.error(), err);
     const Backups::CopiesErased copies = Backups(store.path()).eraseFromCopies(*named);
     for (const QString& copy : copies.rewritten)
-        out << "socios: rewrote the copy " << copy << " without card number " << card << '\n';
+        out << "socios: " << CommandLineText::tr("rewrote the copy %1 without card number %2").arg(copy, card) << '\n';
     for (const auto& [copy, why] : copies.failed) {
-        err << "socios: cannot rewrite the copy " << copy << ", which may still hold card number " << card << ": "
-            << why << '\n';
+        err << "socios: "
+            << CommandLineText::tr("cannot rewrite the copy %1, which may still hold card number %2: %3")
+                   .arg(copy, card, why)
+            << '\n';
         exit = kExitStoreFailure;
     }
     return exit;

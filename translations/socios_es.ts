@@ -191,6 +191,42 @@
         <source>Prints the points history of the card number CARD, oldest first: date and time, operation, balance before, change, balance after and computer, separated by tabs.</source>
         <translation>Muestra el historial de puntos del número de tarjeta TARJETA, del más antiguo al más reciente: fecha y hora, operación, saldo anterior, cambio, saldo posterior y ordenador, separados por tabuladores.</translation>
     </message>
+    <message>
+        <source>Prints, as UTF-8 JSON, everything the store holds about the card number CARD: its rows of ficha with every field as stored, its points history, and whether the register of erasures names it.</source>
+        <translation>Muestra, como JSON en UTF-8, todo lo que se guarda del número de tarjeta TARJETA: sus filas de ficha con cada campo tal como está guardado, su historial de puntos, y si el registro de supresiones lo nombra.</translation>
+    </message>
+    <message>
+        <source>Erases the card number CARD for good, while tills may go on working: its rows of ficha and its points history, in one step, leaving no trace in the member file; then rewrites every copy in MIS PROGRAMAS/copias without it. The register of erasures keeps the number and the day, so that a restore erases it again.</source>
+        <translation>Suprime para siempre el número de tarjeta TARJETA, mientras las cajas siguen trabajando: sus filas de ficha y su historial de puntos, en un solo paso, sin dejar rastro en el archivo de socios; después reescribe sin él cada copia de MIS PROGRAMAS/copias. El registro de supresiones guarda el número y el día, para que una restauración lo vuelva a suprimir.</translation>
+    </message>
+    <message>
+        <source>%1 holds nothing of card number %2</source>
+        <translation>%1 no guarda nada del número de tarjeta %2</translation>
+    </message>
+    <message>
+        <source>%1 holds nothing of card number %2: it was erased on %3</source>
+        <translation>%1 no guarda nada del número de tarjeta %2: se suprimió el %3</translation>
+    </message>
+    <message>
+        <source>%1 holds nothing more of card number %2, which was erased before</source>
+        <translation>%1 ya no guarda nada del número de tarjeta %2, que se suprimió antes</translation>
+    </message>
+    <message>
+        <source>erased card number %1 from %2: %3 members and %4 points history records</source>
+        <translation>suprimido el número de tarjeta %1 de %2: %3 socios y %4 registros del historial de puntos</translation>
+    </message>
+    <message>
+        <source>other programs reading %1 kept its log (%1-wal) from being emptied: the erased texts may stay in it until they close; run this command again then</source>
+        <translation>otros programas que leen %1 no han dejado vaciar su registro (%1-wal): los textos suprimidos pueden quedar en él hasta que se cierren; vuelva a ejecutar entonces esta orden</translation>
+    </message>
+    <message>
+        <source>rewrote the copy %1 without card number %2</source>
+        <translation>reescrita la copia %1 sin el número de tarjeta %2</translation>
+    </message>
+    <message>
+        <source>cannot rewrite the copy %1, which may still hold card number %2: %3</source>
+        <translation>no se puede reescribir la copia %1, que puede guardar aún el número de tarjeta %2: %3</translation>
+    </message>
 </context>
 <context>
     <name>QCommandLineParser</name>
