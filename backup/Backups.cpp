@@ -331,7 +331,7 @@ Result<QString, RestoreError> replaceMemberFile(PendingFile& incoming, const std
 
 } // namespace
 
-std::variant<Restored, RestoreError> restoreCopy(const QString& copy, const QString& memberPath)
+Result<Restored, RestoreError> restoreCopy(const QString& copy, const QString& memberPath)
 {
     using Kind = RestoreError::Kind;
     if (!QFileInfo(copy).isFile() || !SqliteFile::hasDatabaseHeader(copy))

@@ -8,7 +8,6 @@
 #include <optional>
 #include <set>
 #include <span>
-#include <variant>
 #include <vector>
 
 // The automatic copies of a member file: in the folder "copias" beside it, one a day, named by the day they were
@@ -93,4 +92,4 @@ struct RestoreError
     QString detail;
     std::optional<StoreError> store;
 };
-std::variant<Restored, RestoreError> restoreCopy(const QString& copy, const QString& memberPath);
+Result<Restored, RestoreError> restoreCopy(const QString& copy, const QString& memberPath);

@@ -44,8 +44,9 @@ int runExportCsv(const QString& file, const StoreAddress& store, QTextStream& ou
             << "\nsocios: " << CommandLineText::tr("nothing was exported.") << '\n';
         return kExitRefused;
     }
-    const std::variant<CsvExported, CsvExportError> result = exportMembers(MemberStore(store), file);
-    if (const auto* failed = std::get_if<CsvExportError>(&result)) {
+    const Result<CsvExported, CsvExportError> result = exportMembers(MemberStore(store), file);
+    if (!result) {
+        const CsvExportError* failed = &result.error();
         if (failed->store)
             err << "socios: " << failed->store->toString() << '\n';
         else
@@ -58,7 +59,7 @@ int runExportCsv(const QString& file, const StoreAddress& store, QTextStream& ou
             << '\n';
         return failed->store ? kExitStoreFailure : kExitBadInput;
     }
-    const CsvExported& exported = std::get<CsvExported>(result);
+    const CsvExported& exported = *result;
     out << "socios: "
         << CommandLineText::tr("exported %1 members from %2 to %3")
                .arg(QString::number(exported.members), store.displayName(), file);
@@ -116,8 +117,9 @@ int runRestore(const QString& copy, const StoreAddress& store, QTextStream& out,
         return kExitRefused;
     }
     const QString memberPath = store.path();
-    const std::variant<Restored, RestoreError> result = restoreCopy(copy, memberPath);
-    if (const auto* failed = std::get_if<RestoreError>(&result)) {
+    const Result<Restored, RestoreError> result = restoreCopy(copy, memberPath);
+    if (!result) {
+        const RestoreError* failed = &result.error();
         err << "socios: " << failed->detail;
         if (failed->store)
             err << " (" << failed->store->toString() << ')';
@@ -132,7 +134,7 @@ int runRestore(const QString& copy, const StoreAddress& store, QTextStream& out,
         }
         return kExitStoreFailure;
     }
-    const Restored& restored = std::get<Restored>(result);
+    const Restored& restored = *result;
     out << "socios: "
         << CommandLineText::tr("restored %1 (%2 members) as %3")
                .arg(copy, QString::number(restored.members), memberPath);

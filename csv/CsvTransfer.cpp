@@ -114,7 +114,7 @@ private:
 
 } // namespace
 
-std::variant<CsvExported, CsvExportError> exportMembers(const MemberStore& store, const QString& file)
+Result<CsvExported, CsvExportError> exportMembers(const MemberStore& store, const QString& file)
 {
     WholeFile out(file);
     if (!out.open())

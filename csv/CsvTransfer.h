@@ -6,7 +6,6 @@
 
 #include <QString>
 
-#include <variant>
 
 // Every member to a CSV file, and a CSV file's members into a member file: what the shop hands to a spreadsheet
 // or a mailing, and how a shop's members move to another store. Export then import gives back the same rows.
@@ -26,7 +25,7 @@ struct CsvExportError
 // Writes every member, in table order, to `file`: a header with the thirteen field names, then one record a
 // member, ";" between fields, UTF-8 with a byte-order mark, formulas defused. The file appears whole or not at all:
 // when it cannot be written whole (a full disk), what stood at `file` before is left as it was.
-std::variant<CsvExported, CsvExportError> exportMembers(const MemberStore& store, const QString& file);
+Result<CsvExported, CsvExportError> exportMembers(const MemberStore& store, const QString& file);
 
 struct CsvImported
 {

@@ -278,7 +278,7 @@ private slots:
         const QStringList left = QDir(QFileInfo(m_path).absolutePath()).entryList({"*.new-*"}, QDir::Files);
         QVERIFY2(left.isEmpty(), qPrintable(left.join(' ')));
         if (kind >= 0) {
-            const auto* failed = std::get_if<RestoreError>(&result);
+            const RestoreError* failed = result ? nullptr : &result.error();
             QVERIFY2(failed, "restored");
             QCOMPARE(int(failed->kind), kind);
             const QString said = failed->detail + (failed->store ? ' ' + failed->store->toString() : QString());
@@ -286,8 +286,8 @@ private slots:
             QCOMPARE(folderContents(QFileInfo(m_path).absolutePath()), before);
             return;
         }
-        const auto* done = std::get_if<Restored>(&result);
-        QVERIFY2(done, done ? "" : qPrintable(std::get<RestoreError>(result).detail));
+        QVERIFY2(result, result ? "" : qPrintable(result.error().detail));
+        const Restored* done = &*result;
         QCOMPARE(done->members, restored.size());
         QCOMPARE(allRows(m_path), restored);
         if (copy == "no member file")
