@@ -202,7 +202,8 @@ constexpr Oid kIntegerType = 23;
 // qlonglong, everything else as the text the server sent (UTF-8, the connection's client encoding).
 QVariant valueAt(const PGresult* result, int row, int column)
 {
-    if (!result || row >= PQntuples(result) || column >= PQnfields(result) || PQgetisnull(result, row, column))
+    // libpq also answers "null" for no result (no current row), or a row or column it does not have.
+    if (PQgetisnull(result, row, column))
         return {};
     const char* text = PQgetvalue(result, row, column);
     const int length = PQgetlength(result, row, column);
