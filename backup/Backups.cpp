@@ -2,7 +2,7 @@
 
 #include "store/FileLock.h"
 #include "store/PendingFile.h"
-#include "store/SqliteFile.h"
+#include "store/sqlite/SqliteFile.h"
 
 #include <QDateTime>
 #include <QDir>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "store/SqliteFile.h"
+#include "store/sqlite/SqliteFile.h"
 #include "store/StoreError.h"
 
 #include <QString>

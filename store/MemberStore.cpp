@@ -1,8 +1,8 @@
 #include "store/MemberStore.h"
 
 #include "store/PendingFile.h"
-#include "store/PostgresEngine.h"
-#include "store/SqliteEngine.h"
+#include "store/postgres/PostgresEngine.h"
+#include "store/sqlite/SqliteEngine.h"
 #include "store/StoreEngine.h"
 
 #include "conversions/Conversions.h"

@@ -1,6 +1,6 @@
 #include "app/Messages.h"
 #include "store/MemberStore.h"
-#include "store/SqliteFile.h"
+#include "store/sqlite/SqliteFile.h"
 #include "tests/support/TestStore.h"
 #include "tests/support/TestSupport.h"
 

@@ -1,4 +1,4 @@
-#include "store/PostgresEngine.h"
+#include "store/postgres/PostgresEngine.h"
 
 #include <QCryptographicHash>
 #include <QSqlDatabase>

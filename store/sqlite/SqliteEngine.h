@@ -1,7 +1,7 @@
 #pragma once
 
 #include "store/FileLock.h"
-#include "store/SqliteFile.h"
+#include "store/sqlite/SqliteFile.h"
 #include "store/StoreEngine.h"
 
 #include <memory>

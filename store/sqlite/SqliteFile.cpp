@@ -1,4 +1,4 @@
-#include "store/SqliteFile.h"
+#include "store/sqlite/SqliteFile.h"
 
 #include <QDir>
 #include <QFile>

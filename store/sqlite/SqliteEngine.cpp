@@ -1,4 +1,4 @@
-#include "store/SqliteEngine.h"
+#include "store/sqlite/SqliteEngine.h"
 
 #include "conversions/Characters.h"
 #include "store/PendingFile.h"
