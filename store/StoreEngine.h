@@ -4,6 +4,7 @@
 // operation once, in SQL that both engines run, and asks the engine for the rest.
 
 #include "store/MemberStore.h"
+#include "store/Schema.h"
 
 #include <QHash>
 #include <QSqlError>
@@ -152,25 +153,4 @@ public:
 
 private:
     PreparedStatement& m_statement;
-};
-
-// The columns of the points history "movimientos", in order.
-inline const QStringList kHistoryColumns = {
-    QStringLiteral("fecha"),   QStringLiteral("ntarjeta"),  QStringLiteral("antes"), QStringLiteral("cantidad"),
-    QStringLiteral("despues"), QStringLiteral("operacion"), QStringLiteral("equipo")};
-
-// The register of erasures: a card number erased and the day ("2026-12-07"), nothing else about the person. Its own
-// table, made by the first erasure, in SQL that both engines run.
-inline const QString kErasureTable = QStringLiteral("supresiones");
-inline const QStringList kErasureColumns = {QStringLiteral("ntarjeta"), QStringLiteral("fecha")};
-inline const QString kCreateErasures =
-    QStringLiteral("CREATE TABLE IF NOT EXISTS supresiones (ntarjeta TEXT, fecha TEXT)");
-
-// The lookup indexes, in SQL that both engines run. The birthday of a row as "mmdd" is the key of the start-up
-// list's lookup; its WHERE clause repeats the expression word for word so that the engine uses the index.
-inline const QString kBirthdayKey = QStringLiteral("(substr(fnacimiento, 4, 2) || substr(fnacimiento, 1, 2))");
-inline const QStringList kIndexNames = {QStringLiteral("ficha_ntarjeta"), QStringLiteral("ficha_cumple")};
-inline const QStringList kIndexes = {
-    QStringLiteral("CREATE INDEX IF NOT EXISTS ficha_ntarjeta ON ficha (ntarjeta)"),
-    QStringLiteral("CREATE INDEX IF NOT EXISTS ficha_cumple ON ficha (") + kBirthdayKey + QLatin1Char(')'),
 };

@@ -22,7 +22,7 @@
 namespace postgres {
 
 // How long a write waits for another till's lock before it gives up, as the SQLite engine's busy timeout.
-constexpr int kLockWaitMs = 3000;
+constexpr int kLockWaitMs = int(kLockWait.count());
 // A till that vanished inside a transaction (a network cut) releases its locks after this long.
 constexpr int kIdleInTransactionMs = 30000;
 
@@ -85,6 +85,14 @@ private:
     std::vector<std::optional<QByteArray>> m_texts;
     std::vector<const char*> m_pointers;
 };
+
+// The points history as the server keeps it: its columns as text and a row number of its own, and its index.
+inline QStringList historyDefinition()
+{
+    return {QStringLiteral("CREATE TABLE IF NOT EXISTS %1 (%2, id bigint GENERATED ALWAYS AS IDENTITY PRIMARY KEY)")
+                .arg(kHistoryTable, columnDefinitions(kHistoryColumns, QStringLiteral("text"))),
+            QStringLiteral("CREATE INDEX IF NOT EXISTS %1 ON %2 (ntarjeta)").arg(kHistoryIndexName, kHistoryTable)};
+}
 
 } // namespace postgres
 

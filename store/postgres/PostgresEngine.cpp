@@ -159,11 +159,7 @@ StoreFailure PostgresEngine::prepareHistory()
     if (const std::optional<QSqlError> failed = m_connection->run(QStringLiteral("SELECT pg_advisory_xact_lock($1)"),
                                                                   {kSchemaLockTag | quint32(m_schemaHash)}))
         return error(StoreError::Kind::Write, *failed);
-    for (const QString& statement :
-         {QStringLiteral("CREATE TABLE IF NOT EXISTS movimientos (%1 text, id bigint GENERATED ALWAYS AS IDENTITY "
-                         "PRIMARY KEY)")
-              .arg(kHistoryColumns.join(QLatin1String(" text, "))),
-          QStringLiteral("CREATE INDEX IF NOT EXISTS movimientos_ntarjeta ON movimientos (ntarjeta)")})
+    for (const QString& statement : historyDefinition())
         if (const std::optional<QSqlError> failed = run(statement))
             return error(StoreError::Kind::Write, *failed);
     return std::nullopt;

@@ -32,8 +32,9 @@ StoreResult<PostgresEngine::Schema> PostgresEngine::examine()
         "coalesce(has_table_privilege(f.oid, 'INSERT') AND has_table_privilege(f.oid, 'UPDATE'), true), "
         "to_regclass('movimientos') IS NOT NULL, "
         "(SELECT count(*) FROM pg_index i JOIN pg_class c ON c.oid = i.indexrelid WHERE i.indrelid = f.oid AND "
-        "i.indisvalid AND c.relname IN ('ficha_ntarjeta', 'ficha_cumple')) "
-        "FROM (SELECT to_regclass('ficha') AS oid) AS found LEFT JOIN pg_class f ON f.oid = found.oid"));
+        "i.indisvalid AND c.relname IN (%1)) "
+        "FROM (SELECT to_regclass('ficha') AS oid) AS found LEFT JOIN pg_class f ON f.oid = found.oid")
+            .arg(QStringLiteral("'%1'").arg(kIndexNames.join(QLatin1String("', '")))));
     if (!found || found->size() != 1)
         return error(StoreError::Kind::Open, m_connection->lastError());
     enum Column {
@@ -115,17 +116,12 @@ StoreResult<PostgresEngine::Schema> PostgresEngine::examine()
 
 StoreResult<bool> PostgresEngine::createSchema()
 {
-    QStringList columns;
-    for (Field field : allFields())
-        columns << QLatin1String(fieldName(field)) + QStringLiteral(" text");
-    const QString identity = QStringLiteral("id bigint GENERATED ALWAYS AS IDENTITY PRIMARY KEY");
     QStringList statements = {
-        QStringLiteral("CREATE TABLE ficha (%1, %2)").arg(columns.join(QLatin1String(", ")), identity),
+        QStringLiteral("CREATE TABLE %1 (%2, id bigint GENERATED ALWAYS AS IDENTITY PRIMARY KEY)")
+            .arg(kMemberTable, columnDefinitions(memberColumns(), QStringLiteral("text"))),
     };
     statements << kIndexes;
-    statements << QStringLiteral("CREATE TABLE IF NOT EXISTS movimientos (%1 text, %2)")
-                      .arg(kHistoryColumns.join(QLatin1String(" text, ")), identity)
-               << QStringLiteral("CREATE INDEX IF NOT EXISTS movimientos_ntarjeta ON movimientos (ntarjeta)");
+    statements << historyDefinition();
 
     const auto failed = [&](const QSqlError& sqlError) {
         const StoreError reported = error(StoreError::Kind::Create, sqlError);

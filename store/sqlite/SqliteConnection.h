@@ -29,7 +29,7 @@
 namespace sqlite {
 
 // How long a save waits for another till's lock before it gives up, and how often it looks again meanwhile.
-constexpr int kBusyTimeoutMs = 3000;
+constexpr int kBusyTimeoutMs = int(kLockWait.count());
 constexpr unsigned kBusyPollMicroseconds = 1000;
 
 // The member files this process has open. A journal or log beside one of them is in use, not left over; the

@@ -251,8 +251,8 @@ StoreFailure SqliteEngine::prepareHistory()
     if (*present)
         return std::nullopt;
     for (const QString& statement :
-         {QStringLiteral("CREATE TABLE movimientos (%1 TEXT)").arg(kHistoryColumns.join(QLatin1String(" TEXT, "))),
-          QStringLiteral("CREATE INDEX movimientos_ntarjeta ON movimientos (ntarjeta)")})
+         {QStringLiteral("CREATE TABLE %1 (%2)").arg(kHistoryTable, columnDefinitions(kHistoryColumns, QStringLiteral("TEXT"))),
+          QStringLiteral("CREATE INDEX %1 ON %2 (ntarjeta)").arg(kHistoryIndexName, kHistoryTable)})
         if (!m_connection->exec(statement))
             return error(StoreError::Kind::Write, m_connection->lastError());
     return std::nullopt;

@@ -11,12 +11,11 @@ namespace sqlite {
 
 namespace {
 
-const QString kCreateTable = QStringLiteral(
-    "CREATE TABLE ficha (ntarjeta TEXT, nsocio TEXT, nombre TEXT, apellidos TEXT, calle TEXT, cp TEXT, "
-    "ciudad TEXT, telefono TEXT, email TEXT, fnacimiento TEXT, observaciones TEXT, puntos TEXT, fcaducidad TEXT)");
+const QString kCreateTable =
+    QStringLiteral("CREATE TABLE %1 (%2)").arg(kMemberTable, columnDefinitions(memberColumns(), QStringLiteral("TEXT")));
 
 // Tables that socios writes: a trigger on one of them would act on every save.
-const QStringList kWrittenTables = {QStringLiteral("ficha"), QStringLiteral("movimientos"), kErasureTable};
+const QStringList kWrittenTables = {kMemberTable, kHistoryTable, kErasureTable};
 
 // What an examination found wrong, worded like the engine's own messages.
 StoreError unsafe(const QString& path, const QString& detail)
