@@ -413,11 +413,6 @@ void MemberStore::refuseWrites(StoreError::Cause cause) const
     m_refusedWrites = cause;
 }
 
-StoreResult<MemberStore::Durability> MemberStore::durability() const
-{
-    return m_engine->durability();
-}
-
 template <typename Work>
 auto MemberStore::withEngine(Work work, std::optional<std::chrono::milliseconds> limit) const
     -> decltype(work(std::declval<StoreEngine&>()))
@@ -548,16 +543,6 @@ StoreResult<bool> MemberStore::holdsCard(const QString& card) const
 StoreFailure MemberStore::append(const MemberRecord& record) const
 {
     return inWriteTransaction([&](StoreEngine& engine) -> StoreFailure { return insertRow(engine, record); });
-}
-
-StoreResult<bool> MemberStore::fillEmpty(std::span<const MemberRecord> records) const
-{
-    return fillEmpty([records](const AddRecord& add) -> StoreFailure {
-        for (const MemberRecord& record : records)
-            if (StoreFailure failure = add(record))
-                return failure;
-        return std::nullopt;
-    });
 }
 
 StoreResult<bool> MemberStore::fillEmpty(const RecordProducer& produce) const

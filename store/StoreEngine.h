@@ -3,8 +3,8 @@
 // Inside the store only: what differs between the database engines that can hold "ficha". MemberStore writes every
 // operation once, in SQL that both engines run, and asks the engine for the rest.
 
-#include "store/MemberStore.h"
 #include "store/Schema.h"
+#include "store/StoreTypes.h"
 
 #include <QHash>
 #include <QSqlError>
@@ -37,8 +37,8 @@ public:
     virtual ~StoreEngine() = default;
 
     // Start-up: examines the store, creates it when there is none, and makes it ready for work.
-    virtual StoreFailure openOrCreate(MemberStore::Startup& startup, MemberStore::Indexes indexes,
-                                      MemberStore::Shape shape) = 0;
+    virtual StoreFailure openOrCreate(StoreStartup& startup, StoreIndexes indexes,
+                                      StoreShape shape) = 0;
     // Before each operation: makes sure the connection is open and still reaches the store the path names, and
     // stops every statement of the operation after `limit`.
     virtual StoreFailure prepareOperation(std::chrono::milliseconds limit) = 0;
@@ -92,7 +92,6 @@ public:
 
     virtual StoreFailure buildMissingIndexes() = 0;
     virtual StoreResult<bool> quickCheck() = 0;
-    virtual StoreResult<MemberStore::Durability> durability() = 0;
 
     const QString& path() const { return m_path; }
 

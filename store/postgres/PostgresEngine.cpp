@@ -1,5 +1,6 @@
 #include "store/postgres/PostgresEngine.h"
 
+#include "store/MemberStore.h"
 #include "store/postgres/PostgresConnection.h"
 
 #include <QSqlDatabase>
@@ -185,17 +186,4 @@ StoreFailure PostgresEngine::buildMissingIndexes()
     }
     m_schema.indexesMissing = false;
     return std::nullopt;
-}
-
-StoreResult<MemberStore::Durability> PostgresEngine::durability()
-{
-    if (StoreFailure failed = prepareOperation(MemberStore::kOperationLimit))
-        return *failed;
-    const std::optional<QList<QVariantList>> settings =
-        m_connection->rows(QStringLiteral("SELECT current_setting('synchronous_commit'), current_setting('fsync')"));
-    if (!settings || settings->isEmpty())
-        return error(StoreError::Kind::Read, m_connection->lastError());
-    const bool durable = settings->front().value(0).toString() != QLatin1String("off") &&
-                         settings->front().value(1).toString() == QLatin1String("on");
-    return MemberStore::Durability{QStringLiteral("wal"), durable ? 2 : 0};
 }

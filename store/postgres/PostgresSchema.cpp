@@ -1,5 +1,6 @@
 #include "store/postgres/PostgresEngine.h"
 
+#include "store/MemberStore.h"
 #include "store/postgres/PostgresConnection.h"
 
 #include <QScopeGuard>

@@ -1,6 +1,7 @@
 #include "store/sqlite/SqliteEngine.h"
 
 #include "conversions/Characters.h"
+#include "store/MemberStore.h"
 #include "store/PendingFile.h"
 #include "store/sqlite/SqliteConnection.h"
 
@@ -270,15 +271,4 @@ StoreResult<bool> SqliteEngine::quickCheck()
         return failed;
     }
     return *verdict == QStringList{QStringLiteral("ok")};
-}
-
-StoreResult<MemberStore::Durability> SqliteEngine::durability()
-{
-    if (StoreFailure failed = prepareOperation(MemberStore::kOperationLimit))
-        return *failed;
-    const std::optional<QStringList> mode = m_connection->exec(QStringLiteral("PRAGMA journal_mode"));
-    const std::optional<QStringList> synchronous = m_connection->exec(QStringLiteral("PRAGMA synchronous"));
-    if (!mode || !synchronous)
-        return error(StoreError::Kind::Read, m_connection->lastError());
-    return MemberStore::Durability{mode->value(0), synchronous->value(0).toInt()};
 }

@@ -1,5 +1,6 @@
 #include "store/sqlite/SqliteEngine.h"
 
+#include "store/MemberStore.h"
 #include "store/PendingFile.h"
 #include "store/sqlite/SqliteConnection.h"
 #include "store/sqlite/SqliteSchema.h"

@@ -1,5 +1,6 @@
 #include "store/sqlite/SqliteSchema.h"
 
+#include "store/MemberStore.h"
 #include "store/PendingFile.h"
 #include "store/sqlite/SqliteConnection.h"
 

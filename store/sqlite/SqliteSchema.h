@@ -2,7 +2,7 @@
 
 // The examination of a member file's schema, and the making of a new member file.
 
-#include "store/MemberStore.h"
+#include "store/StoreTypes.h"
 
 class SqliteConnection;
 
@@ -10,7 +10,7 @@ namespace sqlite {
 
 // Examines the file that `connection` has open (see examine() in SqliteSchema.cpp); returns the name under which
 // the row id can be read.
-StoreResult<QString> examineConnection(SqliteConnection& connection, const QString& path, MemberStore::Shape shape);
+StoreResult<QString> examineConnection(SqliteConnection& connection, const QString& path, StoreShape shape);
 // Makes the empty file at `path` a new member database: "ficha" without rows, and its lookup indexes.
 StoreFailure initialiseDatabase(const QString& path);
 // Builds a new member file under a temporary name and moves it into place only when complete. False when another
