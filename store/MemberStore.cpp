@@ -1,9 +1,9 @@
 #include "store/MemberStore.h"
 
 #include "store/PendingFile.h"
+#include "store/StoreEngine.h"
 #include "store/postgres/PostgresEngine.h"
 #include "store/sqlite/SqliteEngine.h"
-#include "store/StoreEngine.h"
 
 #include "conversions/Conversions.h"
 
@@ -220,7 +220,8 @@ StoreResult<Removed> eraseCard(StoreEngine& engine, const QString& card, const Q
     if (!history)
         return history.error();
     if (*history) {
-        Statement count(engine, QStringLiteral("SELECT count(*) FROM movimientos WHERE ntarjeta = ") + engine.placeholder(1));
+        Statement count(engine,
+                        QStringLiteral("SELECT count(*) FROM movimientos WHERE ntarjeta = ") + engine.placeholder(1));
         if (!count.run({card}) || !count.next())
             return engine.error(StoreError::Kind::Write, count.error());
         removed.movements = count.value(0).toLongLong();

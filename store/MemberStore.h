@@ -43,7 +43,6 @@ struct ErasedCard
     bool operator==(const ErasedCard&) const = default;
 };
 
-
 // One row met by a scan, offering the fields that the scan was asked for.
 class StoredRow
 {

@@ -38,7 +38,8 @@ inline QString columnDefinitions(const QStringList& names, const QString& type)
 inline const QString kErasureTable = QStringLiteral("supresiones");
 inline const QStringList kErasureColumns = {QStringLiteral("ntarjeta"), QStringLiteral("fecha")};
 inline const QString kCreateErasures =
-    QStringLiteral("CREATE TABLE IF NOT EXISTS supresiones (ntarjeta TEXT, fecha TEXT)");
+    QStringLiteral("CREATE TABLE IF NOT EXISTS %1 (%2)")
+        .arg(kErasureTable, columnDefinitions(kErasureColumns, QStringLiteral("TEXT")));
 
 // The lookup indexes of the members, in SQL that both engines run. The birthday of a row as "mmdd" is the key of the
 // start-up list's lookup; its WHERE clause repeats the expression word for word so that the engine uses the index.

@@ -37,8 +37,7 @@ public:
     virtual ~StoreEngine() = default;
 
     // Start-up: examines the store, creates it when there is none, and makes it ready for work.
-    virtual StoreFailure openOrCreate(StoreStartup& startup, StoreIndexes indexes,
-                                      StoreShape shape) = 0;
+    virtual StoreFailure openOrCreate(StoreStartup& startup, StoreIndexes indexes, StoreShape shape) = 0;
     // Before each operation: makes sure the connection is open and still reaches the store the path names, and
     // stops every statement of the operation after `limit`.
     virtual StoreFailure prepareOperation(std::chrono::milliseconds limit) = 0;

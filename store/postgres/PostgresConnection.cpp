@@ -162,7 +162,8 @@ bool answersInTime(const StoreAddress& address, const std::function<void()>& wai
             std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
         if (left.count() <= 0)
             return false;
-        const bool ready = socketReady(PQsocket(connection), state == PGRES_POLLING_READING, std::min(left, kWaitSlice));
+        const bool ready =
+            socketReady(PQsocket(connection), state == PGRES_POLLING_READING, std::min(left, kWaitSlice));
         if (waiting)
             waiting();
         if (ready)

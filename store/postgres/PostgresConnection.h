@@ -207,8 +207,8 @@ private:
         }
         const QByteArray text = sql.toUtf8();
         const postgres::Parameters parameters(values);
-        postgres::PgResult result(PQexecParams(m_handle, text.constData(), parameters.count(), nullptr, parameters.values(),
-                                     nullptr, nullptr, 0));
+        postgres::PgResult result(PQexecParams(m_handle, text.constData(), parameters.count(), nullptr,
+                                               parameters.values(), nullptr, nullptr, 0));
         const ExecStatusType status = result ? PQresultStatus(result.get()) : PGRES_FATAL_ERROR;
         if (status == PGRES_COMMAND_OK || status == PGRES_TUPLES_OK)
             return result;
@@ -339,10 +339,10 @@ private:
 
     PostgresConnection& m_connection;
     QByteArray m_name;
-    QByteArray m_sql;        // with $1, $2... for its placeholders
-    bool m_onServer = false; // prepared in this session
-    bool m_reading = false;  // results of the last run still to come from the server
-    postgres::PgResult m_next;         // the first row, read by run()
-    postgres::PgResult m_row;          // the row that next() stepped to
+    QByteArray m_sql;          // with $1, $2... for its placeholders
+    bool m_onServer = false;   // prepared in this session
+    bool m_reading = false;    // results of the last run still to come from the server
+    postgres::PgResult m_next; // the first row, read by run()
+    postgres::PgResult m_row;  // the row that next() stepped to
     QSqlError m_error;
 };

@@ -35,8 +35,7 @@ public:
     explicit PostgresEngine(StoreAddress address);
     ~PostgresEngine() override;
 
-    StoreFailure openOrCreate(StoreStartup& startup, StoreIndexes indexes,
-                              StoreShape shape) override;
+    StoreFailure openOrCreate(StoreStartup& startup, StoreIndexes indexes, StoreShape shape) override;
     StoreFailure prepareOperation(std::chrono::milliseconds limit) override;
     PreparedStatement& prepared(const QString& sql) override;
     QString placeholder(int number) const override;

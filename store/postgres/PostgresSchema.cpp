@@ -13,28 +13,33 @@ StoreResult<PostgresEngine::Schema> PostgresEngine::examine()
 {
     // One round trip. Each column of ficha as name, type, filled in by the server, generated, compared byte for
     // byte (its collation is deterministic), separated by unit separators; columns by record separators.
-    const std::optional<QList<QVariantList>> found = m_connection->rows(QStringLiteral(
-        "SELECT f.relkind::text, "
-        "(SELECT string_agg(attname || chr(31) || format_type(atttypid, atttypmod) || chr(31) || "
-        "(attidentity <> '' OR (atthasdef AND attgenerated = ''))::text || chr(31) || (attgenerated <> '')::text || "
-        "chr(31) || coalesce((SELECT collisdeterministic FROM pg_collation WHERE oid = attcollation), true)::text, "
-        "chr(30)) FROM pg_attribute WHERE attrelid = f.oid AND attnum > 0 AND NOT attisdropped), "
-        "(SELECT string_agg(c.relname || ' ' || t.tgname, ', ') FROM pg_trigger t JOIN pg_class c ON c.oid = t.tgrelid "
-        "WHERE t.tgrelid IN (f.oid, to_regclass('movimientos')) AND NOT t.tgisinternal), "
-        "(SELECT string_agg(c.relname || ' ' || r.rulename, ', ') FROM pg_rewrite r JOIN pg_class c ON c.oid = "
-        "r.ev_class WHERE r.ev_class IN (f.oid, to_regclass('movimientos')) AND r.rulename <> '_RETURN'), "
-        "f.relrowsecurity, "
-        "EXISTS (SELECT 1 FROM pg_index i JOIN pg_attribute a ON a.attrelid = i.indrelid AND a.attnum = i.indkey[0] "
-        "WHERE i.indrelid = f.oid AND i.indisunique AND i.indnatts = 1 AND i.indpred IS NULL AND a.attname = 'id'), "
-        "(SELECT count(*) FROM pg_class WHERE relkind IN ('r', 'v', 'm', 'f', 'p') AND relnamespace = "
-        "(SELECT oid FROM pg_namespace WHERE nspname = current_schema())), "
-        "current_schema(), "
-        "pg_is_in_recovery() OR current_setting('transaction_read_only') = 'on' OR NOT "
-        "coalesce(has_table_privilege(f.oid, 'INSERT') AND has_table_privilege(f.oid, 'UPDATE'), true), "
-        "to_regclass('movimientos') IS NOT NULL, "
-        "(SELECT count(*) FROM pg_index i JOIN pg_class c ON c.oid = i.indexrelid WHERE i.indrelid = f.oid AND "
-        "i.indisvalid AND c.relname IN (%1)) "
-        "FROM (SELECT to_regclass('ficha') AS oid) AS found LEFT JOIN pg_class f ON f.oid = found.oid")
+    const std::optional<QList<QVariantList>> found = m_connection->rows(
+        QStringLiteral(
+            "SELECT f.relkind::text, "
+            "(SELECT string_agg(attname || chr(31) || format_type(atttypid, atttypmod) || chr(31) || "
+            "(attidentity <> '' OR (atthasdef AND attgenerated = ''))::text || chr(31) || (attgenerated <> '')::text "
+            "|| "
+            "chr(31) || coalesce((SELECT collisdeterministic FROM pg_collation WHERE oid = attcollation), true)::text, "
+            "chr(30)) FROM pg_attribute WHERE attrelid = f.oid AND attnum > 0 AND NOT attisdropped), "
+            "(SELECT string_agg(c.relname || ' ' || t.tgname, ', ') FROM pg_trigger t JOIN pg_class c ON c.oid = "
+            "t.tgrelid "
+            "WHERE t.tgrelid IN (f.oid, to_regclass('movimientos')) AND NOT t.tgisinternal), "
+            "(SELECT string_agg(c.relname || ' ' || r.rulename, ', ') FROM pg_rewrite r JOIN pg_class c ON c.oid = "
+            "r.ev_class WHERE r.ev_class IN (f.oid, to_regclass('movimientos')) AND r.rulename <> '_RETURN'), "
+            "f.relrowsecurity, "
+            "EXISTS (SELECT 1 FROM pg_index i JOIN pg_attribute a ON a.attrelid = i.indrelid AND a.attnum = "
+            "i.indkey[0] "
+            "WHERE i.indrelid = f.oid AND i.indisunique AND i.indnatts = 1 AND i.indpred IS NULL AND a.attname = "
+            "'id'), "
+            "(SELECT count(*) FROM pg_class WHERE relkind IN ('r', 'v', 'm', 'f', 'p') AND relnamespace = "
+            "(SELECT oid FROM pg_namespace WHERE nspname = current_schema())), "
+            "current_schema(), "
+            "pg_is_in_recovery() OR current_setting('transaction_read_only') = 'on' OR NOT "
+            "coalesce(has_table_privilege(f.oid, 'INSERT') AND has_table_privilege(f.oid, 'UPDATE'), true), "
+            "to_regclass('movimientos') IS NOT NULL, "
+            "(SELECT count(*) FROM pg_index i JOIN pg_class c ON c.oid = i.indexrelid WHERE i.indrelid = f.oid AND "
+            "i.indisvalid AND c.relname IN (%1)) "
+            "FROM (SELECT to_regclass('ficha') AS oid) AS found LEFT JOIN pg_class f ON f.oid = found.oid")
             .arg(QStringLiteral("'%1'").arg(kIndexNames.join(QLatin1String("', '")))));
     if (!found || found->size() != 1)
         return error(StoreError::Kind::Open, m_connection->lastError());

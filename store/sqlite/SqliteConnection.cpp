@@ -123,7 +123,6 @@ SqliteConnection::SqliteConnection(const QString& path, Access access, bool crea
     m_registered = true;
 }
 
-
 SqliteConnection::~SqliteConnection()
 {
     for (const auto& [sql, statement] : m_statements)
@@ -140,7 +139,6 @@ SqliteConnection::~SqliteConnection()
         sqlite::openFiles().remove(m_path);
 }
 
-
 int SqliteConnection::onBusy(void* self, int attempts)
 {
     auto* connection = static_cast<SqliteConnection*>(self);
@@ -152,10 +150,8 @@ int SqliteConnection::onBusy(void* self, int attempts)
     return 1;
 }
 
-
 int SqliteConnection::onProgress(void* self)
 {
     return static_cast<SqliteConnection*>(self)->m_deadline.hasExpired() ||
            QThread::currentThread()->isInterruptionRequested();
 }
-

@@ -252,7 +252,8 @@ StoreFailure SqliteEngine::prepareHistory()
     if (*present)
         return std::nullopt;
     for (const QString& statement :
-         {QStringLiteral("CREATE TABLE %1 (%2)").arg(kHistoryTable, columnDefinitions(kHistoryColumns, QStringLiteral("TEXT"))),
+         {QStringLiteral("CREATE TABLE %1 (%2)")
+              .arg(kHistoryTable, columnDefinitions(kHistoryColumns, QStringLiteral("TEXT"))),
           QStringLiteral("CREATE INDEX %1 ON %2 (ntarjeta)").arg(kHistoryIndexName, kHistoryTable)})
         if (!m_connection->exec(statement))
             return error(StoreError::Kind::Write, m_connection->lastError());

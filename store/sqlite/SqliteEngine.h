@@ -1,8 +1,8 @@
 #pragma once
 
 #include "store/FileLock.h"
-#include "store/sqlite/SqliteFile.h"
 #include "store/StoreEngine.h"
+#include "store/sqlite/SqliteFile.h"
 
 #include <memory>
 
@@ -28,8 +28,7 @@ public:
     explicit SqliteEngine(QString path);
     ~SqliteEngine() override;
 
-    StoreFailure openOrCreate(StoreStartup& startup, StoreIndexes indexes,
-                              StoreShape shape) override;
+    StoreFailure openOrCreate(StoreStartup& startup, StoreIndexes indexes, StoreShape shape) override;
     StoreFailure prepareOperation(std::chrono::milliseconds limit) override;
     PreparedStatement& prepared(const QString& sql) override;
     QString placeholder(int) const override { return QStringLiteral("?"); }

@@ -27,8 +27,7 @@ StoreFailure SqliteEngine::connect()
     m_useLock.reset();
 
     // A restore holds the file exclusively from its start to its end: a store waits for it as for any other lock.
-    Result<FileLock, FileLock::Refused> useLock =
-        FileLock::take(m_path, FileLock::Mode::Shared, kLockWait);
+    Result<FileLock, FileLock::Refused> useLock = FileLock::take(m_path, FileLock::Mode::Shared, kLockWait);
     if (!useLock && useLock.error() == FileLock::Refused::Busy)
         return failure(StoreError::Kind::Open, m_path, StoreError::Cause::Restoring,
                        QStringLiteral("a copy is being restored in place of the file"));

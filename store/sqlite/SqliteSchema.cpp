@@ -12,8 +12,8 @@ namespace sqlite {
 
 namespace {
 
-const QString kCreateTable =
-    QStringLiteral("CREATE TABLE %1 (%2)").arg(kMemberTable, columnDefinitions(memberColumns(), QStringLiteral("TEXT")));
+const QString kCreateTable = QStringLiteral("CREATE TABLE %1 (%2)")
+                                 .arg(kMemberTable, columnDefinitions(memberColumns(), QStringLiteral("TEXT")));
 
 // Tables that socios writes: a trigger on one of them would act on every save.
 const QStringList kWrittenTables = {kMemberTable, kHistoryTable, kErasureTable};
