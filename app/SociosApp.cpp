@@ -3,6 +3,7 @@
 #include "app/AccessUpgrade.h"
 #include "app/WindowText.h"
 #include "backup/Backups.h"
+#include "store/Schema.h"
 #include "window/Clock.h"
 
 #include <QAbstractItemView>
@@ -147,7 +148,7 @@ void SociosApp::announceStartup()
                 "the file, in %2, and are not inside it yet. The members can be looked up with those changes, but no "
                 "member can be registered and no change saved. The changes go into the file as soon as the file and "
                 "its folder can be written again; meanwhile, do not delete or move %2.")
-                .arg(m_store.path(), QFileInfo(m_store.path()).fileName() + QStringLiteral("-wal")));
+                .arg(m_store.path(), QFileInfo(m_store.path()).fileName() + kLogSuffix));
     else if (found.writesRefused == StoreError::Cause::ReadOnly)
         m_messages.notice(WindowText::tr("The member file is read-only:\n%1\n\nThe members can be looked up, but no "
                                          "member can be registered and no change saved.")

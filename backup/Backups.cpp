@@ -2,7 +2,8 @@
 
 #include "store/FileLock.h"
 #include "store/PendingFile.h"
-#include "store/SqliteFile.h"
+#include "store/Schema.h"
+#include "store/sqlite/SqliteFile.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -135,7 +136,7 @@ Backups::Daily Backups::makeDailyCopy(const MemberStore& store, QDate today) con
 namespace {
 
 // What SQLite may leave beside a database that holds changes: a rollback journal, or a write-ahead log.
-const QStringList kJournals = {QStringLiteral("-journal"), QStringLiteral("-wal")};
+const QStringList& kJournals = kChangeSuffixes;
 
 // Copies the bytes of `from` into `to` (created, or emptied), and flushes them to the disk.
 bool copyBytes(const QString& from, const QString& to, QString& why)
@@ -314,7 +315,7 @@ Result<QString, RestoreError> replaceMemberFile(PendingFile& incoming, const std
         return restoreFailure(Kind::InUse, QStringLiteral("%1 was replaced meanwhile").arg(memberPath));
     }
     // A journal or log left beside the file now at the path would be replayed into the copy: it is kept aside.
-    for (const QString& beside : kJournals + QStringList{QStringLiteral("-shm")})
+    for (const QString& beside : kSideFileSuffixes)
         QFile::remove(memberPath + beside);
     if (const StoreFailure moved = incoming.replaceTarget()) {
         // The file stays; what was beside it comes back from where it was kept.

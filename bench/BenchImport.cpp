@@ -129,7 +129,13 @@ void memberFileWritten(benchmark::State& state)
     for (auto _ : state) {
         const QString path = freshPath();
         const MemberStore store(path);
-        if (store.openOrCreate() || !store.fillEmpty(members).value() ||
+        const auto produce = [&](const MemberStore::AddRecord& add) -> StoreFailure {
+            for (const MemberRecord& member : members)
+                if (StoreFailure failed = add(member))
+                    return failed;
+            return std::nullopt;
+        };
+        if (store.openOrCreate() || !store.fillEmpty(produce).value() ||
             store.rowCount().value() != qint64(members.size()))
             state.SkipWithError("the member file was not written");
         state.PauseTiming();

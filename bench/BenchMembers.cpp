@@ -11,6 +11,7 @@
 
 #include "conversions/Conversions.h"
 #include "store/MemberStore.h"
+#include "store/Schema.h"
 #include "tools/MemberGenerator.h"
 #include "window/Clock.h"
 #include "window/Form1.h"
@@ -368,7 +369,8 @@ void firstStartUnindexed(benchmark::State& state, int members)
         {
             sqlite3* db = nullptr;
             sqlite3_open(qUtf8Printable(path), &db);
-            sqlite3_exec(db, "DROP INDEX ficha_ntarjeta; DROP INDEX ficha_cumple;", nullptr, nullptr, nullptr);
+            for (const QString& index : kIndexNames)
+                sqlite3_exec(db, qUtf8Printable(QStringLiteral("DROP INDEX ") + index), nullptr, nullptr, nullptr);
             sqlite3_close(db);
         }
         QProcess process;

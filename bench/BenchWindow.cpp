@@ -118,7 +118,12 @@ QString memberFile(const QString& name, const std::vector<MemberRecord>& rows)
     const MemberStore store(path);
     StoreFailure failure = store.openOrCreate();
     if (!failure) {
-        const StoreResult<bool> filled = store.fillEmpty(rows);
+        const StoreResult<bool> filled = store.fillEmpty([&](const MemberStore::AddRecord& add) -> StoreFailure {
+            for (const MemberRecord& row : rows)
+                if (StoreFailure failed = add(row))
+                    return failed;
+            return std::nullopt;
+        });
         if (!filled)
             failure = filled.error();
     }

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "store/SqliteFile.h"
 #include "store/StoreError.h"
+#include "store/sqlite/SqliteFile.h"
 
 #include <QString>
 

@@ -1,9 +1,9 @@
 #include "store/MemberStore.h"
 
 #include "store/PendingFile.h"
-#include "store/PostgresEngine.h"
-#include "store/SqliteEngine.h"
 #include "store/StoreEngine.h"
+#include "store/postgres/PostgresEngine.h"
+#include "store/sqlite/SqliteEngine.h"
 
 #include "conversions/Conversions.h"
 
@@ -220,7 +220,8 @@ StoreResult<Removed> eraseCard(StoreEngine& engine, const QString& card, const Q
     if (!history)
         return history.error();
     if (*history) {
-        Statement count(engine, QStringLiteral("SELECT count(*) FROM movimientos WHERE ntarjeta = ") + engine.placeholder(1));
+        Statement count(engine,
+                        QStringLiteral("SELECT count(*) FROM movimientos WHERE ntarjeta = ") + engine.placeholder(1));
         if (!count.run({card}) || !count.next())
             return engine.error(StoreError::Kind::Write, count.error());
         removed.movements = count.value(0).toLongLong();
@@ -413,11 +414,6 @@ void MemberStore::refuseWrites(StoreError::Cause cause) const
     m_refusedWrites = cause;
 }
 
-StoreResult<MemberStore::Durability> MemberStore::durability() const
-{
-    return m_engine->durability();
-}
-
 template <typename Work>
 auto MemberStore::withEngine(Work work, std::optional<std::chrono::milliseconds> limit) const
     -> decltype(work(std::declval<StoreEngine&>()))
@@ -548,16 +544,6 @@ StoreResult<bool> MemberStore::holdsCard(const QString& card) const
 StoreFailure MemberStore::append(const MemberRecord& record) const
 {
     return inWriteTransaction([&](StoreEngine& engine) -> StoreFailure { return insertRow(engine, record); });
-}
-
-StoreResult<bool> MemberStore::fillEmpty(std::span<const MemberRecord> records) const
-{
-    return fillEmpty([records](const AddRecord& add) -> StoreFailure {
-        for (const MemberRecord& record : records)
-            if (StoreFailure failure = add(record))
-                return failure;
-        return std::nullopt;
-    });
 }
 
 StoreResult<bool> MemberStore::fillEmpty(const RecordProducer& produce) const

@@ -3,6 +3,7 @@
 #include "store/MemberRecord.h"
 #include "store/StoreAddress.h"
 #include "store/StoreError.h"
+#include "store/StoreTypes.h"
 
 #include <QDate>
 #include <QString>
@@ -40,17 +41,6 @@ struct ErasedCard
     QString fecha;
 
     bool operator==(const ErasedCard&) const = default;
-};
-
-// Which row of "ficha" a lookup met: the engine's own identity of the row (SQLite's row id, the server's column
-// "id"). Rows that hold one card number (an import keeps them all) are told apart by it.
-using RowKey = qint64;
-
-// A row as a lookup read it: which row it is, and its thirteen fields.
-struct FoundRow
-{
-    RowKey key = 0;
-    MemberRecord record;
 };
 
 // One row met by a scan, offering the fields that the scan was asked for.
@@ -111,22 +101,10 @@ public:
     const QString& path() const { return m_path; }
     const StoreAddress& address() const { return m_address; }
 
-    // What start-up found that the operator is told once.
-    struct Startup
-    {
-        bool created = false; // no file was there: a new, empty member file was made
-        // Lookups work, but every save will be refused: ReadOnly (the file or its folder), or DiskFull.
-        std::optional<StoreError::Cause> writesRefused;
-        // The last saves are complete, but sit in the log beside a file that cannot take them (ReadOnly): lookups
-        // see them, and they go into the file once the file and its folder can be written again.
-        bool logBesideFile = false;
-        bool indexesMissing = false; // left to buildMissingIndexes()
-    };
-    enum class Indexes { Build, Defer };
-    // How closely a file's tables must match those that socios writes. Usable: what a till can work with, other
-    // programs' columns included. Exact: the columns that socios writes and no other, with nothing that could refuse
-    // a row it writes (a copy to restore). A server is always examined as Usable.
-    enum class Shape { Usable, Exact };
+    // What start-up found, which indexes it builds, and how closely a file must match (store/StoreTypes.h).
+    using Startup = StoreStartup;
+    using Indexes = StoreIndexes;
+    using Shape = StoreShape;
 
     // Start-up check. When no file exists at the path, creates its folder and a new database with an empty "ficha";
     // so it does in an empty file that this process is making (a PendingFile). First removes what interrupted
@@ -161,16 +139,6 @@ public:
     // keeps kWholeFileLimit.
     void setTimeLimit(std::chrono::milliseconds limit) { m_timeLimit = limit; }
 
-    // The durability in force on the store's connection.
-    struct Durability
-    {
-        QString journalMode; // "wal", or "delete" on a network share; a server: "wal", its write-ahead log
-        // 2: FULL, every commit is on disk when it returns (a server: synchronous_commit is not off and fsync is
-        // on); 0: a commit may be lost when the computer stops.
-        int synchronous = 0;
-    };
-    StoreResult<Durability> durability() const;
-
     // Visits every row in table order, reading the given fields, as whole-file work. The visitor stops the scan by
     // returning an error, which the scan then returns.
     using RowVisitor = std::function<StoreFailure(const StoredRow&)>;
@@ -192,13 +160,10 @@ public:
     // Adds the record as the last row.
     StoreFailure append(const MemberRecord& record) const;
 
-    // Fills a member file that holds no row with `records`, in order, in one transaction: all of them or none.
-    // False, and nothing written, when the file holds a row already (imports never merge).
-    StoreResult<bool> fillEmpty(std::span<const MemberRecord> records) const;
-
-    // The same, with the records handed over one by one as `produce` makes them (reading a large file, say), so
-    // that they need not all be held at once. `produce` calls `add` for each record in order; the first failure of
-    // either ends the fill, and nothing of it is kept.
+    // Fills a member file that holds no row with the records handed over one by one as `produce` makes them
+    // (reading a large file, say), so that they need not all be held at once, in one transaction: all of them or
+    // none. `produce` calls `add` for each record in order; the first failure of either ends the fill, and nothing
+    // of it is kept. False, and nothing written, when the file holds a row already (imports never merge).
     using AddRecord = std::function<StoreFailure(const MemberRecord& record)>;
     using RecordProducer = std::function<StoreFailure(const AddRecord& add)>;
     StoreResult<bool> fillEmpty(const RecordProducer& produce) const;

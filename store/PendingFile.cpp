@@ -1,5 +1,7 @@
 #include "store/PendingFile.h"
 
+#include "store/Schema.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -23,8 +25,8 @@
 namespace {
 
 const QString kMark = QStringLiteral(".new-");
-// What SQLite makes beside a database: a rollback journal, or a write-ahead log and its shared memory.
-const QStringList kBeside = {QStringLiteral("-journal"), QStringLiteral("-wal"), QStringLiteral("-shm")};
+// What SQLite makes beside a database.
+const QStringList& kBeside = kSideFileSuffixes;
 
 // A pending file's name, or one of the files beside it: the name it becomes, the mark and 32 hex digits.
 const QRegularExpression& pendingName()

@@ -1,6 +1,7 @@
 #include "store/StoreAddress.h"
 
 #include "store/MemberStore.h"
+#include "store/Schema.h"
 
 #include <QFileInfo>
 #include <QSettings>
@@ -192,8 +193,8 @@ bool StoreAddress::isMemberFile(const QString& file) const
     // A name of its own that does not exist yet leads to no file: its folder and name are compared instead.
     const QString folder = QFileInfo(target.absolutePath()).canonicalFilePath();
     const QString named = target.exists() ? target.canonicalFilePath() : folder + QLatin1Char('/') + target.fileName();
-    for (const char* side : {"", "-wal", "-journal", "-shm"})
-        if (named == member + QLatin1String(side))
+    for (const QString& side : QStringList{QString()} + kSideFileSuffixes)
+        if (named == member + side)
             return true;
     return false;
 }

@@ -3,7 +3,8 @@
 // Inside the store only: what differs between the database engines that can hold "ficha". MemberStore writes every
 // operation once, in SQL that both engines run, and asks the engine for the rest.
 
-#include "store/MemberStore.h"
+#include "store/Schema.h"
+#include "store/StoreTypes.h"
 
 #include <QHash>
 #include <QSqlError>
@@ -36,8 +37,7 @@ public:
     virtual ~StoreEngine() = default;
 
     // Start-up: examines the store, creates it when there is none, and makes it ready for work.
-    virtual StoreFailure openOrCreate(MemberStore::Startup& startup, MemberStore::Indexes indexes,
-                                      MemberStore::Shape shape) = 0;
+    virtual StoreFailure openOrCreate(StoreStartup& startup, StoreIndexes indexes, StoreShape shape) = 0;
     // Before each operation: makes sure the connection is open and still reaches the store the path names, and
     // stops every statement of the operation after `limit`.
     virtual StoreFailure prepareOperation(std::chrono::milliseconds limit) = 0;
@@ -91,7 +91,6 @@ public:
 
     virtual StoreFailure buildMissingIndexes() = 0;
     virtual StoreResult<bool> quickCheck() = 0;
-    virtual StoreResult<MemberStore::Durability> durability() = 0;
 
     const QString& path() const { return m_path; }
 
@@ -152,25 +151,4 @@ public:
 
 private:
     PreparedStatement& m_statement;
-};
-
-// The columns of the points history "movimientos", in order.
-inline const QStringList kHistoryColumns = {
-    QStringLiteral("fecha"),   QStringLiteral("ntarjeta"),  QStringLiteral("antes"), QStringLiteral("cantidad"),
-    QStringLiteral("despues"), QStringLiteral("operacion"), QStringLiteral("equipo")};
-
-// The register of erasures: a card number erased and the day ("2026-12-07"), nothing else about the person. Its own
-// table, made by the first erasure, in SQL that both engines run.
-inline const QString kErasureTable = QStringLiteral("supresiones");
-inline const QStringList kErasureColumns = {QStringLiteral("ntarjeta"), QStringLiteral("fecha")};
-inline const QString kCreateErasures =
-    QStringLiteral("CREATE TABLE IF NOT EXISTS supresiones (ntarjeta TEXT, fecha TEXT)");
-
-// The lookup indexes, in SQL that both engines run. The birthday of a row as "mmdd" is the key of the start-up
-// list's lookup; its WHERE clause repeats the expression word for word so that the engine uses the index.
-inline const QString kBirthdayKey = QStringLiteral("(substr(fnacimiento, 4, 2) || substr(fnacimiento, 1, 2))");
-inline const QStringList kIndexNames = {QStringLiteral("ficha_ntarjeta"), QStringLiteral("ficha_cumple")};
-inline const QStringList kIndexes = {
-    QStringLiteral("CREATE INDEX IF NOT EXISTS ficha_ntarjeta ON ficha (ntarjeta)"),
-    QStringLiteral("CREATE INDEX IF NOT EXISTS ficha_cumple ON ficha (") + kBirthdayKey + QLatin1Char(')'),
 };

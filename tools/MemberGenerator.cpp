@@ -2,6 +2,7 @@
 
 #include "store/MemberRecord.h"
 #include "store/MemberStore.h"
+#include "store/Schema.h"
 
 #include <QFile>
 #include <QSqlDatabase>
@@ -266,8 +267,8 @@ StoreFailure generateMembers(const StoreAddress& store, const GeneratorOptions& 
             exec(QStringLiteral("PRAGMA journal_mode = OFF"));
             exec(QStringLiteral("PRAGMA synchronous = OFF"));
         }
-        exec(QStringLiteral("DROP INDEX ficha_ntarjeta"));
-        exec(QStringLiteral("DROP INDEX ficha_cumple"));
+        for (const QString& index : kIndexNames)
+            exec(QStringLiteral("DROP INDEX ") + index);
         fill(QStringLiteral("first_names"), texts(kFirstNames));
         fill(QStringLiteral("surnames"), texts(kSurnames));
         fill(QStringLiteral("streets"), texts(kStreets));

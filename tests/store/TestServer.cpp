@@ -147,9 +147,6 @@ private slots:
             {"ficha_pkey", "i"},      {"movimientos", "r"},  {"movimientos_id_seq", "S"}, {"movimientos_ntarjeta", "i"},
             {"movimientos_pkey", "i"}};
         QCOMPARE(relations(empty), schema);
-        // Durability as the server is set: this one runs with fsync off, so a commit may be lost.
-        const StoreResult<MemberStore::Durability> durability = MemberStore(empty.address()).durability();
-        QVERIFY(durability && durability->journalMode == "wal" && durability->synchronous == 0);
     }
 
     void foreignSchemaIsLeftUntouched_data()

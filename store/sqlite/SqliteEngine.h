@@ -1,8 +1,8 @@
 #pragma once
 
 #include "store/FileLock.h"
-#include "store/SqliteFile.h"
 #include "store/StoreEngine.h"
+#include "store/sqlite/SqliteFile.h"
 
 #include <memory>
 
@@ -28,8 +28,7 @@ public:
     explicit SqliteEngine(QString path);
     ~SqliteEngine() override;
 
-    StoreFailure openOrCreate(MemberStore::Startup& startup, MemberStore::Indexes indexes,
-                              MemberStore::Shape shape) override;
+    StoreFailure openOrCreate(StoreStartup& startup, StoreIndexes indexes, StoreShape shape) override;
     StoreFailure prepareOperation(std::chrono::milliseconds limit) override;
     PreparedStatement& prepared(const QString& sql) override;
     QString placeholder(int) const override { return QStringLiteral("?"); }
@@ -56,7 +55,6 @@ public:
     StoreFailure backupTo(const QString& file) override;
     StoreFailure buildMissingIndexes() override;
     StoreResult<bool> quickCheck() override;
-    StoreResult<MemberStore::Durability> durability() override;
 
 private:
     // Opens the kept connection on the file now at the path, after examining it.
@@ -77,7 +75,7 @@ private:
     std::unique_ptr<SqliteConnection> m_connection;
     QString m_rowId = QStringLiteral("rowid");
     bool m_readOnly = false;
-    MemberStore::Shape m_shape = MemberStore::Shape::Usable;
+    StoreShape m_shape = StoreShape::Usable;
     // Why the file is read through a connection that cannot write, when it could be read no other way: the log's
     // shared memory cannot be made beside it (a read-only folder, a full disk). Retried at every operation.
     std::optional<StoreError::Cause> m_degraded;

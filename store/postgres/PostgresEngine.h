@@ -35,8 +35,7 @@ public:
     explicit PostgresEngine(StoreAddress address);
     ~PostgresEngine() override;
 
-    StoreFailure openOrCreate(MemberStore::Startup& startup, MemberStore::Indexes indexes,
-                              MemberStore::Shape shape) override;
+    StoreFailure openOrCreate(StoreStartup& startup, StoreIndexes indexes, StoreShape shape) override;
     StoreFailure prepareOperation(std::chrono::milliseconds limit) override;
     PreparedStatement& prepared(const QString& sql) override;
     QString placeholder(int number) const override;
@@ -66,7 +65,6 @@ public:
     StoreFailure buildMissingIndexes() override;
     // A server has no check of its files that a client may start; it checks its pages itself (data checksums).
     StoreResult<bool> quickCheck() override { return true; }
-    StoreResult<MemberStore::Durability> durability() override;
 
 private:
     // What the examination of the database found.

@@ -1,4 +1,6 @@
-#include "store/SqliteFile.h"
+#include "store/sqlite/SqliteFile.h"
+
+#include "store/Schema.h"
 
 #include <QDir>
 #include <QFile>
@@ -160,12 +162,12 @@ JournalMode journalModeFor(const QString& path)
 std::optional<Leftover> leftoverBeside(const QString& databasePath)
 {
     {
-        const QString journal = databasePath + QStringLiteral("-journal");
+        const QString journal = databasePath + kJournalSuffix;
         const QByteArray magic = headerOf(journal, qsizetype(kJournalMagic.size()));
         if (magic == QByteArray(reinterpret_cast<const char*>(kJournalMagic.data()), qsizetype(kJournalMagic.size())))
             return Leftover{Leftover::Kind::RollbackJournal, journal};
     }
-    const QString wal = databasePath + QStringLiteral("-wal");
+    const QString wal = databasePath + kLogSuffix;
     const QByteArray header = headerOf(wal, kWalHeaderSize);
     const quint32 magic = bigEndian32(header, 0);
     const quint32 pageSize = bigEndian32(header, 8);
@@ -192,9 +194,9 @@ bool inUseByAnotherProcess(const Leftover& leftover, const QString& databasePath
 bool logInUse(const QString& databasePath)
 {
 #ifdef Q_OS_UNIX
-    return lockedByAnotherProcess(databasePath + QStringLiteral("-shm"), 128, 1);
+    return lockedByAnotherProcess(databasePath + kSharedMemorySuffix, 128, 1);
 #else
-    return QFileInfo::exists(databasePath + QStringLiteral("-shm"));
+    return QFileInfo::exists(databasePath + kSharedMemorySuffix);
 #endif
 }
 
