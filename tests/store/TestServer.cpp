@@ -169,6 +169,10 @@ private slots:
         row("a trigger on the points history",
             plain + ";\nCREATE TABLE movimientos (n text)" + trigger + "movimientos EXECUTE FUNCTION borra()",
             Cause::UnsafeSchema, "movimientos borra");
+        row("a trigger on the register of erasures",
+            plain + ";\nCREATE TABLE supresiones (ntarjeta text, fecha text)" + trigger +
+                "supresiones EXECUTE FUNCTION borra()",
+            Cause::UnsafeSchema, "supresiones borra");
         row("a rule", plain + ";\nCREATE RULE borra AS ON UPDATE TO ficha DO ALSO DELETE FROM ficha",
             Cause::UnsafeSchema, "rules act on the tables of socios: ficha borra");
         row("numbers for card numbers", ficha("ntarjeta text", "ntarjeta integer"), Cause::UnsafeSchema,
