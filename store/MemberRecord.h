@@ -3,6 +3,7 @@
 #include <QString>
 
 #include <array>
+#include <optional>
 
 // The text stored in place of a field that the operator left empty.
 inline const QString kEmptyMark = QStringLiteral("*****");
@@ -31,6 +32,9 @@ const char* fieldName(Field field);
 
 // All fields in column order.
 const std::array<Field, kFieldCount>& allFields();
+
+// One row of "ficha" exactly as stored, in column order: a field without a value (NULL) holds none.
+using StoredFields = std::array<std::optional<QString>, kFieldCount>;
 
 // One row of "ficha": every field is text.
 struct MemberRecord

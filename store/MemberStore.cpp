@@ -183,6 +183,29 @@ StoreResult<std::vector<ErasedCard>> erasuresIn(StoreEngine& engine, const std::
     return erased;
 }
 
+// Every row of "ficha" on `card`, in table order, each field as stored (no value: none).
+StoreResult<std::vector<StoredFields>> rowsOn(StoreEngine& engine, const QString& card, StoreError::Kind kind)
+{
+    Statement select(engine, engine.sql("rows on a card", [&] {
+        return QStringLiteral("SELECT %1 FROM ficha WHERE ntarjeta = %2 ORDER BY %3")
+            .arg(columnList(allFields(), engine), engine.placeholder(1), engine.rowId());
+    }));
+    if (!select.run({card}))
+        return engine.error(kind, select.error());
+    std::vector<StoredFields> rows;
+    while (select.next()) {
+        StoredFields& row = rows.emplace_back();
+        for (Field f : allFields()) {
+            const QVariant value = select.value(int(f));
+            if (!value.isNull())
+                row[std::size_t(f)] = engine.text(value);
+        }
+    }
+    if (select.error().isValid())
+        return engine.error(kind, select.error());
+    return rows;
+}
+
 // What an erasure found of a card number, and removed.
 struct Removed
 {
@@ -200,21 +223,14 @@ StoreResult<Removed> eraseCard(StoreEngine& engine, const QString& card, const Q
 {
     Removed removed;
     {
-        Statement select(engine, engine.sql("erase/rows", [&] {
-            return QStringLiteral("SELECT %1 FROM ficha WHERE ntarjeta = %2 ORDER BY %3")
-                .arg(columnList(allFields(), engine), engine.placeholder(1), engine.rowId());
-        }));
-        if (!select.run({card}))
-            return engine.error(StoreError::Kind::Write, select.error());
-        while (select.next()) {
+        const StoreResult<std::vector<StoredFields>> rows = rowsOn(engine, card, StoreError::Kind::Write);
+        if (!rows)
+            return rows.error();
+        for (const StoredFields& stored : *rows) {
             MemberRecord& record = removed.rows.emplace_back();
-            for (Field f : allFields()) {
-                const QVariant value = select.value(int(f));
-                record[f] = value.isNull() ? QString() : engine.text(value);
-            }
+            for (Field f : allFields())
+                record[f] = stored[std::size_t(f)].value_or(QString());
         }
-        if (select.error().isValid())
-            return engine.error(StoreError::Kind::Write, select.error());
     }
     const StoreResult<bool> history = engine.hasHistory();
     if (!history)
@@ -715,22 +731,10 @@ StoreResult<MemberStore::MemberData> MemberStore::memberData(const QString& card
 {
     return withEngine([&](StoreEngine& engine) -> StoreResult<MemberData> {
         MemberData data;
-        {
-            Statement select(engine, QStringLiteral("SELECT %1 FROM ficha WHERE ntarjeta = %2 ORDER BY %3")
-                                         .arg(columnList(allFields(), engine), engine.placeholder(1), engine.rowId()));
-            if (!select.run({card}))
-                return engine.error(StoreError::Kind::Read, select.error());
-            while (select.next()) {
-                auto& row = data.rows.emplace_back();
-                for (Field f : allFields()) {
-                    const QVariant value = select.value(int(f));
-                    if (!value.isNull())
-                        row[std::size_t(f)] = engine.text(value);
-                }
-            }
-            if (select.error().isValid())
-                return engine.error(StoreError::Kind::Read, select.error());
-        }
+        StoreResult<std::vector<StoredFields>> rows = rowsOn(engine, card, StoreError::Kind::Read);
+        if (!rows)
+            return rows.error();
+        data.rows = std::move(rows).value();
         StoreResult<std::vector<Movement>> movements = movementsOf(engine, card);
         if (!movements)
             return movements.error();

@@ -216,7 +216,7 @@ public:
     // value for a field that holds none), its points history, and its rows of the register of erasures.
     struct MemberData
     {
-        std::vector<std::array<std::optional<QString>, kFieldCount>> rows;
+        std::vector<StoredFields> rows;
         std::vector<Movement> movements;
         std::vector<ErasedCard> erasures;
     };

@@ -97,27 +97,40 @@ StoreError::Cause causeOf(const QString& code, StoreError::Kind kind)
     return Cause::Other;
 }
 
+// Connection parameters as libpq's keyword calls take them: two lists of UTF-8 texts, each ending in a null.
+class ConnectionKeywords
+{
+public:
+    explicit ConnectionKeywords(const QMap<QString, QString>& parameters)
+    {
+        for (auto it = parameters.cbegin(); it != parameters.cend(); ++it) {
+            m_texts.push_back(it.key().toUtf8());
+            m_texts.push_back(it.value().toUtf8());
+        }
+        for (std::size_t i = 0; i < m_texts.size(); i += 2) {
+            m_keys.push_back(m_texts[i].constData());
+            m_values.push_back(m_texts[i + 1].constData());
+        }
+        m_keys.push_back(nullptr);
+        m_values.push_back(nullptr);
+    }
+    const char* const* keys() const { return m_keys.data(); }
+    const char* const* values() const { return m_values.data(); }
+
+private:
+    std::vector<QByteArray> m_texts;
+    std::vector<const char*> m_keys, m_values;
+};
+
 // Why a connection could not be made: asks the server whether it accepts connections at all, without logging
 // in. One that does refused this one (password, permission, database); one that does not is unreachable.
 StoreError::Cause whyNotConnected(const StoreAddress& address)
 {
-    std::vector<QByteArray> keys, values;
-    for (auto it = address.parameters().begin(); it != address.parameters().end(); ++it) {
-        if (it.key() == QLatin1String("password") || it.key() == QLatin1String("connect_timeout"))
-            continue;
-        keys.push_back(it.key().toUtf8());
-        values.push_back(it.value().toUtf8());
-    }
-    keys.push_back("connect_timeout");
-    values.push_back("2");
-    std::vector<const char*> keyList, valueList;
-    for (std::size_t i = 0; i < keys.size(); ++i) {
-        keyList.push_back(keys[i].constData());
-        valueList.push_back(values[i].constData());
-    }
-    keyList.push_back(nullptr);
-    valueList.push_back(nullptr);
-    switch (PQpingParams(keyList.data(), valueList.data(), 0)) {
+    QMap<QString, QString> parameters = address.parameters();
+    parameters.remove(QStringLiteral("password"));
+    parameters.insert(QStringLiteral("connect_timeout"), QStringLiteral("2"));
+    const ConnectionKeywords keywords(parameters);
+    switch (PQpingParams(keywords.keys(), keywords.values(), 0)) {
     case PQPING_OK:
         return StoreError::Cause::ServerRefused;
     case PQPING_REJECT:
@@ -138,19 +151,8 @@ bool answersInTime(const StoreAddress& address, const std::function<void()>& wai
 {
     QMap<QString, QString> all = kDefaultParameters;
     all.insert(address.parameters());
-    std::vector<QByteArray> keys, values;
-    for (auto it = all.cbegin(); it != all.cend(); ++it) {
-        keys.push_back(it.key().toUtf8());
-        values.push_back(it.value().toUtf8());
-    }
-    std::vector<const char*> keyList, valueList;
-    for (std::size_t i = 0; i < keys.size(); ++i) {
-        keyList.push_back(keys[i].constData());
-        valueList.push_back(values[i].constData());
-    }
-    keyList.push_back(nullptr);
-    valueList.push_back(nullptr);
-    PGconn* connection = PQconnectStartParams(keyList.data(), valueList.data(), 0);
+    const ConnectionKeywords keywords(all);
+    PGconn* connection = PQconnectStartParams(keywords.keys(), keywords.values(), 0);
     const auto finish = qScopeGuard([connection] { PQfinish(connection); });
     if (!connection || PQstatus(connection) == CONNECTION_BAD)
         return true;
