@@ -268,6 +268,10 @@ private slots:
         const auto flushes = [&](int saves) {
             QTemporaryDir logs;
             QProcess till;
+            // A build with sanitizers: the leak check cannot run under a tracer, and stops the program there.
+            QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+            environment.insert("ASAN_OPTIONS", "detect_leaks=0");
+            till.setProcessEnvironment(environment);
             till.start("strace", {"-f", "-qq", "-o", logs.filePath("calls"), "-e", "trace=fsync,fdatasync", "--",
                                   qEnvironmentVariable("SOCIOS_TEST_HELPER"), "till", m_path});
             for (int i = 0; i < saves; ++i)
@@ -280,8 +284,8 @@ private slots:
             return calls.open(QIODevice::ReadOnly) ? int(calls.readAll().count("sync(")) : -1;
         };
         const int one = flushes(1);
-        QCOMPARE(flushes(2) - one, 1);
         QVERIFY(one > 0);
+        QCOMPARE(flushes(2) - one, 1);
         QCOMPARE(execSql(m_path, "PRAGMA journal_mode"), QList<QStringList>{{"wal"}});
     }
 
