@@ -24,18 +24,22 @@ StoreError unsafe(const QString& path, const QString& detail)
     return failure(StoreError::Kind::Open, path, StoreError::Cause::UnsafeSchema, detail);
 }
 
+// A statement of an examination that the engine refused, as the store reports it.
+StoreError examinationError(SqliteConnection& connection, const QString& path, const QSqlError& error)
+{
+    return failure(
+        StoreError::Kind::Open, path,
+        causeOf(StoreError::Kind::Open, sqlite3_extended_errcode(connection.handle()), error.databaseText(), path),
+        engineText(error));
+}
+
 // For a file that must hold exactly what socios writes (a copy to restore): `table`, when it is there, has exactly
 // `names` as its columns, each of text compared byte for byte, and nothing that could refuse a row that socios
 // writes: no NOT NULL, primary key, UNIQUE, CHECK or foreign key.
 StoreFailure examineExactShape(SqliteConnection& connection, const QString& path, const QString& table,
                                const QStringList& names)
 {
-    const auto engineError = [&](const QSqlError& error) {
-        return failure(
-            StoreError::Kind::Open, path,
-            causeOf(StoreError::Kind::Open, sqlite3_extended_errcode(connection.handle()), error.databaseText(), path),
-            engineText(error));
-    };
+    const auto engineError = [&](const QSqlError& error) { return examinationError(connection, path, error); };
     QSqlQuery query(connection.database());
     query.setForwardOnly(true);
     const auto unsafe = [&](const QString& detail) {
@@ -101,12 +105,7 @@ StoreFailure examineExactShape(SqliteConnection& connection, const QString& path
 // which the row id can be read.
 StoreResult<QString> examine(SqliteConnection& connection, const QString& path, MemberStore::Shape shape)
 {
-    const auto engineError = [&](const QSqlError& error) {
-        return failure(
-            StoreError::Kind::Open, path,
-            causeOf(StoreError::Kind::Open, sqlite3_extended_errcode(connection.handle()), error.databaseText(), path),
-            engineText(error));
-    };
+    const auto engineError = [&](const QSqlError& error) { return examinationError(connection, path, error); };
     QSqlQuery query(connection.database());
     query.setForwardOnly(true);
     if (!query.exec(QStringLiteral("SELECT type, sql FROM sqlite_master WHERE name = 'ficha' COLLATE NOCASE")))
