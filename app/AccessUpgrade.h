@@ -1,6 +1,6 @@
 #pragma once
 
-#include "import/ImportError.h"
+#include "intake/ImportError.h"
 
 #include <QString>
 

@@ -3,7 +3,7 @@
 #include "app/FormView.h"
 #include "app/InputDialogPrompt.h"
 #include "app/MessageBoxSink.h"
-#include "import/ImportError.h"
+#include "intake/ImportError.h"
 #include "operations/CardOperations.h"
 #include "store/MemberStore.h"
 #include "window/Form1.h"

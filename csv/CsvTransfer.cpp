@@ -1,7 +1,7 @@
 #include "csv/CsvTransfer.h"
 
 #include "csv/Csv.h"
-#include "import/MemberImport.h"
+#include "intake/PutMembers.h"
 #include "store/PendingFile.h"
 
 #include <QFile>

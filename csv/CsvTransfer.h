@@ -1,7 +1,7 @@
 #pragma once
 
-#include "import/CardNotes.h"
-#include "import/ImportError.h"
+#include "intake/CardNotes.h"
+#include "intake/ImportError.h"
 #include "store/MemberStore.h"
 
 #include <QString>

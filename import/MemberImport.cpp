@@ -1,7 +1,9 @@
 #include "import/MemberImport.h"
 
 #include "store/MemberStore.h"
+#include "intake/PutMembers.h"
 #include "store/PendingFile.h"
+#include "store/StoreFilling.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -26,11 +28,6 @@ ImportError error(ImportError::Kind kind, const QString& file, const QString& de
     return ImportError{kind, file, detail, std::nullopt};
 }
 
-ImportError storeError(const QString& file, const StoreError& failure)
-{
-    return ImportError{ImportError::Kind::MemberFile, file, {}, failure};
-}
-
 // What identifies the contents of a file cheaply: it changed if either did.
 struct FileState
 {
@@ -43,44 +40,6 @@ FileState stateOf(const QString& path)
 {
     const QFileInfo info(path);
     return info.exists() ? FileState{info.size(), info.lastModified()} : FileState{};
-}
-
-// Builds a member file holding what `produce` adds in `pending`, beside the file it becomes, and checks that it
-// holds `expected` rows, when given.
-ImportStatus buildMemberFile(const PendingFile& pending, const MemberStore::RecordProducer& produce,
-                             std::optional<qint64> expected, const QString& file)
-{
-    const MemberStore store(pending.path());
-    qint64 produced = 0;
-    const auto add = [&](const MemberStore::AddRecord& add) {
-        return produce([&](const MemberRecord& record) {
-            ++produced;
-            return add(record);
-        });
-    };
-    StoreFailure opened = store.openOrCreate();
-    const StoreResult<bool> filled = opened ? StoreResult<bool>(*opened) : store.fillEmpty(add);
-    const StoreResult<qint64> rows = filled ? store.rowCount() : StoreResult<qint64>(filled.error());
-    const qint64 counted = expected.value_or(produced);
-    if (!rows)
-        return storeError(file, rows.error());
-    if (!*filled || *rows != counted)
-        return error(ImportError::Kind::Damaged, file,
-                     QStringLiteral("the new member file holds %1 rows, the source counts %2").arg(*rows).arg(counted));
-    return std::nullopt;
-}
-
-// `produce`, with the card number of every record it adds taken by `census`. A transaction tried again produces its
-// records again: the census then starts anew.
-MemberStore::RecordProducer notingCards(const MemberStore::RecordProducer& produce, CardCensus& census)
-{
-    return [&produce, &census](const MemberStore::AddRecord& add) {
-        census = CardCensus();
-        return produce([&](const MemberRecord& record) {
-            census.note(record);
-            return add(record);
-        });
-    };
 }
 
 MemberStore::RecordProducer producerOf(const std::vector<MemberRecord>& records)
@@ -113,30 +72,6 @@ ImportResult<QString> keepOriginal(const QString& path)
 }
 
 } // namespace
-
-bool hasAccessHeader(const QString& path)
-{
-    static constexpr char kJet[] = "\x00\x01\x00\x00Standard Jet DB";
-    static constexpr char kAce[] = "\x00\x01\x00\x00Standard ACE DB";
-    constexpr qsizetype length = sizeof(kJet); // with the terminating zero, which the file holds as well
-    QByteArray head(length, '\0');
-#ifdef Q_OS_UNIX
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-    if (fd < 0)
-        return false;
-    struct stat info
-    {};
-    const bool read = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && ::read(fd, head.data(), length) == length;
-    ::close(fd);
-    if (!read)
-        return false;
-#else
-    QFile file(path);
-    if (!QFileInfo(path).isFile() || !file.open(QIODevice::ReadOnly) || file.read(head.data(), length) != length)
-        return false;
-#endif
-    return head == QByteArrayView(kJet, length) || head == QByteArrayView(kAce, length);
-}
 
 QString keptOriginalPath(const QString& path)
 {
@@ -245,66 +180,14 @@ ImportResult<qint64> countAccessMembers(const AccessReader& reader, const QStrin
 ImportStatus refuseIfHoldsMembers(const MemberStore& store, const QString& source)
 {
     if (StoreFailure failure = store.openOrCreate())
-        return storeError(source, *failure);
+        return storeImportError(source, *failure);
     const StoreResult<qint64> rows = store.rowCount();
     if (!rows)
-        return storeError(source, rows.error());
+        return storeImportError(source, rows.error());
     if (*rows > 0)
         return error(ImportError::Kind::HoldsMembers, source,
                      QStringLiteral("%1 holds %2 members").arg(store.path()).arg(*rows));
     return std::nullopt;
-}
-
-ImportResult<PutMembers> putMembers(const MemberStore::RecordProducer& produce, std::optional<qint64> expected,
-                                    const QString& source, const StoreAddress& target)
-{
-    CardCensus census;
-    const MemberStore::RecordProducer noted = notingCards(produce, census);
-    const QFileInfo file(target.path());
-    if (target.isServer() || file.exists() || file.isSymLink()) {
-        if (!target.isServer() && hasAccessHeader(target.path()))
-            return error(ImportError::Kind::AccessAtPath, source, target.path());
-        // A store that is there already: filled only while it holds no member, in one transaction; what a store
-        // holds then is what that transaction added, whatever `expected` says.
-        const MemberStore store(target);
-        if (ImportStatus refused = refuseIfHoldsMembers(store, source))
-            return *refused;
-        const StoreResult<bool> filled = store.fillEmpty(noted);
-        if (!filled)
-            return storeError(source, filled.error());
-        if (!*filled)
-            return error(ImportError::Kind::HoldsMembers, source, store.path() + QStringLiteral(" holds members"));
-        return PutMembers{census.rows(), census.notes()};
-    }
-    const QString memberPath = target.path();
-    const QFileInfo& targetFile = file;
-
-    // No member file yet: made as a first start makes it (folder included), with the members in it.
-    const QString folder = targetFile.absolutePath();
-    const bool folderExisted = QFileInfo(folder).isDir();
-    const auto failed = [&](ImportError failure) {
-        if (!folderExisted)
-            QDir().rmdir(folder); // only if still empty
-        return failure;
-    };
-    if (!QDir().mkpath(folder))
-        return error(ImportError::Kind::MemberFile, source, QStringLiteral("cannot create the folder ") + folder);
-    Result<PendingFile, StoreError> pending = PendingFile::create(memberPath);
-    if (!pending)
-        return failed(storeError(source, pending.error()));
-    if (ImportStatus refused = buildMemberFile(*pending, noted, expected, source))
-        return failed(*refused);
-    // Never over a file: a member file made meanwhile by another program stays as it is.
-    const StoreResult<bool> placed = pending.value().putInPlace();
-    if (!placed)
-        return failed(storeError(source, placed.error()));
-    if (!*placed)
-        return failed(error(ImportError::Kind::HoldsMembers, source,
-                            memberPath + QStringLiteral(" was made by another program meanwhile")));
-    const StoreResult<qint64> rows = MemberStore(memberPath).rowCount();
-    if (!rows)
-        return storeError(source, rows.error());
-    return PutMembers{*rows, census.notes()};
 }
 
 ImportResult<ImportSummary> importAccessFile(const AccessReader& reader, const QString& file, const QString& memberPath,
@@ -364,8 +247,9 @@ ImportResult<ImportSummary> replaceAccessMemberFile(const AccessReader& reader, 
     const MemberStore::RecordProducer produce = producerOf(members->records);
     Result<PendingFile, StoreError> built = PendingFile::create(path);
     if (!built)
-        return storeError(path, built.error());
-    if (ImportStatus refused = buildMemberFile(*built, notingCards(produce, census), members->summary.members, path))
+        return storeImportError(path, built.error());
+    if (ImportStatus refused =
+            unfilled(buildMemberFile(*built, census.noting(produce), members->summary.members), path, path))
         return *refused;
     const ImportResult<QString> kept = keepOriginal(path);
     const auto undo = [&](ImportError failure) {

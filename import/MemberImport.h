@@ -1,7 +1,9 @@
 #pragma once
 
 #include "import/AccessReader.h"
-#include "import/CardNotes.h"
+#include "intake/AccessFile.h"
+#include "intake/CardNotes.h"
+#include "intake/PutMembers.h"
 #include "store/MemberRecord.h"
 #include "store/MemberStore.h"
 
@@ -14,10 +16,6 @@
 // Bringing the members of an Access member file (table "ficha" of a Jet 3, Jet 4 or ACE file) into a member file.
 // All or nothing: a new member file is built under a temporary name beside its place and moved there only once it
 // is complete and holds as many rows as the Access table counts; a failure at any step leaves every file as it was.
-
-// Whether the file at `path` begins as an Access file does, whatever its name. Only a regular file is read, so a
-// FIFO at the path never blocks.
-bool hasAccessHeader(const QString& path);
 
 // The name under which the Access file at `path` is kept when a member file takes its place, in the same folder:
 // "dorvel (Access).mdb", or "dorvel (Access 2).mdb" and so on when that name is taken.
@@ -65,21 +63,6 @@ ImportResult<AccessMembers> readAccessMembers(const AccessReader& reader, const 
 
 // The number of members that table "ficha" counts, its fields checked, without reading its rows.
 ImportResult<qint64> countAccessMembers(const AccessReader& reader, const QString& file);
-
-// What putMembers() put into a store.
-struct PutMembers
-{
-    qint64 members = 0;
-    CardNotes cards; // card numbers that the till cannot reach as put there
-};
-
-// Puts the records that `produce` adds, read from `source`, into the store at `target` (a member file or a server),
-// in order, all or nothing: into a store that is there only while it holds no member (HoldsMembers otherwise: an
-// import never merges), in one transaction; where there is no member file, as a new one built beside its place and
-// moved there once complete and counted (`expected` rows when given). Every import goes through here, or (the
-// Access file replaced at its place) through the same census of card numbers.
-ImportResult<PutMembers> putMembers(const MemberStore::RecordProducer& produce, std::optional<qint64> expected,
-                                    const QString& source, const StoreAddress& target);
 
 // Copies table "ficha" of the Access file `file` into the member file at `memberPath`, made as a first start makes
 // it when there is none. Refused (HoldsMembers) when the member file holds members: an import never merges. When

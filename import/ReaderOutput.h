@@ -1,7 +1,7 @@
 #pragma once
 
 #include "import/AccessValue.h"
-#include "import/ImportError.h"
+#include "intake/ImportError.h"
 
 #include <QByteArray>
 #include <QList>

@@ -24,6 +24,8 @@
 // reader puts its own mdb_read_pg() and mdb_read_alt_pg() in front of libmdb's (on ELF systems libmdb calls them
 // through the dynamic linker, which finds the program's own first), checks the page number and then hands over.
 
+#include "intake/AccessHeader.h"
+
 #include <glib.h> // before mdbtools.h, which includes it inside extern "C"
 
 #include <mdbtools.h>
@@ -153,11 +155,7 @@ ssize_t readPage(const char* name, PageReader& libmdbReader, MdbHandle* mdb, uns
 
 bool hasAccessHeader(const std::vector<char>& bytes)
 {
-    static constexpr char kJet[] = "\x00\x01\x00\x00Standard Jet DB";
-    static constexpr char kAce[] = "\x00\x01\x00\x00Standard ACE DB";
-    constexpr size_t length = sizeof(kJet); // with the terminating zero, which the file holds as well
-    return bytes.size() >= 4096 &&
-           (std::memcmp(bytes.data(), kJet, length) == 0 || std::memcmp(bytes.data(), kAce, length) == 0);
+    return bytes.size() >= 4096 && AccessHeader::matches(bytes.data());
 }
 
 template <typename T> T littleEndian(const unsigned char* at)

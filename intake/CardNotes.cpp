@@ -1,4 +1,4 @@
-#include "import/CardNotes.h"
+#include "intake/CardNotes.h"
 
 #include "conversions/Characters.h"
 #include "operations/CardEntry.h"
@@ -21,6 +21,17 @@ void CardCensus::note(const MemberRecord& record)
         m_tooLong << record.ntarjeta;
     if (rows == 2)
         m_shared << record.ntarjeta;
+}
+
+MemberStore::RecordProducer CardCensus::noting(const MemberStore::RecordProducer& produce)
+{
+    return [this, produce](const MemberStore::AddRecord& add) {
+        *this = CardCensus();
+        return produce([&](const MemberRecord& record) {
+            note(record);
+            return add(record);
+        });
+    };
 }
 
 CardNotes CardCensus::notes() const

@@ -1,4 +1,4 @@
-#include "import/ImportError.h"
+#include "intake/ImportError.h"
 
 QString ImportError::toString() const
 {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "store/MemberRecord.h"
+#include "store/MemberStore.h"
 
 #include <QHash>
 #include <QList>
@@ -30,6 +31,9 @@ class CardCensus
 {
 public:
     void note(const MemberRecord& record);
+    // `produce`, with the card number of every record it adds taken by this census. A transaction tried again
+    // produces its records again: the census then starts anew. The census must outlive what it returns.
+    MemberStore::RecordProducer noting(const MemberStore::RecordProducer& produce);
     qint64 rows() const { return m_rows; }
     CardNotes notes() const;
 
