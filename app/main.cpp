@@ -2,7 +2,7 @@
 #include "app/Language.h"
 #include "app/SociosApp.h"
 #include "cli/CommandLine.h"
-#include "cli/ImportAccessCommand.h"
+#include "cli/ImportReport.h"
 #include "store/MemberStore.h"
 #include "translations/Translations.h"
 #include "window/Clock.h"

@@ -3,7 +3,7 @@
 #include "backup/Backups.h"
 #include "cli/CommandLine.h"
 #include "cli/CommandLineText.h"
-#include "cli/ImportAccessCommand.h"
+#include "cli/ImportReport.h"
 #include "csv/CsvTransfer.h"
 #include "import/WorkerThread.h"
 

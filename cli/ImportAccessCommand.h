@@ -1,7 +1,5 @@
 #pragma once
 
-#include "intake/CardNotes.h"
-#include "intake/ImportError.h"
 #include "store/StoreAddress.h"
 
 #include <QString>
@@ -12,9 +10,3 @@ class QTextStream;
 // file, or a server), writing a one-line summary to `out`, or why nothing was changed to `err`. Returns the exit
 // code.
 int runImportAccess(const QString& file, const StoreAddress& store, QTextStream& out, QTextStream& err);
-
-// The exit code for an import that failed (see ExitCode).
-int exitCodeFor(const ImportError& error);
-
-// Names, after an import's summary line, every card number that the till cannot reach as imported, one a line.
-void writeCardNotes(QTextStream& out, const CardNotes& cards);
