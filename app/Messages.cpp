@@ -1,7 +1,6 @@
 #include "app/Messages.h"
 
 #include "app/WindowText.h"
-#include "store/StoreAddress.h"
 
 #include <QStringList>
 
@@ -9,7 +8,7 @@ namespace {
 
 QString whatFailed(const StoreError& error)
 {
-    if (!StoreAddress::namesServer(error.path)) {
+    if (error.store == StoreError::Store::File) {
         switch (error.kind) {
         case StoreError::Kind::Open:
             return WindowText::tr("The member file cannot be opened:");
@@ -94,7 +93,7 @@ QString advice(const StoreError& error)
         return WindowText::tr("The field «%1» of %2 is empty without a mark; another program has changed it.")
             .arg(error.detail, row);
     }
-    if (StoreAddress::namesServer(error.path))
+    if (error.store == StoreError::Store::Server)
         return serverAdvice(error.cause);
     switch (error.cause) {
     case Cause::Locked:
@@ -146,7 +145,7 @@ QString storeErrorTitle()
 
 QString storeErrorTitle(const StoreError& error)
 {
-    return StoreAddress::namesServer(error.path) ? WindowText::tr("Member server error") : storeErrorTitle();
+    return error.store == StoreError::Store::Server ? WindowText::tr("Member server error") : storeErrorTitle();
 }
 
 QString storeErrorMessage(const StoreError& error)

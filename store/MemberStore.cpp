@@ -62,8 +62,12 @@ StoreResult<MemberRecord> recordAt(const Statement& statement, int first, const 
         const QVariant value = statement.value(first + int(f));
         if (value.isNull()) {
             const QVariant card = statement.value(first + int(Field::ntarjeta));
-            return StoreError{StoreError::Kind::NoValue, engine.path(), QLatin1String(fieldName(f)),
-                              StoreError::Cause::Other, card.isNull() ? QString() : engine.text(card)};
+            return StoreError{StoreError::Kind::NoValue,
+                              engine.path(),
+                              QLatin1String(fieldName(f)),
+                              StoreError::Cause::Other,
+                              card.isNull() ? QString() : engine.text(card),
+                              engine.storeKind()};
         }
         record[f] = engine.text(value);
     }
@@ -289,8 +293,9 @@ StoreResult<QString> StoredRow::text(Field field) const
         if (!stored.isNull())
             card = m_engine.text(stored);
     }
-    return StoreError{StoreError::Kind::NoValue, m_engine.path(), QLatin1String(fieldName(field)),
-                      StoreError::Cause::Other, card};
+    return StoreError{
+        StoreError::Kind::NoValue, m_engine.path(), QLatin1String(fieldName(field)), StoreError::Cause::Other, card,
+        m_engine.storeKind()};
 }
 
 MemberStore::MemberStore(QString path) : MemberStore(StoreAddress::file(path)) {}
@@ -340,7 +345,8 @@ StoreFailure MemberStore::openOrCreate(Indexes indexes, Shape shape) const
 StoreFailure MemberStore::buildMissingIndexes() const
 {
     if (m_refusedWrites)
-        return StoreError{StoreError::Kind::Write, m_path, QStringLiteral("writes are refused"), *m_refusedWrites, {}};
+        return StoreError{StoreError::Kind::Write, m_path, QStringLiteral("writes are refused"),
+                          *m_refusedWrites,        {},     m_engine->storeKind()};
     return m_engine->buildMissingIndexes();
 }
 
@@ -454,8 +460,8 @@ auto MemberStore::inWriteTransaction(Work work, std::optional<std::chrono::milli
         Result result = withEngine(
             [&](StoreEngine& engine) -> Result {
                 if (m_refusedWrites)
-                    return StoreError{
-                        StoreError::Kind::Write, m_path, QStringLiteral("writes are refused"), *m_refusedWrites, {}};
+                    return StoreError{StoreError::Kind::Write, m_path, QStringLiteral("writes are refused"),
+                                      *m_refusedWrites,        {},     engine.storeKind()};
                 if (const std::optional<QSqlError> refused = engine.run(engine.beginWrite()))
                     return engine.error(StoreError::Kind::Write, *refused);
                 Result done = work(engine);
@@ -687,7 +693,7 @@ StoreResult<MemberStore::PointsChange> MemberStore::changePoints(const QString& 
             const QVariant stored = select.value(1);
             if (stored.isNull())
                 return StoreError{StoreError::Kind::NoValue, m_path, QLatin1String(fieldName(Field::puntos)),
-                                  StoreError::Cause::Other, card};
+                                  StoreError::Cause::Other,  card,   engine.storeKind()};
             balance = engine.text(stored);
         }
         const std::optional<QString> changed = change(balance);

@@ -199,11 +199,6 @@ bool StoreAddress::isMemberFile(const QString& file) const
     return false;
 }
 
-bool StoreAddress::namesServer(const QString& displayName)
-{
-    return startsWithScheme(displayName);
-}
-
 QString configurationFile()
 {
     return QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation) + QStringLiteral("/socios.conf");

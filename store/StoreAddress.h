@@ -43,8 +43,6 @@ public:
     // What messages show: the file's path, or the server as postgresql://user@host:port/database (never with a
     // password).
     QString displayName() const;
-    // Whether a display name names a server.
-    static bool namesServer(const QString& displayName);
 
     // File: whether `file` is the member file itself, or the log or journal beside it, under whatever name leads
     // there: what a file written by a command must never replace.

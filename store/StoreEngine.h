@@ -93,6 +93,8 @@ public:
     virtual StoreResult<bool> quickCheck() = 0;
 
     const QString& path() const { return m_path; }
+    // What kind of store this engine works on, for the errors it reports.
+    StoreError::Store storeKind() const { return m_storeKind; }
 
     // Called every few milliseconds while the engine waits for a server to answer (MemberStore::setWaiting()).
     void setWaiting(std::function<void()> waiting) { m_waiting = std::move(waiting); }
@@ -107,7 +109,7 @@ public:
     }
 
 protected:
-    explicit StoreEngine(QString path) : m_path(std::move(path)) {}
+    StoreEngine(QString path, StoreError::Store storeKind) : m_path(std::move(path)), m_storeKind(storeKind) {}
 
     // The same, for the engine's own interface, in UTF-8.
     template <typename Build> const QByteArray& rawSql(const char* key, Build build)
@@ -125,6 +127,7 @@ protected:
     }
 
     QString m_path;
+    StoreError::Store m_storeKind;
     std::function<void()> m_waiting;
 
 private:

@@ -40,11 +40,15 @@ struct StoreError
         CommitUnknown,     // the connection was lost while a change was committed: it may be stored or not
     };
 
+    // What kind of store failed.
+    enum class Store { File, Server };
+
     Kind kind = Kind::Read;
-    QString path;   // the member file, or the server (StoreAddress::displayName())
+    QString path;   // the member file (or the file a copy goes to), or the server (StoreAddress::displayName())
     QString detail; // the database engine's own message, or the field name for NoValue
     Cause cause = Cause::Other;
     QString card = {}; // NoValue: the card number of the row, when it has one
+    Store store = Store::File;
 
     // A one-line English description for logs and test failure output.
     QString toString() const;

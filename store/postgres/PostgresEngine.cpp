@@ -9,14 +9,15 @@
 
 using namespace postgres;
 
-PostgresEngine::PostgresEngine(StoreAddress address) : StoreEngine(address.displayName()), m_address(std::move(address))
+PostgresEngine::PostgresEngine(StoreAddress address)
+    : StoreEngine(address.displayName(), StoreError::Store::Server), m_address(std::move(address))
 {}
 
 PostgresEngine::~PostgresEngine() = default;
 
 StoreError PostgresEngine::failure(StoreError::Kind kind, StoreError::Cause cause, const QString& detail) const
 {
-    return StoreError{kind, m_path, detail, cause, {}};
+    return StoreError{kind, m_path, detail, cause, {}, StoreError::Store::Server};
 }
 
 StoreError PostgresEngine::error(StoreError::Kind kind, const QSqlError& error) const

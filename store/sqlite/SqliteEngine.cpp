@@ -12,7 +12,7 @@
 
 using namespace sqlite;
 
-SqliteEngine::SqliteEngine(QString path) : StoreEngine(std::move(path)) {}
+SqliteEngine::SqliteEngine(QString path) : StoreEngine(std::move(path), StoreError::Store::File) {}
 
 SqliteEngine::~SqliteEngine()
 {

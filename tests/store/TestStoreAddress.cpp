@@ -67,7 +67,6 @@ private slots:
         }
         QVERIFY2(address, qPrintable(error));
         QCOMPARE(address->displayName(), display);
-        QCOMPARE(StoreAddress::namesServer(display), address->isServer());
         QStringList found;
         for (auto it = address->parameters().begin(); it != address->parameters().end(); ++it)
             found << it.key() + '=' + it.value();
