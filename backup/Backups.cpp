@@ -2,7 +2,7 @@
 
 #include "store/FileLock.h"
 #include "store/PendingFile.h"
-#include "store/Schema.h"
+#include "store/sqlite/DatabaseFiles.h"
 #include "store/sqlite/SqliteFile.h"
 
 #include <QDateTime>
@@ -12,15 +12,7 @@
 #include <QRegularExpression>
 
 #include <algorithm>
-#include <cerrno>
 #include <map>
-
-#ifdef Q_OS_UNIX
-#include <unistd.h>
-#endif
-#ifdef Q_OS_WIN
-#include <windows.h>
-#endif
 
 namespace {
 
@@ -135,75 +127,6 @@ Backups::Daily Backups::makeDailyCopy(const MemberStore& store, QDate today) con
 
 namespace {
 
-// What SQLite may leave beside a database that holds changes: a rollback journal, or a write-ahead log.
-const QStringList& kJournals = kChangeSuffixes;
-
-// Copies the bytes of `from` into `to` (created, or emptied), and flushes them to the disk.
-bool copyBytes(const QString& from, const QString& to, QString& why)
-{
-    QFile source(from);
-    QFile target(to);
-    if (!source.open(QIODevice::ReadOnly)) {
-        why = QStringLiteral("cannot read %1: %2").arg(from, source.errorString());
-        return false;
-    }
-    if (!target.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
-        why = QStringLiteral("cannot write %1: %2").arg(to, target.errorString());
-        return false;
-    }
-    QByteArray block;
-    while (!(block = source.read(1 << 20)).isEmpty())
-        if (target.write(block) != block.size()) {
-            why = QStringLiteral("cannot write %1: %2").arg(to, target.errorString());
-            return false;
-        }
-    if (source.error() != QFileDevice::NoError || !target.flush()) {
-        why = QStringLiteral("cannot copy %1 to %2: %3")
-                  .arg(from, to, source.error() != QFileDevice::NoError ? source.errorString() : target.errorString());
-        return false;
-    }
-    target.close();
-    if (!PendingFile::flushFile(to)) {
-        why = QStringLiteral("cannot flush %1 to the disk").arg(to);
-        return false;
-    }
-    return true;
-}
-
-enum class Kept { Done, NameTaken, Failed };
-
-// Gives the file at `path` a second name, `aside`, never over a file there: the same file where the file system
-// allows it, otherwise a flushed copy.
-Kept keepUnder(const QString& path, const QString& aside, QString& why)
-{
-#ifdef Q_OS_UNIX
-    if (::link(QFile::encodeName(path).constData(), QFile::encodeName(aside).constData()) == 0)
-        return Kept::Done;
-    if (errno == EEXIST)
-        return Kept::NameTaken;
-#elif defined(Q_OS_WIN)
-    if (CreateHardLinkW(reinterpret_cast<LPCWSTR>(QDir::toNativeSeparators(aside).utf16()),
-                        reinterpret_cast<LPCWSTR>(QDir::toNativeSeparators(path).utf16()), nullptr))
-        return Kept::Done;
-    if (GetLastError() == ERROR_ALREADY_EXISTS)
-        return Kept::NameTaken;
-#endif
-    // No second names here (a FAT disk, some shares): a copy, made under a temporary name.
-    Result<PendingFile, StoreError> pending = PendingFile::create(aside);
-    if (!pending) {
-        why = pending.error().toString();
-        return Kept::Failed;
-    }
-    if (!copyBytes(path, pending->path(), why))
-        return Kept::Failed;
-    const StoreResult<bool> placed = pending.value().putInPlace();
-    if (!placed) {
-        why = placed.error().toString();
-        return Kept::Failed;
-    }
-    return *placed ? Kept::Done : Kept::NameTaken;
-}
-
 // Keeps the member file, and what an interrupted save left beside it, under a name of its own in its folder
 // ("dorvel (antes de restaurar 2026-12-06 15.30.00).mdb"), while it stays where it is. The name kept, or none with
 // `why`.
@@ -216,24 +139,14 @@ std::optional<QString> keepAside(const QString& memberPath, QString& why)
             member.absoluteDir().filePath(QStringLiteral("%1 (antes de restaurar %2%3).%4")
                                               .arg(member.completeBaseName(), stamp,
                                                    n > 1 ? QStringLiteral(" %1").arg(n) : QString(), member.suffix()));
-        const bool taken = std::any_of(kJournals.begin(), kJournals.end(),
-                                       [&](const QString& beside) { return QFileInfo::exists(aside + beside); });
-        if (taken)
+        switch (DatabaseFiles::keepAside(memberPath, aside, why)) {
+        case DatabaseFiles::Kept::Done:
+            return aside;
+        case DatabaseFiles::Kept::NameTaken:
             continue;
-        const Kept kept = keepUnder(memberPath, aside, why);
-        if (kept == Kept::NameTaken)
-            continue;
-        if (kept == Kept::Failed)
+        case DatabaseFiles::Kept::Failed:
             return std::nullopt;
-        for (const QString& beside : kJournals)
-            if (QFileInfo::exists(memberPath + beside) &&
-                keepUnder(memberPath + beside, aside + beside, why) != Kept::Done) {
-                for (const QString& undo : kJournals)
-                    QFile::remove(aside + undo);
-                QFile::remove(aside);
-                return std::nullopt;
-            }
-        return aside;
+        }
     }
     why = QStringLiteral("no free name to keep %1 under").arg(memberPath);
     return std::nullopt;
@@ -253,11 +166,8 @@ Result<std::pair<qint64, qint64>, RestoreError> bringIn(const QString& copy, con
 {
     using Kind = RestoreError::Kind;
     QString why;
-    if (!copyBytes(copy, incoming.path(), why))
+    if (!DatabaseFiles::copyWithLeftover(copy, incoming.path(), why))
         return restoreFailure(Kind::Failed, why);
-    if (const std::optional<SqliteFile::Leftover> leftover = SqliteFile::leftoverBeside(copy))
-        if (!copyBytes(leftover->path, incoming.path() + leftover->path.mid(copy.size()), why))
-            return restoreFailure(Kind::Failed, why);
     qint64 count = 0;
     qint64 erasedAgain = 0;
     {
@@ -306,27 +216,13 @@ Result<QString, RestoreError> replaceMemberFile(PendingFile& incoming, const std
     const std::optional<QString> aside = keepAside(memberPath, why);
     if (!aside)
         return restoreFailure(Kind::Failed, QStringLiteral("cannot keep %1 aside: %2").arg(memberPath, why));
-    const auto removeAside = [&] {
-        for (const QString& beside : QStringList{QString()} + kJournals)
-            QFile::remove(*aside + beside);
-    };
     if (held && !(SqliteFile::identityOf(memberPath) == held->identity())) {
-        removeAside();
+        DatabaseFiles::removeKept(*aside);
         return restoreFailure(Kind::InUse, QStringLiteral("%1 was replaced meanwhile").arg(memberPath));
     }
-    // A journal or log left beside the file now at the path would be replayed into the copy: it is kept aside.
-    for (const QString& beside : kSideFileSuffixes)
-        QFile::remove(memberPath + beside);
-    if (const StoreFailure moved = incoming.replaceTarget()) {
-        // The file stays; what was beside it comes back from where it was kept.
-        bool back = true;
-        for (const QString& beside : kJournals)
-            if (QFileInfo::exists(*aside + beside))
-                back = keepUnder(*aside + beside, memberPath + beside, why) == Kept::Done && back;
-        if (back)
-            removeAside();
+    // What was beside the member file is kept aside with it; a failed move brings it back.
+    if (const StoreFailure moved = DatabaseFiles::replaceKeptAside(incoming, *aside))
         return restoreFailure(Kind::Failed, QStringLiteral("cannot move the copy into place"), moved);
-    }
     return *aside;
 }
 
@@ -409,7 +305,7 @@ Backups::CopiesErased Backups::eraseFromCopies(std::span<const ErasedCard> erase
         // Rewritten beside it, and put in its place only once checked: the copy is whole at every moment.
         QString why;
         Result<PendingFile, StoreError> made = PendingFile::create(copy.path);
-        if (made && copyBytes(copy.path, made->path(), why)) {
+        if (made && PendingFile::copyFile(copy.path, made->path(), why)) {
             const MemberStore rewritten(made->path());
             const StoreFailure problem = rewritten.openOrCreate(MemberStore::Indexes::Defer);
             const StoreResult<qint64> removed =

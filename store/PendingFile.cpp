@@ -276,3 +276,34 @@ void PendingFile::flushFolder(const QString& folder)
     Q_UNUSED(folder);
 #endif
 }
+
+bool PendingFile::copyFile(const QString& from, const QString& to, QString& why)
+{
+    QFile source(from);
+    QFile target(to);
+    if (!source.open(QIODevice::ReadOnly)) {
+        why = QStringLiteral("cannot read %1: %2").arg(from, source.errorString());
+        return false;
+    }
+    if (!target.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+        why = QStringLiteral("cannot write %1: %2").arg(to, target.errorString());
+        return false;
+    }
+    QByteArray block;
+    while (!(block = source.read(1 << 20)).isEmpty())
+        if (target.write(block) != block.size()) {
+            why = QStringLiteral("cannot write %1: %2").arg(to, target.errorString());
+            return false;
+        }
+    if (source.error() != QFileDevice::NoError || !target.flush()) {
+        why = QStringLiteral("cannot copy %1 to %2: %3")
+                  .arg(from, to, source.error() != QFileDevice::NoError ? source.errorString() : target.errorString());
+        return false;
+    }
+    target.close();
+    if (!flushFile(to)) {
+        why = QStringLiteral("cannot flush %1 to the disk").arg(to);
+        return false;
+    }
+    return true;
+}

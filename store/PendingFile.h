@@ -46,6 +46,9 @@ public:
     // Flushes a file's contents, or a folder's names (a rename in it), to the disk.
     static bool flushFile(const QString& path);
     static void flushFolder(const QString& folder);
+    // Copies the bytes of `from` into `to` (created, or emptied), and flushes them to the disk. False, with `why`,
+    // when it cannot.
+    static bool copyFile(const QString& from, const QString& to, QString& why);
 
 private:
     PendingFile(QString target, QString path, std::optional<FileLock> lock);
