@@ -88,14 +88,14 @@ bool SociosApp::start(const Clock& clock)
     // While a server is waited for, the window is repainted and timers run; the operator's keys and clicks wait
     // for the operation to end.
     m_store.setWaiting([] { QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents); });
-    StoreFailure failure = m_store.openOrCreate(MemberStore::Indexes::Defer);
+    StoreResult<void> started = m_store.openOrCreate(MemberStore::Indexes::Defer);
     // Without its indexes the list of a large file takes seconds to read: the window comes first.
-    const bool listLater = !failure && m_store.startup().indexesMissing;
-    if (!failure)
-        failure = m_form.load(m_store, clock, listLater ? Form1::BirthdayList::Later : Form1::BirthdayList::Now);
-    if (failure) {
-        qWarning("socios: %s", qUtf8Printable(failure->toString()));
-        m_messages.storeFailure(*failure);
+    const bool listLater = started && m_store.startup().indexesMissing;
+    if (started)
+        started = m_form.load(m_store, clock, listLater ? Form1::BirthdayList::Later : Form1::BirthdayList::Now);
+    if (!started) {
+        qWarning("socios: %s", qUtf8Printable(started.error().toString()));
+        m_messages.storeFailure(started.error());
         return false;
     }
     m_view = std::make_unique<FormView>(m_form);
@@ -168,8 +168,8 @@ void SociosApp::startChecks(QDate today, bool listLater)
         const MemberStore store(address);
         if (listLater) {
             // A file that cannot be written keeps its lookups unindexed.
-            if (const StoreFailure failed = writable ? store.buildMissingIndexes() : std::nullopt)
-                qWarning("socios: lookups stay unindexed: %s", qUtf8Printable(failed->toString()));
+            if (const StoreResult<void> built = writable ? store.buildMissingIndexes() : StoreResult<void>(); !built)
+                qWarning("socios: lookups stay unindexed: %s", qUtf8Printable(built.error().toString()));
             else if (writable)
                 qCInfo(lcStartup, "indexes built");
             // Read here, so that a file left without its indexes is read whole without holding up the window.
@@ -190,7 +190,7 @@ void SociosApp::startChecks(QDate today, bool listLater)
             return;
         const StoreResult<bool> intact = store.quickCheck();
         qCInfo(lcStartup, "file checked");
-        if (!intact.ok()) {
+        if (!intact) {
             qWarning("socios: the check of the member file did not finish: %s",
                      qUtf8Printable(intact.error().toString()));
             return;

@@ -70,7 +70,7 @@ int main(int argc, char* argv[])
 
     QTemporaryDir folder;
     const MemberStore store(folder.filePath(QStringLiteral("dorvel.mdb")));
-    StoreFailure failure = store.openOrCreate();
+    StoreResult<void> made = store.openOrCreate();
     const MemberRecord members[] = {
         member("0007", "Ana", "Ruiz Gómez", "13/03/1985"),
         member("0012", "José Antonio", "Núñez Peña", "11/03/1979"),
@@ -89,15 +89,15 @@ int main(int argc, char* argv[])
     complete.fcaducidad = QStringLiteral("09/2028");
     complete.puntos = QStringLiteral(" 17.5");
     for (const MemberRecord& m : members)
-        if (!failure)
-            failure = store.append(m);
-    if (!failure)
-        failure = store.append(complete);
+        if (made)
+            made = store.append(m);
+    if (made)
+        made = store.append(complete);
     Form1 form;
-    if (!failure)
-        failure = form.load(store, FixedClock(QDate(2026, 3, 10)));
-    if (failure) {
-        err << failure->toString() << '\n';
+    if (made)
+        made = form.load(store, FixedClock(QDate(2026, 3, 10)));
+    if (!made) {
+        err << made.error().toString() << '\n';
         return 1;
     }
 

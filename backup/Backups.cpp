@@ -95,7 +95,7 @@ Backups::Daily Backups::makeDailyCopy(const MemberStore& store, QDate today) con
     }
     // Named as a copy only once it is complete and checked, never over a copy there.
     const QString copy = QDir(folder()).filePath(copyName(m_memberPath, today));
-    if (StoreFailure failed = store.backupTo(copy)) {
+    if (StoreResult<void> done = store.backupTo(copy); !done) {
         // Another till that started today made it meanwhile: one copy a day between them.
         if (QFileInfo(copy).isFile()) {
             daily.outcome = Daily::Outcome::Existed;
@@ -103,11 +103,11 @@ Backups::Daily Backups::makeDailyCopy(const MemberStore& store, QDate today) con
         }
         // Only the member file's own check says that it is damaged: a copy may come out damaged on its way to the
         // copies' disk.
-        if (failed->cause == StoreError::Cause::Damaged) {
+        if (done.error().cause == StoreError::Cause::Damaged) {
             const StoreResult<bool> intact = store.quickCheck();
             daily.fileDamaged = intact && !*intact;
         }
-        daily.error = failed;
+        daily.error = done.error();
         return daily;
     }
     daily.outcome = Daily::Outcome::Made;
@@ -172,8 +172,8 @@ Result<std::pair<qint64, qint64>, RestoreError> bringIn(const QString& copy, con
     qint64 erasedAgain = 0;
     {
         const MemberStore check(incoming.path());
-        StoreFailure problem = check.openOrCreate(MemberStore::Indexes::Defer, MemberStore::Shape::Exact);
-        const StoreResult<bool> intact = problem ? StoreResult<bool>(*problem) : check.quickCheck();
+        StoreResult<void> opened = check.openOrCreate(MemberStore::Indexes::Defer, MemberStore::Shape::Exact);
+        const StoreResult<bool> intact = !opened ? StoreResult<bool>(opened.error()) : check.quickCheck();
         const StoreResult<std::vector<ErasedCard>> own =
             intact ? check.erasures() : StoreResult<std::vector<ErasedCard>>(intact.error());
         if (!own || !*intact)
@@ -221,8 +221,8 @@ Result<QString, RestoreError> replaceMemberFile(PendingFile& incoming, const std
         return restoreFailure(Kind::InUse, QStringLiteral("%1 was replaced meanwhile").arg(memberPath));
     }
     // What was beside the member file is kept aside with it; a failed move brings it back.
-    if (const StoreFailure moved = DatabaseFiles::replaceKeptAside(incoming, *aside))
-        return restoreFailure(Kind::Failed, QStringLiteral("cannot move the copy into place"), moved);
+    if (const StoreResult<void> moved = DatabaseFiles::replaceKeptAside(incoming, *aside); !moved)
+        return restoreFailure(Kind::Failed, QStringLiteral("cannot move the copy into place"), moved.error());
     return *aside;
 }
 
@@ -253,9 +253,9 @@ Result<Restored, RestoreError> restoreCopy(const QString& copy, const QString& m
     std::vector<ErasedCard> erased;
     if (replacing) {
         const MemberStore current(memberPath);
-        const StoreFailure problem = current.openOrCreate(MemberStore::Indexes::Defer);
+        const StoreResult<void> opened = current.openOrCreate(MemberStore::Indexes::Defer);
         StoreResult<std::vector<ErasedCard>> named =
-            problem ? StoreResult<std::vector<ErasedCard>>(*problem) : current.erasures();
+            !opened ? StoreResult<std::vector<ErasedCard>>(opened.error()) : current.erasures();
         if (!named)
             return restoreFailure(Kind::Failed,
                                   QStringLiteral("cannot read the register of erasures of %1, which the copy must "
@@ -307,9 +307,9 @@ Backups::CopiesErased Backups::eraseFromCopies(std::span<const ErasedCard> erase
         Result<PendingFile, StoreError> made = PendingFile::create(copy.path);
         if (made && PendingFile::copyFile(copy.path, made->path(), why)) {
             const MemberStore rewritten(made->path());
-            const StoreFailure problem = rewritten.openOrCreate(MemberStore::Indexes::Defer);
+            const StoreResult<void> opened = rewritten.openOrCreate(MemberStore::Indexes::Defer);
             const StoreResult<qint64> removed =
-                problem ? StoreResult<qint64>(*problem) : rewritten.applyErasures(erased);
+                !opened ? StoreResult<qint64>(opened.error()) : rewritten.applyErasures(erased);
             const StoreResult<bool> intact = removed ? rewritten.quickCheck() : StoreResult<bool>(removed.error());
             if (!intact)
                 why = intact.error().toString();
@@ -321,8 +321,8 @@ Backups::CopiesErased Backups::eraseFromCopies(std::span<const ErasedCard> erase
         if (why.isEmpty() && SqliteFile::leftoverBeside(made->path()))
             why = QStringLiteral("the log of the rewritten copy could not be written into it");
         if (why.isEmpty())
-            if (const StoreFailure moved = made.value().replaceTarget())
-                why = moved->toString();
+            if (const StoreResult<void> moved = made.value().replaceTarget(); !moved)
+                why = moved.error().toString();
         if (why.isEmpty())
             result.rewritten << copy.path;
         else

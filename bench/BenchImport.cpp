@@ -105,19 +105,19 @@ void outputTakenAndMapped(benchmark::State& state)
         ImportSummary summary;
         ReaderOutput parser(
             kFixture, false,
-            [&](const AccessTableHead& head) -> ImportStatus {
+            [&](const AccessTableHead& head) -> ImportResult<void> {
                 columns = FichaColumns::find(head, kFixture).value();
-                return std::nullopt;
+                return {};
             },
-            [&](const AccessRow& row) -> ImportStatus {
+            [&](const AccessRow& row) -> ImportResult<void> {
                 records.push_back(columns->record(row, qint64(records.size()) + 1, summary).value());
-                return std::nullopt;
+                return {};
             });
         // In pieces the size of a pipe's buffer, as the output arrives.
-        ImportStatus failure;
-        for (qsizetype at = 0; at < output.size() && !failure; at += 65536)
-            failure = parser.feed(output.mid(at, 65536));
-        if (failure || parser.finish() || records.size() != generatedMembers().size())
+        ImportResult<void> fed;
+        for (qsizetype at = 0; at < output.size() && fed; at += 65536)
+            fed = parser.feed(output.mid(at, 65536));
+        if (!fed || !parser.finish().ok() || records.size() != generatedMembers().size())
             state.SkipWithError("the output was refused");
     }
     state.counters["rows"] = double(generatedMembers().size());
@@ -129,13 +129,13 @@ void memberFileWritten(benchmark::State& state)
     for (auto _ : state) {
         const QString path = freshPath();
         const MemberStore store(path);
-        const auto produce = [&](const MemberStore::AddRecord& add) -> StoreFailure {
+        const auto produce = [&](const MemberStore::AddRecord& add) -> StoreResult<void> {
             for (const MemberRecord& member : members)
-                if (StoreFailure failed = add(member))
-                    return failed;
-            return std::nullopt;
+                if (StoreResult<void> done = add(member); !done)
+                    return done;
+            return {};
         };
-        if (store.openOrCreate() || !store.fillEmpty(produce).value() ||
+        if (!store.openOrCreate().ok() || !store.fillEmpty(produce).value() ||
             store.rowCount().value() != qint64(members.size()))
             state.SkipWithError("the member file was not written");
         state.PauseTiming();

@@ -57,8 +57,8 @@ QString memberFile(int members)
         QTextStream(stderr) << "generating " << path << "...\n";
         GeneratorOptions options;
         options.members = members;
-        if (const StoreFailure failure = generateMemberFile(path, options))
-            qFatal("%s", qUtf8Printable(failure->toString()));
+        if (const StoreResult<void> done = generateMemberFile(path, options); !done)
+            qFatal("%s", qUtf8Printable(done.error().toString()));
     }
     return path;
 }
@@ -127,7 +127,7 @@ void lookupByReadingEveryRow(benchmark::State& state, int members)
     for (auto _ : state) {
         const QString card = generatedCard(int(random.bounded(members)));
         int found = 0;
-        const StoreFailure failure = store.scan(allFields(), [&](const StoredRow& row) -> StoreFailure {
+        const StoreResult<void> scanned = store.scan(allFields(), [&](const StoredRow& row) -> StoreResult<void> {
             if (row.text(Field::ntarjeta).value() == card) {
                 MemberRecord record;
                 for (Field f : allFields())
@@ -135,9 +135,9 @@ void lookupByReadingEveryRow(benchmark::State& state, int members)
                 benchmark::DoNotOptimize(record);
                 ++found;
             }
-            return std::nullopt;
+            return {};
         });
-        if (failure || found != 1)
+        if (!scanned || found != 1)
             state.SkipWithError("wrong lookup result");
     }
 }
@@ -149,7 +149,7 @@ void startup(benchmark::State& state, int members)
     qsizetype listed = 0;
     for (auto _ : state) {
         Form1 form;
-        if (form.load(store, clock))
+        if (!form.load(store, clock).ok())
             state.SkipWithError("start-up failed");
         listed = form.birthdayList.items().size();
     }
@@ -162,11 +162,11 @@ void startupReadingEveryRow(benchmark::State& state, int members)
     const MemberStore store(memberFile(members));
     static constexpr Field kRead[] = {Field::fnacimiento, Field::nombre, Field::apellidos, Field::ntarjeta};
     for (auto _ : state) {
-        const StoreFailure failure = store.scan(kRead, [](const StoredRow& row) -> StoreFailure {
+        const StoreResult<void> scanned = store.scan(kRead, [](const StoredRow& row) -> StoreResult<void> {
             benchmark::DoNotOptimize(row.text(Field::fnacimiento));
-            return std::nullopt;
+            return {};
         });
-        if (failure)
+        if (!scanned)
             state.SkipWithError("scan failed");
     }
 }
@@ -180,7 +180,7 @@ void append(benchmark::State& state, int members)
     int next = members + 100'000;
     for (auto _ : state) {
         record.ntarjeta = generatedCard(next++);
-        if (store.append(record))
+        if (!store.append(record).ok())
             state.SkipWithError("append failed");
     }
 }
@@ -454,8 +454,8 @@ struct BenchStore
             administer(QStringLiteral("CREATE DATABASE ") + name);
             GeneratorOptions options;
             options.members = count;
-            if (const StoreFailure failure = generateMembers(address, options))
-                qFatal("%s", qUtf8Printable(failure->toString()));
+            if (const StoreResult<void> done = generateMembers(address, options); !done)
+                qFatal("%s", qUtf8Printable(done.error().toString()));
         }
         return address;
     }
@@ -599,7 +599,7 @@ void latencyStartup(benchmark::State& state, BenchStore where, int members)
     for (auto _ : state) {
         latencies.time([&] {
             Form1 form;
-            if (form.load(store, clock))
+            if (!form.load(store, clock).ok())
                 state.SkipWithError("start-up failed");
         });
     }

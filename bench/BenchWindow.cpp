@@ -116,19 +116,19 @@ QString memberFile(const QString& name, const std::vector<MemberRecord>& rows)
     if (QFile::exists(path))
         return path;
     const MemberStore store(path);
-    StoreFailure failure = store.openOrCreate();
-    if (!failure) {
-        const StoreResult<bool> filled = store.fillEmpty([&](const MemberStore::AddRecord& add) -> StoreFailure {
+    StoreResult<void> made = store.openOrCreate();
+    if (made) {
+        const StoreResult<bool> filled = store.fillEmpty([&](const MemberStore::AddRecord& add) -> StoreResult<void> {
             for (const MemberRecord& row : rows)
-                if (StoreFailure failed = add(row))
-                    return failed;
-            return std::nullopt;
+                if (StoreResult<void> done = add(row); !done)
+                    return done;
+            return {};
         });
         if (!filled)
-            failure = filled.error();
+            made = filled.error();
     }
-    if (failure)
-        qFatal("%s", qUtf8Printable(failure->toString()));
+    if (!made)
+        qFatal("%s", qUtf8Printable(made.error().toString()));
     return path;
 }
 
@@ -146,7 +146,7 @@ void queryPass(benchmark::State& state, const QString& path, const QString& card
 {
     const MemberStore store(path);
     Form1 form;
-    if (form.load(store, FixedClock(QDate(2026, 3, 27))))
+    if (!form.load(store, FixedClock(QDate(2026, 3, 27))).ok())
         state.SkipWithError("start-up failed");
     FormView view(form);
     view.show();

@@ -23,16 +23,16 @@ inline std::vector<MemberRecord> generatedMembers(const QDir& folder, int count)
     GeneratorOptions options;
     options.members = count;
     std::vector<MemberRecord> records;
-    StoreFailure failure = QFile::exists(path) ? std::nullopt : generateMemberFile(path, options);
-    if (!failure)
-        failure = MemberStore(path).scan(allFields(), [&](const StoredRow& row) -> StoreFailure {
+    StoreResult<void> made = QFile::exists(path) ? StoreResult<void>() : generateMemberFile(path, options);
+    if (made)
+        made = MemberStore(path).scan(allFields(), [&](const StoredRow& row) -> StoreResult<void> {
             MemberRecord& record = records.emplace_back();
             for (Field f : allFields())
                 record[f] = row.text(f).value();
-            return std::nullopt;
+            return {};
         });
-    if (failure)
-        qFatal("%s", qUtf8Printable(failure->toString()));
+    if (!made)
+        qFatal("%s", qUtf8Printable(made.error().toString()));
     return records;
 }
 

@@ -101,8 +101,8 @@ int runBackup(const QString& folder, const StoreAddress& store, QTextStream& out
     const QString copy = QDir(folder).absoluteFilePath(
         QStringLiteral("%1-%2.mdb")
             .arg(name, QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd-HHmmss"))));
-    if (const StoreFailure failed = MemberStore(store).backupTo(copy))
-        return storeFailure(*failed, err);
+    if (const StoreResult<void> done = MemberStore(store).backupTo(copy); !done)
+        return storeFailure(done.error(), err);
     out << "socios: " << CommandLineText::tr("copied %1 to %2, checked").arg(store.displayName(), copy) << '\n';
     return kExitOk;
 }

@@ -92,7 +92,7 @@ QByteArray record(const QStringList& cells, QChar separator)
     return (line + QLatin1String("\r\n")).toUtf8();
 }
 
-std::optional<ParseError> parse(const QByteArray& bytes, const RecordVisitor& record, QChar* separatorFound)
+Result<void, ParseError> parse(const QByteArray& bytes, const RecordVisitor& record, QChar* separatorFound)
 {
     // A file that says it is UTF-8 is read as nothing else: a stray byte of another code page would otherwise turn
     // every accent of the file into two wrong characters.
@@ -172,7 +172,7 @@ std::optional<ParseError> parse(const QByteArray& bytes, const RecordVisitor& re
         endRecord();
     if (records == 0)
         return ParseError{1, QStringLiteral("the file holds no header line")};
-    return std::nullopt;
+    return {};
 }
 
 } // namespace Csv

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "store/Result.h"
+
 #include <QByteArray>
 #include <QList>
 #include <QString>
@@ -37,6 +39,6 @@ struct ParseError
 // lines end with CR LF or LF. Blank lines are skipped. Each record goes to `record` as it is read, with the line
 // it starts on (from 1), the header first; the separator found goes to `separator`.
 using RecordVisitor = std::function<void(const QStringList& cells, int line)>;
-std::optional<ParseError> parse(const QByteArray& bytes, const RecordVisitor& record, QChar* separator = nullptr);
+Result<void, ParseError> parse(const QByteArray& bytes, const RecordVisitor& record, QChar* separator = nullptr);
 
 } // namespace Csv

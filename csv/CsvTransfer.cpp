@@ -89,8 +89,8 @@ public:
         if (m_file.error() != QFileDevice::NoError)
             return failed(m_file.errorString());
         // Moved over the target, the new name flushed to the disk too.
-        if (const StoreFailure moved = m_pending->replaceTarget())
-            return failed(moved->detail);
+        if (const StoreResult<void> moved = m_pending->replaceTarget(); !moved)
+            return failed(moved.error().detail);
         return true;
     }
 
@@ -126,7 +126,7 @@ Result<CsvExported, CsvExportError> exportMembers(const MemberStore& store, cons
     CsvExported exported;
     std::optional<CsvExportError> notWritten;
     QStringList cells;
-    const StoreFailure failure = store.scan(allFields(), [&](const StoredRow& row) -> StoreFailure {
+    const StoreResult<void> scanned = store.scan(allFields(), [&](const StoredRow& row) -> StoreResult<void> {
         cells.clear();
         for (Field f : allFields()) {
             const StoreResult<QString> text = row.text(f);
@@ -142,12 +142,12 @@ Result<CsvExported, CsvExportError> exportMembers(const MemberStore& store, cons
             notWritten = CsvExportError{std::nullopt, file, out.errorString()};
             return StoreError{StoreError::Kind::Read, store.path(), out.errorString(), StoreError::Cause::Other, {}};
         }
-        return std::nullopt;
+        return {};
     });
     if (notWritten)
         return *notWritten;
-    if (failure)
-        return CsvExportError{failure, {}, {}};
+    if (!scanned)
+        return CsvExportError{scanned.error(), {}, {}};
     if (!out.write(buffer) || !out.commit())
         return CsvExportError{std::nullopt, file, out.errorString()};
     return exported;
@@ -169,17 +169,17 @@ ImportResult<CsvImported> importMembers(const QString& file, const StoreAddress&
     // (nothing of it is kept) and is reported as the file's.
     std::optional<ImportError> fault;
     QChar separator;
-    const MemberStore::RecordProducer produce = [&](const MemberStore::AddRecord& add) -> StoreFailure {
+    const MemberStore::RecordProducer produce = [&](const MemberStore::AddRecord& add) -> StoreResult<void> {
         // The columns by the names of their header, whatever their case and order; other columns are left out.
         std::array<qsizetype, kFieldCount> column{};
         qsizetype headerCells = 0;
         bool headerRead = false;
-        StoreFailure added;
+        StoreResult<void> added;
         MemberRecord record;
-        const std::optional<Csv::ParseError> failed = Csv::parse(
+        const Result<void, Csv::ParseError> parsed = Csv::parse(
             bytes,
             [&](const QStringList& cells, int line) {
-                if (fault || added)
+                if (fault || !added)
                     return;
                 if (!headerRead) {
                     headerRead = true;
@@ -212,9 +212,9 @@ ImportResult<CsvImported> importMembers(const QString& file, const StoreAddress&
                 added = add(record);
             },
             &separator);
-        if (failed && !fault)
+        if (!parsed && !fault)
             fault = csvError(ImportError::Kind::BadValue, file,
-                             QStringLiteral("line %1: %2").arg(failed->line).arg(failed->what));
+                             QStringLiteral("line %1: %2").arg(parsed.error().line).arg(parsed.error().what));
         if (fault)
             return StoreError{StoreError::Kind::Read, file, fault->toString(), StoreError::Cause::Other, {}};
         return added;

@@ -61,20 +61,21 @@ QString AccessReader::defaultProgram()
 ImportResult<AccessTableHead> AccessReader::readHead(const QString& file, const QString& table) const
 {
     ReaderOutput output(file, true, {}, {});
-    if (ImportStatus error = run(file, table, output, {}))
-        return *error;
+    if (ImportResult<void> done = run(file, table, output, {}); !done)
+        return done.error();
     return output.head();
 }
 
-ImportStatus AccessReader::read(const QString& file, const QString& table, const ReaderOutput::HeadVisitor& onHead,
-                                const ReaderOutput::RowVisitor& onRow, const Progress& progress) const
+ImportResult<void> AccessReader::read(const QString& file, const QString& table,
+                                      const ReaderOutput::HeadVisitor& onHead, const ReaderOutput::RowVisitor& onRow,
+                                      const Progress& progress) const
 {
     ReaderOutput output(file, false, onHead, onRow);
     return run(file, table, output, progress);
 }
 
-ImportStatus AccessReader::run(const QString& file, const QString& table, ReaderOutput& output,
-                               const Progress& progress) const
+ImportResult<void> AccessReader::run(const QString& file, const QString& table, ReaderOutput& output,
+                                     const Progress& progress) const
 {
     const auto failure = [&](ImportError::Kind kind, const QString& detail) {
         return ImportError{kind, file, detail, std::nullopt};
@@ -139,8 +140,8 @@ ImportStatus AccessReader::run(const QString& file, const QString& table, Reader
             if (written > outputCap)
                 return stop(failure(ImportError::Kind::Damaged,
                                     QStringLiteral("the reader wrote more than %1 bytes").arg(outputCap)));
-            if (ImportStatus error = output.feed(chunk))
-                return stop(*error);
+            if (ImportResult<void> done = output.feed(chunk); !done)
+                return stop(done.error());
             if (progress && output.rowsRead() != rowsReported) {
                 rowsReported = output.rowsRead();
                 progress(rowsReported, output.head().rows);

@@ -27,8 +27,8 @@ public:
 
     // The whole table: the head, then every row in stored order. Only a complete reading returns no error; the
     // visitors may have seen rows by then, and must discard them on an error.
-    ImportStatus read(const QString& file, const QString& table, const ReaderOutput::HeadVisitor& onHead,
-                      const ReaderOutput::RowVisitor& onRow, const Progress& progress = {}) const;
+    ImportResult<void> read(const QString& file, const QString& table, const ReaderOutput::HeadVisitor& onHead,
+                            const ReaderOutput::RowVisitor& onRow, const Progress& progress = {}) const;
 
     // How long the reader may run without writing anything, and in all, for a file of `bytes` bytes.
     static int silenceLimitMs() { return 3000; }
@@ -38,7 +38,8 @@ public:
     static qint64 memoryLimit(qint64 bytes) { return (qint64(256) << 20) + 4 * bytes; }
 
 private:
-    ImportStatus run(const QString& file, const QString& table, ReaderOutput& output, const Progress& progress) const;
+    ImportResult<void> run(const QString& file, const QString& table, ReaderOutput& output,
+                           const Progress& progress) const;
 
     QString m_program;
 };

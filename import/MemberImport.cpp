@@ -1,7 +1,7 @@
 #include "import/MemberImport.h"
 
-#include "store/MemberStore.h"
 #include "intake/PutMembers.h"
+#include "store/MemberStore.h"
 #include "store/PendingFile.h"
 #include "store/StoreFilling.h"
 
@@ -44,11 +44,11 @@ FileState stateOf(const QString& path)
 
 MemberStore::RecordProducer producerOf(const std::vector<MemberRecord>& records)
 {
-    return [&records](const MemberStore::AddRecord& add) -> StoreFailure {
+    return [&records](const MemberStore::AddRecord& add) -> StoreResult<void> {
         for (const MemberRecord& record : records)
-            if (StoreFailure failure = add(record))
-                return failure;
-        return std::nullopt;
+            if (StoreResult<void> done = add(record); !done)
+                return done;
+        return {};
     };
 }
 
@@ -144,24 +144,24 @@ ImportResult<AccessMembers> readAccessMembers(const AccessReader& reader, const 
 {
     AccessMembers members;
     std::optional<FichaColumns> columns;
-    const auto onHead = [&](const AccessTableHead& head) -> ImportStatus {
+    const auto onHead = [&](const AccessTableHead& head) -> ImportResult<void> {
         ImportResult<FichaColumns> found = FichaColumns::find(head, file);
         if (!found)
             return found.error();
         columns = std::move(found).value();
         members.records.reserve(std::size_t(std::min<qint64>(head.rows, 65536))); // a damaged count may be huge
         members.summary.converted = columns->convertedFields();
-        return std::nullopt;
+        return {};
     };
-    const auto onRow = [&](const AccessRow& row) -> ImportStatus {
+    const auto onRow = [&](const AccessRow& row) -> ImportResult<void> {
         ImportResult<MemberRecord> record = columns->record(row, qint64(members.records.size()) + 1, members.summary);
         if (!record)
             return record.error();
         members.records.push_back(std::move(record).value());
-        return std::nullopt;
+        return {};
     };
-    if (ImportStatus failure = reader.read(file, kTable, onHead, onRow, progress))
-        return *failure;
+    if (ImportResult<void> done = reader.read(file, kTable, onHead, onRow, progress); !done)
+        return done.error();
     members.summary.members = qint64(members.records.size());
     return members;
 }
@@ -176,18 +176,18 @@ ImportResult<qint64> countAccessMembers(const AccessReader& reader, const QStrin
     return head->rows;
 }
 
-// An import never merges: a store that holds members is refused, with nothing read or written.
-ImportStatus refuseIfHoldsMembers(const MemberStore& store, const QString& source)
+// An import never merges: a store that holds members is refused (HoldsMembers), with nothing read or written.
+ImportResult<void> holdsNoMembers(const MemberStore& store, const QString& source)
 {
-    if (StoreFailure failure = store.openOrCreate())
-        return storeImportError(source, *failure);
+    if (StoreResult<void> done = store.openOrCreate(); !done)
+        return storeImportError(source, done.error());
     const StoreResult<qint64> rows = store.rowCount();
     if (!rows)
         return storeImportError(source, rows.error());
     if (*rows > 0)
         return error(ImportError::Kind::HoldsMembers, source,
                      QStringLiteral("%1 holds %2 members").arg(store.path()).arg(*rows));
-    return std::nullopt;
+    return {};
 }
 
 ImportResult<ImportSummary> importAccessFile(const AccessReader& reader, const QString& file, const QString& memberPath,
@@ -222,8 +222,8 @@ ImportResult<ImportSummary> importAccessIntoStore(const AccessReader& reader, co
                                                   const MemberStore& store, const AccessReader::Progress& progress)
 {
     // Refused before the Access file is read at all when the store holds members.
-    if (ImportStatus refused = refuseIfHoldsMembers(store, file))
-        return *refused;
+    if (ImportResult<void> empty = holdsNoMembers(store, file); !empty)
+        return empty.error();
     ImportResult<AccessMembers> members = readAccessMembers(reader, file, progress);
     if (!members)
         return members.error();
@@ -248,9 +248,10 @@ ImportResult<ImportSummary> replaceAccessMemberFile(const AccessReader& reader, 
     Result<PendingFile, StoreError> built = PendingFile::create(path);
     if (!built)
         return storeImportError(path, built.error());
-    if (ImportStatus refused =
-            unfilled(buildMemberFile(*built, census.noting(produce), members->summary.members), path, path))
-        return *refused;
+    if (ImportResult<void> whole =
+            filledWhole(buildMemberFile(*built, census.noting(produce), members->summary.members), path, path);
+        !whole)
+        return whole.error();
     const ImportResult<QString> kept = keepOriginal(path);
     const auto undo = [&](ImportError failure) {
         if (kept)
@@ -261,8 +262,8 @@ ImportResult<ImportSummary> replaceAccessMemberFile(const AccessReader& reader, 
         return undo(kept.error());
     if (stateOf(path) != before || stateOf(*kept).size != before.size)
         return undo(error(ImportError::Kind::Changed, path));
-    if (const StoreFailure failure = built.value().replaceTarget())
-        return undo(error(ImportError::Kind::Replace, path, failure->detail));
+    if (const StoreResult<void> done = built.value().replaceTarget(); !done)
+        return undo(error(ImportError::Kind::Replace, path, done.error().detail));
     ImportSummary summary = members->summary;
     summary.keptOriginal = *kept;
     summary.cards = census.notes();

@@ -78,35 +78,35 @@ std::optional<QString> ReaderOutput::text(QByteArrayView bytes)
     return decoded;
 }
 
-ImportStatus ReaderOutput::feed(const QByteArray& bytes)
+ImportResult<void> ReaderOutput::feed(const QByteArray& bytes)
 {
     m_pending += bytes;
     qsizetype start = 0;
     for (qsizetype end; (end = m_pending.indexOf('\n', start)) >= 0; start = end + 1) {
-        if (ImportStatus error = line(m_pending.mid(start, end - start))) {
+        if (ImportResult<void> done = line(m_pending.mid(start, end - start)); !done) {
             m_pending.clear();
-            return error;
+            return done;
         }
     }
     m_pending.remove(0, start);
-    return std::nullopt;
+    return {};
 }
 
-ImportStatus ReaderOutput::line(const QByteArray& line)
+ImportResult<void> ReaderOutput::line(const QByteArray& line)
 {
     const QList<QByteArray> parts = line.split('\t');
     const QByteArray& tag = parts.constFirst();
     if (tag == "error" && parts.size() == 3) {
         m_reported = ImportError{reportedKind(parts[1]), m_file, text(parts[2]).value_or(QString()), std::nullopt};
         m_state = State::Ended;
-        return std::nullopt;
+        return {};
     }
     switch (m_state) {
     case State::Signature:
         if (line != "socios-mdb-reader 1")
             return damaged(QStringLiteral("the reader's output does not begin as expected"));
         m_state = State::Table;
-        return std::nullopt;
+        return {};
     case State::Table: {
         const qint64 rows = parts.size() == 3 ? count(parts[1]) : -1;
         const qint64 columns = parts.size() == 3 ? count(parts[2]) : -1;
@@ -115,7 +115,7 @@ ImportStatus ReaderOutput::line(const QByteArray& line)
         m_head.rows = rows;
         m_columnsDeclared = columns;
         m_state = State::Columns;
-        return std::nullopt;
+        return {};
     }
     case State::Columns: {
         const qint64 type = parts.size() == 3 ? count(parts[1]) : -1;
@@ -124,16 +124,16 @@ ImportStatus ReaderOutput::line(const QByteArray& line)
             return damaged(QStringLiteral("the reader's account of a column is malformed"));
         m_head.columns.append({*name, AccessType(type)});
         if (m_head.columns.size() < m_columnsDeclared)
-            return std::nullopt;
+            return {};
         m_state = State::Rows;
-        return m_onHead ? m_onHead(m_head) : std::nullopt;
+        return m_onHead ? m_onHead(m_head) : ImportResult<void>();
     }
     case State::Rows:
         if (tag == "end" && parts.size() == 2) {
             if (count(parts[1]) != m_rows)
                 return damaged(QStringLiteral("the reader's count of rows does not match the rows it wrote"));
             m_state = State::Ended;
-            return std::nullopt;
+            return {};
         }
         if (tag != "row" || m_headOnly || parts.size() != m_columnsDeclared + 1)
             return damaged(QStringLiteral("row %1 is malformed in the reader's output").arg(m_rows + 1));
@@ -149,20 +149,20 @@ ImportStatus ReaderOutput::line(const QByteArray& line)
             m_row.append(std::move(value));
         }
         ++m_rows;
-        return m_onRow ? m_onRow(m_row) : std::nullopt;
+        return m_onRow ? m_onRow(m_row) : ImportResult<void>();
     case State::Ended:
         return damaged(QStringLiteral("the reader wrote on after its end"));
     }
-    return std::nullopt;
+    return {};
 }
 
-ImportStatus ReaderOutput::finish()
+ImportResult<void> ReaderOutput::finish()
 {
     if (m_reported)
-        return m_reported;
+        return *m_reported;
     if (m_state != State::Ended || !m_pending.isEmpty())
         return damaged(QStringLiteral("the reader's output ends early"));
     if (!m_headOnly && m_rows != m_head.rows)
         return damaged(QStringLiteral("the table counts %1 rows, but %2 could be read").arg(m_head.rows).arg(m_rows));
-    return std::nullopt;
+    return {};
 }

@@ -34,28 +34,28 @@ using AccessRow = QList<std::optional<QString>>;
 class ReaderOutput
 {
 public:
-    using HeadVisitor = std::function<ImportStatus(const AccessTableHead&)>;
-    using RowVisitor = std::function<ImportStatus(const AccessRow&)>;
+    using HeadVisitor = std::function<ImportResult<void>(const AccessTableHead&)>;
+    using RowVisitor = std::function<ImportResult<void>(const AccessRow&)>;
 
     // `headOnly`: the reader was asked for the head alone, and no row may come.
     ReaderOutput(QString file, bool headOnly, HeadVisitor onHead, RowVisitor onRow);
 
     // The next bytes of the output; an error when they break its form, or a visitor stops.
-    ImportStatus feed(const QByteArray& bytes);
+    ImportResult<void> feed(const QByteArray& bytes);
 
     // After the reader has exited: an error unless the output ended with its end record and the rows that came are
     // the rows that the table counts (with `headOnly`, none). When the reader reported an error of its own, that.
-    ImportStatus finish();
+    ImportResult<void> finish();
 
     // The error that the reader reported in its last record, if any.
-    const ImportStatus& reportedError() const { return m_reported; }
+    const std::optional<ImportError>& reportedError() const { return m_reported; }
 
     bool headOnly() const { return m_headOnly; }
     const AccessTableHead& head() const { return m_head; }
     qint64 rowsRead() const { return m_rows; }
 
 private:
-    ImportStatus line(const QByteArray& line);
+    ImportResult<void> line(const QByteArray& line);
     ImportError damaged(const QString& detail) const;
     std::optional<QString> text(QByteArrayView bytes);
 
@@ -72,5 +72,5 @@ private:
     qint64 m_rows = 0;
     AccessRow m_row;
     QStringDecoder m_decoder{QStringDecoder::Utf8, QStringDecoder::Flag::Stateless};
-    ImportStatus m_reported;
+    std::optional<ImportError> m_reported;
 };

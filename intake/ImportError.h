@@ -40,8 +40,5 @@ struct ImportError
     QString toString() const;
 };
 
-// No value on success, the error otherwise.
-using ImportStatus = std::optional<ImportError>;
-
-// A value on success, the error otherwise.
+// A value on success (nothing, for ImportResult<void>), the error otherwise.
 template <typename T> using ImportResult = Result<T, ImportError>;

@@ -8,7 +8,7 @@ ImportError storeImportError(const QString& source, const StoreError& failure)
     return ImportError{ImportError::Kind::MemberFile, source, {}, failure};
 }
 
-ImportStatus unfilled(const StoreResult<Filling>& filled, const QString& source, const QString& place)
+ImportResult<void> filledWhole(const StoreResult<Filling>& filled, const QString& source, const QString& place)
 {
     const auto refused = [&](ImportError::Kind kind, const QString& detail) {
         return ImportError{kind, source, detail, std::nullopt};
@@ -31,7 +31,7 @@ ImportStatus unfilled(const StoreResult<Filling>& filled, const QString& source,
                                                        .arg(filled->rows)
                                                        .arg(filled->expected));
     }
-    return std::nullopt;
+    return {};
 }
 
 ImportResult<PutMembers> putMembers(const MemberStore::RecordProducer& produce, std::optional<qint64> expected,
@@ -41,7 +41,7 @@ ImportResult<PutMembers> putMembers(const MemberStore::RecordProducer& produce, 
         return ImportError{ImportError::Kind::AccessAtPath, source, target.path(), std::nullopt};
     CardCensus census;
     const StoreResult<Filling> filled = fillNewStore(target, census.noting(produce), expected);
-    if (ImportStatus refused = unfilled(filled, source, target.displayName()))
-        return *refused;
+    if (ImportResult<void> whole = filledWhole(filled, source, target.displayName()); !whole)
+        return whole.error();
     return PutMembers{filled->rows, census.notes()};
 }

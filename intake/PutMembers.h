@@ -23,9 +23,9 @@ struct PutMembers
 ImportResult<PutMembers> putMembers(const MemberStore::RecordProducer& produce, std::optional<qint64> expected,
                                     const QString& source, const StoreAddress& target);
 
-// An import's error for a fill that did not fill all it was given (the store failed, or refused): none when it did.
-// `place` is the store's name in the message.
-ImportStatus unfilled(const StoreResult<Filling>& filled, const QString& source, const QString& place);
+// Whether a fill put in all it was given; otherwise the import's error: the store failed, or refused. `place` is the
+// store's name in the message.
+ImportResult<void> filledWhole(const StoreResult<Filling>& filled, const QString& source, const QString& place);
 
 // An import's error for a failure of the store.
 ImportError storeImportError(const QString& source, const StoreError& failure);

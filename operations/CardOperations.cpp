@@ -53,7 +53,7 @@ void CardOperations::enterCardEntry()
     f.fillInDataNote.setVisible(false);
 }
 
-StoreFailure CardOperations::showMembersPass()
+StoreResult<void> CardOperations::showMembersPass()
 {
     Form1& f = m_form;
     askForCard();
@@ -70,7 +70,7 @@ StoreFailure CardOperations::showMembersPass()
     f.showMembers(records);
     // "Modificar" rewrites the row left on screen, and only while it still holds what was read now.
     m_rowShown = rows->empty() ? std::nullopt : std::optional<FoundRow>(rows->back());
-    return std::nullopt;
+    return {};
 }
 
 bool CardOperations::memberShown() const

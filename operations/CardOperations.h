@@ -55,7 +55,7 @@ private:
     // One pass of the card entry of "Consulta", "Modificar" and "Añadir Puntos": the answer into m_cardEntry, the
     // member boxes emptied and light yellow, the entry normalised, and every row holding it shown in table order (the
     // last one stays on screen).
-    StoreFailure showMembersPass();
+    StoreResult<void> showMembersPass();
     // Whether a lookup left a member on screen. A row whose card number holds the empty mark shows an empty
     // cardNumberBox and counts as not found.
     bool memberShown() const;

@@ -34,8 +34,8 @@ void CardOperations::startEditing()
     // Every pass runs in full, the one in which "*" is entered included: it clears the boxes and, since no row
     // holds "*", shows noSuchCardNote, which stays on screen after leaving.
     while (!cardEntryIsLeave()) {
-        if (const StoreFailure failure = showMembersPass())
-            return fail(*failure);
+        if (const StoreResult<void> done = showMembersPass(); !done)
+            return fail(done.error());
         endEntryIfMemberShown();
     }
 

@@ -32,8 +32,8 @@ void CardOperations::startAddingPoints()
     f.lockMemberBoxes();
 
     while (!cardEntryIsLeave()) {
-        if (const StoreFailure failure = showMembersPass())
-            return fail(*failure);
+        if (const StoreResult<void> done = showMembersPass(); !done)
+            return fail(done.error());
         endEntryIfMemberShown();
         if (memberShown()) {
             for (Control* button : {&f.addAmountButton, &f.leavePointsButton, &f.resetPointsButton}) {

@@ -11,8 +11,8 @@ void CardOperations::lookUpMembers()
 
     // The pass in which "*" is entered is carried out in full, like any other.
     while (!cardEntryIsLeave()) {
-        if (const StoreFailure failure = showMembersPass())
-            return fail(*failure);
+        if (const StoreResult<void> done = showMembersPass(); !done)
+            return fail(done.error());
     }
 
     f.chooseOperationNote.setVisible(true);

@@ -34,26 +34,6 @@ QString placeholders(const StoreEngine& engine, qsizetype count)
     return list.join(QLatin1String(", "));
 }
 
-bool failed(const StoreFailure& status)
-{
-    return status.has_value();
-}
-
-template <typename T> bool failed(const StoreResult<T>& result)
-{
-    return !result.ok();
-}
-
-const StoreError& failureOf(const StoreFailure& status)
-{
-    return *status;
-}
-
-template <typename T> const StoreError& failureOf(const StoreResult<T>& result)
-{
-    return result.error();
-}
-
 // A row of all thirteen fields, read from the statement's columns from `first` on.
 StoreResult<MemberRecord> recordAt(const Statement& statement, int first, const StoreEngine& engine)
 {
@@ -81,7 +61,7 @@ QVariant storedText(const QString& text)
     return text.isNull() ? QVariant(QStringLiteral("")) : QVariant(text);
 }
 
-StoreFailure insertRow(StoreEngine& engine, const MemberRecord& record)
+StoreResult<void> insertRow(StoreEngine& engine, const MemberRecord& record)
 {
     QVariantList values;
     for (Field f : allFields())
@@ -95,15 +75,15 @@ StoreFailure insertRow(StoreEngine& engine, const MemberRecord& record)
     }));
     if (!insert.run(values))
         return engine.error(StoreError::Kind::Write, insert.error());
-    return std::nullopt;
+    return {};
 }
 
 // Records a change of balance in the points history, inside the write transaction that makes it.
-StoreFailure recordMovement(StoreEngine& engine, const QString& card, const QString& before, const QString& after,
-                            const QString& operation)
+StoreResult<void> recordMovement(StoreEngine& engine, const QString& card, const QString& before, const QString& after,
+                                 const QString& operation)
 {
-    if (StoreFailure failure = engine.prepareHistory())
-        return failure;
+    if (StoreResult<void> done = engine.prepareHistory(); !done)
+        return done;
     const double change = Val(after) - Val(before);
     Statement insert(engine, engine.sql("record", [&] {
         return QStringLiteral("INSERT INTO movimientos (%1) VALUES (%2)")
@@ -112,19 +92,19 @@ StoreFailure recordMovement(StoreEngine& engine, const QString& card, const QStr
     if (!insert.run({QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")), card, before,
                      std::isfinite(change) ? Str(change) : QString(), after, operation, QSysInfo::machineHostName()}))
         return engine.error(StoreError::Kind::Write, insert.error());
-    return std::nullopt;
+    return {};
 }
 
 // Visits the records of the points history in table order: all of them, or those of `card`; none when the store
 // has no history yet. The visitor stops the visit by returning an error, which is then returned.
-StoreFailure visitMovements(StoreEngine& engine, const std::optional<QString>& card,
-                            const MemberStore::MovementVisitor& visit)
+StoreResult<void> visitMovements(StoreEngine& engine, const std::optional<QString>& card,
+                                 const MemberStore::MovementVisitor& visit)
 {
     const StoreResult<bool> present = engine.hasHistory();
     if (!present)
         return present.error();
     if (!*present)
-        return std::nullopt;
+        return {};
     Statement select(engine, QStringLiteral("SELECT %1 FROM movimientos%2 ORDER BY %3")
                                  .arg(kHistoryColumns.join(QLatin1String(", ")),
                                       card ? QStringLiteral(" WHERE ntarjeta = ") + engine.placeholder(1) : QString(),
@@ -133,37 +113,38 @@ StoreFailure visitMovements(StoreEngine& engine, const std::optional<QString>& c
         return engine.error(StoreError::Kind::Read, select.error());
     while (select.next()) {
         auto text = [&](int i) { return select.value(i).toString(); };
-        if (StoreFailure stop = visit({text(0), text(1), text(2), text(3), text(4), text(5), text(6)}))
+        if (StoreResult<void> stop = visit({text(0), text(1), text(2), text(3), text(4), text(5), text(6)}); !stop)
             return stop;
     }
     if (select.error().isValid())
         return engine.error(StoreError::Kind::Read, select.error());
-    return std::nullopt;
+    return {};
 }
 
 StoreResult<std::vector<Movement>> movementsOf(StoreEngine& engine, const std::optional<QString>& card = {})
 {
     std::vector<Movement> movements;
-    if (StoreFailure failure = visitMovements(engine, card, [&](const Movement& m) -> StoreFailure {
-            movements.push_back(m);
-            return std::nullopt;
-        }))
-        return *failure;
+    const StoreResult<void> visited = visitMovements(engine, card, [&](const Movement& m) -> StoreResult<void> {
+        movements.push_back(m);
+        return {};
+    });
+    if (!visited)
+        return visited.error();
     return movements;
 }
 
 // Adds a record of another store's points history as it is.
-StoreFailure recordAsIs(StoreEngine& engine, const Movement& m)
+StoreResult<void> recordAsIs(StoreEngine& engine, const Movement& m)
 {
-    if (StoreFailure failure = engine.prepareHistory())
-        return failure;
+    if (StoreResult<void> done = engine.prepareHistory(); !done)
+        return done;
     Statement insert(engine, engine.sql("record", [&] {
         return QStringLiteral("INSERT INTO movimientos (%1) VALUES (%2)")
             .arg(kHistoryColumns.join(QLatin1String(", ")), placeholders(engine, kHistoryColumns.size()));
     }));
     if (!insert.run({m.fecha, m.ntarjeta, m.antes, m.cantidad, m.despues, m.operacion, m.equipo}))
         return engine.error(StoreError::Kind::Write, insert.error());
-    return std::nullopt;
+    return {};
 }
 
 // The register of erasures, oldest first: all of it, or the rows of `card`; none when the store has none yet.
@@ -337,12 +318,12 @@ Result<QString, MemberStore::NoPlace> MemberStore::defaultPath()
 #endif
 }
 
-StoreFailure MemberStore::openOrCreate(Indexes indexes, Shape shape) const
+StoreResult<void> MemberStore::openOrCreate(Indexes indexes, Shape shape) const
 {
     return m_engine->openOrCreate(m_startup, indexes, shape);
 }
 
-StoreFailure MemberStore::buildMissingIndexes() const
+StoreResult<void> MemberStore::buildMissingIndexes() const
 {
     if (m_refusedWrites)
         return StoreError{StoreError::Kind::Write, m_path, QStringLiteral("writes are refused"),
@@ -350,7 +331,7 @@ StoreFailure MemberStore::buildMissingIndexes() const
     return m_engine->buildMissingIndexes();
 }
 
-StoreFailure MemberStore::backupTo(const QString& file) const
+StoreResult<void> MemberStore::backupTo(const QString& file) const
 {
     const auto failure = [&](const QString& detail) {
         return StoreError{StoreError::Kind::Write, file, detail, StoreError::Cause::Other, {}};
@@ -363,27 +344,27 @@ StoreFailure MemberStore::backupTo(const QString& file) const
         return made.error();
     PendingFile& pending = made.value();
     if (!m_address.isServer()) {
-        if (StoreFailure failed = m_engine->backupTo(pending.path()))
-            return failed;
-    } else if (StoreFailure failed = copyServerInto(pending.path())) {
-        return failed;
+        if (StoreResult<void> done = m_engine->backupTo(pending.path()); !done)
+            return done;
+    } else if (StoreResult<void> done = copyServerInto(pending.path()); !done) {
+        return done;
     }
     const StoreResult<bool> placed = pending.putInPlace();
     if (!placed)
         return placed.error();
     if (!*placed)
         return failure(QStringLiteral("the copy exists already"));
-    return std::nullopt;
+    return {};
 }
 
 // A server's members and points history, read in table order into the new member file `file`, and checked.
-StoreFailure MemberStore::copyServerInto(const QString& file) const
+StoreResult<void> MemberStore::copyServerInto(const QString& file) const
 {
     const MemberStore copy(file);
-    if (StoreFailure failed = copy.openOrCreate())
-        return failed;
+    if (StoreResult<void> done = copy.openOrCreate(); !done)
+        return done;
     const StoreResult<bool> filled = copy.fillEmpty([&](const AddRecord& add) {
-        return scan(allFields(), [&](const StoredRow& row) -> StoreFailure {
+        return scan(allFields(), [&](const StoredRow& row) -> StoreResult<void> {
             MemberRecord record;
             for (Field f : allFields()) {
                 StoreResult<QString> text = row.text(f);
@@ -401,15 +382,16 @@ StoreFailure MemberStore::copyServerInto(const QString& file) const
     if (!movements)
         return movements.error();
     if (!movements->empty())
-        if (StoreFailure failed = copy.inWriteTransaction(
-                [&](StoreEngine& engine) -> StoreFailure {
+        if (StoreResult<void> copied = copy.inWriteTransaction(
+                [&](StoreEngine& engine) -> StoreResult<void> {
                     for (const Movement& m : *movements)
-                        if (StoreFailure stored = recordAsIs(engine, m))
+                        if (StoreResult<void> stored = recordAsIs(engine, m); !stored)
                             return stored;
-                    return std::nullopt;
+                    return {};
                 },
-                kWholeFileLimit))
-            return failed;
+                kWholeFileLimit);
+            !copied)
+            return copied;
     // The register of erasures travels with the copy, so that a restore of it erases those members again.
     const StoreResult<std::vector<ErasedCard>> erased = erasures();
     if (!erased)
@@ -423,7 +405,7 @@ StoreFailure MemberStore::copyServerInto(const QString& file) const
     if (!*intact)
         return StoreError{
             StoreError::Kind::Write, file, QStringLiteral("the copy is damaged"), StoreError::Cause::Damaged, {}};
-    return std::nullopt;
+    return {};
 }
 
 StoreResult<bool> MemberStore::quickCheck() const
@@ -442,8 +424,8 @@ auto MemberStore::withEngine(Work work, std::optional<std::chrono::milliseconds>
 {
     // Every statement is stopped after the time limit: nothing that a file holds can freeze a till. The wait for
     // another till's lock comes on top.
-    if (StoreFailure failure = m_engine->prepareOperation(limit.value_or(m_timeLimit)))
-        return *failure;
+    if (StoreResult<void> done = m_engine->prepareOperation(limit.value_or(m_timeLimit)); !done)
+        return done.error();
     return work(*m_engine);
 }
 
@@ -465,7 +447,7 @@ auto MemberStore::inWriteTransaction(Work work, std::optional<std::chrono::milli
                 if (const std::optional<QSqlError> refused = engine.run(engine.beginWrite()))
                     return engine.error(StoreError::Kind::Write, *refused);
                 Result done = work(engine);
-                if (!failed(done)) {
+                if (done) {
                     const std::optional<QSqlError> notCommitted = engine.run(QStringLiteral("COMMIT"));
                     if (!notCommitted)
                         return done;
@@ -480,18 +462,18 @@ auto MemberStore::inWriteTransaction(Work work, std::optional<std::chrono::milli
                 return done;
             },
             limit);
-        if (!failed(result) || failureOf(result).cause != StoreError::Cause::Conflict || attempt == kAttempts)
+        if (result || result.error().cause != StoreError::Cause::Conflict || attempt == kAttempts)
             return result;
     }
 }
 
-StoreFailure MemberStore::scan(std::span<const Field> fields, const RowVisitor& visit) const
+StoreResult<void> MemberStore::scan(std::span<const Field> fields, const RowVisitor& visit) const
 {
     return visitRows(QString(), {}, fields, visit, kWholeFileLimit);
 }
 
-StoreFailure MemberStore::scanBirthdays(std::span<const QString> monthDays, std::span<const Field> fields,
-                                        const RowVisitor& visit) const
+StoreResult<void> MemberStore::scanBirthdays(std::span<const QString> monthDays, std::span<const Field> fields,
+                                             const RowVisitor& visit) const
 {
     // "IN ()" is SQLite's alone: no day to look for (the last day of the year) asks for the rows without a birth
     // date only.
@@ -502,24 +484,24 @@ StoreFailure MemberStore::scanBirthdays(std::span<const QString> monthDays, std:
     return visitRows(where, monthDays, fields, visit);
 }
 
-StoreFailure MemberStore::visitRows(const QString& where, std::span<const QString> values,
-                                    std::span<const Field> fields, const RowVisitor& visit,
-                                    std::optional<std::chrono::milliseconds> limit) const
+StoreResult<void> MemberStore::visitRows(const QString& where, std::span<const QString> values,
+                                         std::span<const Field> fields, const RowVisitor& visit,
+                                         std::optional<std::chrono::milliseconds> limit) const
 {
     return withEngine(
-        [&](StoreEngine& engine) -> StoreFailure {
+        [&](StoreEngine& engine) -> StoreResult<void> {
             Statement select(engine, QStringLiteral("SELECT %1 FROM ficha %2 ORDER BY %3")
                                          .arg(columnList(fields, engine), where, engine.rowId()));
             if (!select.run(QVariantList(values.begin(), values.end())))
                 return engine.error(StoreError::Kind::Read, select.error());
             const StoredRow row(select, fields, engine);
             while (select.next()) {
-                if (StoreFailure stop = visit(row))
+                if (StoreResult<void> stop = visit(row); !stop)
                     return stop;
             }
             if (select.error().isValid())
                 return engine.error(StoreError::Kind::Read, select.error());
-            return std::nullopt;
+            return {};
         },
         limit);
 }
@@ -563,17 +545,17 @@ StoreResult<bool> MemberStore::holdsCard(const QString& card) const
     });
 }
 
-StoreFailure MemberStore::append(const MemberRecord& record) const
+StoreResult<void> MemberStore::append(const MemberRecord& record) const
 {
-    return inWriteTransaction([&](StoreEngine& engine) -> StoreFailure { return insertRow(engine, record); });
+    return inWriteTransaction([&](StoreEngine& engine) -> StoreResult<void> { return insertRow(engine, record); });
 }
 
 StoreResult<bool> MemberStore::fillEmpty(const RecordProducer& produce) const
 {
     return inWriteTransaction(
         [&](StoreEngine& engine) -> StoreResult<bool> {
-            if (StoreFailure locked = engine.lockTable())
-                return *locked;
+            if (StoreResult<void> locked = engine.lockTable(); !locked)
+                return locked.error();
             {
                 Statement any(engine, QStringLiteral("SELECT 1 FROM ficha LIMIT 1"));
                 if (!any.run())
@@ -581,8 +563,10 @@ StoreResult<bool> MemberStore::fillEmpty(const RecordProducer& produce) const
                 if (any.next())
                     return false;
             }
-            if (StoreFailure failure = produce([&](const MemberRecord& record) { return insertRow(engine, record); }))
-                return *failure;
+            if (StoreResult<void> produced =
+                    produce([&](const MemberRecord& record) { return insertRow(engine, record); });
+                !produced)
+                return produced.error();
             return true;
         },
         kWholeFileLimit);
@@ -603,8 +587,8 @@ StoreResult<qint64> MemberStore::rowCount() const
 StoreResult<bool> MemberStore::appendNew(const MemberRecord& record) const
 {
     return inWriteTransaction([&](StoreEngine& engine) -> StoreResult<bool> {
-        if (StoreFailure locked = engine.lockCard(record.ntarjeta))
-            return *locked;
+        if (StoreResult<void> locked = engine.lockCard(record.ntarjeta); !locked)
+            return locked.error();
         {
             Statement taken(
                 engine, QStringLiteral("SELECT 1 FROM ficha WHERE ntarjeta = %1 LIMIT 1").arg(engine.placeholder(1)));
@@ -613,8 +597,8 @@ StoreResult<bool> MemberStore::appendNew(const MemberRecord& record) const
             if (taken.next())
                 return false;
         }
-        if (StoreFailure failure = insertRow(engine, record))
-            return *failure;
+        if (StoreResult<void> done = insertRow(engine, record); !done)
+            return done.error();
         return true;
     });
 }
@@ -624,8 +608,8 @@ StoreResult<MemberStore::Rewrite> MemberStore::rewrite(const FoundRow& shown, co
     using Outcome = Rewrite::Outcome;
     const QString& card = shown.record.ntarjeta;
     return inWriteTransaction([&](StoreEngine& engine) -> StoreResult<Rewrite> {
-        if (StoreFailure locked = engine.lockCard(card))
-            return *locked;
+        if (StoreResult<void> locked = engine.lockCard(card); !locked)
+            return locked.error();
         {
             // The row by its identity, never the first row with its card number: another row may hold that number.
             Statement select(engine, engine.sql("rewrite/select", [&] {
@@ -661,9 +645,10 @@ StoreResult<MemberStore::Rewrite> MemberStore::rewrite(const FoundRow& shown, co
         if (!update.run(values))
             return engine.error(StoreError::Kind::Write, update.error());
         if (record.puntos != shown.record.puntos)
-            if (StoreFailure failure =
-                    recordMovement(engine, card, shown.record.puntos, record.puntos, QStringLiteral("Modificar")))
-                return *failure;
+            if (StoreResult<void> done =
+                    recordMovement(engine, card, shown.record.puntos, record.puntos, QStringLiteral("Modificar"));
+                !done)
+                return done.error();
         return Rewrite{Outcome::Written, {}};
     });
 }
@@ -673,8 +658,8 @@ StoreResult<MemberStore::PointsChange> MemberStore::changePoints(const QString& 
 {
     using Outcome = PointsChange::Outcome;
     return inWriteTransaction([&](StoreEngine& engine) -> StoreResult<PointsChange> {
-        if (StoreFailure locked = engine.lockCard(card))
-            return *locked;
+        if (StoreResult<void> locked = engine.lockCard(card); !locked)
+            return locked.error();
         QVariant rowId;
         QString balance;
         {
@@ -716,8 +701,8 @@ StoreResult<MemberStore::PointsChange> MemberStore::changePoints(const QString& 
                 return engine.error(StoreError::Kind::Write, readBack.error());
             written = engine.text(readBack.value(0));
         }
-        if (StoreFailure failure = recordMovement(engine, card, balance, written, operation))
-            return *failure;
+        if (StoreResult<void> done = recordMovement(engine, card, balance, written, operation); !done)
+            return done.error();
         return PointsChange{Outcome::Written, written};
     });
 }
@@ -727,7 +712,7 @@ StoreResult<std::vector<Movement>> MemberStore::history(const QString& card) con
     return withEngine([&](StoreEngine& engine) { return movementsOf(engine, card); });
 }
 
-StoreFailure MemberStore::scanHistory(const MovementVisitor& visit) const
+StoreResult<void> MemberStore::scanHistory(const MovementVisitor& visit) const
 {
     return withEngine([&](StoreEngine& engine) { return visitMovements(engine, std::nullopt, visit); },
                       kWholeFileLimit);
@@ -758,10 +743,10 @@ StoreResult<MemberStore::Erasure> MemberStore::erase(const QString& card, const 
     using Outcome = Erasure::Outcome;
     StoreResult<Erasure> erased = inWriteTransaction([&](StoreEngine& engine) -> StoreResult<Erasure> {
         // The whole table, as an import locks it: no till saves a row of the number meanwhile.
-        if (StoreFailure locked = engine.lockTable())
-            return *locked;
-        if (StoreFailure failed = engine.overwriteDeleted())
-            return *failed;
+        if (StoreResult<void> locked = engine.lockTable(); !locked)
+            return locked.error();
+        if (StoreResult<void> done = engine.overwriteDeleted(); !done)
+            return done.error();
         StoreResult<Removed> removed = eraseCard(engine, card, day.toString(Qt::ISODate), RegisterAbsent::No);
         if (!removed)
             return removed.error();
@@ -788,10 +773,10 @@ StoreResult<qint64> MemberStore::applyErasures(std::span<const ErasedCard> erase
 {
     const StoreResult<qint64> removed = inWriteTransaction(
         [&](StoreEngine& engine) -> StoreResult<qint64> {
-            if (StoreFailure locked = engine.lockTable())
-                return *locked;
-            if (StoreFailure failed = engine.overwriteDeleted())
-                return *failed;
+            if (StoreResult<void> locked = engine.lockTable(); !locked)
+                return locked.error();
+            if (StoreResult<void> done = engine.overwriteDeleted(); !done)
+                return done.error();
             qint64 rows = 0;
             for (const ErasedCard& entry : erased) {
                 const StoreResult<Removed> done = eraseCard(engine, entry.ntarjeta, entry.fecha, RegisterAbsent::Yes);

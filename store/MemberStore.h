@@ -112,17 +112,17 @@ public:
     // writing to it: it must be a database whose "ficha" is a plain table with the thirteen columns as text. A member
     // file may then be written to: an interrupted save is undone, the journal mode is set, and with Indexes::Build
     // the lookup indexes are added when missing.
-    StoreFailure openOrCreate(Indexes indexes = Indexes::Build, Shape shape = Shape::Usable) const;
+    StoreResult<void> openOrCreate(Indexes indexes = Indexes::Build, Shape shape = Shape::Usable) const;
     const Startup& startup() const { return m_startup; }
 
     // Adds the lookup indexes a file lacks, each in a transaction of its own, so that other tills wait for one
     // index at a time.
-    StoreFailure buildMissingIndexes() const;
+    StoreResult<void> buildMissingIndexes() const;
 
     // Writes a consistent copy of the whole member file (members and points history) to `file`, which must not
     // exist, while other tills may go on working; the copy is checked for damage before the call succeeds, and
     // nothing is left at `file` when it fails.
-    StoreFailure backupTo(const QString& file) const;
+    StoreResult<void> backupTo(const QString& file) const;
 
     // Reads the whole file for damage; true when it is intact. A server checks its own data: always true there.
     StoreResult<bool> quickCheck() const;
@@ -141,15 +141,15 @@ public:
 
     // Visits every row in table order, reading the given fields, as whole-file work. The visitor stops the scan by
     // returning an error, which the scan then returns.
-    using RowVisitor = std::function<StoreFailure(const StoredRow&)>;
-    StoreFailure scan(std::span<const Field> fields, const RowVisitor& visit) const;
+    using RowVisitor = std::function<StoreResult<void>(const StoredRow&)>;
+    StoreResult<void> scan(std::span<const Field> fields, const RowVisitor& visit) const;
 
     // Visits, in table order, every row whose birth date has its day (characters 1-2) and month (characters 4-5)
     // in `monthDays`, each written month then day ("0311" for 11 March), and every row whose birth date holds no
     // value; reads the given fields. The file's index on the birthday makes this cost the rows found, not the
     // rows stored.
-    StoreFailure scanBirthdays(std::span<const QString> monthDays, std::span<const Field> fields,
-                               const RowVisitor& visit) const;
+    StoreResult<void> scanBirthdays(std::span<const QString> monthDays, std::span<const Field> fields,
+                                    const RowVisitor& visit) const;
 
     // Every row whose card number is exactly `card` (case and blanks count), in table order.
     StoreResult<std::vector<FoundRow>> rowsWithCard(const QString& card) const;
@@ -158,14 +158,14 @@ public:
     StoreResult<bool> holdsCard(const QString& card) const;
 
     // Adds the record as the last row.
-    StoreFailure append(const MemberRecord& record) const;
+    StoreResult<void> append(const MemberRecord& record) const;
 
     // Fills a member file that holds no row with the records handed over one by one as `produce` makes them
     // (reading a large file, say), so that they need not all be held at once, in one transaction: all of them or
     // none. `produce` calls `add` for each record in order; the first failure of either ends the fill, and nothing
     // of it is kept. False, and nothing written, when the file holds a row already (imports never merge).
-    using AddRecord = std::function<StoreFailure(const MemberRecord& record)>;
-    using RecordProducer = std::function<StoreFailure(const AddRecord& add)>;
+    using AddRecord = std::function<StoreResult<void>(const MemberRecord& record)>;
+    using RecordProducer = std::function<StoreResult<void>(const AddRecord& add)>;
     StoreResult<bool> fillEmpty(const RecordProducer& produce) const;
 
     // The number of rows, counted as whole-file work.
@@ -209,8 +209,8 @@ public:
 
     // Visits every record of the points history, oldest first (nothing for a store that has none yet), without
     // holding them all. The visitor stops the scan by returning an error, which the scan then returns.
-    using MovementVisitor = std::function<StoreFailure(const Movement&)>;
-    StoreFailure scanHistory(const MovementVisitor& visit) const;
+    using MovementVisitor = std::function<StoreResult<void>(const Movement&)>;
+    StoreResult<void> scanHistory(const MovementVisitor& visit) const;
 
     // Everything the store holds about a card number: its rows of "ficha" in table order, each field as stored (no
     // value for a field that holds none), its points history, and its rows of the register of erasures.
@@ -246,9 +246,9 @@ public:
     StoreResult<qint64> applyErasures(std::span<const ErasedCard> erased) const;
 
 private:
-    StoreFailure copyServerInto(const QString& file) const;
-    StoreFailure visitRows(const QString& where, std::span<const QString> values, std::span<const Field> fields,
-                           const RowVisitor& visit, std::optional<std::chrono::milliseconds> limit = {}) const;
+    StoreResult<void> copyServerInto(const QString& file) const;
+    StoreResult<void> visitRows(const QString& where, std::span<const QString> values, std::span<const Field> fields,
+                                const RowVisitor& visit, std::optional<std::chrono::milliseconds> limit = {}) const;
     // Runs `work` with the engine's connection open and fresh, under the time limit of one operation unless
     // `limit` gives another.
     template <typename Work>

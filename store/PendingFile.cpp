@@ -195,7 +195,7 @@ StoreResult<bool> PendingFile::putInPlace()
     return true;
 }
 
-StoreFailure PendingFile::replaceTarget()
+StoreResult<void> PendingFile::replaceTarget()
 {
     if (!flushFile(m_path))
         return failure(QStringLiteral("cannot flush %1 to the disk").arg(m_path));
@@ -212,7 +212,7 @@ StoreFailure PendingFile::replaceTarget()
 #endif
     m_placed = true;
     flushFolder(QFileInfo(m_target).absolutePath());
-    return std::nullopt;
+    return {};
 }
 
 QStringList PendingFile::removeLeftovers(const QString& folder)

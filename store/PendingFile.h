@@ -34,7 +34,7 @@ public:
     // stays pending, when a file stands at the target. The lock goes with the file until this object goes.
     StoreResult<bool> putInPlace();
     // The same, over the file at the target in one step: the target names the old file or this one at every moment.
-    StoreFailure replaceTarget();
+    StoreResult<void> replaceTarget();
 
     // Whether this process is making the file at `path` (a PendingFile that it has not put in place).
     static bool madeHere(const QString& path);

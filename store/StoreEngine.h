@@ -37,10 +37,10 @@ public:
     virtual ~StoreEngine() = default;
 
     // Start-up: examines the store, creates it when there is none, and makes it ready for work.
-    virtual StoreFailure openOrCreate(StoreStartup& startup, StoreIndexes indexes, StoreShape shape) = 0;
+    virtual StoreResult<void> openOrCreate(StoreStartup& startup, StoreIndexes indexes, StoreShape shape) = 0;
     // Before each operation: makes sure the connection is open and still reaches the store the path names, and
     // stops every statement of the operation after `limit`.
-    virtual StoreFailure prepareOperation(std::chrono::milliseconds limit) = 0;
+    virtual StoreResult<void> prepareOperation(std::chrono::milliseconds limit) = 0;
 
     // A statement prepared once per connection (used through Statement). Its placeholders are placeholder(1),
     // placeholder(2)... in the order of the values it is run with.
@@ -60,12 +60,12 @@ public:
     // number until the commit, lockTable() keeps them from adding or changing any row, and lockRow is added to a
     // SELECT of a row that will be changed.
     virtual QString beginWrite() const = 0;
-    virtual StoreFailure lockCard(const QString& card) = 0;
-    virtual StoreFailure lockTable() = 0;
+    virtual StoreResult<void> lockCard(const QString& card) = 0;
+    virtual StoreResult<void> lockTable() = 0;
     virtual QString lockRow() const = 0;
 
     // Inside a write transaction: makes sure the points history exists, creating it when the store has none yet.
-    virtual StoreFailure prepareHistory() = 0;
+    virtual StoreResult<void> prepareHistory() = 0;
     // Whether the points history exists (an older file, or a read-only one, may have none).
     virtual StoreResult<bool> hasHistory() = 0;
     // Whether the register of erasures exists: the first erasure makes it.
@@ -73,7 +73,7 @@ public:
 
     // Inside the write transaction of an erasure: from now on the engine overwrites what it deletes, so that the
     // deleted texts stay in no free space of the store.
-    virtual StoreFailure overwriteDeleted() { return std::nullopt; }
+    virtual StoreResult<void> overwriteDeleted() { return {}; }
     // After an erasure: empties the store's log of the pages that held the deleted texts, waiting for other tills
     // as a save waits. False when other tills kept the log from being emptied.
     virtual StoreResult<bool> emptyLog() { return true; }
@@ -87,9 +87,9 @@ public:
 
     // A consistent copy of the whole store as a member file in the empty file `file` (a PendingFile), made while
     // other tills may be working, and checked.
-    virtual StoreFailure backupTo(const QString& file) = 0;
+    virtual StoreResult<void> backupTo(const QString& file) = 0;
 
-    virtual StoreFailure buildMissingIndexes() = 0;
+    virtual StoreResult<void> buildMissingIndexes() = 0;
     virtual StoreResult<bool> quickCheck() = 0;
 
     const QString& path() const { return m_path; }

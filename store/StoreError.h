@@ -1,10 +1,10 @@
 #pragma once
 
+#include "store/Result.h"
+
 #include <QString>
 
 #include <optional>
-#include <utility>
-#include <variant>
 
 // A failure of the member file, as the store reports it. The store never shows it; the application words it
 // for the operator.
@@ -52,37 +52,6 @@ struct StoreError
 
     // A one-line English description for logs and test failure output.
     QString toString() const;
-};
-
-// What an operation of the store that gives nothing else returns: empty when it succeeded, the error otherwise.
-// It must be looked at: a dropped failure does not build.
-class [[nodiscard]] StoreFailure : public std::optional<StoreError>
-{
-public:
-    using std::optional<StoreError>::optional;
-    StoreFailure(std::optional<StoreError> failure) : std::optional<StoreError>(std::move(failure)) {}
-};
-
-// A value on success, the error otherwise. It must be looked at: a dropped result does not build.
-template <typename T, typename Error> class [[nodiscard]] Result
-{
-public:
-    Result(T value) : m_state(std::in_place_index<0>, std::move(value)) {}
-    Result(Error error) : m_state(std::in_place_index<1>, std::move(error)) {}
-
-    bool ok() const { return m_state.index() == 0; }
-    explicit operator bool() const { return ok(); }
-
-    const T& value() const& { return std::get<0>(m_state); }
-    T& value() & { return std::get<0>(m_state); }
-    T&& value() && { return std::get<0>(std::move(m_state)); }
-    const T& operator*() const& { return value(); }
-    const T* operator->() const { return &value(); }
-
-    const Error& error() const { return std::get<1>(m_state); }
-
-private:
-    std::variant<T, Error> m_state;
 };
 
 template <typename T> using StoreResult = Result<T, StoreError>;

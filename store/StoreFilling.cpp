@@ -14,8 +14,8 @@ StoreResult<Filling> buildMemberFile(const PendingFile& pending, const MemberSto
             return add(record);
         });
     };
-    if (StoreFailure opened = store.openOrCreate())
-        return *opened;
+    if (StoreResult<void> opened = store.openOrCreate(); !opened)
+        return opened.error();
     const StoreResult<bool> filled = store.fillEmpty(add);
     if (!filled)
         return filled.error();
@@ -34,8 +34,8 @@ StoreResult<Filling> fillNewStore(const StoreAddress& target, const MemberStore:
     const QFileInfo file(target.path());
     if (target.isServer() || file.exists() || file.isSymLink()) {
         const MemberStore store(target);
-        if (StoreFailure failure = store.openOrCreate())
-            return *failure;
+        if (StoreResult<void> done = store.openOrCreate(); !done)
+            return done.error();
         const StoreResult<qint64> held = store.rowCount();
         if (!held)
             return held.error();

@@ -214,18 +214,18 @@ QString generatedCard(int index)
     return QString::number(kFirst + (qint64(index) * kStep + 4242) % kRange);
 }
 
-StoreFailure generateMemberFile(const QString& path, const GeneratorOptions& options)
+StoreResult<void> generateMemberFile(const QString& path, const GeneratorOptions& options)
 {
     if (QFile::exists(path))
         return StoreError{StoreError::Kind::Create, path, QStringLiteral("the file exists already")};
     return generateMembers(StoreAddress::file(path), options);
 }
 
-StoreFailure generateMembers(const StoreAddress& store, const GeneratorOptions& options)
+StoreResult<void> generateMembers(const StoreAddress& store, const GeneratorOptions& options)
 {
     const QString name = store.displayName();
-    if (StoreFailure failure = MemberStore(store).openOrCreate())
-        return failure;
+    if (StoreResult<void> done = MemberStore(store).openOrCreate(); !done)
+        return done;
     const StoreResult<qint64> rows = MemberStore(store).rowCount();
     if (!rows)
         return rows.error();

@@ -16,11 +16,11 @@ struct GeneratorOptions
 
 // Writes a new member file of realistic members at `path` (which must not exist): unique card numbers of 4 to 7
 // digits, Spanish names and towns, birth dates spread over the year, empty marks, balances in every stored form.
-StoreFailure generateMemberFile(const QString& path, const GeneratorOptions& options);
+StoreResult<void> generateMemberFile(const QString& path, const GeneratorOptions& options);
 
 // The same members in a store that holds none yet (a member file, or a server's database), made as a first start
 // makes it when it has no "ficha".
-StoreFailure generateMembers(const StoreAddress& store, const GeneratorOptions& options);
+StoreResult<void> generateMembers(const StoreAddress& store, const GeneratorOptions& options);
 
 // The card number of member `index` (0-based) of a generated file. Indexes from `members` on give numbers that
 // the file does not hold.

@@ -25,10 +25,10 @@ int main(int argc, char* argv[])
     }
     QElapsedTimer timer;
     timer.start();
-    const StoreFailure failure =
+    const StoreResult<void> generated =
         store->isServer() ? generateMembers(*store, options) : generateMemberFile(store->path(), options);
-    if (failure) {
-        out << failure->toString() << '\n';
+    if (!generated) {
+        out << generated.error().toString() << '\n';
         return 1;
     }
     out << options.members << " members written to " << store->displayName() << " in " << timer.elapsed() << " ms\n";

@@ -75,7 +75,7 @@ QString listColumn(const QString& text)
 
 } // namespace
 
-StoreFailure Form1::load(const MemberStore& store, const Clock& clock, BirthdayList list)
+StoreResult<void> Form1::load(const MemberStore& store, const Clock& clock, BirthdayList list)
 {
     birthdayList.clear();
     birthdayList.setEnabled(false);
@@ -88,19 +88,20 @@ StoreFailure Form1::load(const MemberStore& store, const Clock& clock, BirthdayL
         box->setVisible(false);
     notesBox.setText(QString());
 
-    const StoreFailure failure = list == BirthdayList::Now ? fillBirthdayList(store, clock.today()) : std::nullopt;
+    const StoreResult<void> filled =
+        list == BirthdayList::Now ? fillBirthdayList(store, clock.today()) : StoreResult<void>();
     for (Control* box : {&birthDayBox, &birthMonthBox, &birthYearBox})
         box->setText(QString());
-    return failure;
+    return filled;
 }
 
-StoreFailure Form1::fillBirthdayList(const MemberStore& store, QDate today)
+StoreResult<void> Form1::fillBirthdayList(const MemberStore& store, QDate today)
 {
     const StoreResult<QStringList> lines = birthdayLines(store, today);
     if (!lines)
         return lines.error();
     showBirthdayList(*lines);
-    return std::nullopt;
+    return {};
 }
 
 void Form1::showBirthdayList(const QStringList& lines)
@@ -121,28 +122,29 @@ StoreResult<QStringList> Form1::birthdayLines(const MemberStore& store, QDate to
     }
     static constexpr Field kRead[] = {Field::fnacimiento, Field::nombre, Field::apellidos, Field::ntarjeta};
     QStringList lines;
-    const StoreFailure failure = store.scanBirthdays(monthDays, kRead, [&](const StoredRow& row) -> StoreFailure {
-        const StoreResult<QString> birth = row.text(Field::fnacimiento);
-        if (!birth)
-            return birth.error();
-        const std::optional<int> daysLeft = daysToBirthday(*birth, today);
-        if (!daysLeft)
-            return std::nullopt;
+    const StoreResult<void> scanned =
+        store.scanBirthdays(monthDays, kRead, [&](const StoredRow& row) -> StoreResult<void> {
+            const StoreResult<QString> birth = row.text(Field::fnacimiento);
+            if (!birth)
+                return birth.error();
+            const std::optional<int> daysLeft = daysToBirthday(*birth, today);
+            if (!daysLeft)
+                return {};
 
-        const StoreResult<QString> nombre = row.text(Field::nombre);
-        if (!nombre)
-            return nombre.error();
-        const StoreResult<QString> apellidos = row.text(Field::apellidos);
-        if (!apellidos)
-            return apellidos.error();
-        const StoreResult<QString> ntarjeta = row.text(Field::ntarjeta);
-        if (!ntarjeta)
-            return ntarjeta.error();
-        lines << listColumn(*nombre) + listColumn(*apellidos) + leftChars(*ntarjeta, 4) + QLatin1Char('\t') +
-                     QString::number(*daysLeft);
-        return std::nullopt;
-    });
-    if (failure)
-        return *failure;
+            const StoreResult<QString> nombre = row.text(Field::nombre);
+            if (!nombre)
+                return nombre.error();
+            const StoreResult<QString> apellidos = row.text(Field::apellidos);
+            if (!apellidos)
+                return apellidos.error();
+            const StoreResult<QString> ntarjeta = row.text(Field::ntarjeta);
+            if (!ntarjeta)
+                return ntarjeta.error();
+            lines << listColumn(*nombre) + listColumn(*apellidos) + leftChars(*ntarjeta, 4) + QLatin1Char('\t') +
+                         QString::number(*daysLeft);
+            return {};
+        });
+    if (!scanned)
+        return scanned.error();
     return lines;
 }

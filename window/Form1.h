@@ -55,8 +55,8 @@ public:
     // BirthdayList::Later leaves the list empty for fillBirthdayList(), when reading it would keep the window from
     // showing (a large file whose lookup indexes are still being built).
     enum class BirthdayList { Now, Later };
-    StoreFailure load(const MemberStore& store, const Clock& clock, BirthdayList list = BirthdayList::Now);
-    StoreFailure fillBirthdayList(const MemberStore& store, QDate today);
+    StoreResult<void> load(const MemberStore& store, const Clock& clock, BirthdayList list = BirthdayList::Now);
+    StoreResult<void> fillBirthdayList(const MemberStore& store, QDate today);
     // The lines of the birthday list on `today`, read from `store`, in table order. Touches no control, so it may run
     // in another thread, on a store of its own; showBirthdayList() then puts the lines in the list.
     static StoreResult<QStringList> birthdayLines(const MemberStore& store, QDate today);

@@ -169,37 +169,37 @@ public:
     {}
 
     // The sheet and row of the next record; a sheet that is full is finished and the next one begun.
-    std::optional<WorkbookError> next(lxw_worksheet*& sheet, lxw_row_t& row)
+    Result<void, WorkbookError> next(lxw_worksheet*& sheet, lxw_row_t& row)
     {
         if (!m_sheet || m_row + 1 >= m_sheetRows) {
-            if (std::optional<WorkbookError> failed = begin())
-                return failed;
+            if (Result<void, WorkbookError> done = begin(); !done)
+                return done;
         }
         ++m_row;
         sheet = m_sheet;
         row = lxw_row_t(m_row);
-        return std::nullopt;
+        return {};
     }
 
     void noteWidth(lxw_col_t column, qsizetype chars) { m_widths[column] = std::max(m_widths[column], double(chars)); }
 
     // Finishes the last sheet; the first is made even for a table without records.
-    std::optional<WorkbookError> finish()
+    Result<void, WorkbookError> finish()
     {
         if (!m_sheet)
-            if (std::optional<WorkbookError> failed = begin())
-                return failed;
+            if (Result<void, WorkbookError> done = begin(); !done)
+                return done;
         return finishSheet();
     }
 
     int sheets() const { return m_sheets; }
 
 private:
-    std::optional<WorkbookError> begin()
+    Result<void, WorkbookError> begin()
     {
         if (m_sheet)
-            if (std::optional<WorkbookError> failed = finishSheet())
-                return failed;
+            if (Result<void, WorkbookError> done = finishSheet(); !done)
+                return done;
         ++m_sheets;
         const QByteArray name = (m_sheets == 1 ? m_name : QStringLiteral("%1 %2").arg(m_name).arg(m_sheets)).toUtf8();
         m_sheet = workbook_add_worksheet(m_book.get(), name.constData());
@@ -214,10 +214,10 @@ private:
                 return writeError(error);
         }
         worksheet_freeze_panes(m_sheet, 1, 0);
-        return std::nullopt;
+        return {};
     }
 
-    std::optional<WorkbookError> finishSheet()
+    Result<void, WorkbookError> finishSheet()
     {
         for (std::size_t c = 0; c < m_columns.size(); ++c) {
             const Column& column = m_columns[c];
@@ -229,7 +229,7 @@ private:
         if (const lxw_error error =
                 worksheet_autofilter(m_sheet, 0, 0, lxw_row_t(m_row), lxw_col_t(m_columns.size() - 1)))
             return writeError(error);
-        return std::nullopt;
+        return {};
     }
 
     Book& m_book;
@@ -295,7 +295,7 @@ void cacheRange(lxw_series_range* range, const QStringList& labels, const std::v
     range->ignore_cache = LXW_TRUE; // what was given above stays
 }
 
-std::optional<WorkbookError> writeSummary(Book& book, const Figures& figures, QDate today)
+Result<void, WorkbookError> writeSummary(Book& book, const Figures& figures, QDate today)
 {
     lxw_worksheet* sheet = workbook_add_worksheet(book.get(), "Resumen");
     if (!sheet)
@@ -406,7 +406,7 @@ std::optional<WorkbookError> writeSummary(Book& book, const Figures& figures, QD
             return writeError(inserted);
         chartRow += 16;
     }
-    return std::nullopt;
+    return {};
 }
 
 // The balance band of a balance as the till reads it.
@@ -435,10 +435,11 @@ Result<WorkbookExported, WorkbookError> writeSheets(Book& book, const MemberStor
     for (Field f : allFields())
         memberColumns.push_back({QLatin1String(fieldName(f)), book.text(), 0});
     SheetSeries members(book, QStringLiteral("Socios"), std::move(memberColumns), options.sheetRows);
-    const StoreFailure membersRead = store.scan(allFields(), [&](const StoredRow& stored) -> StoreFailure {
+    const StoreResult<void> membersRead = store.scan(allFields(), [&](const StoredRow& stored) -> StoreResult<void> {
         lxw_worksheet* sheet = nullptr;
         lxw_row_t row = 0;
-        fault = members.next(sheet, row);
+        if (const Result<void, WorkbookError> next = members.next(sheet, row); !next)
+            fault = next.error();
         QString card;
         for (Field f : allFields()) {
             if (fault)
@@ -474,14 +475,14 @@ Result<WorkbookExported, WorkbookError> writeSheets(Book& book, const MemberStor
         if (fault) // stops the scan; the fault is reported instead of the store's stop
             return StoreError{StoreError::Kind::Read, store.path(), fault->detail, StoreError::Cause::Other, {}};
         ++exported.members;
-        return std::nullopt;
+        return {};
     });
     if (fault)
         return *fault;
-    if (membersRead)
-        return WorkbookError{WorkbookError::Kind::Store, membersRead, {}};
-    if (std::optional<WorkbookError> failed = members.finish())
-        return *failed;
+    if (!membersRead)
+        return WorkbookError{WorkbookError::Kind::Store, membersRead.error(), {}};
+    if (Result<void, WorkbookError> done = members.finish(); !done)
+        return done.error();
     exported.memberSheets = members.sheets();
     figures.members = exported.members;
 
@@ -496,10 +497,11 @@ Result<WorkbookExported, WorkbookError> writeSheets(Book& book, const MemberStor
                         options.sheetRows);
     const QDate recentFrom = options.today.addDays(1 - kSummaryDays);
     const QDate firstMonth = QDate(options.today.year(), options.today.month(), 1).addMonths(1 - kSummaryMonths);
-    const StoreFailure historyRead = store.scanHistory([&](const Movement& m) -> StoreFailure {
+    const StoreResult<void> historyRead = store.scanHistory([&](const Movement& m) -> StoreResult<void> {
         lxw_worksheet* sheet = nullptr;
         lxw_row_t row = 0;
-        fault = history.next(sheet, row);
+        if (const Result<void, WorkbookError> next = history.next(sheet, row); !next)
+            fault = next.error();
         lxw_error error = LXW_NO_ERROR;
         const auto text = [&](lxw_col_t column, const QString& value, lxw_format* format) {
             history.noteWidth(column, value.size());
@@ -541,31 +543,31 @@ Result<WorkbookExported, WorkbookError> writeSheets(Book& book, const MemberStor
 
         const double change = Val(m.cantidad);
         if (!when || !std::isfinite(change) || (m.operacion != kAdded && m.operacion != kReset))
-            return std::nullopt;
+            return {};
         const QDate date(when->year, when->month, when->day);
         if (date > options.today)
-            return std::nullopt;
+            return {};
         if (m.operacion == kReset) {
             if (date >= recentFrom)
                 figures.resetRecently -= change;
-            return std::nullopt;
+            return {};
         }
         if (date >= recentFrom)
             figures.addedRecently += change;
         const int month = (date.year() - firstMonth.year()) * 12 + date.month() - firstMonth.month();
         if (month >= 0)
             figures.addedByMonth[std::size_t(month)] += change;
-        return std::nullopt;
+        return {};
     });
     if (fault)
         return *fault;
-    if (historyRead)
-        return WorkbookError{WorkbookError::Kind::Store, historyRead, {}};
-    if (std::optional<WorkbookError> failed = history.finish())
-        return *failed;
+    if (!historyRead)
+        return WorkbookError{WorkbookError::Kind::Store, historyRead.error(), {}};
+    if (Result<void, WorkbookError> done = history.finish(); !done)
+        return done.error();
 
-    if (std::optional<WorkbookError> failed = writeSummary(book, figures, options.today))
-        return *failed;
+    if (Result<void, WorkbookError> done = writeSummary(book, figures, options.today); !done)
+        return done.error();
     return exported;
 }
 
@@ -605,7 +607,7 @@ Result<WorkbookExported, WorkbookError> exportWorkbook(const StoreAddress& addre
         return writeError(detail);
     }
     // Flushed to the disk and moved over the target, the new name flushed too.
-    if (const StoreFailure moved = pending.replaceTarget())
-        return writeError(moved->detail);
+    if (const StoreResult<void> moved = pending.replaceTarget(); !moved)
+        return writeError(moved.error().detail);
     return written;
 }

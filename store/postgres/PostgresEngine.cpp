@@ -32,7 +32,7 @@ StoreError PostgresEngine::error(StoreError::Kind kind, const QSqlError& error) 
     return failure(kind, cause, engineText(error));
 }
 
-StoreFailure PostgresEngine::connect()
+StoreResult<void> PostgresEngine::connect()
 {
     m_connection.reset();
     m_broken = false;
@@ -71,22 +71,22 @@ StoreFailure PostgresEngine::connect()
         return schema.error();
     }
     m_schema = *schema;
-    return std::nullopt;
+    return {};
 }
 
-StoreFailure PostgresEngine::prepareOperation(std::chrono::milliseconds limit)
+StoreResult<void> PostgresEngine::prepareOperation(std::chrono::milliseconds limit)
 {
     if (m_connection && (m_broken || !m_connection->connected()))
         m_connection.reset();
     if (m_connection && m_connection->inTransaction())
         m_connection->run(QStringLiteral("ROLLBACK"));
     if (!m_connection) {
-        if (StoreFailure failed = connect())
-            return failed;
+        if (StoreResult<void> done = connect(); !done)
+            return done;
     }
     if (const std::optional<QSqlError> failed = m_connection->setLimit(limit))
         return error(StoreError::Kind::Open, *failed);
-    return std::nullopt;
+    return {};
 }
 
 PreparedStatement& PostgresEngine::prepared(const QString& sql)
@@ -104,17 +104,17 @@ std::optional<QSqlError> PostgresEngine::run(const QString& sql)
     return m_connection->run(sql);
 }
 
-StoreFailure PostgresEngine::lockCard(const QString& card)
+StoreResult<void> PostgresEngine::lockCard(const QString& card)
 {
     // Shared on the table's key first, then the card's: always in this order, so two writers never wait for each
     // other in a circle.
     Statement lock(*this, QStringLiteral("SELECT pg_advisory_xact_lock_shared($1), pg_advisory_xact_lock($2, $3)"));
     if (!lock.run({kTableLockTag | quint32(m_schemaHash), m_schemaHash, hash32(card)}))
         return error(StoreError::Kind::Write, lock.error());
-    return std::nullopt;
+    return {};
 }
 
-StoreFailure PostgresEngine::lockTable()
+StoreResult<void> PostgresEngine::lockTable()
 {
     // The advisory key keeps tills out; the table lock keeps out any other program that writes rows.
     Statement lock(*this, QStringLiteral("SELECT pg_advisory_xact_lock($1)"));
@@ -122,10 +122,10 @@ StoreFailure PostgresEngine::lockTable()
         return error(StoreError::Kind::Write, lock.error());
     if (const std::optional<QSqlError> failed = run(QStringLiteral("LOCK TABLE ficha IN SHARE ROW EXCLUSIVE MODE")))
         return error(StoreError::Kind::Write, *failed);
-    return std::nullopt;
+    return {};
 }
 
-StoreFailure PostgresEngine::backupTo(const QString& file)
+StoreResult<void> PostgresEngine::backupTo(const QString& file)
 {
     return StoreError{StoreError::Kind::Write,
                       file,
@@ -152,25 +152,25 @@ StoreResult<bool> PostgresEngine::hasErasures()
     return found->value(0).value(0).toBool();
 }
 
-StoreFailure PostgresEngine::prepareHistory()
+StoreResult<void> PostgresEngine::prepareHistory()
 {
     // Made with the schema; made again here only when it was dropped since (under the schema's lock, so that two
     // tills do not make it at once).
     if (m_schema.history)
-        return std::nullopt;
+        return {};
     if (const std::optional<QSqlError> failed = m_connection->run(QStringLiteral("SELECT pg_advisory_xact_lock($1)"),
                                                                   {kSchemaLockTag | quint32(m_schemaHash)}))
         return error(StoreError::Kind::Write, *failed);
     for (const QString& statement : historyDefinition())
         if (const std::optional<QSqlError> failed = run(statement))
             return error(StoreError::Kind::Write, *failed);
-    return std::nullopt;
+    return {};
 }
 
-StoreFailure PostgresEngine::buildMissingIndexes()
+StoreResult<void> PostgresEngine::buildMissingIndexes()
 {
-    if (StoreFailure failed = prepareOperation(MemberStore::kWholeFileLimit))
-        return failed;
+    if (StoreResult<void> done = prepareOperation(MemberStore::kWholeFileLimit); !done)
+        return done;
     // One index per transaction: other tills' writes wait for one index at a time.
     const QVariantList schemaKey = {kSchemaLockTag | quint32(m_schemaHash)};
     for (const QString& index : kIndexes) {
@@ -186,5 +186,5 @@ StoreFailure PostgresEngine::buildMissingIndexes()
         }
     }
     m_schema.indexesMissing = false;
-    return std::nullopt;
+    return {};
 }

@@ -35,8 +35,8 @@ public:
     explicit PostgresEngine(StoreAddress address);
     ~PostgresEngine() override;
 
-    StoreFailure openOrCreate(StoreStartup& startup, StoreIndexes indexes, StoreShape shape) override;
-    StoreFailure prepareOperation(std::chrono::milliseconds limit) override;
+    StoreResult<void> openOrCreate(StoreStartup& startup, StoreIndexes indexes, StoreShape shape) override;
+    StoreResult<void> prepareOperation(std::chrono::milliseconds limit) override;
     PreparedStatement& prepared(const QString& sql) override;
     QString placeholder(int number) const override;
     std::optional<QSqlError> run(const QString& sql) override;
@@ -46,8 +46,8 @@ public:
     QString text(const QVariant& value) const override { return value.toString(); }
 
     QString beginWrite() const override { return QStringLiteral("BEGIN ISOLATION LEVEL READ COMMITTED"); }
-    StoreFailure lockCard(const QString& card) override;
-    StoreFailure lockTable() override;
+    StoreResult<void> lockCard(const QString& card) override;
+    StoreResult<void> lockTable() override;
     QString lockRow() const override { return QStringLiteral(" FOR UPDATE"); }
 
     StoreResult<std::vector<FoundRow>> rowsWithCard(const QString& card) override
@@ -55,14 +55,14 @@ public:
         return rowsWithCardByStatement(*this, card);
     }
     // A server's copy is made row by row by MemberStore::backupTo().
-    StoreFailure backupTo(const QString& file) override;
-    StoreFailure prepareHistory() override;
+    StoreResult<void> backupTo(const QString& file) override;
+    StoreResult<void> prepareHistory() override;
     StoreResult<bool> hasHistory() override;
     StoreResult<bool> hasErasures() override;
 
     StoreError error(StoreError::Kind kind, const QSqlError& error) const override;
 
-    StoreFailure buildMissingIndexes() override;
+    StoreResult<void> buildMissingIndexes() override;
     // A server has no check of its files that a client may start; it checks its pages itself (data checksums).
     StoreResult<bool> quickCheck() override { return true; }
 
@@ -78,7 +78,7 @@ private:
     };
 
     // Opens the kept connection and examines the database.
-    StoreFailure connect();
+    StoreResult<void> connect();
     StoreResult<Schema> examine();
     // Makes the tables and indexes in the empty database; false when another till made them meanwhile.
     StoreResult<bool> createSchema();

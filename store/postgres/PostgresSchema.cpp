@@ -161,13 +161,13 @@ StoreResult<bool> PostgresEngine::createSchema()
     return true;
 }
 
-StoreFailure PostgresEngine::openOrCreate(MemberStore::Startup& startup, MemberStore::Indexes indexes,
-                                          MemberStore::Shape)
+StoreResult<void> PostgresEngine::openOrCreate(MemberStore::Startup& startup, MemberStore::Indexes indexes,
+                                               MemberStore::Shape)
 {
     // A server's tables are examined as Usable: no copy is restored on a server.
     startup = {};
-    if (StoreFailure failed = prepareOperation(MemberStore::kOperationLimit))
-        return failed;
+    if (StoreResult<void> done = prepareOperation(MemberStore::kOperationLimit); !done)
+        return done;
     if (!m_schema.ficha) {
         if (!m_schema.empty)
             return failure(StoreError::Kind::Open, StoreError::Cause::NotMemberFile,
@@ -185,11 +185,11 @@ StoreFailure PostgresEngine::openOrCreate(MemberStore::Startup& startup, MemberS
         startup.writesRefused = StoreError::Cause::ReadOnly;
     startup.indexesMissing = m_schema.indexesMissing;
     if (startup.indexesMissing && indexes == MemberStore::Indexes::Build && !m_schema.readOnly) {
-        if (StoreFailure failed = buildMissingIndexes())
+        if (StoreResult<void> done = buildMissingIndexes(); !done)
             qWarning("socios: lookups in %s stay unindexed: %s", qUtf8Printable(m_path),
-                     qUtf8Printable(failed->toString()));
+                     qUtf8Printable(done.error().toString()));
         else
             startup.indexesMissing = false;
     }
-    return std::nullopt;
+    return {};
 }

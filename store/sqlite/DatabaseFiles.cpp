@@ -94,13 +94,13 @@ void removeKept(const QString& aside)
     QFile::remove(aside);
 }
 
-StoreFailure replaceKeptAside(PendingFile& incoming, const QString& aside)
+StoreResult<void> replaceKeptAside(PendingFile& incoming, const QString& aside)
 {
     const QString& target = incoming.target();
     for (const QString& beside : kSideFileSuffixes)
         QFile::remove(target + beside);
-    const StoreFailure moved = incoming.replaceTarget();
-    if (moved) {
+    const StoreResult<void> moved = incoming.replaceTarget();
+    if (!moved) {
         // The file stays; what was beside it comes back from where it was kept.
         bool back = true;
         QString why;

@@ -29,6 +29,6 @@ void removeKept(const QString& aside);
 // beside the target: a journal or log left there would be replayed into the file put in place. The database at the
 // target was kept aside first, at `aside`. When the move fails the target stays, its journals come back beside it
 // from `aside`, and once all are back what was kept at `aside` goes; the failure is returned.
-StoreFailure replaceKeptAside(PendingFile& incoming, const QString& aside);
+StoreResult<void> replaceKeptAside(PendingFile& incoming, const QString& aside);
 
 } // namespace DatabaseFiles

@@ -42,7 +42,7 @@ StoreError SqliteEngine::error(StoreError::Kind kind, const QSqlError& error) co
     return errorOf(kind, error, code);
 }
 
-StoreFailure SqliteEngine::prepareOperation(std::chrono::milliseconds limit)
+StoreResult<void> SqliteEngine::prepareOperation(std::chrono::milliseconds limit)
 {
     if (m_replayed &&
         (!(m_replayed->of == SqliteFile::identityOf(m_path)) || (canWrite(m_path) && folderWritable(m_path)))) {
@@ -66,11 +66,11 @@ StoreFailure SqliteEngine::prepareOperation(std::chrono::milliseconds limit)
         m_connection.reset();
     }
     if (!m_connection) {
-        if (StoreFailure failed = connect())
-            return failed;
+        if (StoreResult<void> done = connect(); !done)
+            return done;
     }
     m_connection->setLimit(limit);
-    return std::nullopt;
+    return {};
 }
 
 PreparedStatement& SqliteEngine::prepared(const QString& sql)
@@ -98,10 +98,10 @@ QString SqliteEngine::text(const QVariant& value) const
     return textFromBytes(value.toByteArray());
 }
 
-StoreFailure SqliteEngine::buildMissingIndexes()
+StoreResult<void> SqliteEngine::buildMissingIndexes()
 {
-    if (StoreFailure failed = prepareOperation(MemberStore::kWholeFileLimit))
-        return failed;
+    if (StoreResult<void> done = prepareOperation(MemberStore::kWholeFileLimit); !done)
+        return done;
     for (int i = 0; i < kIndexes.size(); ++i) {
         const std::optional<QStringList> present = m_connection->exec(
             QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'index' AND name = '%1'").arg(kIndexNames[i]));
@@ -119,7 +119,7 @@ StoreFailure SqliteEngine::buildMissingIndexes()
         // commit of whichever till saves next.
         m_connection->exec(QStringLiteral("PRAGMA wal_checkpoint(PASSIVE)"));
     }
-    return std::nullopt;
+    return {};
 }
 
 StoreResult<std::vector<FoundRow>> SqliteEngine::rowsWithCard(const QString& card)
@@ -169,10 +169,10 @@ StoreResult<std::vector<FoundRow>> SqliteEngine::rowsWithCard(const QString& car
     return rows;
 }
 
-StoreFailure SqliteEngine::backupTo(const QString& file)
+StoreResult<void> SqliteEngine::backupTo(const QString& file)
 {
-    if (StoreFailure failed = prepareOperation(MemberStore::kWholeFileLimit))
-        return failed;
+    if (StoreResult<void> done = prepareOperation(MemberStore::kWholeFileLimit); !done)
+        return done;
     SqliteConnection copy(file, SqliteConnection::Access::ReadWrite);
     // What went wrong with the copy, as its own connection tells it: a failure to read the copy back (an I/O error,
     // the time limit) is the copy's, and says nothing about the member file.
@@ -204,7 +204,7 @@ StoreFailure SqliteEngine::backupTo(const QString& file)
     if (*verdict != QStringList{QStringLiteral("ok")})
         return failure(StoreError::Kind::Write, file, StoreError::Cause::Damaged,
                        QStringLiteral("the copy is damaged: ") + verdict->join(QLatin1String("; ")));
-    return std::nullopt;
+    return {};
 }
 
 StoreResult<bool> SqliteEngine::hasHistory()
@@ -225,12 +225,12 @@ StoreResult<bool> SqliteEngine::hasErasures()
     return !found->isEmpty();
 }
 
-StoreFailure SqliteEngine::overwriteDeleted()
+StoreResult<void> SqliteEngine::overwriteDeleted()
 {
     // Deleted rows, and the pages they leave free, are written over with zeros in the file and in its log.
     if (!m_connection->exec(QStringLiteral("PRAGMA secure_delete=ON")))
         return error(StoreError::Kind::Write, m_connection->lastError());
-    return std::nullopt;
+    return {};
 }
 
 StoreResult<bool> SqliteEngine::emptyLog()
@@ -244,26 +244,26 @@ StoreResult<bool> SqliteEngine::emptyLog()
     return done->value(0) == QLatin1String("0");
 }
 
-StoreFailure SqliteEngine::prepareHistory()
+StoreResult<void> SqliteEngine::prepareHistory()
 {
     const StoreResult<bool> present = hasHistory();
     if (!present)
         return present.error();
     if (*present)
-        return std::nullopt;
+        return {};
     for (const QString& statement :
          {QStringLiteral("CREATE TABLE %1 (%2)")
               .arg(kHistoryTable, columnDefinitions(kHistoryColumns, QStringLiteral("TEXT"))),
           QStringLiteral("CREATE INDEX %1 ON %2 (ntarjeta)").arg(kHistoryIndexName, kHistoryTable)})
         if (!m_connection->exec(statement))
             return error(StoreError::Kind::Write, m_connection->lastError());
-    return std::nullopt;
+    return {};
 }
 
 StoreResult<bool> SqliteEngine::quickCheck()
 {
-    if (StoreFailure failed = prepareOperation(MemberStore::kWholeFileLimit))
-        return *failed;
+    if (StoreResult<void> done = prepareOperation(MemberStore::kWholeFileLimit); !done)
+        return done.error();
     const std::optional<QStringList> verdict = m_connection->exec(QStringLiteral("PRAGMA quick_check"));
     if (!verdict) {
         const StoreError failed = error(StoreError::Kind::Read, m_connection->lastError());

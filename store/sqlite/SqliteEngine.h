@@ -28,8 +28,8 @@ public:
     explicit SqliteEngine(QString path);
     ~SqliteEngine() override;
 
-    StoreFailure openOrCreate(StoreStartup& startup, StoreIndexes indexes, StoreShape shape) override;
-    StoreFailure prepareOperation(std::chrono::milliseconds limit) override;
+    StoreResult<void> openOrCreate(StoreStartup& startup, StoreIndexes indexes, StoreShape shape) override;
+    StoreResult<void> prepareOperation(std::chrono::milliseconds limit) override;
     PreparedStatement& prepared(const QString& sql) override;
     QString placeholder(int) const override { return QStringLiteral("?"); }
     std::optional<QSqlError> run(const QString& sql) override;
@@ -39,26 +39,26 @@ public:
     QString text(const QVariant& value) const override;
 
     QString beginWrite() const override { return QStringLiteral("BEGIN IMMEDIATE"); }
-    StoreFailure lockCard(const QString&) override { return std::nullopt; } // BEGIN IMMEDIATE took the whole file
-    StoreFailure lockTable() override { return std::nullopt; }
+    StoreResult<void> lockCard(const QString&) override { return {}; } // BEGIN IMMEDIATE took the whole file
+    StoreResult<void> lockTable() override { return {}; }
     QString lockRow() const override { return {}; }
 
     StoreResult<std::vector<FoundRow>> rowsWithCard(const QString& card) override;
-    StoreFailure prepareHistory() override;
+    StoreResult<void> prepareHistory() override;
     StoreResult<bool> hasHistory() override;
     StoreResult<bool> hasErasures() override;
-    StoreFailure overwriteDeleted() override;
+    StoreResult<void> overwriteDeleted() override;
     StoreResult<bool> emptyLog() override;
 
     StoreError error(StoreError::Kind kind, const QSqlError& error) const override;
 
-    StoreFailure backupTo(const QString& file) override;
-    StoreFailure buildMissingIndexes() override;
+    StoreResult<void> backupTo(const QString& file) override;
+    StoreResult<void> buildMissingIndexes() override;
     StoreResult<bool> quickCheck() override;
 
 private:
     // Opens the kept connection on the file now at the path, after examining it.
-    StoreFailure connect();
+    StoreResult<void> connect();
     StoreError errorOf(StoreError::Kind kind, const QSqlError& error, int extendedCode) const;
 
     // The private copy into which the log of a file that cannot take it was replayed; m_connection reads it.

@@ -15,7 +15,7 @@
 
 using namespace sqlite;
 
-StoreFailure SqliteEngine::connect()
+StoreResult<void> SqliteEngine::connect()
 {
     if (m_connection)
         m_connection->abandon();
@@ -96,7 +96,7 @@ StoreFailure SqliteEngine::connect()
             m_connection = std::move(connection);
             m_replayed = Replayed{std::move(folder), identity, holdsChanges};
             m_readOnly = true;
-            return std::nullopt;
+            return {};
         }
     } else {
         // Examined without a write: read-only, and, where no till has the log open, without its shared memory,
@@ -155,11 +155,11 @@ StoreFailure SqliteEngine::connect()
     m_connection = std::move(connection);
     if (useLock)
         m_useLock = std::move(useLock).value();
-    return std::nullopt;
+    return {};
 }
 
-StoreFailure SqliteEngine::openOrCreate(MemberStore::Startup& startup, MemberStore::Indexes indexes,
-                                        MemberStore::Shape shape)
+StoreResult<void> SqliteEngine::openOrCreate(MemberStore::Startup& startup, MemberStore::Indexes indexes,
+                                             MemberStore::Shape shape)
 {
     startup = {};
     m_shape = shape;
@@ -167,8 +167,8 @@ StoreFailure SqliteEngine::openOrCreate(MemberStore::Startup& startup, MemberSto
     const QFileInfo file(m_path);
     if (file.exists() && file.size() == 0 && PendingFile::madeHere(m_path)) {
         // A file that this process is making (a PendingFile): a new member database, made in place.
-        if (StoreFailure failed = initialiseDatabase(m_path))
-            return failed;
+        if (StoreResult<void> done = initialiseDatabase(m_path); !done)
+            return done;
     } else if (!file.exists() && !file.isSymLink()) {
         // A journal without its file: creating a new file would have the journal replayed into it.
         if (const std::optional<SqliteFile::Leftover> leftover = SqliteFile::leftoverBeside(m_path))
@@ -179,8 +179,8 @@ StoreFailure SqliteEngine::openOrCreate(MemberStore::Startup& startup, MemberSto
             return created.error();
         startup.created = *created;
     }
-    if (StoreFailure failed = connect())
-        return failed;
+    if (StoreResult<void> done = connect(); !done)
+        return done;
     if (m_readOnly)
         startup.writesRefused = m_degraded.value_or(StoreError::Cause::ReadOnly);
     startup.logBesideFile = m_replayed && m_replayed->holdsChanges;
@@ -190,11 +190,11 @@ StoreFailure SqliteEngine::openOrCreate(MemberStore::Startup& startup, MemberSto
                                .arg(kIndexNames.join(QLatin1String("', '"))));
     startup.indexesMissing = !present || present->size() < kIndexNames.size();
     if (startup.indexesMissing && indexes == MemberStore::Indexes::Build && !m_readOnly) {
-        if (StoreFailure failed = buildMissingIndexes())
+        if (StoreResult<void> done = buildMissingIndexes(); !done)
             qWarning("socios: lookups in %s stay unindexed: %s", qUtf8Printable(m_path),
-                     qUtf8Printable(failed->toString()));
+                     qUtf8Printable(done.error().toString()));
         else
             startup.indexesMissing = false;
     }
-    return std::nullopt;
+    return {};
 }

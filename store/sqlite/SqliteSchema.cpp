@@ -36,8 +36,8 @@ StoreError examinationError(SqliteConnection& connection, const QString& path, c
 // For a file that must hold exactly what socios writes (a copy to restore): `table`, when it is there, has exactly
 // `names` as its columns, each of text compared byte for byte, and nothing that could refuse a row that socios
 // writes: no NOT NULL, primary key, UNIQUE, CHECK or foreign key.
-StoreFailure examineExactShape(SqliteConnection& connection, const QString& path, const QString& table,
-                               const QStringList& names)
+StoreResult<void> examineExactShape(SqliteConnection& connection, const QString& path, const QString& table,
+                                    const QStringList& names)
 {
     const auto engineError = [&](const QSqlError& error) { return examinationError(connection, path, error); };
     QSqlQuery query(connection.database());
@@ -49,7 +49,7 @@ StoreFailure examineExactShape(SqliteConnection& connection, const QString& path
                         .arg(table)))
         return engineError(query.lastError());
     if (!query.next())
-        return std::nullopt;
+        return {};
     // The statement that made the table, without its quoted names and texts: what is left of a CHECK is a keyword.
     QString made = query.value(0).toString();
     query.finish();
@@ -97,7 +97,7 @@ StoreFailure examineExactShape(SqliteConnection& connection, const QString& path
     if (query.next())
         return unsafe(QStringLiteral("table %1 refers to table %2").arg(table, query.value(2).toString()));
     query.finish();
-    return std::nullopt;
+    return {};
 }
 
 // Reads the schema, never the rows: "ficha" must be a plain table, with the thirteen columns as text compared byte
@@ -203,8 +203,8 @@ StoreResult<QString> examine(SqliteConnection& connection, const QString& path, 
         for (const auto& [table, names] :
              {std::pair{QStringLiteral("ficha"), fields}, std::pair{QStringLiteral("movimientos"), kHistoryColumns},
               std::pair{kErasureTable, kErasureColumns}})
-            if (StoreFailure refused = examineExactShape(connection, path, table, names))
-                return *refused;
+            if (StoreResult<void> exact = examineExactShape(connection, path, table, names); !exact)
+                return exact.error();
     }
     return rowId;
 }
@@ -223,7 +223,7 @@ StoreResult<QString> examineConnection(SqliteConnection& connection, const QStri
 }
 
 // Makes the empty file at `path` a new member database: "ficha" without rows, and its lookup indexes.
-StoreFailure initialiseDatabase(const QString& path)
+StoreResult<void> initialiseDatabase(const QString& path)
 {
     SqliteConnection connection(path, SqliteConnection::Access::ReadWrite);
     if (!connection.isOpen())
@@ -238,7 +238,7 @@ StoreFailure initialiseDatabase(const QString& path)
                            causeOf(StoreError::Kind::Write, sqlite3_extended_errcode(connection.handle()),
                                    connection.lastError().databaseText(), path),
                            engineText(connection.lastError()));
-    return std::nullopt;
+    return {};
 }
 
 // Builds a new member file under a temporary name and moves it into place only when complete, so that an
@@ -255,9 +255,9 @@ StoreResult<bool> createDatabase(const QString& path)
         error.kind = StoreError::Kind::Create;
         return error;
     }
-    if (StoreFailure failed = initialiseDatabase(pending->path())) {
-        failed->path = path;
-        return *failed;
+    if (StoreResult<void> done = initialiseDatabase(pending->path()); !done) {
+        done.error().path = path;
+        return done.error();
     }
     // Never over a file: if another till created one meanwhile, that one stays.
     StoreResult<bool> placed = pending.value().putInPlace();

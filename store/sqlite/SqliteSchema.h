@@ -12,7 +12,7 @@ namespace sqlite {
 // the row id can be read.
 StoreResult<QString> examineConnection(SqliteConnection& connection, const QString& path, StoreShape shape);
 // Makes the empty file at `path` a new member database: "ficha" without rows, and its lookup indexes.
-StoreFailure initialiseDatabase(const QString& path);
+StoreResult<void> initialiseDatabase(const QString& path);
 // Builds a new member file under a temporary name and moves it into place only when complete. False when another
 // till made one first.
 StoreResult<bool> createDatabase(const QString& path);

@@ -151,8 +151,8 @@ private slots:
                                                                                      "out", "err");
         const QStringList english = {"LANG=en_US.UTF-8"}, spanish = {"LANG=es_ES.UTF-8"};
         row("help, English", english, {"--help"}, 0, {"Usage: ", "Shows this help and exits.", "--backup <DIR>"}, {});
-        row("help, Spanish", spanish, {"--help"}, 0, {"Modo de empleo: ", "Muestra esta ayuda y termina.", "--backup <CARPETA>"},
-            {});
+        row("help, Spanish", spanish, {"--help"}, 0,
+            {"Modo de empleo: ", "Muestra esta ayuda y termina.", "--backup <CARPETA>"}, {});
         row("LANGUAGE before LANG", {"LANG=en_US.UTF-8", "LANGUAGE=es"}, {"--help"}, 0, {"Muestra esta ayuda"}, {});
         row("LC_ALL before LANG", {"LANG=es_ES.UTF-8", "LC_ALL=en_US.UTF-8"}, {"--help"}, 0, {"Shows this help"}, {});
         row("LC_MESSAGES before LANG", {"LANG=en_US.UTF-8", "LC_MESSAGES=es_ES.UTF-8"}, {"--help"}, 0,
@@ -262,8 +262,8 @@ private slots:
         QStringList arguments;
         if (mode == "restore") {
             const QString copy = m_home->filePath("copia.mdb");
-            QCOMPARE(MemberStore(m_memberPath).backupTo(copy), std::nullopt);
-            QCOMPARE(MemberStore(m_memberPath).append(sampleMember("0099")), std::nullopt);
+            VERIFY_OK(MemberStore(m_memberPath).backupTo(copy));
+            VERIFY_OK(MemberStore(m_memberPath).append(sampleMember("0099")));
             before = allRows(m_memberPath);
             arguments = QStringList{"--restore", copy};
         } else if (mode == "import") {
@@ -303,7 +303,7 @@ private slots:
         QCOMPARE(allRows(m_memberPath), after);
         const QStringList left = QDir(folder).entryList({"*.new-*"}, QDir::Files);
         QVERIFY2(left.isEmpty(), qPrintable(left.join(' ')));
-        QCOMPARE(MemberStore(m_memberPath).openOrCreate(), std::nullopt);
+        VERIFY_OK(MemberStore(m_memberPath).openOrCreate());
     }
 
     void tillStartingDuringARestore()
@@ -316,8 +316,8 @@ private slots:
         if (!straceWorks())
             QSKIP("needs strace (scripts/setup.sh installs it), allowed to trace");
         const QString copy = m_home->filePath("copia.mdb");
-        QCOMPARE(MemberStore(m_memberPath).backupTo(copy), std::nullopt);
-        QCOMPARE(MemberStore(m_memberPath).append(sampleMember("0099")), std::nullopt);
+        VERIFY_OK(MemberStore(m_memberPath).backupTo(copy));
+        VERIFY_OK(MemberStore(m_memberPath).append(sampleMember("0099")));
         QProcess restore;
         startCommandLine(restore, m_home->path(), {"--restore", copy},
                          underStrace("rename,renameat,renameat2,link,linkat", "delay_enter=700000"));
@@ -328,9 +328,9 @@ private slots:
         till.start(qEnvironmentVariable("SOCIOS_TEST_HELPER"), {"till", m_memberPath});
         till.write("click Command6 0001\nset Text8 5\nclick Command4\n");
         till.closeWriteChannel();
-        const StoreFailure started = MemberStore(m_memberPath).openOrCreate();
-        QVERIFY2(!started || started->cause == StoreError::Cause::Restoring,
-                 started ? qPrintable(started->toString()) : "");
+        const StoreResult<void> started = MemberStore(m_memberPath).openOrCreate();
+        QVERIFY2(started || started.error().cause == StoreError::Cause::Restoring,
+                 !started ? qPrintable(started.error().toString()) : "");
         QVERIFY(till.waitForFinished(30000) && restore.waitForFinished(30000));
         QVERIFY2(restore.exitCode() == 0, restore.readAllStandardError().constData());
 
@@ -478,7 +478,7 @@ private slots:
             member.apellidos = texts[0];
             member.email = texts[1];
             member.observaciones = texts[2];
-            QCOMPARE(MemberStore(m_memberPath).append(member), std::nullopt);
+            VERIFY_OK(MemberStore(m_memberPath).append(member));
             for (const QString points : {" 3", " 4", " 5", " 6", " 7", " 8"})
                 QVERIFY(MemberStore(m_memberPath).changePoints(card, [&](const QString&) { return points; }).ok());
             QVERIFY(reader.waitForFinished(20000));

@@ -108,10 +108,10 @@ private slots:
         // A damaged file takes no more saves; a sound one does.
         const StoreResult<bool> saved = m_app->store().appendNew(sampleMember("0099"));
         if (file == "damaged" || file.startsWith("read-only"))
-            QVERIFY(!saved.ok() && saved.error().cause ==
-                                       (file == "damaged" ? StoreError::Cause::Damaged : StoreError::Cause::ReadOnly));
+            QVERIFY(!saved && saved.error().cause ==
+                                  (file == "damaged" ? StoreError::Cause::Damaged : StoreError::Cause::ReadOnly));
         else
-            QVERIFY(saved.ok() && *saved);
+            QVERIFY(saved && *saved);
         QCOMPARE(execSql(path, "SELECT count(*) FROM sqlite_master WHERE type = 'index'"), QList<QStringList>{{"2"}});
     }
 

@@ -30,16 +30,16 @@ class TestAccessImport : public QObject
     static ImportResult<Table> readTable(const QString& file, const QString& name)
     {
         Table table;
-        const auto onHead = [&](const AccessTableHead& head) -> ImportStatus {
+        const auto onHead = [&](const AccessTableHead& head) -> ImportResult<void> {
             table.head = head;
-            return std::nullopt;
+            return {};
         };
-        const auto onRow = [&](const AccessRow& row) -> ImportStatus {
+        const auto onRow = [&](const AccessRow& row) -> ImportResult<void> {
             table.rows << row;
-            return std::nullopt;
+            return {};
         };
-        if (ImportStatus failure = AccessReader().read(file, name, onHead, onRow))
-            return *failure;
+        if (ImportResult<void> done = AccessReader().read(file, name, onHead, onRow); !done)
+            return done.error();
         return table;
     }
 
@@ -231,20 +231,20 @@ private slots:
         QFETCH(QByteArray, output);
         QFETCH(QString, failure);
         QList<AccessRow> rows;
-        ReaderOutput parser("F", headOnly, {}, [&](const AccessRow& row) -> ImportStatus {
+        ReaderOutput parser("F", headOnly, {}, [&](const AccessRow& row) -> ImportResult<void> {
             rows << row;
-            return std::nullopt;
+            return {};
         });
         // One byte at a time: a line may arrive in any number of pieces.
-        ImportStatus error;
+        ImportResult<void> fed;
         for (char c : output.replace('|', '\n'))
-            if (!error)
-                error = parser.feed(QByteArray(1, c));
-        if (!error)
-            error = parser.finish();
-        QVERIFY2(failure.isEmpty() ? !error : error && error->detail.contains(failure),
-                 qPrintable(error ? error->toString() : QStringLiteral("accepted")));
-        if (!error && !headOnly)
+            if (fed)
+                fed = parser.feed(QByteArray(1, c));
+        if (fed)
+            fed = parser.finish();
+        QVERIFY2(failure.isEmpty() ? fed.ok() : !fed && fed.error().detail.contains(failure),
+                 qPrintable(!fed ? fed.error().toString() : QStringLiteral("accepted")));
+        if (fed && !headOnly)
             QCOMPARE(rows, (QList<AccessRow>{{"x", "1"}, {std::nullopt, "\t\\"}}));
     }
 
@@ -344,10 +344,10 @@ private slots:
         QTemporaryDir dir;
         const QString program = copyOf("#!/bin/sh\n" + script + '\n', dir.filePath("reader"));
         QFile::setPermissions(program, QFile::ReadOwner | QFile::ExeOwner);
-        const ImportStatus failure = AccessReader(program).read(jet4(), "ficha", {}, {});
-        QVERIFY(failure);
-        QCOMPARE(failure->kind, ImportError::Kind::Damaged);
-        QTEST(failure->detail, "detail");
+        const ImportResult<void> failure = AccessReader(program).read(jet4(), "ficha", {}, {});
+        QVERIFY(!failure);
+        QCOMPARE(failure.error().kind, ImportError::Kind::Damaged);
+        QTEST(failure.error().detail, "detail");
     }
 
     void environmentIgnored()

@@ -109,11 +109,11 @@ private slots:
             execSql(path, sql);
         const auto before = folderContents(m_dir->path());
         const MemberStore store(path);
-        const StoreFailure refused = store.openOrCreate();
-        QVERIFY(refused && refused->kind == StoreError::Kind::Open && refused->path == path);
-        QCOMPARE(refused->cause, cause);
-        QVERIFY2(refused->detail.contains(detail), qPrintable(refused->detail));
-        const QString message = storeErrorMessage(*refused);
+        const StoreResult<void> refused = store.openOrCreate();
+        QVERIFY(!refused && refused.error().kind == StoreError::Kind::Open && refused.error().path == path);
+        QCOMPARE(refused.error().cause, cause);
+        QVERIFY2(refused.error().detail.contains(detail), qPrintable(refused.error().detail));
+        const QString message = storeErrorMessage(refused.error());
         QVERIFY2(message.contains(cause == Cause::Damaged ? "está dañado" : "No se ha modificado"),
                  qPrintable(message));
         QVERIFY(!store.appendNew(sampleMember("0001")).ok());
@@ -128,7 +128,7 @@ private slots:
                         "ALTER TABLE merged RENAME TO ficha;\nUPDATE ficha SET apellidos = CAST(X'4D75F16F7A' AS "
                         "TEXT), observaciones = CAST(X'80209C' AS TEXT) WHERE ntarjeta = '0001'");
         const MemberStore store(m_path);
-        QCOMPARE(store.openOrCreate(), std::nullopt);
+        VERIFY_OK(store.openOrCreate());
         QList<MemberRecord> expected = allRows(m_path);
         const FoundRow shown = store.rowsWithCard("0001")->front();
         QCOMPARE(shown.record.apellidos, QStringLiteral("Muñoz"));
@@ -209,9 +209,9 @@ private slots:
 
         const auto before = folderContents(m_dir->path());
         const MemberStore store(m_path);
-        const StoreFailure started = store.openOrCreate();
+        const StoreResult<void> started = store.openOrCreate();
         if (cause == Cause::Other) {
-            QCOMPARE(started, std::nullopt);
+            VERIFY_OK(started);
             if (then == "read-only folder") {
                 // The saves complete in the log are seen, and stay beside the file, which takes no save, until it and
                 // its folder can be written again: then the next operation writes them into it.
@@ -229,10 +229,10 @@ private slots:
             QCOMPARE(execSql(m_path, "PRAGMA integrity_check"), QList<QStringList>{{"ok"}});
             return;
         }
-        QVERIFY(started);
-        QCOMPARE(started->cause, cause);
+        QVERIFY(!started);
+        QCOMPARE(started.error().cause, cause);
         QCOMPARE(folderContents(m_dir->path()), before); // nothing replayed, nothing created
-        QVERIFY(!storeErrorMessage(*started).contains("se pueden consultar"));
+        QVERIFY(!storeErrorMessage(started.error()).contains("se pueden consultar"));
     }
 
     void foreignFileWithItsLog()
@@ -255,7 +255,7 @@ private slots:
         }
         QSqlDatabase::removeDatabase(QStringLiteral("other"));
         const auto before = folderContents(m_dir->path());
-        QCOMPARE(MemberStore(path).openOrCreate()->cause, Cause::NotMemberFile);
+        QCOMPARE(MemberStore(path).openOrCreate().error().cause, Cause::NotMemberFile);
         QCOMPARE(folderContents(m_dir->path()), before);
     }
 
@@ -292,7 +292,7 @@ private slots:
     void fileChangedWhileATillWorks()
     {
         const MemberStore store(m_path);
-        QCOMPARE(store.openOrCreate(), std::nullopt);
+        VERIFY_OK(store.openOrCreate());
 
         // Another program adds a trigger, then puts a view in place of the table: neither acts.
         execSql(m_path, "CREATE TRIGGER borra AFTER UPDATE ON ficha BEGIN DELETE FROM ficha; END");
@@ -321,7 +321,7 @@ private slots:
     {
         {
             const MemberStore store(m_path);
-            QCOMPARE(store.openOrCreate(), std::nullopt);
+            VERIFY_OK(store.openOrCreate());
             QCOMPARE(store.rowsWithCard("0001")->size(), 1u);
             QCOMPARE(store.appendNew(sampleMember("0099")).value(), true);
         }
@@ -335,7 +335,7 @@ private slots:
     {
         // A spreadsheet's link or a backup tool reading the file: saves and lookups go on meanwhile.
         const MemberStore store(m_path);
-        QCOMPARE(store.openOrCreate(), std::nullopt);
+        VERIFY_OK(store.openOrCreate());
         QProcess reader;
         QVERIFY(startHelper(reader, {"sql", m_path, "3000", "BEGIN", "SELECT count(*) FROM ficha"}, "ready"));
         QCOMPARE(store.appendNew(sampleMember("0099")).value(), true);
@@ -353,13 +353,13 @@ private slots:
                 "INSERT INTO ficha SELECT 'N' || i, '', '', '', '', '', '', '', '', '13/03/1985', '', '', '' FROM n");
         MemberStore store(m_path);
         store.setTimeLimit(std::chrono::milliseconds(50));
-        const StoreFailure stopped = store.scanBirthdays(
-            std::array{QStringLiteral("0313")}, std::array{Field::ntarjeta}, [](const StoredRow&) -> StoreFailure {
+        const StoreResult<void> stopped = store.scanBirthdays(
+            std::array{QStringLiteral("0313")}, std::array{Field::ntarjeta}, [](const StoredRow&) -> StoreResult<void> {
                 QThread::usleep(500);
-                return std::nullopt;
+                return {};
             });
-        QVERIFY(stopped);
-        QCOMPARE(stopped->cause, Cause::TooSlow);
+        QVERIFY(!stopped);
+        QCOMPARE(stopped.error().cause, Cause::TooSlow);
         QCOMPARE(store.rowsWithCard("0001")->size(), 1u); // the next operation has its own time
     }
 

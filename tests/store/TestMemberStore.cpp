@@ -45,7 +45,7 @@ class TestMemberStore : public QObject
         GeneratorOptions options;
         options.members = 4000;
         options.oddities = true;
-        QCOMPARE(generateMembers(store.address(), options), std::nullopt);
+        VERIFY_OK(generateMembers(store.address(), options));
         store.execSql("UPDATE ficha SET nombre = 'Copia de ' || nombre WHERE " + store.rowOrder() + " > 4000");
     }
 
@@ -82,14 +82,14 @@ private slots:
         }
         {
             const MemberStore store(path);
-            QCOMPARE(store.openOrCreate(), std::nullopt);
+            VERIFY_OK(store.openOrCreate());
             QVERIFY(store.startup().created);
-            QCOMPARE(store.append(sampleMember("0001")), std::nullopt);
+            VERIFY_OK(store.append(sampleMember("0001")));
         }
         // A clean end leaves the file alone: no temporary file, no journal, no log.
         QCOMPARE(QDir(QFileInfo(path).absolutePath()).entryList(QDir::Files), QStringList{"dorvel.mdb"});
         const MemberStore store(path);
-        QCOMPARE(store.openOrCreate(), std::nullopt); // the next start opens it, rows and all
+        VERIFY_OK(store.openOrCreate()); // the next start opens it, rows and all
         QVERIFY(!store.startup().created);
         QCOMPARE(allRows(path), QList<MemberRecord>{sampleMember("0001")});
     }
@@ -256,7 +256,7 @@ private slots:
         }
 
         const MemberStore store(path);
-        QCOMPARE(store.openOrCreate(), std::nullopt);
+        VERIFY_OK(store.openOrCreate());
         QCOMPARE(store.rowsWithCard("0001")->size(), 1u);
         const FoundRow shown = store.rowsWithCard("0001")->front();
         const QByteArray before = fileBytes(path);
@@ -330,8 +330,8 @@ private slots:
                                     QString::number(days);
             }
             Form1 form;
-            const StoreFailure failure = form.load(store, FixedClock(today));
-            QVERIFY2(!failure, failure ? qPrintable(failure->toString()) : "");
+            const StoreResult<void> loaded = form.load(store, FixedClock(today));
+            QVERIFY2(loaded.ok(), !loaded ? qPrintable(loaded.error().toString()) : "");
             QVERIFY2(form.birthdayList.items() == expected, qPrintable(today.toString(Qt::ISODate)));
         }
     }
@@ -374,7 +374,7 @@ private slots:
         const QList<QStringList> made = indexes(copy);
         copy.execSql("DROP INDEX ficha_ntarjeta;\nDROP INDEX ficha_cumple");
         const MemberStore unindexed(copy.address());
-        QCOMPARE(unindexed.openOrCreate(), std::nullopt);
+        VERIFY_OK(unindexed.openOrCreate());
         QCOMPARE(indexes(copy), made);
         QCOMPARE(copy.allRows(), m_rows);
         // Added once, then left alone.
@@ -387,7 +387,7 @@ private slots:
                                  .toHex())}};
         };
         const QList<QStringList> indexedOnce = state();
-        QCOMPARE(unindexed.openOrCreate(), std::nullopt);
+        VERIFY_OK(unindexed.openOrCreate());
         QCOMPARE(state(), indexedOnce);
     }
 };

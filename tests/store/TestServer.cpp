@@ -131,9 +131,9 @@ private slots:
             for (int i = 0; i < 4; ++i)
                 tills.emplace_back([&, i] {
                     const MemberStore store(empty.address());
-                    const StoreFailure failure = store.openOrCreate();
-                    failures[i] = failure ? failure->toString() : QString();
-                    created[i] = !failure && store.startup().created;
+                    const StoreResult<void> started = store.openOrCreate();
+                    failures[i] = !started ? started.error().toString() : QString();
+                    created[i] = started && store.startup().created;
                 });
             QTRY_COMPARE(admin("SELECT count(*) FROM pg_locks WHERE locktype = 'advisory' AND NOT granted"),
                          QList<QStringList>{{"4"}});
@@ -202,11 +202,11 @@ private slots:
         const QList<QStringList> before = relations(foreign);
 
         const MemberStore store(foreign.address());
-        const StoreFailure refused = store.openOrCreate();
-        QVERIFY(refused);
-        QCOMPARE(refused->cause, cause);
-        QVERIFY2(refused->detail.contains(detail), qPrintable(refused->detail));
-        const QString message = storeErrorMessage(*refused);
+        const StoreResult<void> refused = store.openOrCreate();
+        QVERIFY(!refused);
+        QCOMPARE(refused.error().cause, cause);
+        QVERIFY2(refused.error().detail.contains(detail), qPrintable(refused.error().detail));
+        const QString message = storeErrorMessage(refused.error());
         QVERIFY2(message.contains("No se ha modificado") && message.contains(store.path()), qPrintable(message));
         QVERIFY(!store.appendNew(sampleMember("0001")).ok());
         QCOMPARE(relations(foreign), before);
@@ -218,7 +218,7 @@ private slots:
         TestStore other(m_server->uri());
         other.execSql("CREATE TABLE ficha (" + kColumns + ", id integer GENERATED ALWAYS AS IDENTITY PRIMARY KEY)");
         const MemberStore store(other.address());
-        QCOMPARE(store.openOrCreate(), std::nullopt);
+        VERIFY_OK(store.openOrCreate());
         QCOMPARE(store.appendNew(sampleMember("0001")).value(), true);
     }
 
@@ -256,20 +256,20 @@ private slots:
         MemberStore store(with(changes));
         int waits = 0;
         store.setWaiting([&] { ++waits; });
-        const StoreFailure failure = store.openOrCreate();
+        const StoreResult<void> started = store.openOrCreate();
         const StoreResult<bool> added = store.appendNew(sampleMember("0099"));
         qputenv("PGPASSFILE", kept);
 
         if (cause == Cause::Other) {
-            QCOMPARE(failure, std::nullopt);
+            VERIFY_OK(started);
             QCOMPARE(added.value(), true); // a role that is no superuser adds rows: the identity needs no grant
             return;
         }
-        QVERIFY(failure);
-        QCOMPARE(failure->cause, cause);
+        QVERIFY(!started);
+        QCOMPARE(started.error().cause, cause);
         QCOMPARE(added.error().cause, cause);
         QVERIFY(!silent || waits > 1);
-        const QString message = storeErrorMessage(*failure);
+        const QString message = storeErrorMessage(started.error());
         QVERIFY2(message.contains("No se puede usar el servidor de socios:\n" + store.path()) &&
                      message.contains(cause == Cause::ServerRefused ? ".pgpass" : "No hay conexión"),
                  qPrintable(message));
@@ -279,7 +279,7 @@ private slots:
     void roleThatMayOnlyRead()
     {
         const MemberStore store(with({{"user", "consulta"}}));
-        QCOMPARE(store.openOrCreate(), std::nullopt);
+        VERIFY_OK(store.openOrCreate());
         QCOMPARE(store.startup().writesRefused, Cause::ReadOnly);
         QCOMPARE(store.rowsWithCard("0001")->size(), 1u);
         const QList<MemberRecord> before = m_store->allRows();
@@ -297,7 +297,7 @@ private slots:
         // a refusal of the server.
         m_store->execSql("GRANT INSERT, UPDATE ON ficha, movimientos TO consulta");
         const MemberStore till(with({{"user", "consulta"}}));
-        QCOMPARE(till.openOrCreate(), std::nullopt);
+        VERIFY_OK(till.openOrCreate());
         m_store->execSql("REVOKE INSERT, UPDATE ON ficha, movimientos FROM consulta");
         QCOMPARE(till.changePoints("0001", add5).error().cause, Cause::ReadOnly);
         m_store->execSql("REVOKE SELECT ON ficha, movimientos FROM consulta");
@@ -374,7 +374,7 @@ private slots:
         FakeMessages messages;
         CardOperations operations(form, store, prompt, messages);
         operations.connectHandlers();
-        QCOMPARE(form.load(store, FixedClock(QDate(2026, 3, 10))), std::nullopt);
+        VERIFY_OK(form.load(store, FixedClock(QDate(2026, 3, 10))));
         const QList<MemberRecord> before = m_store->allRows();
 
         QVERIFY(m_server->stop());

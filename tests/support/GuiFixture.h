@@ -22,7 +22,7 @@ protected:
         m_path = memberFileFromFixture(*m_dir, QStringLiteral("members.sql"));
         const MemberStore store(m_path);
         for (const MemberRecord& row : rows)
-            QCOMPARE(store.append(row), std::nullopt);
+            VERIFY_OK(store.append(row));
         m_app = std::make_unique<SociosApp>(m_path);
         QVERIFY(m_app->start(FixedClock(QDate(2026, 3, 10))));
         m_app->view()->winId();

@@ -18,7 +18,7 @@ OperationFixture::OperationFixture()
     : path(memberFileFromFixture(dir, QStringLiteral("members.sql"))), store(path),
       operations(form, store, prompt, messages)
 {
-    QCOMPARE(form.load(store, FixedClock(QDate(2026, 3, 10))), std::nullopt);
+    VERIFY_OK(form.load(store, FixedClock(QDate(2026, 3, 10))));
     operations.connectHandlers();
     prompt.setBeforeEachAnswer([this](int) { prompts << window() + " | " + boxes().join(QLatin1Char(' ')); });
     messages.onMessage = [this] { behindMessages << boxes(); };

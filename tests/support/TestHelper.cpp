@@ -70,7 +70,7 @@ int holdCard(const QString& path, int milliseconds, const QString& card)
         QThread::msleep(milliseconds);
         return std::optional<QString>(Str(Val(stored) + 1));
     });
-    return added.ok() && added->outcome == MemberStore::PointsChange::Outcome::Written ? 0 : 1;
+    return added && added->outcome == MemberStore::PointsChange::Outcome::Written ? 0 : 1;
 }
 
 // The window model and the operations on a store, with a prompt and a message sink that the commands drive.
@@ -82,7 +82,7 @@ public:
         m_operations.connectHandlers();
     }
 
-    StoreFailure load() { return form.load(m_store, SystemClock()); }
+    StoreResult<void> load() { return form.load(m_store, SystemClock()); }
 
     // "click CONTROL [ANSWER...]" (the answers to its card number prompts, then "*") or "set CONTROL TEXT". Returns
     // "WINDOW | BOXES", then each message shown; the store failures stay in `failures` until the next command.
@@ -118,8 +118,8 @@ private:
 int runTill(const QString& path)
 {
     HeadlessTill till(path);
-    if (const StoreFailure failed = till.load()) {
-        out << "failed " << failed->toString() << Qt::endl;
+    if (const StoreResult<void> done = till.load(); !done) {
+        out << "done " << done.error().toString() << Qt::endl;
         return 1;
     }
     while (!in.atEnd())
@@ -138,7 +138,7 @@ int runTill(const QString& path)
 int race(const QString& path, int number, int count)
 {
     HeadlessTill till(path);
-    while (till.load())
+    while (!till.load().ok())
         QThread::msleep(50);
     QRandomGenerator random(quint32(number) + 1);
     const QStringList shared = {"0001", "0007", "0012", "12"};

@@ -68,12 +68,12 @@ TestStore::~TestStore()
 TestStore& TestStore::create(const QList<MemberRecord>& rows)
 {
     const MemberStore store(m_address);
-    StoreFailure failure = store.openOrCreate();
+    StoreResult<void> made = store.openOrCreate();
     for (const MemberRecord& row : rows)
-        if (!failure)
-            failure = store.append(row);
-    if (failure)
-        qFatal("cannot create the member store: %s", qUtf8Printable(failure->toString()));
+        if (made)
+            made = store.append(row);
+    if (!made)
+        qFatal("cannot create the member store: %s", qUtf8Printable(made.error().toString()));
     return *this;
 }
 

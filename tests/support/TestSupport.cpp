@@ -54,12 +54,12 @@ QString createMemberFile(const QTemporaryDir& dir, const QList<MemberRecord>& ro
 {
     const QString path = dir.filePath(QStringLiteral("MIS PROGRAMAS/dorvel.mdb"));
     const MemberStore store(path);
-    StoreFailure failure = store.openOrCreate();
+    StoreResult<void> made = store.openOrCreate();
     for (const MemberRecord& row : rows)
-        if (!failure)
-            failure = store.append(row);
-    if (failure)
-        qFatal("cannot create the member file: %s", qUtf8Printable(failure->toString()));
+        if (made)
+            made = store.append(row);
+    if (!made)
+        qFatal("cannot create the member file: %s", qUtf8Printable(made.error().toString()));
     return path;
 }
 
@@ -177,10 +177,10 @@ void startSocios(QProcess& process, const std::optional<QByteArray>& home, const
     if (!wrapper.isEmpty())
         environment.insert(QStringLiteral("ASAN_OPTIONS"), QStringLiteral("detect_leaks=0"));
     process.setProcessEnvironment(environment);
-    const QStringList command =
-        QStringList{qEnvironmentVariable("SOCIOS_TEST_HELPER"), QStringLiteral("home"),
-                    home ? QString::fromLatin1(home->toHex()) : QStringLiteral("-"), qEnvironmentVariable("SOCIOS_APP")} +
-        arguments;
+    const QStringList command = QStringList{qEnvironmentVariable("SOCIOS_TEST_HELPER"), QStringLiteral("home"),
+                                            home ? QString::fromLatin1(home->toHex()) : QStringLiteral("-"),
+                                            qEnvironmentVariable("SOCIOS_APP")} +
+                                arguments;
     const QStringList whole = wrapper + command;
     process.start(whole.first(), whole.mid(1));
 }

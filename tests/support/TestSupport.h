@@ -39,6 +39,13 @@ public:
 // Lets QCOMPARE print a row that differs.
 char* toString(const MemberRecord& record);
 
+// Fails the test, with the error's own words, unless `result` (a Result of the store, an import...) succeeded.
+#define VERIFY_OK(result)                                                                                              \
+    do {                                                                                                               \
+        const auto& verified_ = (result);                                                                              \
+        QVERIFY2(verified_.ok(), verified_.ok() ? "" : qPrintable(verified_.error().toString()));                      \
+    } while (false)
+
 // A prompt that hands out queued answers, each once. Running out of answers fails the test and answers "*",
 // which ends every card entry, so a test never hangs.
 class FakePrompt : public CardPrompt

@@ -16,10 +16,11 @@ class TestStartup : public QObject
         if (!sql.isEmpty())
             execSql(path, sql);
         Form1 form;
-        const StoreFailure failure = form.load(MemberStore(path), FixedClock(today));
-        if (!failure)
+        const StoreResult<void> loaded = form.load(MemberStore(path), FixedClock(today));
+        if (loaded)
             return form.birthdayList.items();
-        return {failure->toString().replace(path, "F") + (failure->card.isEmpty() ? "" : ", card " + failure->card)};
+        return {loaded.error().toString().replace(path, "F") +
+                (loaded.error().card.isEmpty() ? "" : ", card " + loaded.error().card)};
     }
 
 private slots:
@@ -38,7 +39,7 @@ private slots:
 
     void oneMember_data()
     {
-        // listed: the days left; empty: not listed; else the failure. sql: changes the file first.
+        // listed: the days left; empty: not listed; else the loaded. sql: changes the file first.
         const DataTable<QDate, QString, QString, QString> row("today", "birth", "listed", "sql");
         const QDate march10(2026, 3, 10);
         row("today", march10, "10/03/1980", "", "");
