@@ -5,6 +5,7 @@
 #include "store/sqlite/DatabaseFiles.h"
 #include "store/sqlite/SqliteFile.h"
 
+#include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
@@ -15,6 +16,12 @@
 #include <map>
 
 namespace {
+
+// The context of the restore's sentences in the translations: the command line shows them to the owner.
+class RestoreText
+{
+    Q_DECLARE_TR_FUNCTIONS(RestoreText)
+};
 
 // How many of the newest copies are kept, and for how many months one copy a month.
 constexpr int kDailyCopies = 14;
@@ -148,7 +155,7 @@ std::optional<QString> keepAside(const QString& memberPath, QString& why)
             return std::nullopt;
         }
     }
-    why = QStringLiteral("no free name to keep %1 under").arg(memberPath);
+    why = RestoreText::tr("no free name to keep %1 under").arg(memberPath);
     return std::nullopt;
 }
 
@@ -177,20 +184,20 @@ Result<std::pair<qint64, qint64>, RestoreError> bringIn(const QString& copy, con
         const StoreResult<std::vector<ErasedCard>> own =
             intact ? check.erasures() : StoreResult<std::vector<ErasedCard>>(intact.error());
         if (!own || !*intact)
-            return restoreFailure(Kind::BadCopy, QStringLiteral("%1 is not a sound member file").arg(copy),
+            return restoreFailure(Kind::BadCopy, RestoreText::tr("%1 is not a sound member file").arg(copy),
                                   own ? std::optional<StoreError>() : own.error());
         erased.insert(erased.end(), own->begin(), own->end());
         const StoreResult<qint64> removed = check.applyErasures(erased);
         if (!removed)
             return restoreFailure(Kind::Failed,
-                                  QStringLiteral("cannot erase from %1 the members that the register "
-                                                 "of erasures names")
+                                  RestoreText::tr("cannot erase from %1 the members that the register "
+                                                  "of erasures names")
                                       .arg(copy),
                                   removed.error());
         erasedAgain = *removed;
         const StoreResult<qint64> members = check.rowCount();
         if (!members)
-            return restoreFailure(Kind::BadCopy, QStringLiteral("%1 is not a sound member file").arg(copy),
+            return restoreFailure(Kind::BadCopy, RestoreText::tr("%1 is not a sound member file").arg(copy),
                                   members.error());
         count = *members;
     }
@@ -198,7 +205,7 @@ Result<std::pair<qint64, qint64>, RestoreError> bringIn(const QString& copy, con
     if (SqliteFile::leftoverBeside(incoming.path()))
         return restoreFailure(
             Kind::Failed,
-            QStringLiteral("the log of the checked copy %1 could not be written into it").arg(incoming.path()));
+            RestoreText::tr("the log of the checked copy %1 could not be written into it").arg(incoming.path()));
     return std::pair{count, erasedAgain};
 }
 
@@ -215,14 +222,14 @@ Result<QString, RestoreError> replaceMemberFile(PendingFile& incoming, const std
     QString why;
     const std::optional<QString> aside = keepAside(memberPath, why);
     if (!aside)
-        return restoreFailure(Kind::Failed, QStringLiteral("cannot keep %1 aside: %2").arg(memberPath, why));
+        return restoreFailure(Kind::Failed, RestoreText::tr("cannot keep %1 aside: %2").arg(memberPath, why));
     if (held && !(SqliteFile::identityOf(memberPath) == held->identity())) {
         DatabaseFiles::removeKept(*aside);
-        return restoreFailure(Kind::InUse, QStringLiteral("%1 was replaced meanwhile").arg(memberPath));
+        return restoreFailure(Kind::InUse, RestoreText::tr("%1 was replaced meanwhile").arg(memberPath));
     }
     // What was beside the member file is kept aside with it; a failed move brings it back.
     if (const StoreResult<void> moved = DatabaseFiles::replaceKeptAside(incoming, *aside); !moved)
-        return restoreFailure(Kind::Failed, QStringLiteral("cannot move the copy into place"), moved.error());
+        return restoreFailure(Kind::Failed, RestoreText::tr("cannot move the copy into place"), moved.error());
     return *aside;
 }
 
@@ -232,7 +239,7 @@ Result<Restored, RestoreError> restoreCopy(const QString& copy, const QString& m
 {
     using Kind = RestoreError::Kind;
     if (!QFileInfo(copy).isFile() || !SqliteFile::hasDatabaseHeader(copy))
-        return restoreFailure(Kind::BadCopy, QStringLiteral("%1 is not a member file").arg(copy));
+        return restoreFailure(Kind::BadCopy, RestoreText::tr("%1 is not a member file").arg(copy));
 
     // From here to the end no till can open the member file: a till that starts meanwhile waits, or is told why.
     const bool replacing = QFileInfo::exists(memberPath);
@@ -240,14 +247,14 @@ Result<Restored, RestoreError> restoreCopy(const QString& copy, const QString& m
     if (replacing) {
         Result<FileLock, FileLock::Refused> lock = FileLock::take(memberPath, FileLock::Mode::Exclusive);
         if (!lock && lock.error() == FileLock::Refused::Busy)
-            return restoreFailure(Kind::InUse, QStringLiteral("a till has %1 open").arg(memberPath));
+            return restoreFailure(Kind::InUse, RestoreText::tr("a till has %1 open").arg(memberPath));
         // A file that cannot be locked here (read-only, a file system without locks) cannot take a till's save
         // either: the restore goes on without the lock.
         if (lock)
             held = std::move(lock).value();
     }
     if (SqliteFile::logInUse(memberPath))
-        return restoreFailure(Kind::InUse, QStringLiteral("a program has %1 open").arg(memberPath));
+        return restoreFailure(Kind::InUse, RestoreText::tr("a program has %1 open").arg(memberPath));
 
     // The members erased from the file in place stay erased.
     std::vector<ErasedCard> erased;
@@ -258,8 +265,8 @@ Result<Restored, RestoreError> restoreCopy(const QString& copy, const QString& m
             !opened ? StoreResult<std::vector<ErasedCard>>(opened.error()) : current.erasures();
         if (!named)
             return restoreFailure(Kind::Failed,
-                                  QStringLiteral("cannot read the register of erasures of %1, which the copy must "
-                                                 "keep (move that file away to restore without it)")
+                                  RestoreText::tr("cannot read the register of erasures of %1, which the copy must "
+                                                  "keep (move that file away to restore without it)")
                                       .arg(memberPath),
                                   named.error());
         erased = std::move(named).value();
@@ -268,10 +275,10 @@ Result<Restored, RestoreError> restoreCopy(const QString& copy, const QString& m
     // The copy is brought in beside the member file, under a name of its own that the restore keeps locked.
     const QString folder = QFileInfo(memberPath).absolutePath();
     if (!QDir().mkpath(folder))
-        return restoreFailure(Kind::Failed, QStringLiteral("cannot create the folder %1").arg(folder));
+        return restoreFailure(Kind::Failed, RestoreText::tr("cannot create the folder %1").arg(folder));
     Result<PendingFile, StoreError> made = PendingFile::create(memberPath);
     if (!made)
-        return restoreFailure(Kind::Failed, QStringLiteral("cannot copy %1 beside %2").arg(copy, memberPath),
+        return restoreFailure(Kind::Failed, RestoreText::tr("cannot copy %1 beside %2").arg(copy, memberPath),
                               made.error());
     PendingFile& incoming = made.value();
     const Result<std::pair<qint64, qint64>, RestoreError> members = bringIn(copy, incoming, std::move(erased));
@@ -285,10 +292,10 @@ Result<Restored, RestoreError> restoreCopy(const QString& copy, const QString& m
     if (!replacing) {
         const StoreResult<bool> placed = incoming.putInPlace();
         if (!placed)
-            return restoreFailure(Kind::Failed, QStringLiteral("cannot move the copy into place"), placed.error());
+            return restoreFailure(Kind::Failed, RestoreText::tr("cannot move the copy into place"), placed.error());
         if (!*placed)
             return restoreFailure(Kind::InUse,
-                                  QStringLiteral("a member file was made at %1 meanwhile").arg(memberPath));
+                                  RestoreText::tr("a member file was made at %1 meanwhile").arg(memberPath));
         return restored;
     }
     const Result<QString, RestoreError> aside = replaceMemberFile(incoming, held);
@@ -314,12 +321,12 @@ Backups::CopiesErased Backups::eraseFromCopies(std::span<const ErasedCard> erase
             if (!intact)
                 why = intact.error().toString();
             else if (!*intact)
-                why = QStringLiteral("the rewritten copy is damaged");
+                why = RestoreText::tr("the rewritten copy is damaged");
         } else if (!made) {
             why = made.error().toString();
         }
         if (why.isEmpty() && SqliteFile::leftoverBeside(made->path()))
-            why = QStringLiteral("the log of the rewritten copy could not be written into it");
+            why = RestoreText::tr("the log of the rewritten copy could not be written into it");
         if (why.isEmpty())
             if (const StoreResult<void> moved = made.value().replaceTarget(); !moved)
                 why = moved.error().toString();

@@ -3,6 +3,7 @@
 #include "backup/Backups.h"
 #include "cli/CommandLine.h"
 #include "cli/CommandLineText.h"
+#include "cli/ErrorText.h"
 #include "cli/ImportReport.h"
 #include "csv/CsvTransfer.h"
 #include "import/WorkerThread.h"
@@ -20,7 +21,7 @@ namespace {
 // A member store failure: reading or writing the member file is what failed.
 int storeFailure(const StoreError& error, QTextStream& err)
 {
-    err << "socios: " << error.toString() << '\n';
+    err << "socios: " << errorText(error) << '\n';
     return kExitStoreFailure;
 }
 
@@ -48,7 +49,7 @@ int runExportCsv(const QString& file, const StoreAddress& store, QTextStream& ou
     if (!result) {
         const CsvExportError* failed = &result.error();
         if (failed->store)
-            err << "socios: " << failed->store->toString() << '\n';
+            err << "socios: " << errorText(*failed->store) << '\n';
         else
             err << "socios: " << CommandLineText::tr("cannot write %1: %2").arg(failed->file, failed->detail) << '\n';
         // An export writes the whole file or nothing: what was at its place before is still there.
@@ -75,7 +76,7 @@ int runImportCsv(const QString& file, const StoreAddress& store, QTextStream& ou
 {
     const ImportResult<CsvImported> result = runOnWorkerThread([&] { return importMembers(file, store); });
     if (!result) {
-        err << "socios: " << result.error().toString() << "\nsocios: " << CommandLineText::tr("nothing was changed.")
+        err << "socios: " << errorText(result.error()) << "\nsocios: " << CommandLineText::tr("nothing was changed.")
             << '\n';
         return exitCodeFor(result.error());
     }
@@ -122,7 +123,7 @@ int runRestore(const QString& copy, const StoreAddress& store, QTextStream& out,
         const RestoreError* failed = &result.error();
         err << "socios: " << failed->detail;
         if (failed->store)
-            err << " (" << failed->store->toString() << ')';
+            err << " (" << errorText(*failed->store) << ')';
         err << "\nsocios: " << CommandLineText::tr("nothing was changed.") << '\n';
         switch (failed->kind) {
         case RestoreError::Kind::BadCopy:

@@ -2,6 +2,7 @@
 
 #include "cli/CommandLine.h"
 #include "cli/CommandLineText.h"
+#include "cli/ErrorText.h"
 #include "cli/ImportReport.h"
 #include "import/MemberImport.h"
 #include "import/WorkerThread.h"
@@ -16,7 +17,7 @@ int runImportAccess(const QString& file, const StoreAddress& store, QTextStream&
                                 : importAccessFile(AccessReader(), file, store.path());
     });
     if (!result) {
-        err << "socios: " << result.error().toString() << "\nsocios: " << CommandLineText::tr("nothing was changed.")
+        err << "socios: " << errorText(result.error()) << "\nsocios: " << CommandLineText::tr("nothing was changed.")
             << '\n';
         return exitCodeFor(result.error());
     }

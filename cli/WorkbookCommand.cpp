@@ -2,6 +2,7 @@
 
 #include "cli/CommandLine.h"
 #include "cli/CommandLineText.h"
+#include "cli/ErrorText.h"
 #include "store/MemberRecord.h"
 #include "workbook/Workbook.h"
 
@@ -19,7 +20,11 @@ int runExportWorkbook(const QString& file, const StoreAddress& store, QTextStrea
     const Result<WorkbookExported, WorkbookError> result =
         exportWorkbook(store, file, WorkbookOptions{QDate::currentDate()});
     if (!result) {
-        err << "socios: " << result.error().toString(file)
+        const WorkbookError& failed = result.error();
+        err << "socios: "
+            << (failed.kind == WorkbookError::Kind::Store && failed.store
+                    ? errorText(*failed.store)
+                    : CommandLineText::tr("cannot write %1: %2").arg(file, failed.detail))
             << "\nsocios: " << CommandLineText::tr("nothing was written.") << '\n';
         switch (result.error().kind) {
         case WorkbookError::Kind::Store:

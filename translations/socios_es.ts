@@ -227,12 +227,151 @@
         <source>cannot rewrite the copy %1, which may still hold card number %2: %3</source>
         <translation>no se puede reescribir la copia %1, que puede guardar aún el número de tarjeta %2: %3</translation>
     </message>
+    <message>
+        <source>cannot open %1: %2</source>
+        <translation>no se puede abrir %1: %2</translation>
+    </message>
+    <message>
+        <source>cannot create %1: %2</source>
+        <translation>no se puede crear %1: %2</translation>
+    </message>
+    <message>
+        <source>no value in field %1: %2</source>
+        <translation>falta el valor de un campo en %1: %2</translation>
+    </message>
+    <message>
+        <source>cannot read %1: %2</source>
+        <translation>no se puede leer %1: %2</translation>
+    </message>
+    <message>
+        <source>not an Access file %1</source>
+        <translation>no es un archivo de Access: %1</translation>
+    </message>
+    <message>
+        <source>cannot read %1</source>
+        <translation>no se puede leer %1</translation>
+    </message>
+    <message>
+        <source>damaged Access file %1</source>
+        <translation>archivo de Access dañado: %1</translation>
+    </message>
+    <message>
+        <source>no table ficha in %1</source>
+        <translation>no hay tabla ficha en %1</translation>
+    </message>
+    <message>
+        <source>table ficha lacks a field in %1</source>
+        <translation>a la tabla ficha le falta un campo en %1</translation>
+    </message>
+    <message>
+        <source>a value cannot be stored as text in %1</source>
+        <translation>un valor no se puede guardar como texto en %1</translation>
+    </message>
+    <message>
+        <source>the member file holds members already; not importing %1</source>
+        <translation>el archivo de socios ya tiene socios; no se importa %1</translation>
+    </message>
+    <message>
+        <source>the member file&apos;s place holds another Access file; not importing %1</source>
+        <translation>en el lugar del archivo de socios hay otro archivo de Access; no se importa %1</translation>
+    </message>
+    <message>
+        <source>the member file cannot be used; not importing %1</source>
+        <translation>no se puede usar el archivo de socios; no se importa %1</translation>
+    </message>
+    <message>
+        <source>the original cannot be kept; not importing %1</source>
+        <translation>no se puede guardar el original; no se importa %1</translation>
+    </message>
+    <message>
+        <source>changed while it was being imported: %1</source>
+        <translation>ha cambiado mientras se importaba: %1</translation>
+    </message>
+    <message>
+        <source>the new member file cannot be moved into place; not importing %1</source>
+        <translation>no se puede poner el nuevo archivo de socios en su lugar; no se importa %1</translation>
+    </message>
+    <message>
+        <source>the Access reader cannot be started to read %1</source>
+        <translation>no se puede iniciar el lector de Access para leer %1</translation>
+    </message>
+    <message>
+        <source>Access file cut short %1</source>
+        <translation>archivo de Access cortado: %1</translation>
+    </message>
 </context>
 <context>
     <name>QCommandLineParser</name>
     <message>
         <source>Usage: %1</source>
         <translation>Modo de empleo: %1</translation>
+    </message>
+</context>
+<context>
+    <name>RestoreText</name>
+    <message>
+        <source>no free name to keep %1 under</source>
+        <translation>no queda ningún nombre libre con el que guardar %1</translation>
+    </message>
+    <message>
+        <source>%1 is not a sound member file</source>
+        <translation>%1 no es un archivo de socios en buen estado</translation>
+    </message>
+    <message>
+        <source>cannot erase from %1 the members that the register of erasures names</source>
+        <translation>no se pueden borrar de %1 los socios que nombra el registro de supresiones</translation>
+    </message>
+    <message>
+        <source>the log of the checked copy %1 could not be written into it</source>
+        <translation>el registro de la copia comprobada %1 no se ha podido escribir en ella</translation>
+    </message>
+    <message>
+        <source>cannot keep %1 aside: %2</source>
+        <translation>no se puede apartar %1: %2</translation>
+    </message>
+    <message>
+        <source>%1 was replaced meanwhile</source>
+        <translation>%1 ha sido sustituido mientras tanto</translation>
+    </message>
+    <message>
+        <source>cannot move the copy into place</source>
+        <translation>no se puede poner la copia en su lugar</translation>
+    </message>
+    <message>
+        <source>%1 is not a member file</source>
+        <translation>%1 no es un archivo de socios</translation>
+    </message>
+    <message>
+        <source>a till has %1 open</source>
+        <translation>una caja tiene abierto %1</translation>
+    </message>
+    <message>
+        <source>a program has %1 open</source>
+        <translation>un programa tiene abierto %1</translation>
+    </message>
+    <message>
+        <source>cannot read the register of erasures of %1, which the copy must keep (move that file away to restore without it)</source>
+        <translation>no se puede leer el registro de supresiones de %1, que la copia debe conservar (aparte ese archivo para restaurar sin él)</translation>
+    </message>
+    <message>
+        <source>cannot create the folder %1</source>
+        <translation>no se puede crear la carpeta %1</translation>
+    </message>
+    <message>
+        <source>cannot copy %1 beside %2</source>
+        <translation>no se puede copiar %1 junto a %2</translation>
+    </message>
+    <message>
+        <source>a member file was made at %1 meanwhile</source>
+        <translation>mientras tanto se ha creado un archivo de socios en %1</translation>
+    </message>
+    <message>
+        <source>the rewritten copy is damaged</source>
+        <translation>la copia reescrita está dañada</translation>
+    </message>
+    <message>
+        <source>the log of the rewritten copy could not be written into it</source>
+        <translation>el registro de la copia reescrita no se ha podido escribir en ella</translation>
     </message>
 </context>
 <context>

@@ -162,9 +162,14 @@ private slots:
         row("export, Spanish", spanish, {"--export-csv", "HOME/socios.csv"}, 0, {"socios: exportados 6 socios de "},
             {});
         row("refused, English", english, {"--restore", "HOME/MIS PROGRAMAS"}, 3, {},
-            {"\nsocios: nothing was changed.\n"});
+            {" is not a member file\nsocios: nothing was changed.\n"});
         row("refused, Spanish", spanish, {"--restore", "HOME/MIS PROGRAMAS"}, 3, {},
-            {"\nsocios: no se ha cambiado nada.\n"});
+            {" no es un archivo de socios\nsocios: no se ha cambiado nada.\n"});
+        // An import's failure is worded whole in the owner's language; what the reader said stays in its words.
+        row("import refused, English", english, {"--import-access", "HOME/MIS PROGRAMAS/dorvel.mdb"}, 4, {},
+            {"socios: the member file holds members already; not importing ", "\nsocios: nothing was changed.\n"});
+        row("import refused, Spanish", spanish, {"--import-access", "HOME/MIS PROGRAMAS/dorvel.mdb"}, 4, {},
+            {"socios: el archivo de socios ya tiene socios; no se importa ", "\nsocios: no se ha cambiado nada.\n"});
         row("usage error, English", english, {"--copiar"}, 2, {}, {"Unknown option 'copiar'.", "Try 'socios --help'."});
         row("usage error, Spanish", spanish, {"--copiar"}, 2, {},
             {"Opción desconocida «copiar».", "Pruebe 'socios --help'."});
