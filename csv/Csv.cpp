@@ -1,6 +1,7 @@
 #include "csv/Csv.h"
 
 #include "conversions/Characters.h"
+#include "csv/CsvText.h"
 
 #include <QStringDecoder>
 
@@ -104,7 +105,7 @@ Result<void, ParseError> parse(const QByteArray& bytes, const RecordVisitor& rec
         text = utf8(content);
         if (utf8.hasError())
             return ParseError{firstLineNotUtf8(content),
-                              QStringLiteral("not UTF-8, although the file starts with a UTF-8 byte-order mark")};
+                              CsvText::tr("not UTF-8, although the file starts with a UTF-8 byte-order mark")};
     } else {
         text = textFromBytes(content.data(), content.size());
     }
@@ -167,11 +168,11 @@ Result<void, ParseError> parse(const QByteArray& bytes, const RecordVisitor& rec
             cell += c;
     }
     if (inQuotes)
-        return ParseError{recordLine, QStringLiteral("a quoted value is never closed")};
+        return ParseError{recordLine, CsvText::tr("a quoted value is never closed")};
     if (pending)
         endRecord();
     if (records == 0)
-        return ParseError{1, QStringLiteral("the file holds no header line")};
+        return ParseError{1, CsvText::tr("the file holds no header line")};
     return {};
 }
 

@@ -1,6 +1,7 @@
 #include "csv/CsvTransfer.h"
 
 #include "csv/Csv.h"
+#include "csv/CsvText.h"
 #include "intake/PutMembers.h"
 #include "store/PendingFile.h"
 
@@ -48,9 +49,9 @@ public:
     {
         const QFileInfo before(m_target);
         if (before.isDir())
-            return failed(QStringLiteral("a folder has that name"));
+            return failed(CsvText::tr("a folder has that name"));
         if (before.exists() && !before.isWritable())
-            return failed(QStringLiteral("the file there is read-only"));
+            return failed(CsvText::tr("the file there is read-only"));
         Result<PendingFile, StoreError> made = PendingFile::create(m_target);
         if (!made)
             return failed(made.error().detail);
@@ -199,7 +200,7 @@ ImportResult<CsvImported> importMembers(const QString& file, const StoreAddress&
                 // would go to the wrong field.
                 if (cells.size() > headerCells) {
                     fault = csvError(ImportError::Kind::BadValue, file,
-                                     QStringLiteral("line %1: %2 cells, but the header has %3")
+                                     CsvText::tr("line %1: %2 cells, but the header has %3")
                                          .arg(line)
                                          .arg(cells.size())
                                          .arg(headerCells));
@@ -214,7 +215,7 @@ ImportResult<CsvImported> importMembers(const QString& file, const StoreAddress&
             &separator);
         if (!parsed && !fault)
             fault = csvError(ImportError::Kind::BadValue, file,
-                             QStringLiteral("line %1: %2").arg(parsed.error().line).arg(parsed.error().what));
+                             CsvText::tr("line %1: %2").arg(parsed.error().line).arg(parsed.error().what));
         if (fault)
             return StoreError{StoreError::Kind::Read, file, fault->toString(), StoreError::Cause::Other, {}};
         return added;

@@ -6,7 +6,6 @@
 
 #include <QString>
 
-
 // Every member to a CSV file, and a CSV file's members into a member file: what the shop hands to a spreadsheet
 // or a mailing, and how a shop's members move to another store. Export then import gives back the same rows.
 

@@ -301,6 +301,37 @@
     </message>
 </context>
 <context>
+    <name>CsvText</name>
+    <message>
+        <source>not UTF-8, although the file starts with a UTF-8 byte-order mark</source>
+        <translation>no está en UTF-8, aunque el archivo empieza con la marca de orden de bytes de UTF-8</translation>
+    </message>
+    <message>
+        <source>a quoted value is never closed</source>
+        <translation>un valor entre comillas no se cierra nunca</translation>
+    </message>
+    <message>
+        <source>the file holds no header line</source>
+        <translation>el archivo no tiene línea de encabezado</translation>
+    </message>
+    <message>
+        <source>a folder has that name</source>
+        <translation>hay una carpeta con ese nombre</translation>
+    </message>
+    <message>
+        <source>the file there is read-only</source>
+        <translation>el archivo que hay ahí es de solo lectura</translation>
+    </message>
+    <message>
+        <source>line %1: %2 cells, but the header has %3</source>
+        <translation>línea %1: %2 celdas, pero el encabezado tiene %3</translation>
+    </message>
+    <message>
+        <source>line %1: %2</source>
+        <translation>línea %1: %2</translation>
+    </message>
+</context>
+<context>
     <name>QCommandLineParser</name>
     <message>
         <source>Usage: %1</source>
@@ -815,6 +846,21 @@ no es válido. Corríjalo (o bórrelo para usar el archivo de socios de este ord
     <message>
         <source>The program cannot open: this user&apos;s home folder cannot be found (it is not given, does not exist, or its name cannot be read), and that is where the member file is kept, MIS PROGRAMAS/dorvel.mdb. So as not to make a member file anywhere else, the program does not open. Tell whoever runs this computer.</source>
         <translation>No se puede abrir el programa: no se encuentra la carpeta personal de este usuario (no está indicada, no existe o su nombre no se puede leer), que es donde se guarda el archivo de socios, MIS PROGRAMAS/dorvel.mdb. Para no crear un archivo de socios en otro sitio, el programa no se abre. Avise a quien administra este ordenador.</translation>
+    </message>
+</context>
+<context>
+    <name>WorkbookText</name>
+    <message>
+        <source>field %1 of card %2 holds %3 characters; a spreadsheet cell holds at most 32767</source>
+        <translation>el campo %1 de la tarjeta %2 tiene %3 caracteres; una celda de hoja de cálculo admite como mucho 32767</translation>
+    </message>
+    <message>
+        <source>a points history record of card %1 holds more characters than a spreadsheet cell</source>
+        <translation>un movimiento de puntos de la tarjeta %1 tiene más caracteres de los que admite una celda de hoja de cálculo</translation>
+    </message>
+    <message>
+        <source>it is the member file</source>
+        <translation>es el archivo de socios</translation>
     </message>
 </context>
 </TS>

@@ -4,6 +4,7 @@
 #include "store/MemberStore.h"
 #include "store/PendingFile.h"
 #include "window/Birthdays.h"
+#include "workbook/WorkbookText.h"
 
 #include <QDir>
 #include <QFile>
@@ -465,8 +466,8 @@ Result<WorkbookExported, WorkbookError> writeSheets(Book& book, const MemberStor
             if (const lxw_error error = writeText(sheet, row, lxw_col_t(f), text, book.text())) {
                 fault = error == LXW_ERROR_MAX_STRING_LENGTH_EXCEEDED
                             ? WorkbookError{WorkbookError::Kind::TooLong, std::nullopt,
-                                            QStringLiteral("field %1 of card %2 holds %3 characters; a spreadsheet "
-                                                           "cell holds at most 32767")
+                                            WorkbookText::tr("field %1 of card %2 holds %3 characters; a spreadsheet "
+                                                             "cell holds at most 32767")
                                                 .arg(QLatin1String(fieldName(f)), card)
                                                 .arg(text.size())}
                             : writeError(error);
@@ -532,8 +533,8 @@ Result<WorkbookExported, WorkbookError> writeSheets(Book& book, const MemberStor
             if (error)
                 fault = error == LXW_ERROR_MAX_STRING_LENGTH_EXCEEDED
                             ? WorkbookError{WorkbookError::Kind::TooLong, std::nullopt,
-                                            QStringLiteral("a points history record of card %1 holds more "
-                                                           "characters than a spreadsheet cell")
+                                            WorkbookText::tr("a points history record of card %1 holds more "
+                                                             "characters than a spreadsheet cell")
                                                 .arg(m.ntarjeta)}
                             : writeError(error);
         }
@@ -585,7 +586,7 @@ Result<WorkbookExported, WorkbookError> exportWorkbook(const StoreAddress& addre
 {
     const QFileInfo target(file);
     if (address.isMemberFile(file))
-        return WorkbookError{WorkbookError::Kind::MemberFile, std::nullopt, QStringLiteral("it is the member file")};
+        return WorkbookError{WorkbookError::Kind::MemberFile, std::nullopt, WorkbookText::tr("it is the member file")};
     const QString folder = target.absolutePath();
     // The name is taken at once: a folder that cannot be written fails before a single member is read.
     Result<PendingFile, StoreError> made = PendingFile::create(file);
