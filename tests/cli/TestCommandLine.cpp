@@ -443,6 +443,8 @@ private slots:
             "socios: cannot rewrite the copy COPIES/dorvel-2026-01-03.mdb, which may still hold card number 0001");
         row("a restore of an older copy erases it again", "restore", "0001", 0, "  Ana Ruiz Gómez\n", "");
         row("a copy of the server carries the register", "server copy", "0001", 0, "  Ana Ruiz Gómez\n", "");
+        row("a member file that cannot be written: nothing is erased", "read-only", "0001", 1, "",
+            "socios: cannot write ");
     }
 
     void erase()
@@ -451,7 +453,8 @@ private slots:
         QFETCH(QString, card);
         QFETCH(QString, out);
         QFETCH(QString, err);
-        if (testingServer() && (what == "bytes" || what == "reader" || what == "copies" || what == "restore"))
+        if (testingServer() &&
+            (what == "bytes" || what == "reader" || what == "copies" || what == "restore" || what == "read-only"))
             QSKIP("about the member file: TestCommandLine");
         if (!testingServer() && what == "server copy")
             QSKIP("on the test server: TestCommandLine-postgresql");
@@ -509,14 +512,17 @@ private slots:
             QVERIFY(startHelper(reader, {"sql", m_memberPath, "6000", "BEGIN", "SELECT count(*) FROM ficha"}, "ready"));
         const QList<MemberRecord> before = memberRows();
         const QByteArray bytes = m_server ? QByteArray() : fileBytes(m_memberPath);
+        if (what == "read-only" && !makeReadOnly(m_memberPath, m_undoes))
+            QSKIP("no read-only files here");
 
         const SociosRun run = socios(store + QStringList{"--erase", card});
         QTEST(run.exitCode, "exit");
         QVERIFY2(run.out.contains(out) && run.err.contains(err), qPrintable(run.out + " | " + run.err));
         QList<MemberRecord> kept = before;
-        kept.removeIf([&](const MemberRecord& member) { return member.ntarjeta == card; });
+        if (what != "read-only")
+            kept.removeIf([&](const MemberRecord& member) { return member.ntarjeta == card; });
         QCOMPARE(memberRows(), kept);
-        if (run.exitCode == 6) {
+        if (run.exitCode == 6 || what == "read-only") {
             if (!m_server)
                 QCOMPARE(fileBytes(m_memberPath), bytes);
             return;
