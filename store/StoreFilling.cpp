@@ -3,20 +3,31 @@
 #include <QDir>
 #include <QFileInfo>
 
+namespace {
+
+// `produce`, with the records it adds counted in `count`. A transaction tried again produces its records again: the
+// count then starts anew.
+MemberStore::RecordProducer counting(const MemberStore::RecordProducer& produce, qint64& count)
+{
+    return [&produce, &count](const MemberStore::AddRecord& add) {
+        count = 0;
+        return produce([&](const MemberRecord& record) {
+            ++count;
+            return add(record);
+        });
+    };
+}
+
+} // namespace
+
 StoreResult<Filling> buildMemberFile(const PendingFile& pending, const MemberStore::RecordProducer& produce,
                                      std::optional<qint64> expected)
 {
     const MemberStore store(pending.path());
     qint64 produced = 0;
-    const auto add = [&](const MemberStore::AddRecord& add) {
-        return produce([&](const MemberRecord& record) {
-            ++produced;
-            return add(record);
-        });
-    };
     if (StoreResult<void> opened = store.openOrCreate(); !opened)
         return opened.error();
-    const StoreResult<bool> filled = store.fillEmpty(add);
+    const StoreResult<bool> filled = store.fillEmpty(counting(produce, produced));
     if (!filled)
         return filled.error();
     const StoreResult<qint64> rows = store.rowCount();
@@ -42,13 +53,7 @@ StoreResult<Filling> fillNewStore(const StoreAddress& target, const MemberStore:
         if (*held > 0)
             return Filling{Filling::Outcome::HoldsMembers, *held};
         qint64 added = 0;
-        const StoreResult<bool> filled = store.fillEmpty([&](const MemberStore::AddRecord& add) {
-            added = 0; // a transaction tried again produces its records again
-            return produce([&](const MemberRecord& record) {
-                ++added;
-                return add(record);
-            });
-        });
+        const StoreResult<bool> filled = store.fillEmpty(counting(produce, added));
         if (!filled)
             return filled.error();
         if (!*filled) // members came meanwhile, from another program
