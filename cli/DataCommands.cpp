@@ -218,8 +218,12 @@ int runErase(const QString& card, const StoreAddress& store, QTextStream& out, Q
         return *missing;
     const MemberStore members(store);
     const StoreResult<MemberStore::Erasure> erased = members.erase(card, QDate::currentDate());
-    if (!erased)
-        return storeFailure(erased.error(), err);
+    if (!erased) {
+        // The erasure is one transaction: a failure leaves the store as it was.
+        err << "socios: " << errorText(erased.error()) << "\nsocios: " << CommandLineText::tr("nothing was changed.")
+            << '\n';
+        return kExitStoreFailure;
+    }
     if (erased->outcome == MemberStore::Erasure::Outcome::NoCard) {
         err << "socios: " << CommandLineText::tr("%1 holds nothing of card number %2").arg(store.displayName(), card)
             << "\nsocios: " << CommandLineText::tr("nothing was changed.") << '\n';
@@ -240,7 +244,10 @@ int runErase(const QString& card, const StoreAddress& store, QTextStream& out, Q
             << '\n';
     for (const MemberRecord& row : erased->removed)
         out << "  " << row.nombre << ' ' << row.apellidos << '\n';
-    if (!erased->logEmptied) {
+    if (erased->logFailure) {
+        err << "socios: " << errorText(*erased->logFailure) << '\n';
+        exit = kExitStoreFailure;
+    } else if (!erased->logEmptied) {
         err << "socios: "
             << CommandLineText::tr("other programs reading %1 kept its log (%1-wal) from being emptied: the erased "
                                    "texts may stay in it until they close; run this command again then")

@@ -758,9 +758,10 @@ StoreResult<MemberStore::Erasure> MemberStore::erase(const QString& card, const 
         return erased;
     const StoreResult<bool> emptied =
         withEngine([](StoreEngine& engine) { return engine.emptyLog(); }, kWholeFileLimit);
+    // The erasure is stored: a failure from here on is told with it, not instead of it.
+    erased.value().logEmptied = emptied && *emptied;
     if (!emptied)
-        return emptied.error();
-    erased.value().logEmptied = *emptied;
+        erased.value().logFailure = emptied.error();
     return erased;
 }
 

@@ -235,6 +235,8 @@ public:
         qint64 movements = 0;              // the records of the points history
         // False when other tills kept the log from being emptied: the erased texts may stay in it until they stop.
         bool logEmptied = true;
+        // When emptying the log failed, after the erasure itself was stored: why.
+        std::optional<StoreError> logFailure = {};
     };
     StoreResult<Erasure> erase(const QString& card, const QDate& day) const;
 

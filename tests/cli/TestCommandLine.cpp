@@ -444,7 +444,7 @@ private slots:
         row("a restore of an older copy erases it again", "restore", "0001", 0, "  Ana Ruiz Gómez\n", "");
         row("a copy of the server carries the register", "server copy", "0001", 0, "  Ana Ruiz Gómez\n", "");
         row("a member file that cannot be written: nothing is erased", "read-only", "0001", 1, "",
-            "socios: cannot write ");
+            "\nsocios: nothing was changed.\n");
     }
 
     void erase()
