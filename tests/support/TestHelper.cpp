@@ -119,7 +119,7 @@ int runTill(const QString& path)
 {
     HeadlessTill till(path);
     if (const StoreResult<void> done = till.load(); !done) {
-        out << "done " << done.error().toString() << Qt::endl;
+        out << "failed " << done.error().toString() << Qt::endl;
         return 1;
     }
     while (!in.atEnd())

@@ -39,7 +39,7 @@ private slots:
 
     void oneMember_data()
     {
-        // listed: the days left; empty: not listed; else the loaded. sql: changes the file first.
+        // listed: the days left; empty: not listed; else the failure. sql: changes the file first.
         const DataTable<QDate, QString, QString, QString> row("today", "birth", "listed", "sql");
         const QDate march10(2026, 3, 10);
         row("today", march10, "10/03/1980", "", "");
