@@ -1,4 +1,5 @@
 #include "app/Appearance.h"
+#include "app/BirthdayListDelegate.h"
 #include "app/Language.h"
 #include "tests/support/GuiFixture.h"
 
@@ -106,6 +107,22 @@ private slots:
         else
             QTest::mouseClick(button, Qt::LeftButton);
         QTEST(clicked, "clicks");
+    }
+
+    void birthdayLineFields_data()
+    {
+        // line: as the birthday list holds it; fields: the four columns drawn, "|" between them.
+        const DataTable<QString, QString> row("line", "fields");
+        row("name, surnames, card, days", "Ana\t\t Ruiz Gómez\t 0001\t3", "Ana|Ruiz Gómez|0001|3");
+        row("a name without text", "\t\t Ruiz\t 0001\t0", "|Ruiz|0001|0");
+        row("a TAB inside the surnames", "Ana\t\t Ruiz\tGómez\t 0001\t9", "Ana|Ruiz Gómez|0001|9");
+    }
+
+    void birthdayLineFields()
+    {
+        QFETCH(QString, line);
+        const std::array<QString, 4> fields = BirthdayListDelegate::fields(line);
+        QTEST(QStringList(fields.begin(), fields.end()).join('|'), "fields");
     }
 
     void startupFailureShowsMessageWithoutWindow_data()
